@@ -1,0 +1,58 @@
+#include "common/output_file.h"
+
+#include "common/console.h"
+#include "common/file_position.h"
+#include "common/messages.h"
+
+namespace {
+
+// Large buffered writes keep the per-byte echo of the encoder and the block
+// records of the decoder cheap.
+constexpr std::size_t kStreamBufferBytes = 1 << 16;
+
+[[noreturn]] void failWrite(OutputFile& file) {
+    std::string path = file.path;
+    abandonOutputFile(file);
+    reportFailure(kWriteFailedMessage, path.c_str());
+}
+
+}  // namespace
+
+OutputFile::~OutputFile() { abandonOutputFile(*this); }
+
+bool openOutputFile(OutputFile& file, const std::string& path, const char* mode) {
+    abandonOutputFile(file);
+    file.stream = std::fopen(path.c_str(), mode);
+    if (file.stream == nullptr) return false;
+    std::setvbuf(file.stream, nullptr, _IOFBF, kStreamBufferBytes);
+    file.path = path;
+    return true;
+}
+
+void writeOutput(OutputFile& file, const void* bytes, std::size_t count) {
+    if (count == 0) return;
+    if (std::fwrite(bytes, 1, count, file.stream) != count) failWrite(file);
+}
+
+std::int64_t outputPosition(OutputFile& file) {
+    std::int64_t position = tellFile(file.stream);
+    if (position < 0) failWrite(file);
+    return position;
+}
+
+void seekOutput(OutputFile& file, std::int64_t offset) {
+    if (!seekFile(file.stream, offset, SEEK_SET)) failWrite(file);
+}
+
+void closeOutputFile(OutputFile& file) {
+    if (file.stream == nullptr) return;
+    bool flushed = std::fflush(file.stream) == 0 && std::ferror(file.stream) == 0;
+    bool closed = std::fclose(file.stream) == 0;
+    file.stream = nullptr;
+    if (!flushed || !closed) reportFailure(kWriteFailedMessage, file.path.c_str());
+}
+
+void abandonOutputFile(OutputFile& file) {
+    if (file.stream != nullptr) std::fclose(file.stream);
+    file.stream = nullptr;
+}

@@ -1,0 +1,3 @@
+#include "common/path_base.h"
+
+std::string pathBase;

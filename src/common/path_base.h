@@ -1,0 +1,8 @@
+#pragma once
+
+#include <string>
+
+// The decoder's output directory (the input path cut at its first '.'), which
+// prefixes every path it writes; the encoder keeps its output WAV path here.
+// Any length: paths are never cut short.
+extern std::string pathBase;
