@@ -1,0 +1,146 @@
+#include "decoder/block_framing.h"
+
+#include "common/console.h"
+#include "decoder/decoder_state.h"
+#include "decoder/program_files.h"
+
+// Framing by bitCount: 0 while hunting for the first sync byte 0xD3; the bit
+// that completes it makes 1, and every bit after adds 1. At the multiples of
+// 8 a byte is complete: 8 and 16 are the second and third sync bytes, 24,
+// 32, ... 8000 are block bytes 0, 1, ... 997. Block byte 0 is the type byte.
+
+namespace {
+
+constexpr std::uint8_t kSyncByte = 0xD3;
+constexpr std::int32_t kLastBlockBit = 8000;  // a block still running past here is dropped
+
+// A tape length byte of 0 stands for 256.
+int blockLength(std::uint8_t lengthByte) { return lengthByte == 0 ? 256 : lengthByte; }
+
+char checksumMark(int n) { return blockChecksumOk(n) ? 'O' : 'X'; }
+
+// A block is complete: the register starts afresh and framing hunts again.
+void blockDone(std::uint16_t& shiftRegister) {
+    shiftRegister = 0;
+    decoderState.bitCount = 0;
+}
+
+// Name block: type, one byte, length byte n, n name bytes, checksum.
+bool nameBlockByte(std::uint16_t& shiftRegister) {
+    DecoderState& state = decoderState;
+    state.blockDeadline = kNoDeadline;
+    const int n = blockLength(state.blockBuf[2]);
+    if (state.bitCount - 40 <= 8 * n) return false;
+    consolePrint(" %c: ", checksumMark(n + 2));
+    ++state.fileCounter;
+    const bool raw = state.blockBuf[0] == 0x8A;
+    const std::string path = programFilePath(state.fileCounter, state.blockBuf.data() + 3,
+                                             static_cast<std::size_t>(n), raw);
+    consolePrint("%s\n", path.c_str());
+    blockDone(shiftRegister);
+    startProgramFile(path, raw, n);
+    state.idleByteCount = 0;
+    return true;
+}
+
+// Data block: type, three bytes, length byte n, n data bytes, checksum.
+bool dataBlockByte(std::uint16_t& shiftRegister) {
+    DecoderState& state = decoderState;
+    state.blockDeadline = kNoDeadline;
+    const int n = blockLength(state.blockBuf[4]);
+    if (state.bitCount - 56 <= 8 * n) return false;
+    consolePrint(" %c\n", checksumMark(n + 4));
+    blockDone(shiftRegister);
+    storeDataBlock(n);
+    state.idleByteCount = 0;
+    return true;
+}
+
+// The 0xB9 block (type, three bytes, checksum) ends an image's records but
+// not the program: its next block must begin within one second.
+void b9Block(std::uint16_t& shiftRegister) {
+    DecoderState& state = decoderState;
+    consolePrint(" %c\n", checksumMark(3));
+    storeB9Block();
+    blockDone(shiftRegister);
+    state.blockDeadline = state.samplePos + static_cast<std::int64_t>(decoderHeader.sampleRate);
+    state.idleByteCount = 0;
+}
+
+// End block (type, one byte, checksum): the program is complete, and the bit
+// decoder goes back to hunting for the next lead-in.
+void endBlock(std::uint16_t& shiftRegister) {
+    DecoderState& state = decoderState;
+    state.blockDeadline = kNoDeadline;
+    consolePrint(" %c\n", checksumMark(1));
+    finishProgramFile();
+    blockDone(shiftRegister);
+    state.syncLocked = false;
+    state.preambleRunTotal = 0;
+    state.preambleRunCount = 0;
+    state.idleByteCount = 0;
+}
+
+// Called on every block byte; true when the byte completed its block.
+bool dispatchBlockByte(std::uint16_t& shiftRegister) {
+    const std::uint8_t type = decoderState.blockBuf[0];
+    const std::int32_t bitCount = decoderState.bitCount;
+    if (type >= 0x80 && type <= 0x8F && bitCount >= 40) return nameBlockByte(shiftRegister);
+    if ((type >= 0xF0 || type == 0x0C) && bitCount >= 56) return dataBlockByte(shiftRegister);
+    if (type == 0xB9) {
+        if (bitCount < 56) return false;
+        b9Block(shiftRegister);
+        return true;
+    }
+    if (type >= 0xB0 && type <= 0xBF && bitCount >= 40) {
+        endBlock(shiftRegister);
+        return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+bool blockChecksumOk(int n) {
+    unsigned sum = 0;
+    for (int i = 1; i <= n; ++i) sum += decoderState.blockBuf[static_cast<std::size_t>(i)];
+    return (sum & 0xFF) == decoderState.blockBuf[static_cast<std::size_t>(n) + 1];
+}
+
+void takeBit(std::uint16_t& shiftRegister) {
+    DecoderState& state = decoderState;
+    const auto byte = static_cast<std::uint8_t>(shiftRegister & 0xFF);
+    if (state.bitCount == 0) {
+        if (byte == kSyncByte) state.bitCount = 1;
+        return;
+    }
+    if (state.bitCount % 8 != 0) {
+        ++state.bitCount;
+        return;
+    }
+    if (state.bitCount == 8 || state.bitCount == 16) {
+        if (byte != kSyncByte) {
+            shiftRegister = 0;
+            state.bitCount = 0;
+        } else {
+            consolePrint("%02x szinkron byte %.3f másodpercnél\n", byte, secondsAt(state.samplePos));
+            ++state.bitCount;
+        }
+        consoleFlush();
+        return;
+    }
+    if (state.bitCount > kLastBlockBit) {
+        // Too long for any block: a damaged length byte or an unknown type.
+        shiftRegister = 0;
+        state.bitCount = 0;
+        state.syncLocked = false;
+        state.preambleRunTotal = 0;
+        state.preambleRunCount = 0;
+        return;
+    }
+    consolePrint("%02x ", byte);
+    state.blockBuf[static_cast<std::size_t>(state.bitCount / 8 - 3)] = byte;
+    const bool complete = dispatchBlockByte(shiftRegister);
+    consoleFlush();
+    if (!complete) ++state.bitCount;
+}
