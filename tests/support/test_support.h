@@ -1,0 +1,49 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+using Bytes = std::vector<std::uint8_t>;
+
+// A fresh directory for one test, removed afterwards. Its path holds no '.',
+// since the program takes everything from the first '.' as the extension.
+class ScratchDir {
+public:
+    ScratchDir();
+    ~ScratchDir();
+    std::string path(const std::string& name) const { return root_ + "/" + name; }
+
+private:
+    std::string root_;
+};
+
+Bytes readFile(const std::string& path);
+void writeFile(const std::string& path, const Bytes& bytes);
+bool fileExists(const std::string& path);
+
+struct RunResult {
+    int status;          // exit status
+    std::string output;  // everything printed on standard output
+};
+
+// Runs the program in this process, from a fresh start of all its state.
+RunResult runKazettor(const std::vector<std::string>& arguments);
+// Runs the built executable, for what only a real process shows.
+RunResult runBinary(const std::string& arguments);
+
+// A canonical WAV file: header and the given sample bytes.
+Bytes wavFile(std::uint32_t rate, int bits, const Bytes& sampleBytes);
+
+// An ideal 8-bit tape signal of the bytes, most significant bit first: each
+// bit two half-periods of shortHalf (1) or longHalf (0) samples, levels 200
+// and 56, the high half first or last.
+Bytes tapeSignal(const Bytes& bytes, int shortHalf, int longHalf, bool highFirst);
+
+// The tape bytes of one program: lead-in of 0xAA, then each block after ten
+// fill bytes 0xFF and three sync bytes 0xD3, then a few fill bytes.
+Bytes tapeBytes(const std::vector<Bytes>& blocks, int leadInBytes = 80);
+
+// A tape block with its checksum appended: the sum of all bytes after the type byte.
+Bytes withChecksum(Bytes block);
