@@ -1,24 +1,30 @@
 #include "decoder/pulse_cleaning.h"
 
-#include <array>
+#include <algorithm>
+#include <bit>
+#include <cstdint>
 #include <vector>
 
-// How the sweeps are replayed without sweeping.
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+// How the sweeps are replayed without sweeping everything again.
 //
-// Call E(t, k) the look at window k in sweep t. A window of W samples
-// changes only its inner samples, so E(t, k) depends on E(t, k - 1) (which may
-// have changed the window's first samples earlier in the same sweep) and on
-// E(t - 1, k + W - 2) (the last look of the previous sweep that changed the
-// window's last sample). Give E(t, k) the diagonal number k + (W - 1) t: every
-// look it depends on has a smaller diagonal, and two looks on one diagonal
-// share at most a sample that neither changes. Taking the looks diagonal by
-// diagonal therefore gives exactly the result of the sweeps in their order.
+// A pass is a series of sweeps; sweep t looks at windows 0, 1, ... in order.
+// A window of W samples changes only its inner samples, so the look at window
+// k in sweep t needs the previous sweep to have looked at windows up to
+// k + W - 2 (the last one that changes a sample window k reads) and nothing
+// else of it; the sweeps can therefore run one behind the other, each a few
+// windows behind the one before, in a single walk over the recording.
 //
 // A look can only change something if one of its samples changed since the
-// same window was looked at in the previous sweep, and that can only have
-// been done by a look at most W - 1 diagonals earlier. So every look of sweep
-// 0 is made (diagonal k), and a look of a later sweep is made only when a
-// change marked it: a small ring of pending windows per diagonal suffices.
+// same window was looked at in the previous sweep. Sweep 0 looks at every
+// window; a later sweep looks only at the windows that a change of the sweep
+// before (or an earlier change of its own) marked, and at clean windows
+// between nearby marks, where looking is harmless. Within a stretch of
+// windows, those before the first change see the samples as they stand, so
+// they are tested sixteen at a time where SSE2 is there.
 
 namespace {
 
@@ -43,64 +49,181 @@ bool smoothNotch2(std::uint8_t* w) {
     return true;
 }
 
+// Which of the 16 windows from `first` on would change, tested on the
+// samples as they stand: bit i for window first + i. Reads first + 15 + W - 1.
 template <int kWidth, bool (*smooth)(std::uint8_t*)>
-class DiagonalReplay {
+unsigned changingWindows16(const std::uint8_t* samples) {
+#if defined(__SSE2__)
+    const __m128i signFlip = _mm_set1_epi8(static_cast<char>(0x80));
+    const __m128i zero = _mm_setzero_si128();
+    // Offset binary to signed: above 128 becomes above 0, and the order stays.
+    auto centred = [&](int at) {
+        return _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(samples + at)), signFlip);
+    };
+    const __m128i a = centred(0);
+    const __m128i d = centred(kWidth - 1);
+    const __m128i aHigh = _mm_cmpgt_epi8(a, zero);
+    const __m128i dHigh = _mm_cmpgt_epi8(d, zero);
+    __m128i below = _mm_and_si128(aHigh, dHigh);  // inner samples below both ends
+    __m128i above = _mm_andnot_si128(_mm_or_si128(aHigh, dHigh), _mm_set1_epi8(-1));
+    for (int inner = 1; inner <= kWidth - 2; ++inner) {
+        const __m128i m = centred(inner);
+        below = _mm_and_si128(below, _mm_and_si128(_mm_cmplt_epi8(m, a), _mm_cmplt_epi8(m, d)));
+        above = _mm_and_si128(above, _mm_and_si128(_mm_cmpgt_epi8(m, a), _mm_cmpgt_epi8(m, d)));
+    }
+    return static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(below, above)));
+#else
+    unsigned mask = 0;
+    std::uint8_t copy[kWidth];
+    for (int i = 0; i < 16; ++i) {
+        for (int j = 0; j < kWidth; ++j) copy[j] = samples[i + j];
+        if (smooth(copy)) mask |= 1u << i;
+    }
+    return mask;
+#endif
+}
+
+// A stretch of windows, first to last inclusive.
+struct WindowRange {
+    std::int64_t first;
+    std::int64_t last;
+};
+
+// The windows one sweep still has to look at, in order.
+struct SweepQueue {
+    static constexpr std::int64_t kNone = INT64_MIN;
+
+    std::vector<WindowRange> ranges;  // from `head` on: not yet looked at, increasing, disjoint
+    std::size_t head = 0;
+    std::int64_t openEnd = kNone;     // last window of the last range while it is still queued
+
+    bool empty() const { return head == ranges.size(); }
+    void pop() {
+        if (++head == ranges.size()) openEnd = kNone;
+    }
+    // More windows after a change in the range being looked at.
+    void extendHead(std::int64_t last) {
+        WindowRange& range = ranges[head];
+        range.last = std::max(range.last, last);
+        if (head + 1 == ranges.size()) openEnd = range.last;
+    }
+
+    // Windows closer than this to the last marked range are looked at too:
+    // that is cheaper than a new range, and looking at a clean window changes nothing.
+    static constexpr std::int64_t kJoinGap = 32;
+
+    void mark(std::int64_t first, std::int64_t last) {
+        if (openEnd != kNone && first <= openEnd + kJoinGap) {
+            openEnd = std::max(openEnd, last);
+            ranges[ranges.size() - 1].last = openEnd;
+            return;
+        }
+        if (head > 0 && head * 2 >= ranges.size()) {
+            ranges.erase(ranges.begin(), ranges.begin() + static_cast<std::ptrdiff_t>(head));
+            head = 0;
+        }
+        ranges.push_back({first, last});
+        openEnd = last;
+    }
+};
+
+template <int kWidth, bool (*smooth)(std::uint8_t*)>
+class PipelinedSweeps {
 public:
-    DiagonalReplay(std::uint8_t* samples, std::int64_t lastWindow)
+    PipelinedSweeps(std::uint8_t* samples, std::int64_t lastWindow)
         : samples_(samples), lastWindow_(lastWindow) {}
 
     void run() {
-        std::int64_t diagonal = 0;
-        while (diagonal <= lastWindow_ || pendingCount_ > 0) {
-            if (pendingCount_ == 0) {
-                // Nothing of a later sweep waits: scan sweep 0 for its next change.
-                while (diagonal <= lastWindow_ && !smooth(samples_ + diagonal)) ++diagonal;
-                if (diagonal > lastWindow_) break;
-                markAfterChange(diagonal, diagonal, false);
-                ++diagonal;
-                continue;
+        sweeps_.emplace_back();
+        sweeps_[0].mark(0, lastWindow_);
+        // Sweep 0 advances a chunk at a time; every later sweep follows as
+        // far as the sweep before it allows.
+        constexpr std::int64_t kChunk = 1 << 16;
+        for (std::int64_t reach = 0; reach <= lastWindow_;) {
+            reach = std::min(reach + kChunk, lastWindow_ + 1);
+            std::int64_t limit = reach == lastWindow_ + 1 ? kEverything : reach;
+            for (std::size_t t = 0; t < sweeps_.size(); ++t) {
+                advance(t, limit);
+                // Sweep t has looked at everything below `limit` it ever will;
+                // sweep t + 1 may look at windows whose samples sweep t is done with.
+                if (limit != kEverything) limit -= kWidth - 2;
             }
-            std::vector<std::int64_t>& due = ring_[ringSlot(diagonal)];
-            pendingCount_ -= static_cast<std::int64_t>(due.size());
-            if (diagonal <= lastWindow_ && smooth(samples_ + diagonal)) {
-                markAfterChange(diagonal, diagonal, false);
-            }
-            for (std::size_t i = 0; i < due.size(); ++i) {
-                const std::int64_t window = due[i];
-                if (smooth(samples_ + window)) markAfterChange(window, diagonal, true);
-            }
-            due.clear();
-            ++diagonal;
         }
     }
 
 private:
-    static constexpr int kStride = kWidth - 1;  // diagonal step from one sweep to the next
+    static constexpr std::int64_t kEverything = INT64_MAX;
 
-    static std::size_t ringSlot(std::int64_t diagonal) {
-        return static_cast<std::size_t>(diagonal % kWidth);
-    }
-
-    void mark(std::int64_t window, std::int64_t diagonal) {
-        if (window < 0 || window > lastWindow_) return;
-        ring_[ringSlot(diagonal)].push_back(window);
-        ++pendingCount_;
-    }
-
-    // Window k changed on this diagonal: the windows that now read a changed
-    // sample. Later windows of the same sweep are marked only for later
-    // sweeps, since every window of sweep 0 is looked at anyway.
-    void markAfterChange(std::int64_t window, std::int64_t diagonal, bool laterSweep) {
-        if (laterSweep) {
-            for (int j = 1; j <= kWidth - 2; ++j) mark(window + j, diagonal + j);
+    // Looks, in sweep t, at the queued windows below limit.
+    void advance(std::size_t t, std::int64_t limit) {
+        if (sweeps_[t].empty()) return;
+        // The next sweep's queue exists before any range of this one is held.
+        if (t + 1 == sweeps_.size()) sweeps_.emplace_back();
+        SweepQueue& queue = sweeps_[t];
+        while (!queue.empty()) {
+            const std::int64_t first = queue.ranges[queue.head].first;
+            if (first >= limit) return;
+            const std::int64_t stop = lookAt(t, first, limit);
+            if (queue.ranges[queue.head].last < stop) {
+                queue.pop();
+            } else {
+                queue.ranges[queue.head].first = stop;  // the rest waits for the sweep before
+                return;
+            }
         }
-        for (int j = 0; j <= kWidth - 2; ++j) mark(window - j, diagonal + kStride - j);
+    }
+
+    // Looks at the windows of sweep t's head range from `window` on, below
+    // limit, in order; returns the first window it did not look at.
+    std::int64_t lookAt(std::size_t t, std::int64_t window, std::int64_t limit) {
+        const SweepQueue& queue = sweeps_[t];
+        for (;;) {
+            // A change lengthens the range, so its end is read afresh.
+            const std::int64_t to = std::min(queue.ranges[queue.head].last, limit - 1);
+            if (window > to) return window;
+            if (window + 15 > to) {
+                if (smooth(samples_ + window)) changedSpan(t, window, window);
+                ++window;
+                continue;
+            }
+            const std::int64_t base = window;
+            unsigned pending = changingWindows16<kWidth, smooth>(samples_ + base);
+            window = base + 16;
+            if (pending == 0) continue;
+            const std::int64_t firstChange = base + std::countr_zero(pending);
+            std::int64_t lastChange = firstChange;
+            do {
+                std::int64_t at = base + std::countr_zero(pending);
+                smooth(samples_ + at);
+                lastChange = at;
+                // The next windows read a sample just changed, so their tests
+                // no longer hold: look at them one by one (a change among them
+                // carries this on); the tests after them still hold.
+                std::int64_t until = at + kWidth - 1;
+                for (++at; at < until && at < base + 16; ++at) {
+                    if (smooth(samples_ + at)) {
+                        lastChange = at;
+                        until = at + kWidth - 1;
+                    }
+                }
+                if (at == base + 16) break;  // the next test starts from there
+                pending &= ~0u << (at - base);
+            } while (pending != 0);
+            changedSpan(t, firstChange, lastChange);
+        }
+    }
+
+    // Looks of sweep t changed windows firstChange to lastChange (not
+    // necessarily all of them): the next sweep looks at the windows that
+    // read a changed sample, and this one at those after them.
+    void changedSpan(std::size_t t, std::int64_t firstChange, std::int64_t lastChange) {
+        sweeps_[t + 1].mark(std::max<std::int64_t>(0, firstChange - (kWidth - 2)), lastChange);
+        sweeps_[t].extendHead(std::min(lastChange + kWidth - 2, lastWindow_));
     }
 
     std::uint8_t* samples_;
     std::int64_t lastWindow_;
-    std::array<std::vector<std::int64_t>, kWidth> ring_;
-    std::int64_t pendingCount_ = 0;
+    std::vector<SweepQueue> sweeps_;  // one queue per sweep that has windows to look at
 };
 
 }  // namespace
@@ -110,12 +233,12 @@ bool smoothTwoSampleNotch(std::uint8_t* window) { return smoothNotch2(window); }
 
 void cleanOneSampleNotches(std::uint8_t* samples, std::int64_t count) {
     if (count < 3) return;
-    DiagonalReplay<3, smoothNotch1>(samples, count - 3).run();
+    PipelinedSweeps<3, smoothNotch1>(samples, count - 3).run();
 }
 
 void cleanTwoSampleNotches(std::uint8_t* samples, std::int64_t count) {
     if (count < 4) return;
-    DiagonalReplay<4, smoothNotch2>(samples, count - 4).run();
+    PipelinedSweeps<4, smoothNotch2>(samples, count - 4).run();
 }
 
 void cleanPulses(std::uint8_t* samples, std::int64_t count) {

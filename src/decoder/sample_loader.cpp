@@ -85,8 +85,18 @@ void writeCleanedWav(const std::string& path) {
 
 void reduceSamples(const std::uint8_t* bytes, std::int64_t count, int bitsPerSample,
                    std::uint8_t* out) {
+    if (count <= 0) return;
     if (bitsPerSample == 8) {
-        if (count > 0) std::memcpy(out, bytes, static_cast<std::size_t>(count));
+        std::memcpy(out, bytes, static_cast<std::size_t>(count));
+        return;
+    }
+    if (bitsPerSample == 16) {
+        // Written out for the common width so that the compiler can vectorise it.
+        for (std::int64_t i = 0; i < count; ++i) {
+            std::uint16_t sample;
+            std::memcpy(&sample, bytes + 2 * i, 2);
+            out[i] = static_cast<std::uint8_t>((sample >> 8) ^ 0x80);
+        }
         return;
     }
     const std::int64_t sampleBytes = bitsPerSample / 8;
