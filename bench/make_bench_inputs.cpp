@@ -1,0 +1,152 @@
+// Writes the benchmark inputs into a directory:
+//   tape30.wav      30 minutes at 44.1 kHz, 16 bits: eight programs of 18 KB
+//                   recorded by the encoder, then low-pass filtered, with level
+//                   wobble, DC offset and hiss, as a worn cassette gives them
+//   tape30.ptp      the eight images the recording holds
+//   crafted.wav     the same length of a pattern that needs many cleaning sweeps
+//   payload64k.ptp  one image with 64 KB of payload
+#include <cmath>
+#include <cstdio>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "cli/command_line.h"
+#include "common/little_endian.h"
+#include "common/run_end.h"
+#include "formats/wav_header.h"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+constexpr std::uint32_t kRate = 44100;
+constexpr std::int64_t kThirtyMinutes = std::int64_t{30} * 60 * kRate;
+
+void writeBytes(const std::string& path, const Bytes& bytes) {
+    FILE* f = std::fopen(path.c_str(), "wb");
+    std::fwrite(bytes.data(), 1, bytes.size(), f);
+    std::fclose(f);
+}
+
+Bytes readBytes(const std::string& path) {
+    FILE* f = std::fopen(path.c_str(), "rb");
+    Bytes bytes;
+    std::uint8_t buffer[65536];
+    for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, f)) > 0;) bytes.insert(bytes.end(), buffer, buffer + got);
+    std::fclose(f);
+    return bytes;
+}
+
+void addBlockRecord(Bytes& image, std::uint8_t recordType, Bytes block) {
+    unsigned sum = 0;
+    for (std::size_t i = 1; i < block.size(); ++i) sum += block[i];
+    block.push_back(static_cast<std::uint8_t>(sum));
+    image.push_back(recordType);
+    image.push_back(static_cast<std::uint8_t>(block.size()));
+    image.push_back(static_cast<std::uint8_t>(block.size() >> 8));
+    image.insert(image.end(), block.begin(), block.end());
+}
+
+// One image: a name block, dataBlocks blocks of 256 random bytes, an end block.
+Bytes programImage(const std::string& name, int dataBlocks, std::mt19937& random) {
+    Bytes image = {0xFF, 0, 0};
+    Bytes nameBlock = {0x83, 0x00, static_cast<std::uint8_t>(name.size())};
+    nameBlock.insert(nameBlock.end(), name.begin(), name.end());
+    addBlockRecord(image, 0x55, nameBlock);
+    for (int b = 0; b < dataBlocks; ++b) {
+        Bytes data = {0xF1, static_cast<std::uint8_t>(b), 0x43, 0x00, 0x00};
+        for (int i = 0; i < 256; ++i) data.push_back(static_cast<std::uint8_t>(random()));
+        addBlockRecord(image, 0x55, data);
+    }
+    image.insert(image.end(), {0xAA, 0x03, 0x00, 0xB1, 0x07, 0x07});
+    writeLe16(image.data() + 1, static_cast<std::uint32_t>(image.size() & 0xFFFF));
+    return image;
+}
+
+void encode(const std::string& ptp, std::vector<std::string> options) {
+    options.insert(options.begin(), {"make_bench_inputs", ptp});
+    std::vector<char*> argv;
+    for (std::string& o : options) argv.push_back(o.data());
+    try {
+        runCommandLine(static_cast<int>(argv.size()), argv.data());
+    } catch (const RunEnded&) {
+        std::fprintf(stderr, "encoding %s failed\n", ptp.c_str());
+        std::exit(1);
+    }
+}
+
+Bytes wav16(const std::vector<std::int16_t>& samples) {
+    WavHeader header = makePcmHeader(kRate, 16);
+    header.dataSize = static_cast<std::uint32_t>(samples.size() * 2);
+    header.riffSize = header.dataSize + 36;
+    WavHeaderBytes head = encodeWavHeader(header);
+    Bytes file(head.begin(), head.end());
+    for (std::int16_t s : samples) {
+        file.push_back(static_cast<std::uint8_t>(s));
+        file.push_back(static_cast<std::uint8_t>(static_cast<std::uint16_t>(s) >> 8));
+    }
+    return file;
+}
+
+// Ages a clean recording: 5 kHz one-pole low-pass, a slow level wobble of
+// +-15 %, a DC offset and Gaussian hiss, then hiss alone up to 30 minutes.
+std::vector<std::int16_t> worn(const Bytes& cleanWav, std::mt19937& random) {
+    std::normal_distribution<double> hiss(0.0, 500.0);
+    const double alpha = 1.0 - std::exp(-2.0 * M_PI * 5000.0 / kRate);
+    std::vector<std::int16_t> out;
+    out.reserve(static_cast<std::size_t>(kThirtyMinutes));
+    double filtered = 0.0;
+    for (std::int64_t i = 0; i < kThirtyMinutes; ++i) {
+        const std::size_t at = 44 + 2 * static_cast<std::size_t>(i);
+        const double clean = at + 1 < cleanWav.size() ? static_cast<std::int16_t>(readLe16(&cleanWav[at])) : 0.0;
+        filtered += alpha * (clean - filtered);
+        const double gain = 0.7 + 0.15 * std::sin(2.0 * M_PI * 0.3 * static_cast<double>(i) / kRate);
+        const double value = filtered * gain + 400.0 + hiss(random);
+        out.push_back(static_cast<std::int16_t>(std::lround(std::fmax(-32768.0, std::fmin(32767.0, value)))));
+    }
+    return out;
+}
+
+// A 15-sample pattern that needs 16 sweeps of the one-sample pass and 10 of
+// the two-sample pass, repeated over the whole recording.
+std::vector<std::int16_t> crafted() {
+    const int pattern[] = {130, 21, 89, 124, 244, 95, 20, 51, 78, 93, 240, 180, 64, 13, 116};
+    std::vector<std::int16_t> out;
+    out.reserve(static_cast<std::size_t>(kThirtyMinutes));
+    for (std::int64_t i = 0; i < kThirtyMinutes; ++i) {
+        out.push_back(static_cast<std::int16_t>((pattern[i % 15] - 128) * 256 + 77));
+    }
+    return out;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: make_bench_inputs DIRECTORY\n");
+        return 2;
+    }
+    const std::string dir = argv[1];
+    std::mt19937 random(2024);
+
+    Bytes tape;
+    for (int p = 1; p <= 8; ++p) {
+        Bytes image = programImage("PROGRAM" + std::to_string(p), 72, random);
+        writeBytes(dir + "/program" + std::to_string(p) + ".ptp", image);
+        tape.insert(tape.end(), image.begin(), image.end());
+    }
+    writeBytes(dir + "/tape30.ptp", tape);
+    encode(dir + "/tape30.ptp", {"-m44", "-b16", "-f10"});
+    writeBytes(dir + "/tape30.wav", wav16(worn(readBytes(dir + "/tape30.wav"), random)));
+    writeBytes(dir + "/crafted.wav", wav16(crafted()));
+
+    Bytes payload = {0xFF, 0, 0};
+    for (int b = 0; b < 256; ++b) {
+        Bytes data = {0xF1, static_cast<std::uint8_t>(b), 0x43, 0x00, 0x00};
+        for (int i = 0; i < 250; ++i) data.push_back(static_cast<std::uint8_t>(random()));
+        addBlockRecord(payload, b == 255 ? 0xAA : 0x55, data);
+    }
+    writeBytes(dir + "/payload64k.ptp", payload);
+    std::printf("inputs written to %s\n", dir.c_str());
+    return 0;
+}
