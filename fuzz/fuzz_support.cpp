@@ -1,0 +1,57 @@
+#include "fuzz_support.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+#include "cli/command_line.h"
+#include "cli/option_table.h"
+#include "common/path_base.h"
+#include "common/run_end.h"
+#include "decoder/decoder_state.h"
+#include "encoder/encoder_settings.h"
+
+const std::string& scratchDirectory() {
+    static const std::string directory = [] {
+        std::string path = "/dev/shm/kazettor_fuzz_" + std::to_string(getpid());
+        std::filesystem::create_directories(path);
+        // The program reports on standard output; the fuzzer needs none of it.
+        if (std::freopen("/dev/null", "w", stdout) == nullptr) std::perror("freopen");
+        return path;
+    }();
+    return directory;
+}
+
+std::string writeScratchFile(const std::string& name, const std::uint8_t* data, std::size_t size) {
+    const std::string path = scratchDirectory() + "/" + name;
+    if (FILE* file = std::fopen(path.c_str(), "wb")) {
+        if (size > 0) std::fwrite(data, 1, size, file);
+        std::fclose(file);
+    }
+    return path;
+}
+
+void runProgram(const std::vector<std::string>& arguments) {
+    const std::string& scratch = scratchDirectory();  // also sends standard output away
+    resetDecoderState();
+    resetEncoderSettings();
+    clearOptionTable();
+    pathBase.clear();
+    std::vector<std::string> texts = arguments;
+    texts.insert(texts.begin(), "kazettor");
+    std::vector<char*> argv;
+    for (std::string& text : texts) argv.push_back(text.data());
+    argv.push_back(nullptr);
+    try {
+        runCommandLine(static_cast<int>(texts.size()), argv.data());
+    } catch (const RunEnded&) {
+        // A reported failure: the message is the program's answer to this input.
+    }
+    resetDecoderState();  // closes a file left open by a failed run
+    std::error_code ignored;
+    for (const auto& entry : std::filesystem::directory_iterator(scratch, ignored)) {
+        std::filesystem::remove_all(entry.path(), ignored);
+    }
+}
