@@ -1,7 +1,11 @@
 // Writes the benchmark inputs into a directory:
-//   tape30.wav      30 minutes at 44.1 kHz, 16 bits: eight programs of 18 KB
-//                   recorded by the encoder, then low-pass filtered, with level
-//                   wobble, DC offset and hiss, as a worn cassette gives them
+//   tape30.wav      30 minutes at 44.1 kHz, 16 bits: eight programs of 15 KB
+//                   recorded by the encoder, then aged as a cassette ages them:
+//                   tape hiss, the playback head's 6 kHz roll-off (which also
+//                   softens the hiss), level wobble, DC offset and a little
+//                   electronic noise; about 39 dB signal to noise
+//   tape30_harsh.wav the same programs with white hiss added after the roll-off,
+//                   about 33 dB: far more one-sample notches to clean
 //   tape30.ptp      the eight images the recording holds
 //   crafted.wav     the same length of a pattern that needs many cleaning sweeps
 //   payload64k.ptp  one image with 64 KB of payload
@@ -88,20 +92,25 @@ Bytes wav16(const std::vector<std::int16_t>& samples) {
     return file;
 }
 
-// Ages a clean recording: 5 kHz one-pole low-pass, a slow level wobble of
-// +-15 %, a DC offset and Gaussian hiss, then hiss alone up to 30 minutes.
-std::vector<std::int16_t> worn(const Bytes& cleanWav, std::mt19937& random) {
-    std::normal_distribution<double> hiss(0.0, 500.0);
-    const double alpha = 1.0 - std::exp(-2.0 * M_PI * 5000.0 / kRate);
+// Ages a clean recording: hiss before (tape) or after (harsh) a one-pole
+// low-pass, a slow level wobble of +-15 %, a DC offset (-300, or +400 for the
+// harsh case, which puts its silences right on the zero line), then the aged noise
+// alone up to 30 minutes.
+std::vector<std::int16_t> aged(const Bytes& cleanWav, bool harsh, std::mt19937& random) {
+    std::normal_distribution<double> gauss(0.0, 1.0);
+    const double cutoff = harsh ? 5000.0 : 6000.0;
+    const double alpha = 1.0 - std::exp(-2.0 * M_PI * cutoff / kRate);
+    const double tapeHiss = harsh ? 0.0 : 400.0;
+    const double laterNoise = harsh ? 500.0 : 40.0;
     std::vector<std::int16_t> out;
     out.reserve(static_cast<std::size_t>(kThirtyMinutes));
     double filtered = 0.0;
     for (std::int64_t i = 0; i < kThirtyMinutes; ++i) {
         const std::size_t at = 44 + 2 * static_cast<std::size_t>(i);
         const double clean = at + 1 < cleanWav.size() ? static_cast<std::int16_t>(readLe16(&cleanWav[at])) : 0.0;
-        filtered += alpha * (clean - filtered);
+        filtered += alpha * (clean + tapeHiss * gauss(random) - filtered);
         const double gain = 0.7 + 0.15 * std::sin(2.0 * M_PI * 0.3 * static_cast<double>(i) / kRate);
-        const double value = filtered * gain + 400.0 + hiss(random);
+        const double value = filtered * gain + (harsh ? 400.0 : -300.0) + laterNoise * gauss(random);
         out.push_back(static_cast<std::int16_t>(std::lround(std::fmax(-32768.0, std::fmin(32767.0, value)))));
     }
     return out;
@@ -131,13 +140,15 @@ int main(int argc, char** argv) {
 
     Bytes tape;
     for (int p = 1; p <= 8; ++p) {
-        Bytes image = programImage("PROGRAM" + std::to_string(p), 72, random);
+        Bytes image = programImage("PROGRAM" + std::to_string(p), 60, random);
         writeBytes(dir + "/program" + std::to_string(p) + ".ptp", image);
         tape.insert(tape.end(), image.begin(), image.end());
     }
     writeBytes(dir + "/tape30.ptp", tape);
     encode(dir + "/tape30.ptp", {"-m44", "-b16", "-f10"});
-    writeBytes(dir + "/tape30.wav", wav16(worn(readBytes(dir + "/tape30.wav"), random)));
+    const Bytes clean = readBytes(dir + "/tape30.wav");
+    writeBytes(dir + "/tape30.wav", wav16(aged(clean, false, random)));
+    writeBytes(dir + "/tape30_harsh.wav", wav16(aged(clean, true, random)));
     writeBytes(dir + "/crafted.wav", wav16(crafted()));
 
     Bytes payload = {0xFF, 0, 0};

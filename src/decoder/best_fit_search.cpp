@@ -7,7 +7,8 @@
 // b = floor(6i / 5) + 1 (those with 5k > 6i). From candidate i - 1 to i, 2i
 // moves by 2, and a by 1 and b by 1, except when i is a multiple of 5: then
 // a stays and b moves by 2. So both counts of wrong-level samples are carried
-// along, four sample reads per candidate, instead of recounted.
+// along, four sample reads per candidate, instead of recounted; the loop is
+// unrolled by that period of five.
 //
 // The first-half count never falls as i grows: once it alone exceeds the
 // best score, no longer candidate can reach that score, and the search ends.
@@ -47,21 +48,34 @@ std::int64_t search(const std::uint8_t* samples, std::int64_t sampleCount, std::
 
     std::int64_t bestScore = firstWrong + secondWrong;
     std::int64_t bestHalf = lowest;
-    int phase = static_cast<int>((lowest + 1) % 5);  // the next candidate modulo 5
-    for (std::int64_t i = lowest + 1; i <= highest; ++i) {
-        // Every read below is of an offset under 2i, inside the cell window.
-        if (phase != 0) firstWrong += window.wrongInFirstHalf(a++);
-        if (firstWrong > bestScore) break;
+    // One candidate step; candidates that are multiples of 5 move a by 0 and b by 2.
+    auto step = [&](std::int64_t i, bool multipleOfFive) {
+        if (!multipleOfFive) firstWrong += window.wrongInFirstHalf(a++);
+        if (firstWrong > bestScore) return false;
         secondWrong += window.wrongInSecondHalf(end) + window.wrongInSecondHalf(end + 1);
         end += 2;
         secondWrong -= window.wrongInSecondHalf(b++);
-        if (phase == 0) secondWrong -= window.wrongInSecondHalf(b++);
-        if (++phase == 5) phase = 0;
+        if (multipleOfFive) secondWrong -= window.wrongInSecondHalf(b++);
         const std::int64_t score = firstWrong + secondWrong;
         if (score <= bestScore) {
             bestScore = score;
             bestHalf = i;
         }
+        return true;
+    };
+    // Every read in a step is of an offset under 2i, inside the cell window.
+    std::int64_t i = lowest + 1;
+    for (; i <= highest && i % 5 != 1; ++i) {
+        if (!step(i, i % 5 == 0)) return bestHalf;
+    }
+    for (; i + 4 <= highest; i += 5) {
+        if (!step(i, false) || !step(i + 1, false) || !step(i + 2, false) || !step(i + 3, false) ||
+            !step(i + 4, true)) {
+            return bestHalf;
+        }
+    }
+    for (; i <= highest; ++i) {
+        if (!step(i, i % 5 == 0)) return bestHalf;
     }
     return bestHalf;
 }

@@ -30,6 +30,14 @@ namespace {
 
 constexpr int kHigh = 128;  // above is the high side, this and below the low side
 
+// Bits set in a 16-bit mask; inline, since the baseline x86-64 has no popcount instruction.
+inline int countBits16(unsigned x) {
+    x = x - ((x >> 1) & 0x5555u);
+    x = (x & 0x3333u) + ((x >> 2) & 0x3333u);
+    x = (x + (x >> 4)) & 0x0F0Fu;
+    return static_cast<int>((x + (x >> 8)) & 0x1Fu);
+}
+
 bool smoothNotch1(std::uint8_t* w) {
     const int a = w[0], m = w[1], c = w[2];
     const bool dip = a > kHigh && c > kHigh && m < a && m < c;
@@ -110,7 +118,7 @@ struct SweepQueue {
 
     // Windows closer than this to the last marked range are looked at too:
     // that is cheaper than a new range, and looking at a clean window changes nothing.
-    static constexpr std::int64_t kJoinGap = 32;
+    static constexpr std::int64_t kJoinGap = 128;
 
     void mark(std::int64_t first, std::int64_t last) {
         if (openEnd != kNone && first <= openEnd + kJoinGap) {
@@ -153,6 +161,8 @@ public:
 
 private:
     static constexpr std::int64_t kEverything = INT64_MAX;
+    // From this many changes among sixteen windows on, they are looked at one by one.
+    static constexpr int kDenseChanges = 5;
 
     // Looks, in sweep t, at the queued windows below limit.
     void advance(std::size_t t, std::int64_t limit) {
@@ -190,8 +200,20 @@ private:
             unsigned pending = changingWindows16<kWidth, smooth>(samples_ + base);
             window = base + 16;
             if (pending == 0) continue;
-            const std::int64_t firstChange = base + std::countr_zero(pending);
+            std::int64_t firstChange = base + std::countr_zero(pending);
             std::int64_t lastChange = firstChange;
+            if (countBits16(pending) >= kDenseChanges) {
+                // Many changes: looking at each window in turn is cheaper than
+                // working out which tests still hold.
+                firstChange = -1;
+                for (std::int64_t at = base; at < base + 16; ++at) {
+                    if (!smooth(samples_ + at)) continue;
+                    if (firstChange < 0) firstChange = at;
+                    lastChange = at;
+                }
+                changedSpan(t, firstChange, lastChange);
+                continue;
+            }
             do {
                 std::int64_t at = base + std::countr_zero(pending);
                 smooth(samples_ + at);
