@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 
 // An output file of the program. Every write, flush, seek and close is
@@ -11,6 +12,7 @@
 struct OutputFile {
     std::FILE* stream = nullptr;  // the open stream, or null while no file is open
     std::string path;             // the path it was opened under, named in messages
+    std::unique_ptr<char[]> buffer;  // the stream's buffer; the C library would take only 4 KB
 
     OutputFile() = default;
     OutputFile(const OutputFile&) = delete;
