@@ -58,4 +58,15 @@ TEST(PulseCleaning, MatchesRepeatedFullSweepsOnRandomAndCraftedInput) {
         }
         ASSERT_EQ(cleaned(samples), literallyCleaned(samples)) << "round " << round;
     }
+    // Recordings longer than the stretch the sweeps advance by at a time.
+    const Bytes craftedTile = {130, 21, 89, 124, 244, 95, 20, 51, 78, 93, 240, 180, 64, 13, 116};
+    for (int style = 0; style < 3; ++style) {
+        Bytes samples(300000);
+        for (std::size_t i = 0; i < samples.size(); ++i) {
+            if (style == 0) samples[i] = static_cast<std::uint8_t>(uniform(0, 255));
+            if (style == 1) samples[i] = static_cast<std::uint8_t>(((i / 20) % 2 ? 190 : 60) + uniform(-3, 3));
+            if (style == 2) samples[i] = craftedTile[i % craftedTile.size()];
+        }
+        ASSERT_EQ(cleaned(samples), literallyCleaned(samples)) << "long buffer, style " << style;
+    }
 }

@@ -38,29 +38,48 @@ inline int countBits16(unsigned x) {
     return static_cast<int>((x + (x >> 8)) & 0x1Fu);
 }
 
-bool smoothNotch1(std::uint8_t* w) {
-    const int a = w[0], m = w[1], c = w[2];
-    const bool dip = a > kHigh && c > kHigh && m < a && m < c;
-    const bool peak = a <= kHigh && c <= kHigh && m > a && m > c;
-    if (!dip && !peak) return false;
-    w[1] = static_cast<std::uint8_t>((a + c) / 2);
-    return true;
-}
+// The two kinds of window: a one-sample notch (pass A) and a two-sample notch
+// (pass B), each with its test and the change it makes.
+struct OneSampleNotch {
+    static constexpr int kWidth = 3;
+    static bool matches(const std::uint8_t* w) {
+        const int a = w[0], m = w[1], c = w[2];
+        const bool dip = a > kHigh && c > kHigh && m < a && m < c;
+        const bool peak = a <= kHigh && c <= kHigh && m > a && m > c;
+        return dip || peak;
+    }
+    static void smooth(std::uint8_t* w) { w[1] = static_cast<std::uint8_t>((w[0] + w[2]) / 2); }
+};
 
-bool smoothNotch2(std::uint8_t* w) {
-    const int a = w[0], p = w[1], q = w[2], d = w[3];
-    const bool dip = a > kHigh && d > kHigh && p < a && p < d && q < a && q < d;
-    const bool peak = a <= kHigh && d <= kHigh && p > a && p > d && q > a && q > d;
-    if (!dip && !peak) return false;
-    w[1] = static_cast<std::uint8_t>((2 * a + d) / 3);
-    w[2] = static_cast<std::uint8_t>((a + 2 * d) / 3);
+struct TwoSampleNotch {
+    static constexpr int kWidth = 4;
+    static bool matches(const std::uint8_t* w) {
+        const int a = w[0], p = w[1], q = w[2], d = w[3];
+        const bool dip = a > kHigh && d > kHigh && p < a && p < d && q < a && q < d;
+        const bool peak = a <= kHigh && d <= kHigh && p > a && p > d && q > a && q > d;
+        return dip || peak;
+    }
+    // The two inner samples become the straight line from a to d.
+    static void smooth(std::uint8_t* w) {
+        const int a = w[0], d = w[3];
+        w[1] = static_cast<std::uint8_t>((2 * a + d) / 3);
+        w[2] = static_cast<std::uint8_t>((a + 2 * d) / 3);
+    }
+};
+
+// Looks at one window: true, with the notch smoothed, when it matched.
+template <typename Notch>
+bool look(std::uint8_t* window) {
+    if (!Notch::matches(window)) return false;
+    Notch::smooth(window);
     return true;
 }
 
 // Which of the 16 windows from `first` on would change, tested on the
 // samples as they stand: bit i for window first + i. Reads first + 15 + W - 1.
-template <int kWidth, bool (*smooth)(std::uint8_t*)>
+template <typename Notch>
 unsigned changingWindows16(const std::uint8_t* samples) {
+    constexpr int kWidth = Notch::kWidth;
 #if defined(__SSE2__)
     const __m128i signFlip = _mm_set1_epi8(static_cast<char>(0x80));
     const __m128i zero = _mm_setzero_si128();
@@ -82,10 +101,8 @@ unsigned changingWindows16(const std::uint8_t* samples) {
     return static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(below, above)));
 #else
     unsigned mask = 0;
-    std::uint8_t copy[kWidth];
     for (int i = 0; i < 16; ++i) {
-        for (int j = 0; j < kWidth; ++j) copy[j] = samples[i + j];
-        if (smooth(copy)) mask |= 1u << i;
+        if (Notch::matches(samples + i)) mask |= 1u << i;
     }
     return mask;
 #endif
@@ -135,8 +152,10 @@ struct SweepQueue {
     }
 };
 
-template <int kWidth, bool (*smooth)(std::uint8_t*)>
+template <typename Notch>
 class PipelinedSweeps {
+    static constexpr int kWidth = Notch::kWidth;
+
 public:
     PipelinedSweeps(std::uint8_t* samples, std::int64_t lastWindow)
         : samples_(samples), lastWindow_(lastWindow) {}
@@ -192,12 +211,12 @@ private:
             const std::int64_t to = std::min(queue.ranges[queue.head].last, limit - 1);
             if (window > to) return window;
             if (window + 15 > to) {
-                if (smooth(samples_ + window)) changedSpan(t, window, window);
+                if (look<Notch>(samples_ + window)) changedSpan(t, window, window);
                 ++window;
                 continue;
             }
             const std::int64_t base = window;
-            unsigned pending = changingWindows16<kWidth, smooth>(samples_ + base);
+            unsigned pending = changingWindows16<Notch>(samples_ + base);
             window = base + 16;
             if (pending == 0) continue;
             std::int64_t firstChange = base + std::countr_zero(pending);
@@ -207,7 +226,7 @@ private:
                 // working out which tests still hold.
                 firstChange = -1;
                 for (std::int64_t at = base; at < base + 16; ++at) {
-                    if (!smooth(samples_ + at)) continue;
+                    if (!look<Notch>(samples_ + at)) continue;
                     if (firstChange < 0) firstChange = at;
                     lastChange = at;
                 }
@@ -216,14 +235,14 @@ private:
             }
             do {
                 std::int64_t at = base + std::countr_zero(pending);
-                smooth(samples_ + at);
+                Notch::smooth(samples_ + at);  // its test holds: nothing it reads has changed
                 lastChange = at;
                 // The next windows read a sample just changed, so their tests
                 // no longer hold: look at them one by one (a change among them
                 // carries this on); the tests after them still hold.
                 std::int64_t until = at + kWidth - 1;
                 for (++at; at < until && at < base + 16; ++at) {
-                    if (smooth(samples_ + at)) {
+                    if (look<Notch>(samples_ + at)) {
                         lastChange = at;
                         until = at + kWidth - 1;
                     }
@@ -250,17 +269,17 @@ private:
 
 }  // namespace
 
-bool smoothOneSampleNotch(std::uint8_t* window) { return smoothNotch1(window); }
-bool smoothTwoSampleNotch(std::uint8_t* window) { return smoothNotch2(window); }
+bool smoothOneSampleNotch(std::uint8_t* window) { return look<OneSampleNotch>(window); }
+bool smoothTwoSampleNotch(std::uint8_t* window) { return look<TwoSampleNotch>(window); }
 
 void cleanOneSampleNotches(std::uint8_t* samples, std::int64_t count) {
     if (count < 3) return;
-    PipelinedSweeps<3, smoothNotch1>(samples, count - 3).run();
+    PipelinedSweeps<OneSampleNotch>(samples, count - 3).run();
 }
 
 void cleanTwoSampleNotches(std::uint8_t* samples, std::int64_t count) {
     if (count < 4) return;
-    PipelinedSweeps<4, smoothNotch2>(samples, count - 4).run();
+    PipelinedSweeps<TwoSampleNotch>(samples, count - 4).run();
 }
 
 void cleanPulses(std::uint8_t* samples, std::int64_t count) {
