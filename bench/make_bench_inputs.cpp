@@ -36,7 +36,8 @@ Bytes readBytes(const std::string& path) {
     FILE* f = std::fopen(path.c_str(), "rb");
     Bytes bytes;
     std::uint8_t buffer[65536];
-    for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, f)) > 0;) bytes.insert(bytes.end(), buffer, buffer + got);
+    for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, f)) > 0;)
+        bytes.insert(bytes.end(), buffer, buffer + got);
     std::fclose(f);
     return bytes;
 }
@@ -107,7 +108,8 @@ std::vector<std::int16_t> aged(const Bytes& cleanWav, bool harsh, std::mt19937& 
     double filtered = 0.0;
     for (std::int64_t i = 0; i < kThirtyMinutes; ++i) {
         const std::size_t at = 44 + 2 * static_cast<std::size_t>(i);
-        const double clean = at + 1 < cleanWav.size() ? static_cast<std::int16_t>(readLe16(&cleanWav[at])) : 0.0;
+        const double clean =
+            at + 1 < cleanWav.size() ? static_cast<std::int16_t>(readLe16(&cleanWav[at])) : 0.0;
         filtered += alpha * (clean + tapeHiss * gauss(random) - filtered);
         const double gain = 0.7 + 0.15 * std::sin(2.0 * M_PI * 0.3 * static_cast<double>(i) / kRate);
         const double value = filtered * gain + (harsh ? 400.0 : -300.0) + laterNoise * gauss(random);

@@ -22,8 +22,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::string name = arguments[0].substr(0, 200);
         std::replace(name.begin(), name.end(), '/', '_');
         static const std::uint8_t kTinyImage[] = {0xFF, 0, 0, 0xAA, 3, 0, 0xB1, 5, 5};
-        arguments[0] = name.empty() ? scratchDirectory() + "/"
-                                    : writeScratchFile(name, kTinyImage, sizeof kTinyImage);
+        arguments[0] =
+            name.empty() ? scratchDirectory() + "/" : writeScratchFile(name, kTinyImage, sizeof kTinyImage);
     }
     runProgram(arguments);
     return 0;

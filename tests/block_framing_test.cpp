@@ -7,17 +7,8 @@
 
 namespace {
 
-const Bytes kName = {0x83, 0x01, 0x02, 0x41, 0x42, 0x86};                  // program "AB"
-const Bytes kData = {0xF1, 0x00, 0x10, 0x43, 0x02, 0xC3, 0x00, 0x18};      // two data bytes
-const Bytes kEnd = {0xB1, 0x05, 0x05};
-const std::string kSyncLines =
-    "d3 szinkron byte 1.500 másodpercnél\nd3 szinkron byte 1.500 másodpercnél\n";
-
-Bytes concat(std::initializer_list<Bytes> parts) {
-    Bytes all;
-    for (const Bytes& part : parts) all.insert(all.end(), part.begin(), part.end());
-    return all;
-}
+const std::string kSync = "d3 szinkron byte 1.500 másodpercnél\n";
+const Bytes kB9Block = {0xB9, 1, 2, 3, 6};
 
 // Each block as it follows its three sync bytes on tape.
 Bytes synced(std::initializer_list<Bytes> blocks) {
@@ -37,6 +28,7 @@ protected:
         decoderHeader.sampleRate = 1000;
         decoderState.samplePos = 1500;
         decoderState.syncLocked = true;
+        decoderState.preambleRunCount = 601;
     }
 
     // Feeds the bytes bit by bit, most significant first; returns the echo.
@@ -51,7 +43,7 @@ protected:
         return testing::internal::GetCapturedStdout();
     }
 
-    std::string out(const std::string& name) { return pathBase + "/" + name; }
+    Bytes file(const std::string& name) { return readFile(pathBase + "/" + name); }
 
     ScratchDir dir;
     std::uint16_t shiftRegister = 0;
@@ -59,107 +51,94 @@ protected:
 
 }  // namespace
 
-TEST_F(BlockFraming, WritesAndCompletesOneImage) {
-    decoderState.preambleRunCount = 601;
-    std::string echo = feed(synced({kName, kData, kEnd}));
-    EXPECT_EQ(echo, kSyncLines + "83 01 02 41 42 86  O: " + out("01_AB.ptp") + "\n" + kSyncLines +
-                        "f1 00 10 43 02 c3 00 18  O\n" + kSyncLines + "b1 05 05  O\n");
-    EXPECT_EQ(readFile(out("01_AB.ptp")),
-              concat({{0xFF, 0x1D, 0x00, 0x55, 0x06, 0x00}, kName, {0x55, 0x08, 0x00}, kData, {0xAA, 0x03, 0x00}, kEnd}));
+TEST_F(BlockFraming, WritesAndCompletesAnImage) {
+    EXPECT_EQ(feed(synced({kNameBlock, kDataBlock, kEndBlock})),
+              kSync + kSync + "83 01 02 41 42 86  O: " + pathBase + "/01_AB.ptp\n" + kSync + kSync +
+                  "f1 00 10 43 02 c3 00 18  O\n" + kSync + kSync + "b1 05 05  O\n");
+    EXPECT_EQ(file("01_AB.ptp"), kImage);
     EXPECT_FALSE(decoderState.syncLocked);
     EXPECT_EQ(decoderState.preambleRunCount, 0);
-    EXPECT_EQ(decoderState.blockDeadline, kNoDeadline);
+    // A length byte of 0 means 256; the length field is the image length modulo 65536.
+    feed(synced({withChecksum(concat({{0x80, 0x00, 0x00, 'N'}, Bytes(255, 0)})),
+                 withChecksum(concat({{0xF0, 0, 0, 0, 0x00}, Bytes(256, 7)})), kEndBlock}));
+    const Bytes big = file("02_N.ptp");
+    ASSERT_EQ(big.size(), 3u + 263 + 265 + 6);
+    EXPECT_EQ(concat({{big[1], big[2], big[3], big[4], big[5]}, {big[266], big[267], big[268]}}),
+              Bytes({0x19, 0x02, 0x55, 0x04, 0x01, 0x55, 0x06, 0x01}));
 }
 
-TEST_F(BlockFraming, LengthByteZeroMeans256) {
-    Bytes name = withChecksum(concat({{0x80, 0x00, 0x00, 'N'}, Bytes(255, 0)}));
-    Bytes data = withChecksum(concat({{0xF0, 0, 0, 0, 0x00}, Bytes(256, 7)}));
-    feed(synced({name, data, kEnd}));
-    Bytes file = readFile(out("01_N.ptp"));
-    ASSERT_EQ(file.size(), 3u + 263 + 265 + 6);
-    EXPECT_EQ(Bytes(file.begin() + 3, file.begin() + 6), Bytes({0x55, 0x04, 0x01}));
-    EXPECT_EQ(Bytes(file.begin() + 266, file.begin() + 269), Bytes({0x55, 0x06, 0x01}));
-    EXPECT_EQ(Bytes(file.begin() + 1, file.begin() + 3), Bytes({0x19, 0x02}));  // 537 bytes
-}
-
-TEST_F(BlockFraming, RecognisesBlockKindsByTypeByte) {
-    EXPECT_EQ(feed(synced({withChecksum({0x0C, 0, 0, 0, 1, 9})})), kSyncLines + "0c 00 00 00 01 09 0a  O\n");
-    for (std::uint8_t type : {0x0D, 0x1C, 0xC0}) {
-        feed(synced({withChecksum({type, 0, 0, 0, 1, 9})}));
-        EXPECT_GT(decoderState.bitCount, 0) << int(type);  // still collecting
+TEST_F(BlockFraming, RecognisesBlockKindsByTheirTypeByte) {
+    EXPECT_EQ(feed(synced({withChecksum({0x0C, 0, 0, 0, 1, 9})})),
+              kSync + kSync + "0c 00 00 00 01 09 0a  O\n");
+    for (std::uint8_t unknown : {0x0D, 0x1C, 0xC0}) {
+        feed(synced({withChecksum({unknown, 0, 0, 0, 1, 9})}));
+        EXPECT_EQ(decoderState.bitCount, 73) << int(unknown);  // still collecting
         fresh();
     }
-    EXPECT_EQ(feed(synced({{0xB9, 1, 2, 3, 6}})), kSyncLines + "b9 01 02 03 06  O\n");
+    EXPECT_EQ(feed(synced({kB9Block})), kSync + kSync + "b9 01 02 03 06  O\n");
     EXPECT_EQ(decoderState.blockDeadline, 1500 + 1000);
     EXPECT_TRUE(decoderState.syncLocked);
     for (std::string type : {"b0", "b1", "bf"}) {
         decoderState.syncLocked = true;
         const auto typeByte = static_cast<std::uint8_t>(std::stoi(type, nullptr, 16));
-        EXPECT_EQ(feed(synced({{typeByte, 4, 5}})), kSyncLines + type + " 04 05  X\n");
+        EXPECT_EQ(feed(synced({{typeByte, 4, 5}})), kSync + kSync + type + " 04 05  X\n");
         EXPECT_FALSE(decoderState.syncLocked);
     }
 }
 
-TEST_F(BlockFraming, DropsABlockRunningPastTheLengthCap) {
-    decoderState.preambleRunTotal = 5;
+TEST_F(BlockFraming, DropsABlockAtTheLengthCapAndABadSyncByte) {
     std::string echo = feed(concat({{0xD3, 0xD3, 0xD3}, Bytes(999, 0x00)}));
-    std::string expected = kSyncLines;
+    std::string expected = kSync + kSync;
     for (int i = 0; i < 998; ++i) expected += "00 ";
-    EXPECT_EQ(echo, expected);
+    EXPECT_EQ(echo, expected);  // the byte at bit 8008 is not echoed
     EXPECT_EQ(decoderState.bitCount, 0);
     EXPECT_FALSE(decoderState.syncLocked);
-    EXPECT_EQ(decoderState.preambleRunTotal, 0);
-}
+    EXPECT_EQ(decoderState.preambleRunCount, 0);
 
-TEST_F(BlockFraming, ABadSecondOrThirdSyncByteGoesBackToHunting) {
-    EXPECT_EQ(feed({0xD3, 0xD3, 0xD2, 0xB1, 0x05, 0x05}), "d3 szinkron byte 1.500 másodpercnél\n");
+    fresh();
+    EXPECT_EQ(feed({0xD3, 0xD3, 0xD2, 0xB1, 0x05, 0x05}), kSync);
     EXPECT_TRUE(decoderState.syncLocked);
 }
 
-TEST_F(BlockFraming, NameBlockClosesTheOpenFileAsItIs) {
-    Bytes second = withChecksum({0x84, 0x00, 0x01, 'C'});
-    Bytes bad = kData;
-    bad.back() = 0x00;
-    std::string echo = feed(synced({kName, second, bad, kEnd}));
-    EXPECT_NE(echo.find("c3 00 00  X\n"), std::string::npos);
-    EXPECT_EQ(readFile(out("01_AB.ptp")), concat({{0xFF, 0x00, 0x00, 0x55, 0x06, 0x00}, kName}));
-    EXPECT_EQ(readFile(out("02_C.ptp")),
-              concat({{0xFF, 0x1C, 0x00, 0x55, 0x05, 0x00}, second, {0x55, 0x08, 0x00}, bad, {0xAA, 0x03, 0x00}, kEnd}));
-}
-
-TEST_F(BlockFraming, RawProgramTakesOnlyTheDataBytes) {
-    Bytes raw = withChecksum({0x8A, 0x00, 0x01, 'R'});
-    Bytes b9 = {0xB9, 1, 2, 3, 6};
-    std::string echo = feed(synced({raw, kData, b9, kData, kEnd}));
-    EXPECT_NE(echo.find(" O: " + out("01_R.ass") + "\n"), std::string::npos);
-    EXPECT_EQ(readFile(out("01_R.ass")), Bytes({0xC3, 0x00, 0xC3, 0x00}));
-}
-
-TEST_F(BlockFraming, DataWithoutANameGoesToAHeaderlessRecordFile) {
-    std::string echo = feed(synced({kData, kEnd}));
+TEST_F(BlockFraming, OutputFilesFollowTheNameBlocks) {
+    const Bytes second = withChecksum({0x84, 0x00, 0x01, 'C'}), raw = withChecksum({0x8A, 0x00, 0x01, 'R'});
+    Bytes badData = kDataBlock;
+    badData.back() = 0x00;
+    // Data before any name block: a headerless record file whose path is not
+    // printed and whose first record header gets no length written into it.
+    const std::string echo =
+        feed(synced({kDataBlock, kEndBlock, kNameBlock, second, badData, kB9Block, kDataBlock, kEndBlock, raw,
+                     kDataBlock, kB9Block, kDataBlock, kEndBlock}));
     EXPECT_EQ(echo.find("Unknown"), std::string::npos);
-    // No image header, so no length is written into the record header.
-    EXPECT_EQ(readFile(out("01_Unknown.bin")), concat({{0x55, 0x08, 0x00}, kData, {0xAA, 0x03, 0x00}, kEnd}));
-}
-
-TEST_F(BlockFraming, AfterB9TheImageGoesOnWithMoreRecords) {
-    Bytes b9 = {0xB9, 1, 2, 3, 6};
-    feed(synced({kName, b9, kData, kEnd}));
-    EXPECT_EQ(readFile(out("01_AB.ptp")), concat({{0xFF, 0x25, 0x00, 0x55, 0x06, 0x00}, kName, {0xAA, 0x05, 0x00}, b9,
-                                                  {0x55, 0x08, 0x00}, kData, {0xAA, 0x03, 0x00}, kEnd}));
+    EXPECT_NE(echo.find("c3 00 00  X\n"), std::string::npos);
+    EXPECT_EQ(file("01_Unknown.bin"),
+              concat({{0x55, 0x08, 0x00}, kDataBlock, {0xAA, 0x03, 0x00}, kEndBlock}));
+    // A second name block closes the first image as it stands.
+    EXPECT_EQ(file("02_AB.ptp"), concat({{0xFF, 0x00, 0x00, 0x55, 0x06, 0x00}, kNameBlock}));
+    // A bad checksum is written all the same; records may follow a 0xB9 block.
+    EXPECT_EQ(file("03_C.ptp"), concat({{0xFF, 0x2F, 0x00, 0x55, 0x05, 0x00},
+                                        second,
+                                        {0x55, 0x08, 0x00},
+                                        badData,
+                                        {0xAA, 0x05, 0x00},
+                                        kB9Block,
+                                        {0x55, 0x08, 0x00},
+                                        kDataBlock,
+                                        {0xAA, 0x03, 0x00},
+                                        kEndBlock}));
+    EXPECT_EQ(file("04_R.ass"), Bytes({0xC3, 0x00, 0xC3, 0x00}));
 }
 
 TEST_F(BlockFraming, NamesBecomeSafeFileNames) {
-    Bytes name = withChecksum({0x80, 0x00, 0x08, 0x5D, 0x7C, 0x60, '/', '.', '.', 0x00, 'Z'});
-    EXPECT_NE(feed(synced({name})).find(out("01_Aoe_...ptp") + "\n"), std::string::npos);
-    EXPECT_TRUE(fileExists(out("01_Aoe_...ptp")));
-
+    const Bytes name = withChecksum({0x80, 0x00, 0x08, 0x5D, 0x7C, 0x60, '/', '.', '.', 0x00, 'Z'});
+    EXPECT_NE(feed(synced({name})).find(pathBase + "/01_Aoe_...ptp\n"), std::string::npos);
+    EXPECT_TRUE(std::filesystem::exists(pathBase + "/01_Aoe_...ptp"));
     // A name the file system refuses uses up its number; the data goes on in the next file.
-    Bytes tooLong = withChecksum(concat({{0x80, 0x00, 0x00}, Bytes(256, 'L')}));
     decoderState.fileCounter = 99;
-    EXPECT_NE(feed(synced({tooLong, kData})).find(out("100_" + std::string(256, 'L') + ".ptp")), std::string::npos);
-    EXPECT_TRUE(fileExists(out("101_Unknown.bin")));
-    decoderState.fileCounter = 255;
-    feed(synced({kEnd, kName}));
-    EXPECT_TRUE(fileExists(out("256_AB.ptp")));
+    const Bytes tooLong = withChecksum(concat({{0x80, 0x00, 0x00}, Bytes(256, 'L')}));
+    EXPECT_NE(feed(synced({tooLong, kDataBlock})).find("/100_LLL"), std::string::npos);
+    EXPECT_TRUE(std::filesystem::exists(pathBase + "/101_Unknown.bin"));
+    decoderState.fileCounter = 255;  // numbers do not wrap at 256
+    feed(synced({kEndBlock, kNameBlock}));
+    EXPECT_TRUE(std::filesystem::exists(pathBase + "/256_AB.ptp"));
 }

@@ -12,16 +12,15 @@ namespace {
 
 using Samples = std::vector<std::int32_t>;
 
+int unitAt(int rate) { return static_cast<int>(std::ceil(rate * 312.0 / 1000000.0)); }
+
 void useSettings(int rate, int bits, int shape) {
     resetEncoderSettings();
-    encoderSettings.encRate = rate;
-    encoderSettings.encBits = bits;
-    encoderSettings.halfBitSamples = static_cast<int>(std::ceil(rate * 312.0 / 1000000.0));
-    encoderSettings.encShape = shape;
+    encoderSettings = {bits, shape, rate, unitAt(rate), 0};
     prepareBitCells();
 }
 
-Samples repeated(std::int32_t value, int count) { return Samples(static_cast<std::size_t>(count), value); }
+Samples run(std::int32_t value, int count) { return Samples(static_cast<std::size_t>(count), value); }
 
 Samples join(std::initializer_list<Samples> parts) {
     Samples all;
@@ -39,58 +38,47 @@ Bytes rendered(const ScratchDir& dir, std::uint8_t byte) {
 
 }  // namespace
 
-TEST(BitWaveform, WorkedEightBitCellsAt8000Hz) {
-    struct Case {
-        int shape;
-        Samples one, zero;
-    } cases[] = {
-        {1, {255, 255, 255, 0, 0, 0}, join({repeated(255, 9), repeated(0, 9)})},
-        {2, {255, 255, 255, 128, 0, 0, 0, 128}, join({{213}, repeated(255, 7), {213, 128, 43}, repeated(0, 7), {43, 128}})},
-        {4, {255, 255, 255, 128, 0, 0, 0, 128},
-         join({{170, 213}, repeated(255, 5), {213, 170, 128, 85, 43}, repeated(0, 5), {43, 85, 128}})},
-        {5, {230, 255, 230, 128, 26, 0, 26, 128},
-         {162, 196, 230, 255, 255, 255, 230, 196, 162, 128, 94, 60, 26, 0, 0, 0, 26, 60, 94, 128}},
-        {6, {213, 255, 213, 128, 43, 0, 43, 128},
-         {156, 184, 213, 241, 255, 241, 213, 184, 156, 128, 100, 71, 43, 14, 0, 14, 43, 71, 100, 128}},
+TEST(BitWaveform, WorkedEightBitCells) {
+    // clang-format off
+    const std::tuple<int, Samples, Samples> at8000[] = {
+        {1, {255, 255, 255, 0, 0, 0}, join({run(255, 9), run(0, 9)})},
+        {2, {255, 255, 255, 128, 0, 0, 0, 128}, join({{213}, run(255, 7), {213, 128, 43}, run(0, 7), {43, 128}})},
+        {4, {255, 255, 255, 128, 0, 0, 0, 128}, join({{170, 213}, run(255, 5), {213, 170, 128, 85, 43}, run(0, 5), {43, 85, 128}})},
+        {5, {230, 255, 230, 128, 26, 0, 26, 128}, {162, 196, 230, 255, 255, 255, 230, 196, 162, 128, 94, 60, 26, 0, 0, 0, 26, 60, 94, 128}},
+        {6, {213, 255, 213, 128, 43, 0, 43, 128}, {156, 184, 213, 241, 255, 241, 213, 184, 156, 128, 100, 71, 43, 14, 0, 14, 43, 71, 100, 128}},
         {0, {128, 238, 238, 128, 18, 18}, {128, 171, 210, 238, 253, 253, 238, 210, 171, 128, 85, 46, 18, 3, 3, 18, 46, 85}},
     };
-    for (const Case& c : cases) {
-        useSettings(8000, 8, c.shape);
-        EXPECT_EQ(bitCellSamples(true), c.one) << "shape " << c.shape;
-        EXPECT_EQ(bitCellSamples(false), c.zero) << "shape " << c.shape;
+    // clang-format on
+    for (const auto& [shape, one, zero] : at8000) {
+        useSettings(8000, 8, shape);
+        EXPECT_EQ(bitCellSamples(true), one) << "shape " << shape;
+        EXPECT_EQ(bitCellSamples(false), zero) << "shape " << shape;
     }
     useSettings(11050, 8, 8);
     EXPECT_EQ(bitCellSamples(true), Samples({192, 255, 255, 192, 128, 64, 0, 0, 64, 128}));
 }
 
-TEST(BitWaveform, WideSamplesUseTheFullSignedRange) {
+TEST(BitWaveform, WideSamplesSpanTheSignedRangeLeastSignificantByteFirst) {
     ScratchDir dir;
     useSettings(8000, 16, 2);
     EXPECT_EQ(bitCellSamples(true), Samples({32767, 32767, 32767, 0, -32768, -32768, -32768, 0}));
     EXPECT_EQ(bitCellSamples(false)[0], 21845);
     EXPECT_EQ(bitCellSamples(false)[10], -21845);
-    Bytes ones = rendered(dir, 0xFF);
-    EXPECT_EQ(Bytes(ones.begin(), ones.begin() + 16),
-              Bytes({0xFF, 0x7F, 0xFF, 0x7F, 0xFF, 0x7F, 0, 0, 0x00, 0x80, 0x00, 0x80, 0x00, 0x80, 0, 0}));
     useSettings(8000, 24, 1);
-    ones = rendered(dir, 0xFF);
-    EXPECT_EQ(Bytes(ones.begin(), ones.begin() + 18),
-              Bytes({0xFF, 0xFF, 0x7F, 0xFF, 0xFF, 0x7F, 0xFF, 0xFF, 0x7F, 0, 0, 0x80, 0, 0, 0x80, 0, 0, 0x80}));
+    const Bytes ones = rendered(dir, 0xFF);
+    EXPECT_EQ(Bytes(ones.begin() + 6, ones.begin() + 12), Bytes({0xFF, 0xFF, 0x7F, 0, 0, 0x80}));
     useSettings(8000, 32, 1);
-    Bytes full = rendered(dir, 0x80);
-    EXPECT_EQ(Bytes(full.begin(), full.begin() + 4), Bytes({0xFF, 0xFF, 0xFF, 0x7F}));
-    EXPECT_EQ(Bytes(full.begin() + 12, full.begin() + 16), Bytes({0x00, 0x00, 0x00, 0x80}));
-    // 0x80: one short wave, then seven long ones.
-    EXPECT_EQ(full.size(), 4u * (6 + 7 * 18));
-    EXPECT_EQ(encoderSettings.sampleValue, INT32_MIN);
+    const Bytes high = rendered(dir, 0x80);  // one short wave, then seven long ones
+    EXPECT_EQ(high.size(), 4u * (6 + 7 * 18));
+    EXPECT_EQ(Bytes(high.begin() + 8, high.begin() + 16), Bytes({0xFF, 0xFF, 0xFF, 0x7F, 0, 0, 0, 0x80}));
 }
 
-// The cells are rendered once and copied; every rate, width and a spread of
+// The cells are rendered once and copied: every rate, width and a spread of
 // shapes must give exactly the sample-by-sample signal.
 TEST(BitWaveform, CachedCellsEqualTheSampleBySampleFormulas) {
     ScratchDir dir;
     for (int rate : {8000, 11050, 16000, 22050, 44100, 48000}) {
-        const int h = static_cast<int>(std::ceil(rate * 312.0 / 1000000.0));
+        const int h = unitAt(rate);
         for (int bits : {8, 16, 24, 32}) {
             for (int shape : {0, 1, 2, 3, 4, h, 2 * h - 1, 2 * h}) {
                 useSettings(rate, bits, shape);

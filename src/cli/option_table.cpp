@@ -8,9 +8,7 @@ namespace {
 
 bool isLetterSlot(char letter) { return letter >= 'a' && letter <= 'z'; }
 
-bool isBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
+bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
 
 }  // namespace
 

@@ -10,8 +10,7 @@ inline std::uint16_t readLe16(const std::uint8_t* bytes) {
 
 inline std::uint32_t readLe32(const std::uint8_t* bytes) {
     return static_cast<std::uint32_t>(bytes[0]) | (static_cast<std::uint32_t>(bytes[1]) << 8) |
-           (static_cast<std::uint32_t>(bytes[2]) << 16) |
-           (static_cast<std::uint32_t>(bytes[3]) << 24);
+           (static_cast<std::uint32_t>(bytes[2]) << 16) | (static_cast<std::uint32_t>(bytes[3]) << 24);
 }
 
 inline void writeLe16(std::uint8_t* bytes, std::uint32_t value) {

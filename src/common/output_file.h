@@ -10,8 +10,8 @@
 // checked here: a failure prints the write message with the file's path and
 // ends the run with status 1, so that a full disk never passes for success.
 struct OutputFile {
-    std::FILE* stream = nullptr;  // the open stream, or null while no file is open
-    std::string path;             // the path it was opened under, named in messages
+    std::FILE* stream = nullptr;     // the open stream, or null while no file is open
+    std::string path;                // the path it was opened under, named in messages
     std::unique_ptr<char[]> buffer;  // the stream's buffer; the C library would take only 4 KB
 
     OutputFile() = default;

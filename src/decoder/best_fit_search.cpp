@@ -82,8 +82,8 @@ std::int64_t search(const std::uint8_t* samples, std::int64_t sampleCount, std::
 
 }  // namespace
 
-std::int64_t bestFitHalf(const std::uint8_t* samples, std::int64_t sampleCount,
-                         std::int64_t position, std::int64_t separator, bool highFirst) {
+std::int64_t bestFitHalf(const std::uint8_t* samples, std::int64_t sampleCount, std::int64_t position,
+                         std::int64_t separator, bool highFirst) {
     const std::int64_t lowest = std::max<std::int64_t>(1, separator / 2);
     const std::int64_t highest = 3 * separator - 1;
     // The longest candidate reads offsets below 2 × highest.

@@ -10,5 +10,5 @@
 // mid-cell change. Samples of exactly 128, and offsets past the last sample,
 // never count. The lowest score wins; on equal scores the longer candidate.
 // separator must be at least 1.
-std::int64_t bestFitHalf(const std::uint8_t* samples, std::int64_t sampleCount,
-                         std::int64_t position, std::int64_t separator, bool highFirst);
+std::int64_t bestFitHalf(const std::uint8_t* samples, std::int64_t sampleCount, std::int64_t position,
+                         std::int64_t separator, bool highFirst);

@@ -72,10 +72,9 @@ void automaticLock(DecodingRun& run) {
     const bool bothAbove = run.highRunLength > run.separator && run.lowRunLength > run.separator;
     run.highFirst = (bothBelow || bothAbove) ? run.runPolarity < 0 : run.runPolarity > 0;
     state.syncLocked = true;
-    consolePrint(
-        "\nProgram szinkron %.3f másodpercnél %d mikromásodperces elválasztóval és %s jellel\n",
-        secondsAt(state.samplePos), static_cast<int>(separatorMicroseconds(run.separator)),
-        run.highFirst ? "magas" : "alacsony");
+    consolePrint("\nProgram szinkron %.3f másodpercnél %d mikromásodperces elválasztóval és %s jellel\n",
+                 secondsAt(state.samplePos), static_cast<int>(separatorMicroseconds(run.separator)),
+                 run.highFirst ? "magas" : "alacsony");
     consoleFlush();
     state.idleByteCount = 0;
 }
@@ -116,8 +115,7 @@ void decodeBits(DecodingRun& run) {
     state.blockDeadline = kNoDeadline;
     for (;;) {
         if (state.samplePos + 3 * run.separator >= state.sampleCount) return;
-        run.bestHalf = bestFitHalf(samples, state.sampleCount, state.samplePos, run.separator,
-                                   run.highFirst);
+        run.bestHalf = bestFitHalf(samples, state.sampleCount, state.samplePos, run.separator, run.highFirst);
         const unsigned bit = run.bestHalf <= run.separator ? 1 : 0;
         run.shiftRegister = static_cast<std::uint16_t>((run.shiftRegister << 1) | bit);
         takeBit(run.shiftRegister);

@@ -34,8 +34,8 @@ bool nameBlockByte(std::uint16_t& shiftRegister) {
     consolePrint(" %c: ", checksumMark(n + 2));
     ++state.fileCounter;
     const bool raw = state.blockBuf[0] == 0x8A;
-    const std::string path = programFilePath(state.fileCounter, state.blockBuf.data() + 3,
-                                             static_cast<std::size_t>(n), raw);
+    const std::string path =
+        programFilePath(state.fileCounter, state.blockBuf.data() + 3, static_cast<std::size_t>(n), raw);
     consolePrint("%s\n", path.c_str());
     blockDone(shiftRegister);
     startProgramFile(path, raw, n);

@@ -40,8 +40,7 @@ std::string numberedPrefix(std::uint32_t number) {
 
 }  // namespace
 
-std::string programFilePath(std::uint32_t number, const std::uint8_t* name, std::size_t length,
-                            bool raw) {
+std::string programFilePath(std::uint32_t number, const std::uint8_t* name, std::size_t length, bool raw) {
     std::string path = numberedPrefix(number);
     for (std::size_t i = 0; i < length && name[i] != 0; ++i) path += kNameCharacters[name[i]];
     path += raw ? ".ass" : ".ptp";

@@ -11,8 +11,7 @@
 // "<pathBase>/<NN>_<name>.ptp" (or ".ass" for a raw file). The name ends at
 // its first NUL byte, passes through the name character table, and every '/'
 // in it becomes '_': a name from tape never leads outside the directory.
-std::string programFilePath(std::uint32_t number, const std::uint8_t* name, std::size_t length,
-                            bool raw);
+std::string programFilePath(std::uint32_t number, const std::uint8_t* name, std::size_t length, bool raw);
 
 // A name block of n name bytes: closes the open file as it is, opens the new
 // path and, for an image, writes the image header and the name record.

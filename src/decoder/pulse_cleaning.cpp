@@ -120,7 +120,7 @@ struct SweepQueue {
 
     std::vector<WindowRange> ranges;  // from `head` on: not yet looked at, increasing, disjoint
     std::size_t head = 0;
-    std::int64_t openEnd = kNone;     // last window of the last range while it is still queued
+    std::int64_t openEnd = kNone;  // last window of the last range while it is still queued
 
     bool empty() const { return head == ranges.size(); }
     void pop() {

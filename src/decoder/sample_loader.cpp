@@ -39,8 +39,7 @@ std::int64_t sampleCountOf(std::FILE* input, int bitsPerSample) {
     return (length - static_cast<std::int64_t>(kWavHeaderBytes)) * 8 / bitsPerSample;
 }
 
-void readSamples(std::FILE* input, int bitsPerSample, std::int64_t sampleCount,
-                 std::uint8_t* samples) {
+void readSamples(std::FILE* input, int bitsPerSample, std::int64_t sampleCount, std::uint8_t* samples) {
     const std::int64_t sampleBytes = bitsPerSample / 8;
     seekFile(input, static_cast<std::int64_t>(kWavHeaderBytes), SEEK_SET);
     std::vector<std::uint8_t> block(kReadBlockBytes);
@@ -50,8 +49,7 @@ void readSamples(std::FILE* input, int bitsPerSample, std::int64_t sampleCount,
         std::int64_t whole = static_cast<std::int64_t>(got) / sampleBytes;
         if (whole > sampleCount - stored) {
             consistencyStop(sampleCount,
-                            static_cast<std::int64_t>(kWavHeaderBytes) +
-                                (sampleCount + 1) * sampleBytes);
+                            static_cast<std::int64_t>(kWavHeaderBytes) + (sampleCount + 1) * sampleBytes);
         }
         reduceSamples(block.data(), whole, bitsPerSample, samples + stored);
         stored += whole;
@@ -83,8 +81,7 @@ void writeCleanedWav(const std::string& path) {
 
 }  // namespace
 
-void reduceSamples(const std::uint8_t* bytes, std::int64_t count, int bitsPerSample,
-                   std::uint8_t* out) {
+void reduceSamples(const std::uint8_t* bytes, std::int64_t count, int bitsPerSample, std::uint8_t* out) {
     if (count <= 0) return;
     if (bitsPerSample == 8) {
         std::memcpy(out, bytes, static_cast<std::size_t>(count));

@@ -12,8 +12,7 @@ void loadWavSamples(const char* path);
 // Reduces count samples of the given width, little-endian, to one unsigned
 // byte each: 8-bit samples stay as they are; wider ones keep their most
 // significant byte with its top bit inverted (signed to offset binary).
-void reduceSamples(const std::uint8_t* bytes, std::int64_t count, int bitsPerSample,
-                   std::uint8_t* out);
+void reduceSamples(const std::uint8_t* bytes, std::int64_t count, int bitsPerSample, std::uint8_t* out);
 
 // The cleaned WAV's path inside the output directory: "rec" gives "rec/rec.wav".
 std::string cleanedWavPath(const std::string& directory);

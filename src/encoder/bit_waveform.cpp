@@ -40,8 +40,7 @@ std::int32_t negativeSample(double v, int bits) {
 void appendSineCell(std::vector<std::int32_t>& out, int count, int bits) {
     for (int i = 0; i < count; ++i) {
         const double s = std::sin((static_cast<double>(i) * kFullCircle) / count);
-        out.push_back(bits == 8 ? 128 + rounded(127.0 * s)
-                                : rounded(positiveFullScale(bits) * s));
+        out.push_back(bits == 8 ? 128 + rounded(127.0 * s) : rounded(positiveFullScale(bits) * s));
     }
 }
 

@@ -33,8 +33,7 @@ void settleEncoderSettings() {
             settings.encBits = static_cast<std::int32_t>(width);
         }
     }
-    settings.halfBitSamples =
-        static_cast<std::int32_t>(std::ceil(settings.encRate * 312.0 / 1000000.0));
+    settings.halfBitSamples = static_cast<std::int32_t>(std::ceil(settings.encRate * 312.0 / 1000000.0));
     if (const char* shape = lookupOption('f')) {
         const std::int64_t value = optionNumber(shape);
         if (value < 1 || value > 2 * static_cast<std::int64_t>(settings.halfBitSamples)) {

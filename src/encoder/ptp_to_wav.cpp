@@ -35,9 +35,7 @@ void renderRepeated(OutputFile& out, std::uint8_t byte, int count) {
     for (int i = 0; i < count; ++i) renderByte(out, byte);
 }
 
-void renderSilenceStretch(OutputFile& out) {
-    renderSilence(out, kSilenceSeconds * encoderSettings.encRate);
-}
+void renderSilenceStretch(OutputFile& out) { renderSilence(out, kSilenceSeconds * encoderSettings.encRate); }
 
 // A malformed input stops the conversion after its message: what was written
 // stays, with the header's sizes not filled in.

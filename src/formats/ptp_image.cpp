@@ -20,8 +20,7 @@ void writePtpImageHeader(OutputFile& file) {
     writeOutput(file, header, sizeof header);
 }
 
-void writePtpRecord(OutputFile& file, std::uint8_t type, const std::uint8_t* payload,
-                    std::size_t length) {
+void writePtpRecord(OutputFile& file, std::uint8_t type, const std::uint8_t* payload, std::size_t length) {
     std::uint8_t header[3] = {type, 0, 0};
     writeLe16(header + 1, static_cast<std::uint32_t>(length));
     writeOutput(file, header, sizeof header);
@@ -39,8 +38,7 @@ void completePtpImage(OutputFile& file) {
 PtpRead readPtpImageHeader(std::FILE* stream, PtpHeaderBytes& header) {
     if (!readHeaderBytes(stream, header)) return PtpRead::end;
     if (header[0] != kImageMarker) {
-        printWithHeaderBytes("\nNem szabványos PTP file, nem 0xFF-el kezdődik: %02x %02x %02x\n",
-                             header);
+        printWithHeaderBytes("\nNem szabványos PTP file, nem 0xFF-el kezdődik: %02x %02x %02x\n", header);
         return PtpRead::rejected;
     }
     return PtpRead::header;
@@ -50,8 +48,7 @@ PtpRead readPtpRecordHeader(std::FILE* stream, PtpHeaderBytes& header) {
     if (!readHeaderBytes(stream, header)) return PtpRead::end;
     if (header[0] != kRecordType && header[0] != kLastRecordType) {
         printWithHeaderBytes(
-            "\nNem szabványos PTP file, nem 0x55 vagy 0xAA a blokk kezdete: %02x %02x %02x\n",
-            header);
+            "\nNem szabványos PTP file, nem 0x55 vagy 0xAA a blokk kezdete: %02x %02x %02x\n", header);
         return PtpRead::rejected;
     }
     return PtpRead::header;
@@ -62,7 +59,6 @@ std::size_t readPtpPayload(std::FILE* stream, std::uint8_t* buffer, std::size_t 
 }
 
 void printShortPayloadMessage(const PtpHeaderBytes& header) {
-    printWithHeaderBytes(
-        "\nNem szabványos PTP file, a blokk rövidebb a megadott hossznál: %02x %02x %02x\n",
-        header);
+    printWithHeaderBytes("\nNem szabványos PTP file, a blokk rövidebb a megadott hossznál: %02x %02x %02x\n",
+                         header);
 }

@@ -21,8 +21,7 @@ using PtpHeaderBytes = std::array<std::uint8_t, 3>;
 
 // Writing, at the current end of the file.
 void writePtpImageHeader(OutputFile& file);  // 0xFF 0x00 0x00: length not known yet
-void writePtpRecord(OutputFile& file, std::uint8_t type, const std::uint8_t* payload,
-                    std::size_t length);
+void writePtpRecord(OutputFile& file, std::uint8_t type, const std::uint8_t* payload, std::size_t length);
 // Writes the file's length into the image header's length field.
 void completePtpImage(OutputFile& file);
 
@@ -33,9 +32,7 @@ enum class PtpRead { header, end, rejected };
 PtpRead readPtpImageHeader(std::FILE* stream, PtpHeaderBytes& header);
 PtpRead readPtpRecordHeader(std::FILE* stream, PtpHeaderBytes& header);
 
-inline std::size_t ptpPayloadLength(const PtpHeaderBytes& header) {
-    return header[1] + 256u * header[2];
-}
+inline std::size_t ptpPayloadLength(const PtpHeaderBytes& header) { return header[1] + 256u * header[2]; }
 
 // Reads up to length payload bytes; returns how many the file still held.
 std::size_t readPtpPayload(std::FILE* stream, std::uint8_t* buffer, std::size_t length);

@@ -8,19 +8,19 @@
 // chunks: it reads and writes exactly these 44 bytes at offset 0, and every
 // byte after them is sample data.
 struct WavHeader {
-    std::array<char, 4> riffTag{};     // "RIFF"
-    std::uint32_t riffSize = 0;        // file length - 8
-    std::array<char, 4> waveTag{};     // "WAVE"
-    std::array<char, 4> fmtTag{};      // "fmt "
-    std::uint32_t fmtSize = 0;         // 16, the length of the format fields
-    std::uint16_t audioFormat = 0;     // 1 = PCM
-    std::uint16_t channelCount = 0;    // 1 = mono
-    std::uint32_t sampleRate = 0;      // samples per second
-    std::uint32_t byteRate = 0;        // bytes per second
-    std::uint16_t blockAlign = 0;      // bytes per (mono) sample
-    std::uint16_t bitsPerSample = 0;   // 8, 16, 24 or 32
-    std::array<char, 4> dataTag{};     // "data"
-    std::uint32_t dataSize = 0;        // sample bytes that follow, file length - 44
+    std::array<char, 4> riffTag{};    // "RIFF"
+    std::uint32_t riffSize = 0;       // file length - 8
+    std::array<char, 4> waveTag{};    // "WAVE"
+    std::array<char, 4> fmtTag{};     // "fmt "
+    std::uint32_t fmtSize = 0;        // 16, the length of the format fields
+    std::uint16_t audioFormat = 0;    // 1 = PCM
+    std::uint16_t channelCount = 0;   // 1 = mono
+    std::uint32_t sampleRate = 0;     // samples per second
+    std::uint32_t byteRate = 0;       // bytes per second
+    std::uint16_t blockAlign = 0;     // bytes per (mono) sample
+    std::uint16_t bitsPerSample = 0;  // 8, 16, 24 or 32
+    std::array<char, 4> dataTag{};    // "data"
+    std::uint32_t dataSize = 0;       // sample bytes that follow, file length - 44
 };
 
 inline constexpr std::size_t kWavHeaderBytes = 44;

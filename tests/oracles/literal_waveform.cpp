@@ -6,7 +6,8 @@
 namespace {
 
 void writeSample(std::vector<std::uint8_t>& out, std::int32_t sampleValue, int bits) {
-    for (int i = 0; i < bits / 8; ++i) out.push_back(static_cast<std::uint8_t>(static_cast<std::uint32_t>(sampleValue) >> (8 * i)));
+    for (int i = 0; i < bits / 8; ++i)
+        out.push_back(static_cast<std::uint8_t>(static_cast<std::uint32_t>(sampleValue) >> (8 * i)));
 }
 
 }  // namespace

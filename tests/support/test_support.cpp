@@ -16,6 +16,16 @@
 #include "encoder/encoder_settings.h"
 #include "formats/wav_header.h"
 
+const Bytes kNameBlock = {0x83, 0x01, 0x02, 0x41, 0x42, 0x86};
+const Bytes kDataBlock = {0xF1, 0x00, 0x10, 0x43, 0x02, 0xC3, 0x00, 0x18};
+const Bytes kEndBlock = {0xB1, 0x05, 0x05};
+const Bytes kImage = concat({{0xFF, 0x1D, 0x00, 0x55, 0x06, 0x00},
+                             kNameBlock,
+                             {0x55, 0x08, 0x00},
+                             kDataBlock,
+                             {0xAA, 0x03, 0x00},
+                             kEndBlock});
+
 ScratchDir::ScratchDir() {
     static int serial = 0;
     root_ = "/tmp/kazettor_test_" + std::to_string(getpid()) + "_" + std::to_string(++serial);
@@ -23,19 +33,21 @@ ScratchDir::ScratchDir() {
     std::filesystem::create_directories(root_);
 }
 
-ScratchDir::~ScratchDir() { std::filesystem::remove_all(root_); }
-
 Bytes readFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 void writeFile(const std::string& path, const Bytes& bytes) {
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
-bool fileExists(const std::string& path) { return std::filesystem::exists(path); }
+Bytes concat(std::initializer_list<Bytes> parts) {
+    Bytes all;
+    for (const Bytes& part : parts) all.insert(all.end(), part.begin(), part.end());
+    return all;
+}
 
 RunResult runKazettor(const std::vector<std::string>& arguments) {
     resetDecoderState();
@@ -48,26 +60,22 @@ RunResult runKazettor(const std::vector<std::string>& arguments) {
     texts.insert(texts.begin(), "kazettor");
     std::vector<char*> argv;
     for (std::string& text : texts) argv.push_back(text.data());
-    argv.push_back(nullptr);
-
     testing::internal::CaptureStdout();
     int status;
     try {
-        status = runCommandLine(static_cast<int>(texts.size()), argv.data());
+        status = runCommandLine(static_cast<int>(argv.size()), argv.data());
     } catch (const RunEnded& ended) {
         status = ended.status;
     }
-    std::fflush(stdout);
     return {status, testing::internal::GetCapturedStdout()};
 }
 
 RunResult runBinary(const std::string& arguments) {
-    std::string command = std::string(KAZETTOR_BINARY) + " " + arguments;
-    FILE* pipe = popen(command.c_str(), "r");
+    FILE* pipe = popen((std::string(KAZETTOR_BINARY) + " " + arguments).c_str(), "r");
     std::string output;
     char buffer[4096];
     for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) output.append(buffer, got);
-    int status = pclose(pipe);
+    const int status = pclose(pipe);
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
 }
 
@@ -76,19 +84,16 @@ Bytes wavFile(std::uint32_t rate, int bits, const Bytes& sampleBytes) {
     header.dataSize = static_cast<std::uint32_t>(sampleBytes.size());
     header.riffSize = header.dataSize + 36;
     const WavHeaderBytes head = encodeWavHeader(header);
-    Bytes file(head.size() + sampleBytes.size());
-    std::copy(head.begin(), head.end(), file.begin());
-    std::copy(sampleBytes.begin(), sampleBytes.end(), file.begin() + static_cast<std::ptrdiff_t>(head.size()));
-    return file;
+    return concat({Bytes(head.begin(), head.end()), sampleBytes});
 }
 
 Bytes tapeSignal(const Bytes& bytes, int shortHalf, int longHalf, bool highFirst) {
     Bytes samples;
     for (std::uint8_t byte : bytes) {
         for (int bit = 7; bit >= 0; --bit) {
-            const int half = (byte >> bit) & 1 ? shortHalf : longHalf;
-            samples.insert(samples.end(), static_cast<std::size_t>(half), highFirst ? 200 : 56);
-            samples.insert(samples.end(), static_cast<std::size_t>(half), highFirst ? 56 : 200);
+            const auto half = static_cast<std::size_t>((byte >> bit) & 1 ? shortHalf : longHalf);
+            samples.insert(samples.end(), half, highFirst ? 200 : 56);
+            samples.insert(samples.end(), half, highFirst ? 56 : 200);
         }
     }
     return samples;
@@ -96,13 +101,8 @@ Bytes tapeSignal(const Bytes& bytes, int shortHalf, int longHalf, bool highFirst
 
 Bytes tapeBytes(const std::vector<Bytes>& blocks, int leadInBytes) {
     Bytes tape(static_cast<std::size_t>(leadInBytes), 0xAA);
-    for (const Bytes& block : blocks) {
-        tape.insert(tape.end(), 10, 0xFF);
-        tape.insert(tape.end(), 3, 0xD3);
-        tape.insert(tape.end(), block.begin(), block.end());
-    }
-    tape.insert(tape.end(), 4, 0xFF);
-    return tape;
+    for (const Bytes& block : blocks) tape = concat({tape, Bytes(10, 0xFF), {0xD3, 0xD3, 0xD3}, block});
+    return concat({tape, Bytes(4, 0xFF)});
 }
 
 Bytes withChecksum(Bytes block) {

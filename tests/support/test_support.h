@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -12,7 +13,7 @@ using Bytes = std::vector<std::uint8_t>;
 class ScratchDir {
 public:
     ScratchDir();
-    ~ScratchDir();
+    ~ScratchDir() { std::filesystem::remove_all(root_); }
     std::string path(const std::string& name) const { return root_ + "/" + name; }
 
 private:
@@ -21,7 +22,7 @@ private:
 
 Bytes readFile(const std::string& path);
 void writeFile(const std::string& path, const Bytes& bytes);
-bool fileExists(const std::string& path);
+Bytes concat(std::initializer_list<Bytes> parts);
 
 struct RunResult {
     int status;          // exit status
@@ -37,13 +38,17 @@ RunResult runBinary(const std::string& arguments);
 Bytes wavFile(std::uint32_t rate, int bits, const Bytes& sampleBytes);
 
 // An ideal 8-bit tape signal of the bytes, most significant bit first: each
-// bit two half-periods of shortHalf (1) or longHalf (0) samples, levels 200
-// and 56, the high half first or last.
+// bit two half-periods of shortHalf (1) or longHalf (0) samples at levels 200
+// and 56, high half first or last.
 Bytes tapeSignal(const Bytes& bytes, int shortHalf, int longHalf, bool highFirst);
 
 // The tape bytes of one program: lead-in of 0xAA, then each block after ten
-// fill bytes 0xFF and three sync bytes 0xD3, then a few fill bytes.
+// fill bytes 0xFF and three sync bytes 0xD3, then four fill bytes.
 Bytes tapeBytes(const std::vector<Bytes>& blocks, int leadInBytes = 80);
 
 // A tape block with its checksum appended: the sum of all bytes after the type byte.
 Bytes withChecksum(Bytes block);
+
+// The example program "AB" of the tape format: name, one data block, end,
+// as blocks and as a complete 29-byte image.
+extern const Bytes kNameBlock, kDataBlock, kEndBlock, kImage;
