@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # Builds the benchmark programs, makes the inputs and measures:
-#   - loading and cleaning of a 30-minute 44.1 kHz 16-bit recording and of a
-#     crafted worst case for the cleaning sweeps;
-#   - the whole WAV-to-PTP run on the recording, with the program's search and
-#     with the literal search, and its peak memory;
+#   - loading and cleaning of a 30-minute 44.1 kHz 16-bit recording (aged as a
+#     cassette, and a harsher version), and of a crafted worst case for the
+#     cleaning sweeps, with the literal sweeps for comparison;
+#   - the whole WAV-to-PTP run on the recordings, with the program's search
+#     and with the literal search, and its peak memory;
 #   - PTP-to-WAV of 64 KB of payload at 48 kHz, 32 bits, sine, against cp.
+# Times are medians of several runs; the literal search takes turns with the
+# program's own.
 # Usage: scripts/run-benchmarks.sh [work directory]   (needs about 1 GB there)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -12,31 +15,54 @@ work=${1:-/tmp/kazettor_bench}
 mkdir -p "$work"
 cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DKAZETTOR_BENCHMARKS=ON -DKAZETTOR_TESTS=OFF >/dev/null
 cmake --build build-bench -j2 >/dev/null
+[ -f "$work/tape30_harsh.wav" ] || build-bench/bench/make_bench_inputs "$work"
 
-[ -f "$work/tape30.wav" ] || build-bench/bench/make_bench_inputs "$work"
-
-timed() {  # prints wall seconds and peak resident memory of a command
-    /usr/bin/time -f "%e s, peak RSS %M KB" "$@" >/dev/null
+# median RUNS CLEANUP COMMAND...: runs the command RUNS times (CLEANUP before
+# each) and prints the median wall time, the median CPU time (user + system;
+# unlike wall time, not inflated when the virtual machine's host takes the
+# CPU away) and the largest peak resident memory.
+median() {
+    local runs=$1 cleanup=$2; shift 2
+    local walls=() cpus=() peak=0
+    for _ in $(seq "$runs"); do
+        eval "$cleanup"
+        local line
+        line=$( { /usr/bin/time -f "%e %U %S %M" "$@" >/dev/null; } 2>&1 | tail -n 1)
+        read -r wall user sys rss <<<"$line"
+        walls+=("$wall")
+        cpus+=("$(echo "$user + $sys" | bc)")
+        [ "$rss" -gt "$peak" ] && peak=$rss
+    done
+    local middle=$(( (runs + 1) / 2 ))
+    echo "wall $(printf '%s\n' "${walls[@]}" | sort -n | sed -n "${middle}p") s," \
+        "cpu $(printf '%s\n' "${cpus[@]}" | sort -n | sed -n "${middle}p") s" \
+        "(median of $runs), peak RSS $peak KB"
 }
 
-echo "== load and clean"
-build-bench/bench/bench_load_clean "$work/tape30.wav" "$work/crafted.wav"
+echo "== load and clean (in-process, best of 3)"
+build-bench/bench/bench_load_clean "$work/tape30.wav" "$work/tape30_harsh.wav" "$work/crafted.wav"
 
-echo "== WAV to PTP, whole run (30 minutes, 44.1 kHz, 16 bits)"
-rm -rf "$work/tape30"
-echo -n "kazettor:                 "; timed build-bench/kazettor "$work/tape30.wav"
-for p in 1 2 3 4 5 6 7 8; do
-    cmp -s "$work/program$p.ptp" "$work/tape30/0${p}_PROGRAM$p.ptp" || { echo "program $p not decoded exactly"; exit 1; }
+for recording in tape30 tape30_harsh; do
+    echo "== WAV to PTP, whole run: $recording.wav"
+    echo -n "kazettor:                  "; median 5 "rm -rf $work/$recording" build-bench/kazettor "$work/$recording.wav"
+    for p in 1 2 3 4 5 6 7 8; do
+        cmp -s "$work/program$p.ptp" "$work/$recording/0${p}_PROGRAM$p.ptp" ||
+            { echo "program $p not decoded exactly"; exit 1; }
+    done
+    echo "all 8 programs decoded byte for byte"
 done
-echo "all 8 programs decoded byte for byte"
 if [ "${SKIP_LITERAL:-0}" != 1 ]; then
-    rm -rf "$work/tape30"
-    echo -n "with the literal search:  "; timed build-bench/bench/kazettor_literal "$work/tape30.wav"
+    # Taken in turns, so that both see the same state of the machine.
+    for round in 1 2 3; do
+        echo -n "tape30.wav, literal search: "
+        median 1 "rm -rf $work/tape30" build-bench/bench/kazettor_literal "$work/tape30.wav"
+        echo -n "tape30.wav, kazettor:       "
+        median 3 "rm -rf $work/tape30" build-bench/kazettor "$work/tape30.wav"
+    done
 fi
 
-echo "== PTP to WAV (64 KB payload, 48 kHz, 32 bits, sine)"
-echo -n "kazettor:                 "; timed build-bench/kazettor "$work/payload64k.ptp" -m48 -b32 -f0
-ls -l "$work/payload64k.wav" | awk '{print "output bytes: " $5}'
-rm -f "$work/copy.wav"; cat "$work/payload64k.wav" >/dev/null
-echo -n "cp of the same file:      "; timed cp "$work/payload64k.wav" "$work/copy.wav"
+echo "== PTP to WAV: 64 KB of payload, 48 kHz, 32 bits, sine"
+echo -n "kazettor:                  "; median 5 "rm -f $work/payload64k.wav" build-bench/kazettor "$work/payload64k.ptp" -m48 -b32 -f0
+ls -l "$work/payload64k.wav" | awk '{print "output: " $5 " bytes"}'
+echo -n "cp of the same file:       "; median 5 "rm -f $work/copy.wav" cp "$work/payload64k.wav" "$work/copy.wav"
 rm -f "$work/copy.wav"

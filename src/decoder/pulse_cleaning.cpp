@@ -221,7 +221,8 @@ private:
             if (pending == 0) continue;
             std::int64_t firstChange = base + std::countr_zero(pending);
             std::int64_t lastChange = firstChange;
-            if (countBits16(pending) >= kDenseChanges) {
+            // (Most blocks hold one change at most: the first test settles them.)
+            if ((pending & (pending - 1)) != 0 && countBits16(pending) >= kDenseChanges) {
                 // Many changes: looking at each window in turn is cheaper than
                 // working out which tests still hold.
                 firstChange = -1;
