@@ -9,6 +9,11 @@
 //   tape30.ptp      the eight images the recording holds
 //   crafted.wav     the same length of a pattern that needs many cleaning sweeps
 //   payload64k.ptp  one image with 64 KB of payload
+// and for the resource bounds:
+//   record65535.ptp one record of the largest payload, 65535 bytes
+//   tape48k.wav     program 1 recorded at 48 kHz, 16 bits (to decode with -s 5000)
+//   tape192k.wav    program 1 as an 8-bit square wave at 192 kHz, where a 1 bit's
+//                   half-wave is 60 samples (for the automatic lock)
 #include <cmath>
 #include <cstdio>
 #include <random>
@@ -78,6 +83,42 @@ void encode(const std::string& ptp, std::vector<std::string> options) {
         std::fprintf(stderr, "encoding %s failed\n", ptp.c_str());
         std::exit(1);
     }
+}
+
+Bytes wavHeaderFor(std::uint32_t rate, int bits, std::size_t dataBytes) {
+    WavHeader header = makePcmHeader(rate, static_cast<std::uint16_t>(bits));
+    header.dataSize = static_cast<std::uint32_t>(dataBytes);
+    header.riffSize = header.dataSize + 36;
+    WavHeaderBytes head = encodeWavHeader(header);
+    return Bytes(head.begin(), head.end());
+}
+
+// The tape signal of one image as an 8-bit square wave: the encoder's
+// structure (lead-in, fill, sync, payload, end mark) with half a second of
+// silence around it.
+Bytes squareWave(const Bytes& image, std::uint32_t rate, int shortHalf) {
+    Bytes tape(512, 0xAA);
+    for (std::size_t at = 3; at + 3 <= image.size();) {
+        const std::size_t length = image[at + 1] + 256u * image[at + 2];
+        tape.insert(tape.end(), 96, 0xFF);
+        tape.insert(tape.end(), 3, 0xD3);
+        tape.insert(tape.end(), image.begin() + static_cast<std::ptrdiff_t>(at + 3),
+                    image.begin() + static_cast<std::ptrdiff_t>(at + 3 + length));
+        if (image[at] == 0xAA) tape.push_back(0xFF);
+        at += 3 + length;
+    }
+    Bytes samples(rate / 2, 128);
+    for (std::uint8_t byte : tape) {
+        for (int bit = 7; bit >= 0; --bit) {
+            const std::size_t half = static_cast<std::size_t>((byte >> bit) & 1 ? shortHalf : 3 * shortHalf);
+            samples.insert(samples.end(), half, 200);
+            samples.insert(samples.end(), half, 56);
+        }
+    }
+    samples.insert(samples.end(), rate / 2, 128);
+    Bytes file = wavHeaderFor(rate, 8, samples.size());
+    file.insert(file.end(), samples.begin(), samples.end());
+    return file;
 }
 
 Bytes wav16(const std::vector<std::int16_t>& samples) {
@@ -160,6 +201,14 @@ int main(int argc, char** argv) {
         addBlockRecord(payload, b == 255 ? 0xAA : 0x55, data);
     }
     writeBytes(dir + "/payload64k.ptp", payload);
+
+    Bytes largest = {0xFF, 0, 0, 0xAA, 0xFF, 0xFF};
+    for (int i = 0; i < 65535; ++i) largest.push_back(static_cast<std::uint8_t>(random()));
+    writeBytes(dir + "/record65535.ptp", largest);
+    const Bytes program1 = readBytes(dir + "/program1.ptp");
+    writeBytes(dir + "/tape48k.ptp", program1);
+    encode(dir + "/tape48k.ptp", {"-m48", "-b16", "-f15"});
+    writeBytes(dir + "/tape192k.wav", squareWave(program1, 192000, 60));
     std::printf("inputs written to %s\n", dir.c_str());
     return 0;
 }

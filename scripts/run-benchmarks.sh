@@ -15,7 +15,7 @@ work=${1:-/tmp/kazettor_bench}
 mkdir -p "$work"
 cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DKAZETTOR_BENCHMARKS=ON -DKAZETTOR_TESTS=OFF >/dev/null
 cmake --build build-bench -j2 >/dev/null
-[ -f "$work/tape30_harsh.wav" ] || build-bench/bench/make_bench_inputs "$work"
+[ -f "$work/tape192k.wav" ] || build-bench/bench/make_bench_inputs "$work"
 
 # median RUNS CLEANUP COMMAND...: runs the command RUNS times (CLEANUP before
 # each) and prints the median wall time, the median CPU time (user + system;
@@ -66,3 +66,13 @@ echo -n "kazettor:                  "; median 5 "rm -f $work/payload64k.wav" bui
 ls -l "$work/payload64k.wav" | awk '{print "output: " $5 " bytes"}'
 echo -n "cp of the same file:       "; median 5 "rm -f $work/copy.wav" cp "$work/payload64k.wav" "$work/copy.wav"
 rm -f "$work/copy.wav"
+
+echo "== resource bounds"
+echo -n "record of 65535 bytes, 48 kHz, 32 bits, sine: "
+median 3 "rm -f $work/record65535.wav" build-bench/kazettor "$work/record65535.ptp" -m48 -b32 -f0
+ls -l "$work/record65535.wav" | awk '{print "output: " $5 " bytes"}'
+echo -n "48 kHz recording with -s 5000 (separator 240): "
+median 3 "rm -rf $work/tape48k" build-bench/kazettor "$work/tape48k.wav" -s 5000
+echo -n "192 kHz recording, automatic lock:  "
+median 3 "rm -rf $work/tape192k" build-bench/kazettor "$work/tape192k.wav"
+cmp "$work/program1.ptp" "$work/tape192k/01_PROGRAM1.ptp" && echo "the 192 kHz program decodes byte for byte"

@@ -141,3 +141,17 @@ TEST(BitDecoder, ReadsBackTheEncoderOutput) {
         }
     }
 }
+
+// Thousands of programs: every one gets a file of its own, numbered past 255.
+TEST(BitDecoder, NumbersThousandsOfProgramsWithoutWrapping) {
+    ScratchDir dir;
+    const Bytes program =
+        tapeSignal(tapeBytes({withChecksum({0x83, 0x00, 0x01, 'P'}), kEndBlock}, 45), 3, 9, true);
+    Bytes recording;
+    for (int i = 0; i < 2000; ++i) recording.insert(recording.end(), program.begin(), program.end());
+    ASSERT_EQ(decode(dir, 8000, recording).status, 0);
+    for (const char* file : {"01_P.ptp", "255_P.ptp", "256_P.ptp", "2000_P.ptp"}) {
+        EXPECT_EQ(readFile(dir.path("rec/") + file).size(), 3u + 8 + 6) << file;
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir.path("rec/2001_P.ptp")));
+}

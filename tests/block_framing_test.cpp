@@ -133,12 +133,17 @@ TEST_F(BlockFraming, NamesBecomeSafeFileNames) {
     const Bytes name = withChecksum({0x80, 0x00, 0x08, 0x5D, 0x7C, 0x60, '/', '.', '.', 0x00, 'Z'});
     EXPECT_NE(feed(synced({name})).find(pathBase + "/01_Aoe_...ptp\n"), std::string::npos);
     EXPECT_TRUE(std::filesystem::exists(pathBase + "/01_Aoe_...ptp"));
-    // A name the file system refuses uses up its number; the data goes on in the next file.
+    // A 256-byte name holding every byte value: printed whole (no '/' but the
+    // directory's), too long for the file system, so its number is used up
+    // and the data goes on in the next file.
+    Bytes everyByte = {0x80, 0x00, 0x00};
+    for (int b = 1; b <= 256; ++b) everyByte.push_back(static_cast<std::uint8_t>(b));
     decoderState.fileCounter = 99;
-    const Bytes tooLong = withChecksum(concat({{0x80, 0x00, 0x00}, Bytes(256, 'L')}));
-    EXPECT_NE(feed(synced({tooLong, kDataBlock})).find("/100_LLL"), std::string::npos);
+    const std::string echo = feed(synced({withChecksum(everyByte), kDataBlock}));
+    const std::string printed = echo.substr(echo.find(pathBase + "/100_"));
+    const std::size_t nameAt = pathBase.size() + 5;  // the name bytes 1, 2, ... 255 follow "/100_"
+    EXPECT_EQ(printed.substr(nameAt + 255, 5), ".ptp\n");
+    EXPECT_EQ(printed.find('/', pathBase.size() + 1), std::string::npos);
+    EXPECT_EQ(printed.substr(nameAt + 0x5B, 4), "OAUu");  // bytes 0x5C to 0x5F
     EXPECT_TRUE(std::filesystem::exists(pathBase + "/101_Unknown.bin"));
-    decoderState.fileCounter = 255;  // numbers do not wrap at 256
-    feed(synced({kEndBlock, kNameBlock}));
-    EXPECT_TRUE(std::filesystem::exists(pathBase + "/256_AB.ptp"));
 }

@@ -77,3 +77,17 @@ TEST(CommandLine, ProcessStatusesAndWriteFailures) {
     EXPECT_EQ(full.status, 1);
     EXPECT_EQ(full.output, "Nem sikerült írni a file-t: " + dir.path("t.wav") + "\n");
 }
+
+// Paths have no length limit of their own: 4000 characters work both ways.
+TEST(CommandLine, LongPathsWork) {
+    ScratchDir dir;
+    std::string folder = dir.path("");
+    while (folder.size() < 3990 - 200) folder += std::string(200, 'd') + "/";
+    folder += std::string(3994 - folder.size(), 'e');
+    std::filesystem::create_directories(folder);
+    ASSERT_EQ((folder + "/x.ptp").size(), 4000u);
+    writeFile(folder + "/x.ptp", kImage);
+    ASSERT_EQ(runKazettor({folder + "/x.ptp"}).status, 0);
+    EXPECT_EQ(runKazettor({folder + "/x.wav"}).status, 0);
+    EXPECT_EQ(readFile(folder + "/x/01_AB.ptp"), kImage);
+}
