@@ -1,5 +1,13 @@
 // Arbitrary bytes as a PTP file through the encoder, with rate, width and
 // shape options of every kind. The first byte chooses the options.
+//
+// Every image, however short, becomes a lead-in and three seconds of
+// silence: a few kilobytes of empty images make gigabytes of signal. So the
+// input is kept to 4 KB and the WAV goes to /dev/null.
+#include <unistd.h>
+
+#include <algorithm>
+
 #include "fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -10,7 +18,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const char* rate = kRates[data[0] & 7];
     const char* width = kWidths[(data[0] >> 3) & 7];
     const char* shape = (data[0] >> 6) != 0 ? kShapes[(data[0] >> 6) * 2 + (size & 1)] : nullptr;
-    std::vector<std::string> arguments{writeScratchFile("tape.ptp", data + 1, size - 1)};
+    std::vector<std::string> arguments{
+        writeScratchFile("tape.ptp", data + 1, std::min<std::size_t>(size - 1, 4096))};
+    if (symlink("/dev/null", (scratchDirectory() + "/tape.wav").c_str()) != 0) return 0;
     if (rate != nullptr) arguments.insert(arguments.end(), {"-m", rate});
     if (width != nullptr) arguments.insert(arguments.end(), {"-b", width});
     if (shape != nullptr) arguments.insert(arguments.end(), {"-f", shape});

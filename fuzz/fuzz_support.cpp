@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <system_error>
 
@@ -14,14 +15,19 @@
 #include "encoder/encoder_settings.h"
 
 const std::string& scratchDirectory() {
-    static const std::string directory = [] {
-        std::string path = "/dev/shm/kazettor_fuzz_" + std::to_string(getpid());
-        std::filesystem::create_directories(path);
+    // Never destroyed: the exit handler below still needs it.
+    static const std::string* const directory = [] {
+        auto* path = new std::string("/dev/shm/kazettor_fuzz_" + std::to_string(getpid()));
+        std::filesystem::create_directories(*path);
+        std::atexit([] {
+            std::error_code ignored;
+            std::filesystem::remove_all(scratchDirectory(), ignored);
+        });
         // The program reports on standard output; the fuzzer needs none of it.
         if (std::freopen("/dev/null", "w", stdout) == nullptr) std::perror("freopen");
         return path;
     }();
-    return directory;
+    return *directory;
 }
 
 std::string writeScratchFile(const std::string& name, const std::uint8_t* data, std::size_t size) {
