@@ -32,6 +32,17 @@ bool openOutputFile(OutputFile& file, const std::string& path, const char* mode)
 
 void writeOutput(OutputFile& file, const void* bytes, std::size_t count) {
     if (count == 0) return;
+#if defined(_WIN32)
+    // The Windows C library counts the bytes of one write in an int: a write
+    // of 2 GiB or more (the decoder's cleaned copy of a long recording) comes
+    // back as failed. Such a write goes out in pieces of 1 GiB.
+    constexpr std::size_t kLargestWrite = std::size_t{1} << 30;
+    const char* next = static_cast<const char*>(bytes);
+    for (; count > kLargestWrite; count -= kLargestWrite, next += kLargestWrite) {
+        if (std::fwrite(next, 1, kLargestWrite, file.stream) != kLargestWrite) failWrite(file);
+    }
+    bytes = next;
+#endif
     if (std::fwrite(bytes, 1, count, file.stream) != count) failWrite(file);
 }
 

@@ -26,6 +26,11 @@ constexpr std::array<char, 256> makeNameCharacterTable() {
     table[0x7E] = 'u';
     table[0x7F] = 'u';
     table['/'] = '_';
+#if defined(_WIN32)
+    // On Windows a colon in a file name opens a hidden stream of another
+    // file, where the program's blocks would be lost from sight.
+    table[':'] = '_';
+#endif
     return table;
 }
 

@@ -10,7 +10,8 @@
 
 // "<pathBase>/<NN>_<name>.ptp" (or ".ass" for a raw file). The name ends at
 // its first NUL byte, passes through the name character table, and every '/'
-// in it becomes '_': a name from tape never leads outside the directory.
+// in it becomes '_': a name from tape never leads outside the directory (on
+// Windows, nor into a hidden stream: so does every ':').
 std::string programFilePath(std::uint32_t number, const std::uint8_t* name, std::size_t length, bool raw);
 
 // A name block of n name bytes: closes the open file as it is, opens the new

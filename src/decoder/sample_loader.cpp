@@ -8,6 +8,10 @@
 #include <system_error>
 #include <vector>
 
+#if defined(_WIN32)
+#include <direct.h>
+#endif
+
 #include "common/console.h"
 #include "common/file_position.h"
 #include "common/input_file.h"
@@ -139,8 +143,16 @@ void loadWavSamples(const char* path) {
 
     cleanPulses(samples, sampleCount);
 
+#if defined(_WIN32)
+    // fopen() takes a path in the system's code page, while libstdc++'s
+    // std::filesystem reads every byte of it as a Latin-1 letter: a name with
+    // ő or ű (or €) would give a directory other than the one the files are
+    // then opened in. _mkdir() reads the path as fopen() does.
+    _mkdir(pathBase.c_str());
+#else
     std::error_code ignored;
     std::filesystem::create_directory(pathBase, ignored);
+#endif
     writeCleanedWav(cleanedWavPath(pathBase));
     decoderState.samplePos = 0;
 }
