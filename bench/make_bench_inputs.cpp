@@ -122,11 +122,7 @@ Bytes squareWave(const Bytes& image, std::uint32_t rate, int shortHalf) {
 }
 
 Bytes wav16(const std::vector<std::int16_t>& samples) {
-    WavHeader header = makePcmHeader(kRate, 16);
-    header.dataSize = static_cast<std::uint32_t>(samples.size() * 2);
-    header.riffSize = header.dataSize + 36;
-    WavHeaderBytes head = encodeWavHeader(header);
-    Bytes file(head.begin(), head.end());
+    Bytes file = wavHeaderFor(kRate, 16, samples.size() * 2);
     for (std::int16_t s : samples) {
         file.push_back(static_cast<std::uint8_t>(s));
         file.push_back(static_cast<std::uint8_t>(static_cast<std::uint16_t>(s) >> 8));

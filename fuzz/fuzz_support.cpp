@@ -8,11 +8,7 @@
 #include <system_error>
 
 #include "cli/command_line.h"
-#include "cli/option_table.h"
-#include "common/path_base.h"
 #include "common/run_end.h"
-#include "decoder/decoder_state.h"
-#include "encoder/encoder_settings.h"
 
 const std::string& scratchDirectory() {
     // Never destroyed: the exit handler below still needs it.
@@ -41,10 +37,7 @@ std::string writeScratchFile(const std::string& name, const std::uint8_t* data, 
 
 void runProgram(const std::vector<std::string>& arguments) {
     const std::string& scratch = scratchDirectory();  // also sends standard output away
-    resetDecoderState();
-    resetEncoderSettings();
-    clearOptionTable();
-    pathBase.clear();
+    resetProgramState();
     std::vector<std::string> texts = arguments;
     texts.insert(texts.begin(), "kazettor");
     std::vector<char*> argv;
@@ -55,7 +48,7 @@ void runProgram(const std::vector<std::string>& arguments) {
     } catch (const RunEnded&) {
         // A reported failure: the message is the program's answer to this input.
     }
-    resetDecoderState();  // closes a file left open by a failed run
+    resetProgramState();  // also closes a file left open by a failed run
     std::error_code ignored;
     for (const auto& entry : std::filesystem::directory_iterator(scratch, ignored)) {
         std::filesystem::remove_all(entry.path(), ignored);

@@ -5,7 +5,10 @@
 #include "cli/option_table.h"
 #include "cli/usage_text.h"
 #include "common/console.h"
+#include "common/path_base.h"
 #include "decoder/bit_decoder.h"
+#include "decoder/decoder_state.h"
+#include "encoder/encoder_settings.h"
 #include "encoder/ptp_to_wav.h"
 
 namespace {
@@ -73,4 +76,11 @@ int runCommandLine(int argc, char** argv) {
         convertPtpToWav(argv[1]);
     }
     return 0;
+}
+
+void resetProgramState() {
+    clearOptionTable();
+    pathBase.clear();
+    resetDecoderState();
+    resetEncoderSettings();
 }

@@ -9,11 +9,7 @@
 #include <iterator>
 
 #include "cli/command_line.h"
-#include "cli/option_table.h"
-#include "common/path_base.h"
 #include "common/run_end.h"
-#include "decoder/decoder_state.h"
-#include "encoder/encoder_settings.h"
 #include "formats/wav_header.h"
 
 const Bytes kNameBlock = {0x83, 0x01, 0x02, 0x41, 0x42, 0x86};
@@ -48,10 +44,7 @@ Bytes concat(std::initializer_list<Bytes> parts) {
 }
 
 RunResult runKazettor(const std::vector<std::string>& arguments) {
-    resetDecoderState();
-    resetEncoderSettings();
-    clearOptionTable();
-    pathBase.clear();
+    resetProgramState();
     // The option table refers into the arguments, so they outlive the run.
     static std::vector<std::string> texts;
     texts = arguments;
