@@ -270,20 +270,7 @@ private:
 
 }  // namespace
 
-bool smoothOneSampleNotch(std::uint8_t* window) { return look<OneSampleNotch>(window); }
-bool smoothTwoSampleNotch(std::uint8_t* window) { return look<TwoSampleNotch>(window); }
-
-void cleanOneSampleNotches(std::uint8_t* samples, std::int64_t count) {
-    if (count < 3) return;
-    PipelinedSweeps<OneSampleNotch>(samples, count - 3).run();
-}
-
-void cleanTwoSampleNotches(std::uint8_t* samples, std::int64_t count) {
-    if (count < 4) return;
-    PipelinedSweeps<TwoSampleNotch>(samples, count - 4).run();
-}
-
 void cleanPulses(std::uint8_t* samples, std::int64_t count) {
-    cleanOneSampleNotches(samples, count);
-    cleanTwoSampleNotches(samples, count);
+    if (count >= 3) PipelinedSweeps<OneSampleNotch>(samples, count - 3).run();
+    if (count >= 4) PipelinedSweeps<TwoSampleNotch>(samples, count - 4).run();
 }

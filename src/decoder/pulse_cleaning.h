@@ -10,11 +10,3 @@
 // repeated until a sweep changes nothing. This computes exactly the same
 // result with work proportional to the recording plus the changes made.
 void cleanPulses(std::uint8_t* samples, std::int64_t count);
-
-// The two passes on their own, for the tests.
-void cleanOneSampleNotches(std::uint8_t* samples, std::int64_t count);
-void cleanTwoSampleNotches(std::uint8_t* samples, std::int64_t count);
-
-// One window of each pass; true when it matched and changed the samples.
-bool smoothOneSampleNotch(std::uint8_t* window);
-bool smoothTwoSampleNotch(std::uint8_t* window);
