@@ -3,6 +3,7 @@
 recordings and tape images made here, each prefixed by the byte with which
 the fuzz targets choose their options. Run from the repository root."""
 import os
+import random
 import struct
 
 ROOT = 'fuzz/corpus'
@@ -77,6 +78,13 @@ def main():
     write('wav', 'short_header', b'\x00' + wav(8000, 8, b'')[:38])
     write('wav', 'stereo', b'\x00' + wav(8000, 8, b'\x80' * 64, channels=2))
     write('wav', 'rate_zero', b'\x03' + wav(0, 8, signal(tape([DATA], 0))))
+    # Noise and a signal that locks and dies, at extreme rates and separators:
+    # the runs must end normally, without reading outside the samples.
+    noise = bytes(random.Random(5).randrange(256) for _ in range(16000))
+    write('wav', 'noise_rate_zero_s5000', b'\x04' + wav(0, 8, noise))
+    write('wav', 'noise_max_rate_s1_jI', b'\x19' + wav(0xFFFFFFFF, 8, noise))
+    write('wav', 'noise_48k_auto', b'\x00' + wav(48000, 8, noise))
+    write('wav', 'dying_signal', b'\x00' + wav(8000, 8, signal(tape([NAME], 100)) + b'\x80' * 5000))
     write('wav', 'notches', b'\x00' + wav(8000, 8, bytes([200, 100, 180, 120, 190, 60, 150, 70, 130, 128] * 20)))
 
     example = image([NAME, DATA, END])
