@@ -134,16 +134,15 @@ TEST_F(BlockFraming, NamesBecomeSafeFileNames) {
     EXPECT_NE(feed(synced({name})).find(pathBase + "/01_Aoe_...ptp\n"), std::string::npos);
     EXPECT_TRUE(std::filesystem::exists(pathBase + "/01_Aoe_...ptp"));
     // A 256-byte name holding every byte value: printed whole (no '/' but the
-    // directory's), too long for the file system, so its number is used up
-    // and the data goes on in the next file.
+    // directory's), too long for the file system, so its number is used up and
+    // the data goes on in the next file. Numbers go on past 255.
     Bytes everyByte = {0x80, 0x00, 0x00};
     for (int b = 1; b <= 256; ++b) everyByte.push_back(static_cast<std::uint8_t>(b));
-    decoderState.fileCounter = 99;
+    decoderState.fileCounter = 255;
     const std::string echo = feed(synced({withChecksum(everyByte), kDataBlock}));
-    const std::string printed = echo.substr(echo.find(pathBase + "/100_"));
-    const std::size_t nameAt = pathBase.size() + 5;  // the name bytes 1, 2, ... 255 follow "/100_"
-    EXPECT_EQ(printed.substr(nameAt + 255, 5), ".ptp\n");
-    EXPECT_EQ(printed.find('/', pathBase.size() + 1), std::string::npos);
-    EXPECT_EQ(printed.substr(nameAt + 0x5B, 4), "OAUu");  // bytes 0x5C to 0x5F
-    EXPECT_TRUE(std::filesystem::exists(pathBase + "/101_Unknown.bin"));
+    const std::string printed = echo.substr(echo.find(pathBase + "/256_") + pathBase.size() + 5);
+    EXPECT_EQ(printed.substr(255, 5), ".ptp\n");
+    EXPECT_EQ(printed.find('/'), std::string::npos);
+    EXPECT_EQ(printed.substr(0x5B, 4), "OAUu");  // bytes 0x5C to 0x5F
+    EXPECT_TRUE(std::filesystem::exists(pathBase + "/257_Unknown.bin"));
 }

@@ -25,27 +25,25 @@ TEST(CommandLine, WithoutInputPrintsTheUsageWithTheProgramName) {
     EXPECT_TRUE(run.output.ends_with("értéket használja.\n\n"));
 }
 
-TEST(CommandLine, RefusesInputsWithoutExactlyOneExtension) {
-    for (const char* input :
-         {"rec", "rec.old.wav", "./rec.wav", "dir.old/rec.wav", "rec.wavx", ".wav", "tapes/.wav", ".PTP"}) {
-        EXPECT_EQ(runKazettor({input, "-s", "624"}).output, kBadExtension) << input;
-    }
-}
-
-TEST(CommandLine, MalformedOptionsEndTheRunBeforeAnyFileIsTouched) {
+// A wrong extension, then a malformed option: refused before any file is touched.
+TEST(CommandLine, RefusesBadArgumentsBeforeAnyFileIsTouched) {
     ScratchDir dir;
-    writeFile(dir.path("x.ptp"), {});
+    const std::string tape = dir.path("x.ptp");
+    writeFile(tape, {});
     // clang-format off
     const std::pair<std::vector<std::string>, std::string> cases[] = {
-        {{"-s"}, "Nem teljes opció: -s\n"}, {{"-S624"}, "Ismeretlen opció: -S624\n"},
-        {{"624"}, "Ismeretlen opció: 624\n"}, {{"-"}, "Ismeretlen opció: -\n"},
-        {{"-m", "8", "-b"}, "Nem teljes opció: -b\n"},
+        {{"rec"}, kBadExtension}, {{"rec.old.wav"}, kBadExtension}, {{"./rec.wav"}, kBadExtension},
+        {{"dir.old/rec.wav"}, kBadExtension}, {{"rec.wavx"}, kBadExtension}, {{".wav"}, kBadExtension},
+        {{"tapes/.wav", "-s", "624"}, kBadExtension}, {{".PTP"}, kBadExtension},
+        {{tape, "-s"}, "Nem teljes opció: -s\n"}, {{tape, "-S624"}, "Ismeretlen opció: -S624\n"},
+        {{tape, "624"}, "Ismeretlen opció: 624\n"}, {{tape, "-"}, "Ismeretlen opció: -\n"},
+        {{tape, "-m", "8", "-b"}, "Nem teljes opció: -b\n"},
     };
     // clang-format on
-    for (const auto& [options, message] : cases) {
-        std::vector<std::string> arguments{dir.path("x.ptp")};
-        arguments.insert(arguments.end(), options.begin(), options.end());
-        EXPECT_EQ(runKazettor(arguments).output, message);
+    for (const auto& [arguments, message] : cases) {
+        const RunResult run = runKazettor(arguments);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.output, message);
         EXPECT_FALSE(std::filesystem::exists(dir.path("x.wav")));
     }
 }
@@ -62,32 +60,30 @@ TEST(CommandLine, FillsOptionSlotsFromEitherSyntax) {
     EXPECT_EQ(optionNumber("99999999999999999999999"), INT64_MAX);
 }
 
+// Run as a process, in a folder whose paths run to 4000 characters: paths
+// have no length limit of their own.
 TEST(CommandLine, ProcessStatusesAndWriteFailures) {
     ScratchDir dir;
-    writeFile(dir.path("t.PTP"), {});  // the extension in any case
-    EXPECT_EQ(runBinary("").status, 1);
-    EXPECT_EQ(runBinary(dir.path("t.PTP")).status, 0);
-    RunResult missing = runBinary(dir.path("none.wav"));
-    EXPECT_EQ(missing.status, 1);
-    EXPECT_EQ(missing.output, "Nem sikerült megnyitni a file-t: " + dir.path("none.wav") + "\n");
-    // A full disk is reported, not passed off as success.
-    std::filesystem::remove(dir.path("t.wav"));
-    std::filesystem::create_symlink("/dev/full", dir.path("t.wav"));
-    RunResult full = runBinary(dir.path("t.PTP"));
-    EXPECT_EQ(full.status, 1);
-    EXPECT_EQ(full.output, "Nem sikerült írni a file-t: " + dir.path("t.wav") + "\n");
-}
-
-// Paths have no length limit of their own: 4000 characters work both ways.
-TEST(CommandLine, LongPathsWork) {
-    ScratchDir dir;
     std::string folder = dir.path("");
-    while (folder.size() < 3990 - 200) folder += std::string(200, 'd') + "/";
-    folder += std::string(3994 - folder.size(), 'e');
+    while (folder.size() < 3790) folder += std::string(200, 'd') + "/";
+    folder += std::string(3994 - folder.size(), 'e') + "/";
     std::filesystem::create_directories(folder);
-    ASSERT_EQ((folder + "/x.ptp").size(), 4000u);
-    writeFile(folder + "/x.ptp", kImage);
-    ASSERT_EQ(runKazettor({folder + "/x.ptp"}).status, 0);
-    EXPECT_EQ(runKazettor({folder + "/x.wav"}).status, 0);
-    EXPECT_EQ(readFile(folder + "/x/01_AB.ptp"), kImage);
+    writeFile(folder + "t.PTP", kImage);  // the extension in any case
+    ASSERT_EQ((folder + "t.PTP").size(), 4000u);
+    EXPECT_EQ(runBinary("").status, 1);
+    EXPECT_EQ(runBinary(folder + "t.PTP").status, 0);
+    EXPECT_EQ(runBinary(folder + "t.wav").status, 0);
+    EXPECT_EQ(readFile(folder + "t/01_AB.ptp"), kImage);
+    for (const char* input : {"none.wav", "none.ptp"}) {
+        const RunResult missing = runBinary(folder + input);
+        EXPECT_EQ(missing.status, 1);
+        EXPECT_EQ(missing.output, "Nem sikerült megnyitni a file-t: " + folder + input + "\n");
+    }
+    EXPECT_FALSE(std::filesystem::exists(folder + "none") || std::filesystem::exists(folder + "none.wav"));
+    // A full disk is reported, not passed off as success.
+    std::filesystem::remove(folder + "t.wav");
+    std::filesystem::create_symlink("/dev/full", folder + "t.wav");
+    const RunResult full = runBinary(folder + "t.PTP");
+    EXPECT_EQ(full.status, 1);
+    EXPECT_EQ(full.output, "Nem sikerült írni a file-t: " + folder + "t.wav\n");
 }

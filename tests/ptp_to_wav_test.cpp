@@ -28,10 +28,7 @@ Bytes signalOf(const Format& f, const Bytes& tape) {
 // The expected file: the header, silence, then per image its tape bytes and
 // silence, then whatever was rendered before a stop (which leaves the sizes 0).
 Bytes expectedWav(const Format& f, const std::vector<Bytes>& images, const Bytes* stoppedAfter = nullptr) {
-    Bytes zero(static_cast<std::size_t>(f.bits / 8), 0);
-    if (f.bits == 8) zero[0] = 128;
-    Bytes silence;
-    for (std::uint32_t i = 0; i < 3 * f.rate; ++i) silence.insert(silence.end(), zero.begin(), zero.end());
+    const Bytes silence(3u * f.rate * static_cast<std::uint32_t>(f.bits / 8), f.bits == 8 ? 128 : 0);
     Bytes samples = silence;
     for (const Bytes& tape : images) samples = concat({samples, signalOf(f, tape), silence});
     if (stoppedAfter == nullptr) return wavFile(f.rate, f.bits, samples);
@@ -104,14 +101,7 @@ TEST(PtpToWav, OptionsSettleRateWidthAndShape) {
         EXPECT_EQ(std::make_tuple(s.encRate, s.encBits, s.halfBitSamples, s.encShape),
                   std::make_tuple(rate, bits, h, shape));
         const Bytes wav = readFile(dir.path("TAPE.wav"));
+        ASSERT_EQ(wav.size(), 44u + 3u * rate * (bits / 8));
         EXPECT_EQ(readLe32(wav.data() + 24), static_cast<std::uint32_t>(rate));
-        EXPECT_EQ(wav.size(), 44u + 3u * rate * (bits / 8));
     }
-}
-
-TEST(PtpToWav, AnInputThatCannotBeOpenedCreatesNothing) {
-    ScratchDir dir;
-    EXPECT_EQ(runKazettor({dir.path("none.ptp")}).output,
-              "Nem sikerült megnyitni a file-t: " + dir.path("none.ptp") + "\n");
-    EXPECT_FALSE(std::filesystem::exists(dir.path("none.wav")));
 }

@@ -20,14 +20,6 @@ void useSettings(int rate, int bits, int shape) {
     prepareBitCells();
 }
 
-Samples run(std::int32_t value, int count) { return Samples(static_cast<std::size_t>(count), value); }
-
-Samples join(std::initializer_list<Samples> parts) {
-    Samples all;
-    for (const Samples& part : parts) all.insert(all.end(), part.begin(), part.end());
-    return all;
-}
-
 Bytes rendered(const ScratchDir& dir, std::uint8_t byte) {
     OutputFile file;
     openOutputFile(file, dir.path("cell"), "wb");
@@ -38,35 +30,21 @@ Bytes rendered(const ScratchDir& dir, std::uint8_t byte) {
 
 }  // namespace
 
+// Worked cells at 8000 Hz (three samples to a unit): square, trapezoids and sine.
 TEST(BitWaveform, WorkedEightBitCells) {
     // clang-format off
-    const std::tuple<int, Samples, Samples> at8000[] = {
-        {1, {255, 255, 255, 0, 0, 0}, join({run(255, 9), run(0, 9)})},
-        {2, {255, 255, 255, 128, 0, 0, 0, 128}, join({{213}, run(255, 7), {213, 128, 43}, run(0, 7), {43, 128}})},
-        {4, {255, 255, 255, 128, 0, 0, 0, 128}, join({{170, 213}, run(255, 5), {213, 170, 128, 85, 43}, run(0, 5), {43, 85, 128}})},
+    const std::tuple<int, Samples, Samples> cases[] = {
+        {1, {255, 255, 255, 0, 0, 0}, {255, 255, 255, 255, 255, 255, 255, 255, 255, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
+        {2, {255, 255, 255, 128, 0, 0, 0, 128}, {213, 255, 255, 255, 255, 255, 255, 255, 213, 128, 43, 0, 0, 0, 0, 0, 0, 0, 43, 128}},
         {5, {230, 255, 230, 128, 26, 0, 26, 128}, {162, 196, 230, 255, 255, 255, 230, 196, 162, 128, 94, 60, 26, 0, 0, 0, 26, 60, 94, 128}},
-        {6, {213, 255, 213, 128, 43, 0, 43, 128}, {156, 184, 213, 241, 255, 241, 213, 184, 156, 128, 100, 71, 43, 14, 0, 14, 43, 71, 100, 128}},
         {0, {128, 238, 238, 128, 18, 18}, {128, 171, 210, 238, 253, 253, 238, 210, 171, 128, 85, 46, 18, 3, 3, 18, 46, 85}},
     };
     // clang-format on
-    for (const auto& [shape, one, zero] : at8000) {
+    for (const auto& [shape, one, zero] : cases) {
         useSettings(8000, 8, shape);
         EXPECT_EQ(bitCellSamples(true), one) << "shape " << shape;
         EXPECT_EQ(bitCellSamples(false), zero) << "shape " << shape;
     }
-    useSettings(11050, 8, 8);
-    EXPECT_EQ(bitCellSamples(true), Samples({192, 255, 255, 192, 128, 64, 0, 0, 64, 128}));
-}
-
-// The wide widths span the signed range; the comparison below shows their bytes.
-TEST(BitWaveform, WideSamplesSpanTheSignedRange) {
-    useSettings(8000, 16, 2);
-    EXPECT_EQ(bitCellSamples(true), Samples({32767, 32767, 32767, 0, -32768, -32768, -32768, 0}));
-    EXPECT_EQ(std::make_pair(bitCellSamples(false)[0], bitCellSamples(false)[10]),
-              std::make_pair(21845, -21845));
-    useSettings(8000, 32, 1);
-    EXPECT_EQ(bitCellSamples(true),
-              Samples({INT32_MAX, INT32_MAX, INT32_MAX, INT32_MIN, INT32_MIN, INT32_MIN}));
 }
 
 // The cells are rendered once and copied: every rate, width and a spread of
