@@ -4,15 +4,18 @@
 #include <string>
 
 // Loads a WAV recording for decoding: sets pathBase to the input path without
-// its extension, reads and checks the header, reduces every sample to one
+// its extension, reads and checks the header (taking the channel -c names
+// from a multichannel recording), reduces every sample to one
 // unsigned byte in the SampleBuffer, cleans away short notches, creates the
 // output directory and writes the cleaned 8-bit WAV into it.
 void loadWavSamples(const char* path);
 
-// Reduces count samples of the given width, little-endian, to one unsigned
-// byte each: 8-bit samples stay as they are; wider ones keep their most
+// Reduces count samples of the given width, little-endian, the first at
+// `first` and each `stride` bytes after the one before, to one unsigned byte
+// each: 8-bit samples stay as they are; wider ones keep their most
 // significant byte with its top bit inverted (signed to offset binary).
-void reduceSamples(const std::uint8_t* bytes, std::int64_t count, int bitsPerSample, std::uint8_t* out);
+void reduceSamples(const std::uint8_t* first, std::int64_t count, int bitsPerSample, std::int64_t stride,
+                   std::uint8_t* out);
 
 // The cleaned WAV's path inside the output directory: "rec" gives "rec/rec.wav".
 std::string cleanedWavPath(const std::string& directory);

@@ -42,13 +42,6 @@ WavHeaderBytes encodeWavHeader(const WavHeader& header) {
     return bytes;
 }
 
-WavHeader readWavHeader(std::FILE* stream) {
-    WavHeaderBytes bytes{};
-    std::size_t got = std::fread(bytes.data(), 1, bytes.size(), stream);
-    (void)got;  // a short file leaves the missing fields zero
-    return decodeWavHeader(bytes);
-}
-
 bool wavHeaderAccepted(const WavHeader& header) {
     const std::uint16_t bits = header.bitsPerSample;
     return header.channelCount == 1 && header.audioFormat == 1 &&

@@ -2,11 +2,11 @@
 
 #include <array>
 #include <cstdint>
-#include <cstdio>
 
-// The 44-byte canonical RIFF/WAVE PCM header. The program never walks RIFF
-// chunks: it reads and writes exactly these 44 bytes at offset 0, and every
-// byte after them is sample data.
+// The 44-byte canonical RIFF/WAVE PCM header: a 16-byte "fmt " chunk followed
+// directly by the "data" chunk, so that the samples start at byte 44. Every
+// WAV file the program writes has it; files with other layouts are read as
+// formats/wav_layout.h describes.
 struct WavHeader {
     std::array<char, 4> riffTag{};    // "RIFF"
     std::uint32_t riffSize = 0;       // file length - 8
@@ -28,9 +28,6 @@ using WavHeaderBytes = std::array<std::uint8_t, kWavHeaderBytes>;
 
 WavHeader decodeWavHeader(const WavHeaderBytes& bytes);
 WavHeaderBytes encodeWavHeader(const WavHeader& header);
-
-// Reads the first 44 bytes of the stream; bytes missing at its end read as zero.
-WavHeader readWavHeader(std::FILE* stream);
 
 // The only header the decoder takes: PCM, mono, 8, 16, 24 or 32 bits.
 bool wavHeaderAccepted(const WavHeader& header);

@@ -10,7 +10,6 @@
 
 #include "cli/command_line.h"
 #include "common/run_end.h"
-#include "formats/wav_header.h"
 
 const Bytes kNameBlock = {0x83, 0x01, 0x02, 0x41, 0x42, 0x86};
 const Bytes kDataBlock = {0xF1, 0x00, 0x10, 0x43, 0x02, 0xC3, 0x00, 0x18};
@@ -70,12 +69,57 @@ RunResult runBinary(const std::string& arguments) {
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
 }
 
-Bytes wavFile(std::uint32_t rate, int bits, const Bytes& sampleBytes) {
-    WavHeader header = makePcmHeader(rate, static_cast<std::uint16_t>(bits));
-    header.dataSize = static_cast<std::uint32_t>(sampleBytes.size());
-    header.riffSize = header.dataSize + 36;
-    const WavHeaderBytes head = encodeWavHeader(header);
-    return concat({Bytes(head.begin(), head.end()), sampleBytes});
+Bytes fromHex(const std::string& hex) {
+    Bytes bytes;
+    std::string digits;
+    for (char c : hex) {
+        if (c != ' ') digits += c;
+    }
+    for (std::size_t i = 0; i + 1 < digits.size(); i += 2) {
+        bytes.push_back(static_cast<std::uint8_t>(std::stoi(digits.substr(i, 2), nullptr, 16)));
+    }
+    return bytes;
+}
+
+Bytes littleEndian(std::uint32_t value, int count) {
+    Bytes bytes;
+    for (int i = 0; i < count; ++i) bytes.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+    return bytes;
+}
+
+Bytes chunk(const std::string& tag, const Bytes& body, bool padded) {
+    Bytes bytes = concat(
+        {Bytes(tag.begin(), tag.end()), littleEndian(static_cast<std::uint32_t>(body.size()), 4), body});
+    if (padded && body.size() % 2 == 1) bytes.push_back(0);
+    return bytes;
+}
+
+Bytes riffFile(std::initializer_list<Bytes> chunks) {
+    Bytes body = {'W', 'A', 'V', 'E'};
+    for (const Bytes& part : chunks) body = concat({body, part});
+    return concat({{'R', 'I', 'F', 'F'}, littleEndian(static_cast<std::uint32_t>(body.size()), 4), body});
+}
+
+Bytes formatFields(int channels, std::uint32_t rate, int bits, int format) {
+    const auto frame = static_cast<std::uint32_t>(channels * bits / 8);
+    return concat({littleEndian(static_cast<std::uint32_t>(format), 2),
+                   littleEndian(static_cast<std::uint32_t>(channels), 2), littleEndian(rate, 4),
+                   littleEndian(rate * frame, 4), littleEndian(frame, 2),
+                   littleEndian(static_cast<std::uint32_t>(bits), 2)});
+}
+
+Bytes wavFile(std::uint32_t rate, int bits, const Bytes& sampleBytes, int channels) {
+    return riffFile({chunk("fmt ", formatFields(channels, rate, bits)), chunk("data", sampleBytes, false)});
+}
+
+Bytes widened(const Bytes& samples, int bits) {
+    if (bits == 8) return samples;
+    Bytes wide;
+    for (std::uint8_t sample : samples) {
+        wide.insert(wide.end(), static_cast<std::size_t>(bits / 8 - 1), 0x5A);
+        wide.push_back(sample ^ 0x80);
+    }
+    return wide;
 }
 
 Bytes tapeSignal(const Bytes& bytes, int shortHalf, int longHalf, bool highFirst) {

@@ -34,8 +34,22 @@ RunResult runKazettor(const std::vector<std::string>& arguments);
 // Runs the built executable, for what only a real process shows.
 RunResult runBinary(const std::string& arguments);
 
+// Bytes written as hexadecimal digits; blanks between them are ignored.
+Bytes fromHex(const std::string& hex);
+// value as count bytes, least significant first.
+Bytes littleEndian(std::uint32_t value, int count);
+
+// A RIFF chunk: tag, size, body, and a pad byte after an odd body when padded.
+Bytes chunk(const std::string& tag, const Bytes& body, bool padded = true);
+// "RIFF", the size of what follows, "WAVE" and the chunks.
+Bytes riffFile(std::initializer_list<Bytes> chunks);
+// The 16 bytes of a "fmt " chunk's format fields.
+Bytes formatFields(int channels, std::uint32_t rate, int bits, int format = 1);
 // A canonical WAV file: header and the given sample bytes.
-Bytes wavFile(std::uint32_t rate, int bits, const Bytes& sampleBytes);
+Bytes wavFile(std::uint32_t rate, int bits, const Bytes& sampleBytes, int channels = 1);
+// 8-bit samples (128 the zero line) widened to signed samples of the width,
+// with 0x5A in the bytes below the top one.
+Bytes widened(const Bytes& samples, int bits);
 
 // An ideal 8-bit tape signal of the bytes, most significant bit first: each
 // bit two half-periods of shortHalf (1) or longHalf (0) samples at levels 200
