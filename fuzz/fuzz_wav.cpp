@@ -1,5 +1,6 @@
 // Arbitrary bytes as a WAV recording, through loading, cleaning and decoding,
-// with and without the timing options. The first byte chooses the options.
+// with and without the timing and channel options. The first byte chooses
+// the options.
 #include "fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -7,10 +8,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static const char* const kSeparators[] = {nullptr, "1", "100", "624", "5000", "99", "5001", "x"};
     static const char* const kFirstHalves[] = {nullptr, "H", "h", "I"};
     const char* separator = kSeparators[data[0] & 7];
+    static const char* const kChannels[] = {nullptr, "1", "2", "3"};
     const char* firstHalf = kFirstHalves[(data[0] >> 3) & 3];
+    const char* channel = kChannels[(data[0] >> 5) & 3];
     std::vector<std::string> arguments{writeScratchFile("rec.wav", data + 1, size - 1)};
     if (separator != nullptr) arguments.insert(arguments.end(), {"-s", separator});
     if (firstHalf != nullptr) arguments.insert(arguments.end(), {"-j", firstHalf});
+    if (channel != nullptr) arguments.insert(arguments.end(), {"-c", channel});
     runProgram(arguments);
     return 0;
 }

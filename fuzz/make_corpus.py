@@ -52,6 +52,30 @@ def wav(rate, bits, data, channels=1, fmt=1):
     return header + data
 
 
+def chunk(tag, body, size=None):
+    out = tag + struct.pack('<I', len(body) if size is None else size) + body
+    return out + (b'\x00' if len(body) % 2 else b'')
+
+
+def riff(*chunks):
+    body = b'WAVE' + b''.join(chunks)
+    return b'RIFF' + struct.pack('<I', len(body)) + body
+
+
+def fmt_fields(channels, rate, bits, fmt=1):
+    frame = channels * bits // 8
+    return struct.pack('<HHIIHH', fmt, channels, rate, rate * frame, frame, bits)
+
+
+def extensible(channels, rate, bits):
+    guid = bytes.fromhex('0100000000001000800000aa00389b71')
+    return fmt_fields(channels, rate, bits, 0xFFFE) + struct.pack('<HHI', 22, bits, 4) + guid
+
+
+def interleave(first, second, width):
+    return b''.join(first[i:i + width] + second[i:i + width] for i in range(0, len(first), width))
+
+
 def image(blocks, last_type=0xAA):
     body = b''
     for i, block in enumerate(blocks):
@@ -85,6 +109,19 @@ def main():
     write('wav', 'noise_max_rate_s1_jI', b'\x19' + wav(0xFFFFFFFF, 8, noise))
     write('wav', 'noise_48k_auto', b'\x00' + wav(48000, 8, noise))
     write('wav', 'dying_signal', b'\x00' + wav(8000, 8, signal(tape([NAME], 100)) + b'\x80' * 5000))
+    # Layouts found by walking the chunks, and one channel of several (-c).
+    listing = chunk(b'LIST', b'INFOISFT\x05\x00\x00\x00Lavf\x00')
+    program24 = signal(tape([NAME, DATA, END]), bits=24)
+    write('wav', 'walked_extensible_24', b'\x00' + riff(chunk(b'fmt ', extensible(1, 8000, 24)), listing,
+                                                        chunk(b'data', program24)))
+    write('wav', 'walked_odd_chunks', b'\x00' + riff(chunk(b'fmt ', fmt_fields(1, 8000, 16) + b'\x00\x00'),
+                                                     chunk(b'bext', b'\x01\x02\x03'),
+                                                     chunk(b'data', signal(tape([NAME, END]), bits=16)[:-3]),
+                                                     listing))
+    program16 = signal(tape([NAME, DATA, END]), bits=16)
+    write('wav', 'stereo_c2', b'\x40' + wav(8000, 16, interleave(b'\x00' * len(program16), program16, 2), 2))
+    write('wav', 'walked_streamed_stereo_c1', b'\x20' + riff(chunk(b'fmt ', extensible(2, 8000, 24)), listing)
+          + b'data\xff\xff\xff\xff' + interleave(program24, b'\x00' * len(program24), 3) + b'\x01')
     write('wav', 'notches', b'\x00' + wav(8000, 8, bytes([200, 100, 180, 120, 190, 60, 150, 70, 130, 128] * 20)))
 
     example = image([NAME, DATA, END])
