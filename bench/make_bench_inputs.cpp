@@ -7,6 +7,10 @@
 //   tape30_harsh.wav the same programs with white hiss added after the roll-off,
 //                   about 33 dB: far more one-sample notches to clean
 //   tape30.ptp      the eight images the recording holds
+//   tape30_24.wav   tape30.wav as ffmpeg writes 24 bits: WAVE_FORMAT_EXTENSIBLE
+//                   and a LIST chunk before the samples (the loader walks it)
+//   tape30_stereo.wav tape30.wav in the second channel of a 16-bit stereo file
+//                   whose first channel is hiss (read with -c 2)
 //   crafted.wav     the same length of a pattern that needs many cleaning sweeps
 //   payload64k.ptp  one image with 64 KB of payload
 // and for the resource bounds:
@@ -130,6 +134,47 @@ Bytes wav16(const std::vector<std::int16_t>& samples) {
     return file;
 }
 
+// The same samples as 24-bit WAVE_FORMAT_EXTENSIBLE, with a LIST chunk
+// before the data, as ffmpeg writes them; the low byte carries dither.
+Bytes wav24Extensible(const std::vector<std::int16_t>& samples, std::mt19937& random) {
+    const Bytes format = {0xFE, 0xFF, 1,    0, 0x44, 0xAC, 0, 0,    0xCC, 0x04, 0x02, 0,   3, 0,
+                          24,   0,    22,   0, 24,   0,    4, 0,    0,    0,    1,    0,   0, 0,
+                          0,    0,    0x10, 0, 0x80, 0,    0, 0xAA, 0,    0x38, 0x9B, 0x71};
+    const Bytes list = {'L', 'I', 'S', 'T', 26,  0,   0,   0,   'I', 'N', 'F', 'O', 'I', 'S', 'F', 'T', 14,
+                        0,   0,   0,   'L', 'a', 'v', 'f', '5', '9', '.', '2', '7', '.', '1', '0', '0', 0};
+    const std::size_t dataBytes = samples.size() * 3;
+    Bytes file = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' ', 40, 0, 0, 0};
+    writeLe32(file.data() + 4, static_cast<std::uint32_t>(4 + 48 + list.size() + 8 + dataBytes));
+    file.insert(file.end(), format.begin(), format.end());
+    file.insert(file.end(), list.begin(), list.end());
+    file.insert(file.end(), {'d', 'a', 't', 'a', 0, 0, 0, 0});
+    writeLe32(file.data() + file.size() - 4, static_cast<std::uint32_t>(dataBytes));
+    file.reserve(file.size() + dataBytes);
+    for (std::int16_t s : samples) {
+        file.push_back(static_cast<std::uint8_t>(random()));
+        file.push_back(static_cast<std::uint8_t>(s));
+        file.push_back(static_cast<std::uint8_t>(static_cast<std::uint16_t>(s) >> 8));
+    }
+    return file;
+}
+
+// The samples in the second channel of a 16-bit stereo file, hiss in the first.
+Bytes wav16StereoSecond(const std::vector<std::int16_t>& samples, std::mt19937& random) {
+    Bytes file = wavHeaderFor(kRate, 16, samples.size() * 4);
+    file[22] = 2;                            // channelCount
+    writeLe32(file.data() + 28, kRate * 4);  // byteRate
+    file[32] = 4;                            // blockAlign
+    std::normal_distribution<double> gauss(0.0, 300.0);
+    file.reserve(file.size() + samples.size() * 4);
+    for (std::int16_t s : samples) {
+        const auto hiss = static_cast<std::uint16_t>(static_cast<std::int16_t>(std::lround(gauss(random))));
+        file.insert(file.end(), {static_cast<std::uint8_t>(hiss), static_cast<std::uint8_t>(hiss >> 8),
+                                 static_cast<std::uint8_t>(s),
+                                 static_cast<std::uint8_t>(static_cast<std::uint16_t>(s) >> 8)});
+    }
+    return file;
+}
+
 // Ages a clean recording: hiss before (tape) or after (harsh) a one-pole
 // low-pass, a slow level wobble of +-15 %, a DC offset (-300, or +400 for the
 // harsh case, which puts its silences right on the zero line), then the aged noise
@@ -186,7 +231,11 @@ int main(int argc, char** argv) {
     writeBytes(dir + "/tape30.ptp", tape);
     encode(dir + "/tape30.ptp", {"-m44", "-b16", "-f10"});
     const Bytes clean = readBytes(dir + "/tape30.wav");
-    writeBytes(dir + "/tape30.wav", wav16(aged(clean, false, random)));
+    const std::vector<std::int16_t> tape30 = aged(clean, false, random);
+    writeBytes(dir + "/tape30.wav", wav16(tape30));
+    std::mt19937 layoutRandom(7);  // its own, so that the other inputs stay as they were
+    writeBytes(dir + "/tape30_24.wav", wav24Extensible(tape30, layoutRandom));
+    writeBytes(dir + "/tape30_stereo.wav", wav16StereoSecond(tape30, layoutRandom));
     writeBytes(dir + "/tape30_harsh.wav", wav16(aged(clean, true, random)));
     writeBytes(dir + "/crafted.wav", wav16(crafted()));
 

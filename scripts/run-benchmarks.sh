@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds the benchmark programs, makes the inputs and measures:
 #   - loading and cleaning of a 30-minute 44.1 kHz 16-bit recording (aged as a
-#     cassette, and a harsher version), and of a crafted worst case for the
-#     cleaning sweeps, with the literal sweeps for comparison;
+#     cassette, and a harsher version; the first also as 24-bit extensible
+#     with a LIST chunk and as one channel of a stereo file), and of a crafted
+#     worst case for the cleaning sweeps, with the literal sweeps for comparison;
 #   - the whole WAV-to-PTP run on the recordings, with the program's search
 #     and with the literal search, and its peak memory;
 #   - PTP-to-WAV of 64 KB of payload at 48 kHz, 32 bits, sine, against cp.
@@ -15,7 +16,7 @@ work=${1:-/tmp/kazettor_bench}
 mkdir -p "$work"
 cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DKAZETTOR_BENCHMARKS=ON -DKAZETTOR_TESTS=OFF >/dev/null
 cmake --build build-bench -j2 >/dev/null
-[ -f "$work/tape192k.wav" ] || build-bench/bench/make_bench_inputs "$work"
+[ -f "$work/tape30_stereo.wav" ] || build-bench/bench/make_bench_inputs "$work"
 
 # median RUNS CLEANUP COMMAND...: runs the command RUNS times (CLEANUP before
 # each) and prints the median wall time, the median CPU time (user + system;
@@ -40,7 +41,8 @@ median() {
 }
 
 echo "== load and clean (in-process, best of 3)"
-build-bench/bench/bench_load_clean "$work/tape30.wav" "$work/tape30_harsh.wav" "$work/crafted.wav"
+build-bench/bench/bench_load_clean "$work/tape30.wav" "$work/tape30_24.wav" -c2 "$work/tape30_stereo.wav" \
+    "$work/tape30_harsh.wav" "$work/crafted.wav"
 
 for recording in tape30 tape30_harsh; do
     echo "== WAV to PTP, whole run: $recording.wav"
