@@ -1,6 +1,7 @@
 #include "decoder/block_framing.h"
 
 #include "common/console.h"
+#include "decoder/block_kinds.h"
 #include "decoder/decoder_state.h"
 #include "decoder/program_files.h"
 
@@ -13,9 +14,6 @@ namespace {
 
 constexpr std::uint8_t kSyncByte = 0xD3;
 constexpr std::int32_t kLastBlockBit = 8000;  // a block still running past here is dropped
-
-// A tape length byte of 0 stands for 256.
-int blockLength(std::uint8_t lengthByte) { return lengthByte == 0 ? 256 : lengthByte; }
 
 char checksumMark(int n) { return blockChecksumOk(n) ? 'O' : 'X'; }
 
@@ -32,13 +30,8 @@ bool nameBlockByte(std::uint16_t& shiftRegister) {
     const int n = blockLength(state.blockBuf[2]);
     if (state.bitCount - 40 <= 8 * n) return false;
     consolePrint(" %c: ", checksumMark(n + 2));
-    ++state.fileCounter;
-    const bool raw = state.blockBuf[0] == 0x8A;
-    const std::string path =
-        programFilePath(state.fileCounter, state.blockBuf.data() + 3, static_cast<std::size_t>(n), raw);
-    consolePrint("%s\n", path.c_str());
     blockDone(shiftRegister);
-    startProgramFile(path, raw, n);
+    startNamedProgram(n);
     state.idleByteCount = 0;
     return true;
 }
@@ -83,29 +76,26 @@ void endBlock(std::uint16_t& shiftRegister) {
 
 // Called on every block byte; true when the byte completed its block.
 bool dispatchBlockByte(std::uint16_t& shiftRegister) {
-    const std::uint8_t type = decoderState.blockBuf[0];
     const std::int32_t bitCount = decoderState.bitCount;
-    if (type >= 0x80 && type <= 0x8F && bitCount >= 40) return nameBlockByte(shiftRegister);
-    if ((type >= 0xF0 || type == 0x0C) && bitCount >= 56) return dataBlockByte(shiftRegister);
-    if (type == 0xB9) {
-        if (bitCount < 56) return false;
-        b9Block(shiftRegister);
-        return true;
-    }
-    if (type >= 0xB0 && type <= 0xBF && bitCount >= 40) {
-        endBlock(shiftRegister);
-        return true;
+    switch (blockKindOf(decoderState.blockBuf[0])) {
+        case BlockKind::name: return bitCount >= 40 && nameBlockByte(shiftRegister);
+        case BlockKind::data: return bitCount >= 56 && dataBlockByte(shiftRegister);
+        case BlockKind::b9:
+            if (bitCount < 56) return false;
+            b9Block(shiftRegister);
+            return true;
+        case BlockKind::end:
+            if (bitCount < 40) return false;
+            endBlock(shiftRegister);
+            return true;
+        case BlockKind::unknown: break;
     }
     return false;
 }
 
 }  // namespace
 
-bool blockChecksumOk(int n) {
-    unsigned sum = 0;
-    for (int i = 1; i <= n; ++i) sum += decoderState.blockBuf[static_cast<std::size_t>(i)];
-    return (sum & 0xFF) == decoderState.blockBuf[static_cast<std::size_t>(n) + 1];
-}
+bool blockChecksumOk(int n) { return checksumHolds(decoderState.blockBuf.data(), n); }
 
 void takeBit(std::uint16_t& shiftRegister) {
     DecoderState& state = decoderState;

@@ -2,7 +2,9 @@
 
 #include <array>
 
+#include "common/console.h"
 #include "common/path_base.h"
+#include "decoder/block_kinds.h"
 #include "decoder/decoder_state.h"
 #include "formats/ptp_image.h"
 
@@ -63,6 +65,16 @@ void startProgramFile(const std::string& path, bool raw, int nameLength) {
         writePtpRecord(state.outFile, kRecordType, state.blockBuf.data(),
                        static_cast<std::size_t>(nameLength) + 4);
     }
+}
+
+void startNamedProgram(int nameLength) {
+    DecoderState& state = decoderState;
+    ++state.fileCounter;
+    const bool raw = state.blockBuf[0] == kRawProgramType;
+    const std::string path = programFilePath(state.fileCounter, state.blockBuf.data() + 3,
+                                             static_cast<std::size_t>(nameLength), raw);
+    consolePrint("%s\n", path.c_str());
+    startProgramFile(path, raw, nameLength);
 }
 
 void storeDataBlock(int dataLength) {

@@ -17,6 +17,9 @@ std::string programFilePath(std::uint32_t number, const std::uint8_t* name, std:
 // A name block of n name bytes: closes the open file as it is, opens the new
 // path and, for an image, writes the image header and the name record.
 void startProgramFile(const std::string& path, bool raw, int nameLength);
+// The name block of n name bytes in blockBuf starts the next numbered file:
+// its path is printed and the file started as above.
+void startNamedProgram(int nameLength);
 // A data block of n data bytes; opens a headerless record file if none is open.
 void storeDataBlock(int dataLength);
 // The 0xB9 block: a last record, with the file kept open.
