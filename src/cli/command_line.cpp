@@ -10,6 +10,8 @@
 #include "decoder/decoder_state.h"
 #include "encoder/encoder_settings.h"
 #include "encoder/ptp_to_wav.h"
+#include "rescue/rescue_decoder.h"
+#include "rescue/rescue_state.h"
 
 namespace {
 
@@ -70,7 +72,9 @@ int runCommandLine(int argc, char** argv) {
     Direction direction = inputDirection(argv[1]);
     clearOptionTable();
     parseOptions(argc, argv);
-    if (direction == Direction::wavToPtp) {
+    if (direction == Direction::wavToPtp && rescueRequested()) {
+        rescueWavFile(argv[1]);
+    } else if (direction == Direction::wavToPtp) {
         convertWavFile(argv[1]);
     } else {
         convertPtpToWav(argv[1]);
@@ -83,4 +87,5 @@ void resetProgramState() {
     pathBase.clear();
     resetDecoderState();
     resetEncoderSettings();
+    resetRescueState();
 }

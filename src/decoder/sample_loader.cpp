@@ -54,6 +54,19 @@ void reduceSamples(const std::uint8_t* first, std::int64_t count, int bitsPerSam
     for (std::int64_t i = 0; i < count; ++i) out[i] = static_cast<std::uint8_t>(top[i * stride] ^ flip);
 }
 
+void createOutputDirectory(const std::string& directory) {
+#if defined(_WIN32)
+    // fopen() takes a path in the system's code page, while libstdc++'s
+    // std::filesystem reads every byte of it as a Latin-1 letter: a name with
+    // ő or ű (or €) would give a directory other than the one the files are
+    // then opened in. _mkdir() reads the path as fopen() does.
+    _mkdir(directory.c_str());
+#else
+    std::error_code ignored;
+    std::filesystem::create_directory(directory, ignored);
+#endif
+}
+
 std::string cleanedWavPath(const std::string& directory) {
     std::size_t slash = directory.rfind('/');
     std::string name = slash == std::string::npos ? "/" + directory : directory.substr(slash);
@@ -85,16 +98,7 @@ void loadWavSamples(const char* path) {
 
     cleanPulses(samples, sampleCount);
 
-#if defined(_WIN32)
-    // fopen() takes a path in the system's code page, while libstdc++'s
-    // std::filesystem reads every byte of it as a Latin-1 letter: a name with
-    // ő or ű (or €) would give a directory other than the one the files are
-    // then opened in. _mkdir() reads the path as fopen() does.
-    _mkdir(pathBase.c_str());
-#else
-    std::error_code ignored;
-    std::filesystem::create_directory(pathBase, ignored);
-#endif
+    createOutputDirectory(pathBase);
     writeCleanedWav(cleanedWavPath(pathBase), input);
     decoderState.samplePos = 0;
 }

@@ -17,5 +17,8 @@ void loadWavSamples(const char* path);
 void reduceSamples(const std::uint8_t* first, std::int64_t count, int bitsPerSample, std::int64_t stride,
                    std::uint8_t* out);
 
+// Creates the output directory; an existing one, or a failure, is not reported.
+void createOutputDirectory(const std::string& directory);
+
 // The cleaned WAV's path inside the output directory: "rec" gives "rec/rec.wav".
 std::string cleanedWavPath(const std::string& directory);

@@ -90,6 +90,13 @@ bool nextSampleBlock(WavInput& input, SampleBlock& block) {
     return whole > 0;
 }
 
+void seekSample(WavInput& input, std::int64_t index) {
+    index = std::clamp<std::int64_t>(index, 0, input.sampleCount);
+    input.samplesRead = index;
+    input.bytesRead = index * input.frameBytes;
+    seekFile(input.stream.get(), input.layout.dataOffset + input.bytesRead, SEEK_SET);
+}
+
 void closeWavInput(WavInput& input) { input.stream.reset(); }
 
 WavHeader cleanedWavHeader(const WavInput& input, std::int64_t count) {

@@ -39,6 +39,9 @@ void openWavInput(const char* path, WavInput& input);
 // longer has the length it was measured with stops the program abnormally.
 bool nextSampleBlock(WavInput& input, SampleBlock& block);
 
+// Goes back (or forward) to sample `index`; the next block starts there.
+void seekSample(WavInput& input, std::int64_t index);
+
 // Closes the input file.
 void closeWavInput(WavInput& input);
 

@@ -1,0 +1,74 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+// Follows the bit cells of a tape signal one after another. A cell is two
+// half-waves of opposite level, T long for a 1 and 3T for a 0 (T is 312 µs
+// on a standard tape). The two kinds differ only in the slot [T, 2T] after
+// the cell's start: low in a 1, still high in a 0 (for a cell that starts
+// with its high half). So each bit is decided on the mean of that slot, which
+// also says how sure the decision is; the cell's end is then looked for near
+// where the decision puts it, and the start of the next cell is anchored on
+// the edge found there. T follows the measured cells, so the tracker keeps
+// pace with a tape whose speed drifts or wobbles.
+
+// How a tracker follows the timing; the retry ladder tries other values.
+struct TrackerSettings {
+    double anchorGain = 1.0;         // how far a found edge moves the next cell's start (1: all the way)
+    double halfGain = 1.0 / 32;      // how fast T follows the measured cells (a mean of the last few dozen)
+    double edgeWindow = 0.8;         // how far from where it is expected an edge is looked for, in T
+                                     // (for a 0 bit 1.6 times as far: its length has more to err by)
+    bool anchorOnMiddle = false;     // anchor on the edge in the middle of the cell instead of its end
+};
+
+struct CellTracker {
+    const float* signal = nullptr;   // the conditioned samples
+    std::int64_t count = 0;          // samples in signal
+    int polarity = 1;                // +1: a cell starts with its high half; -1: with its low half
+    TrackerSettings settings;
+    double start = 0;                // the current cell's first instant, in samples
+    double cell[2] = {0, 0};         // the length of a 0 cell (about 6T) and of a 1 cell (2T), in samples;
+                                     // followed apart, as a recording's long and short half-waves need not be 3:1
+    double shortestHalf = 0;         // the range T may move in
+    double longestHalf = 0;
+    double level[2] = {0, 0};        // recent mean magnitude of the slot, for 0 bits and 1 bits:
+                                     // follows a dip of the signal within a few bits
+    double slowLevel = 0;            // the same over a few hundred bits, both kinds
+    float spread[32] = {};           // the last 32 bits' slot means relative to their kind's level, less 1:
+                                     // their median, robust to a sudden change of level, gives the noise
+    int spreadCount = 0;             // bits taken into spread
+    int missedEdges = 0;             // cells in a row whose end was not found
+    int doubtfulBits = 0;            // bits in a row with next to no evidence
+};
+
+// One decoded bit.
+struct SoftBit {
+    int bit = 0;
+    float llr = 0;       // log of how much likelier the decision is than its opposite
+    double start = 0;    // the cell's first instant, in samples
+    double end = 0;      // where the next cell starts
+    bool edgeFound = false;  // the cell's end was found on an edge (not only expected there)
+    float deviation = 0;     // how far the end edge lay from where the decision put it, in T
+    bool timingSure = false; // both ends lay on edges, the end close to where the decision put it:
+                             // no bit can have been lost or gained here
+};
+
+// Where the timing of a stretch of tape signal shows itself: the half-wave
+// lengths of the stretch form two groups, T and 3T. Returns T in samples,
+// or 0 when the stretch holds no tape signal.
+double estimateHalfWave(const float* signal, std::int64_t from, std::int64_t to, double rate);
+
+// Starts a tracker at the first cell start after `from`: the first edge of
+// the polarity's direction. False when none comes before the end.
+bool startTracker(CellTracker& tracker, std::int64_t from, double half, double rate);
+
+// T, the half-wave of a 1 bit, as the tracker sees it now.
+inline double halfWave(const CellTracker& tracker) { return tracker.cell[1] / 2; }
+
+// Decodes the next cell. False at the end of the signal.
+bool nextBit(CellTracker& tracker, SoftBit& bit);
+
+// The tracker has lost the signal: a run of bits without evidence (a dropout
+// or silence), or of cells whose end edge was missing.
+bool trackerLost(const CellTracker& tracker);

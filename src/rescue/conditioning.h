@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+// Conditioning: the recording's samples as floating-point values (full scale
+// ±1, nothing dropped), an offset and rumble removed by a high-pass, the band
+// limited by a low-pass to what one bit cell holds. Every decision threshold
+// after this is relative to the signal's own local level.
+
+struct FilterSettings {
+    double highPassHz = 40;    // one pole: removes a DC offset and the wandering of the zero line
+    double lowPassHz = 2600;   // two poles (Butterworth): noise above the tape's band
+    bool integrate = false;    // the recording is a playback head's derivative: integrate it back
+};
+
+// The filters' coefficients and state, carried from one block of samples to the next.
+struct SignalFilter {
+    double highPassPole = 0;               // one-pole high-pass: y = pole (y' + x - x')
+    double integratorPole = 0;             // leaky integrator, when integrating
+    double b0 = 1, b1 = 0, b2 = 0, a1 = 0, a2 = 0;  // the low-pass biquad
+    double lastInput = 0, highPassed = 0, integrated = 0;
+    double x1 = 0, x2 = 0, y1 = 0, y2 = 0;  // the biquad's delay line
+};
+
+SignalFilter makeSignalFilter(const FilterSettings& settings, double rate);
+void filterSamples(SignalFilter& filter, const float* in, std::int64_t count, float* out);
+
+// Opens the recording (as the default decoder does: pathBase, the header
+// check, -c), reads every sample at full resolution and conditions it into
+// rescueState.signal; then creates the output directory.
+void loadConditionedSignal(const char* path, const FilterSettings& settings);
+
+// The raw samples first .. first + count - 1, read again from the file, as
+// floating-point values of full scale ±1.
+std::vector<float> readRawSamples(std::int64_t first, std::int64_t count);
+
+// Writes the conditioned signal, as the decoder read it, into the output
+// directory as a 16-bit WAV at the recording's rate. Its level is set from a
+// typical stretch of signal, so that quiet recordings show too.
+void writeConditionedWav();

@@ -1,0 +1,167 @@
+#include "rescue/rescue_decoder.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "cli/option_table.h"
+#include "common/console.h"
+#include "decoder/decoder_state.h"
+#include "decoder/program_files.h"
+#include "rescue/block_reader.h"
+#include "rescue/cell_tracker.h"
+#include "rescue/conditioning.h"
+#include "rescue/damage_report.h"
+#include "rescue/rescue_state.h"
+#include "rescue/retry_ladder.h"
+
+namespace {
+
+double seconds(double position) { return rescueState.rate > 0 ? position / rescueState.rate : 0.0; }
+
+// -s gives the separator between the half-waves of 1 and 0 bits, 2T (with
+// the default decoder's range and fallback); -j H says that cells start with
+// their low half. Without them both are found on the tape.
+double givenHalf() {
+    const char* option = lookupOption('s');
+    if (option == nullptr) return 0;
+    std::int64_t microseconds = optionNumber(option);
+    if (microseconds < 100 || microseconds > 5000) microseconds = 624;
+    return static_cast<double>(microseconds) * 1e-6 * rescueState.rate / 2;
+}
+
+void printSyncLines(const BlockReading& reading) {
+    for (double at : reading.syncSeconds) consolePrint("%02x szinkron byte %.3f másodpercnél\n", 0xD3, at);
+}
+
+// Prints the block's line and writes it into the program's file, as the
+// default decoder does with a block it has read.
+void storeBlock(const BlockReading& reading, int polarity) {
+    const BlockDecision decision = decideBlock(reading, polarity);
+    printSyncLines(reading);
+    for (std::uint8_t byte : decision.bytes) consolePrint("%02x ", byte);
+    DecoderState& state = decoderState;
+    std::copy(decision.bytes.begin(), decision.bytes.end(), state.blockBuf.begin());
+    const int lengthAt = lengthByteIndex(reading.kind);
+    const bool lengthKnown = lengthAt < 0 || static_cast<int>(reading.bytes.size()) > lengthAt;
+    const int n = lengthAt >= 0 && lengthKnown ? blockLength(decision.bytes[static_cast<std::size_t>(lengthAt)]) : 0;
+    if (reading.kind == BlockKind::name && lengthKnown) {
+        consolePrint(" %c: ", decision.mark);
+        startNamedProgram(n);
+    } else {
+        consolePrint(" %c\n", decision.mark);
+        if (reading.kind == BlockKind::data && lengthKnown) storeDataBlock(n);
+        if (reading.kind == BlockKind::b9) storeB9Block();
+        if (reading.kind == BlockKind::end) finishProgramFile();
+    }
+    consoleFlush();
+    noteBlock(reading, decision);
+}
+
+// Reads block after block with a tracker that has just found a sync, until
+// the signal is lost or the recording ends; returns where it stopped.
+std::int64_t readBlocks(CellTracker& tracker, SyncHunt& hunt) {
+    const double rate = rescueState.rate;
+    bool inProgram = true;
+    for (;;) {
+        BlockReading reading;
+        readBlock(tracker, hunt, rate, reading);
+        storeBlock(reading, tracker.polarity);
+        if (reading.kind == BlockKind::end && reading.end == ReadEnd::complete) inProgram = false;
+        if (reading.end == ReadEnd::nextBlock) continue;
+        if (reading.end == ReadEnd::recordingEnd) return tracker.count;
+        bool found = reading.end != ReadEnd::signalLost;
+        if (found) {
+            found = false;
+            hunt = SyncHunt{};
+            for (SoftBit bit; !found && nextBit(tracker, bit) && !trackerLost(tracker);) found = takeSyncBit(hunt, bit);
+        }
+        if (found) continue;
+        if (inProgram) consolePrint("Újraindulás %.3f másodpercnél\n", seconds(tracker.start));
+        return static_cast<std::int64_t>(tracker.start);
+    }
+}
+
+// T at a position: from -s, or measured on the stretch that starts there.
+double halfWaveAt(std::int64_t position) {
+    const RescueState& state = rescueState;
+    const double given = givenHalf();
+    if (given > 0) return given;
+    const auto count = static_cast<std::int64_t>(state.signal.size());
+    const auto window = std::max<std::int64_t>(64, static_cast<std::int64_t>(0.1 * state.rate));
+    return estimateHalfWave(state.signal.data(), position, std::min(count, position + window), state.rate);
+}
+
+// Looks for tape signal from `position` on, and for the first sync with
+// either polarity (or the one -j gives); reads the blocks that follow.
+// A tracker that loses the signal starts again where it lost it, while
+// there is tape signal there. Returns where to look next.
+std::int64_t decodeStretch(std::int64_t position) {
+    const RescueState& state = rescueState;
+    const auto count = static_cast<std::int64_t>(state.signal.size());
+    const auto window = std::max<std::int64_t>(64, static_cast<std::int64_t>(0.1 * state.rate));
+    const double half = halfWaveAt(position);
+    if (half <= 0) return position + window / 2;
+
+    const char* first = lookupOption('j');
+    const bool onePolarity = lookupOption('s') != nullptr && first != nullptr;
+    CellTracker trackers[2];
+    SyncHunt hunts[2];
+    bool running[2] = {false, false};
+    for (int i = 0; i < 2; ++i) {
+        trackers[i].signal = state.signal.data();
+        trackers[i].count = count;
+        trackers[i].polarity = i == 0 ? 1 : -1;
+        if (onePolarity && (trackers[i].polarity < 0) != (first[0] == 'H' || first[0] == 'h')) continue;
+        running[i] = startTracker(trackers[i], position, half, state.rate);
+    }
+    std::int64_t reached = position + window / 2;
+    for (;;) {
+        int next = -1;
+        for (int i = 0; i < 2; ++i) {
+            if (running[i] && (next < 0 || trackers[i].start < trackers[next].start)) next = i;
+        }
+        if (next < 0) return reached;
+        CellTracker& tracker = trackers[next];
+        SoftBit bit;
+        if (!nextBit(tracker, bit)) {
+            running[next] = false;
+            reached = std::max(reached, count);
+            continue;
+        }
+        if (trackerLost(tracker)) {
+            const auto lost = static_cast<std::int64_t>(tracker.start);
+            reached = std::max(reached, lost);
+            const double again = halfWaveAt(lost);
+            running[next] = again > 0 && startTracker(tracker, lost, again, state.rate);
+            hunts[next] = SyncHunt{};
+            continue;
+        }
+        if (!takeSyncBit(hunts[next], bit)) continue;
+        consolePrint("\nProgram szinkron %.3f másodpercnél %d mikromásodperces elválasztóval és %s jellel\n",
+                     seconds(static_cast<double>(position)),
+                     static_cast<int>(2 * halfWave(tracker) * 1e6 / std::max(1.0, state.rate)),
+                     tracker.polarity > 0 ? "magas" : "alacsony");
+        return std::max(reached, readBlocks(tracker, hunts[next]));
+    }
+}
+
+}  // namespace
+
+bool rescueRequested() {
+    const char* option = lookupOption('r');
+    return option != nullptr && (option[0] == 'I' || option[0] == 'i');
+}
+
+void rescueWavFile(const char* path) {
+    RescueState& state = rescueState;
+    loadConditionedSignal(path, state.filter);
+    const auto count = static_cast<std::int64_t>(state.signal.size());
+    if (state.rate > 0) {
+        for (std::int64_t position = 0; position < count;) position = std::max(position + 1, decodeStretch(position));
+    }
+    closeProgramFileAtEnd();
+    closeWavInput(state.input);
+    writeConditionedWav();
+    printDamageReport();
+}

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "decoder/wav_input.h"
+#include "rescue/conditioning.h"
+
+// The rescue decoder reads a worn recording at full resolution: the samples
+// as floating-point values, conditioned (offset removed, band limited), the
+// bit cells tracked edge by edge with a timing that follows the tape's speed,
+// and every bit decided on the slot where a 1 and a 0 differ, with a measure
+// of how sure the decision is. Blocks whose checksum fails are read again in
+// other ways and repaired only where the evidence is strong; the damage is
+// reported at the end.
+
+// One entry of the damage report: a block that was not read clean.
+struct DamageEntry {
+    double firstSecond = 0;   // where the block's first bit began
+    double lastSecond = 0;    // where its last bit ended
+    std::string kind;         // the block's kind, in words
+    char mark = 'X';          // J or X
+    std::string what;         // the repair step that succeeded, or what is wrong
+    int uncertainBits = 0;    // bits whose decision was in doubt
+};
+
+// The rescue decoder's process-wide state.
+struct RescueState {
+    WavInput input;                 // the recording, kept open to read stretches of it again
+    double rate = 0;                // samples per second, from the header
+    FilterSettings filter;          // how the signal was conditioned
+    std::vector<float> signal;      // the conditioned recording, one value per sample
+    std::vector<DamageEntry> damage;  // the report, in the order the blocks were found
+    int programs = 0;               // name blocks found (programs started)
+    int blocksClean = 0;            // blocks marked O
+    int blocksRepaired = 0;         // blocks marked J
+    int blocksFailed = 0;           // blocks marked X
+};
+
+extern RescueState rescueState;
+
+// Back to the state of a fresh start.
+void resetRescueState();
