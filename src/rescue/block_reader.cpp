@@ -32,14 +32,41 @@ void beginReading(const SyncHunt& hunt, const CellTracker& tracker, double rate,
     reading.syncSeconds[1] = rate > 0 ? startOf(hunt, 0) / rate : 0;
     reading.syncStart = startOf(hunt, 23);
     reading.half = halfWave(tracker);
+    reading.cells[0] = tracker.cell[0];
+    reading.cells[1] = tracker.cell[1];
     reading.firstSample = tracker.start;
     reading.lastSample = tracker.start;
+}
+
+bool addBlockBit(BlockReading& reading, const SoftBit& bit) {
+    reading.bits.push_back(bit);
+    reading.lastSample = bit.end;
+    if (reading.bits.size() % 8 != 0) return false;
+    unsigned byte = 0;
+    for (std::size_t i = reading.bits.size() - 8; i < reading.bits.size(); ++i) {
+        byte = (byte << 1) | static_cast<unsigned>(reading.bits[i].bit);
+    }
+    reading.bytes.push_back(static_cast<std::uint8_t>(byte));
+    const auto count = static_cast<int>(reading.bytes.size());
+    if (count == 1) {
+        reading.kind = blockKindOf(reading.bytes[0]);
+        if (reading.kind == BlockKind::unknown) {
+            reading.end = ReadEnd::unknownType;
+            return true;
+        }
+    }
+    const int lengthAt = lengthByteIndex(reading.kind);
+    if (lengthAt < 0 || count == lengthAt + 1) reading.expectedBytes = blockBytes(reading.kind, reading.bytes.back());
+    if (reading.expectedBytes > 0 && count == reading.expectedBytes) {
+        reading.end = ReadEnd::complete;
+        return true;
+    }
+    return false;
 }
 
 void readBlock(CellTracker& tracker, SyncHunt& hunt, double rate, BlockReading& reading) {
     beginReading(hunt, tracker, rate, reading);
     hunt = SyncHunt{};
-    unsigned byte = 0;
     for (;;) {
         SoftBit bit;
         if (!nextBit(tracker, bit)) {
@@ -50,36 +77,15 @@ void readBlock(CellTracker& tracker, SyncHunt& hunt, double rate, BlockReading& 
             reading.end = ReadEnd::signalLost;
             return;
         }
-        reading.bits.push_back(bit);
-        reading.lastSample = bit.end;
         takeSyncBit(hunt, bit);
         if (hunt.bitsSeen >= 40 && (hunt.lastBits & 0xFFFFFFFFFF) == kFillAndSync) {
             // The block is cut short; what it read of the fill and sync is not its own.
-            const std::size_t own = reading.bits.size() - 40;
+            const std::size_t own = reading.bits.size() + 1 - 40;
             reading.bits.resize(own);
             reading.bytes.resize(own / 8);
             reading.end = ReadEnd::nextBlock;
             return;
         }
-        byte = (byte << 1) | static_cast<unsigned>(bit.bit);
-        if (reading.bits.size() % 8 != 0) continue;
-        reading.bytes.push_back(static_cast<std::uint8_t>(byte));
-        byte = 0;
-        const auto count = static_cast<int>(reading.bytes.size());
-        if (count == 1) {
-            reading.kind = blockKindOf(reading.bytes[0]);
-            if (reading.kind == BlockKind::unknown) {
-                reading.end = ReadEnd::unknownType;
-                return;
-            }
-        }
-        const int lengthAt = lengthByteIndex(reading.kind);
-        if (lengthAt < 0 || count == lengthAt + 1) {
-            reading.expectedBytes = blockBytes(reading.kind, reading.bytes.back());
-        }
-        if (reading.expectedBytes > 0 && count == reading.expectedBytes) {
-            reading.end = ReadEnd::complete;
-            return;
-        }
+        if (addBlockBit(reading, bit)) return;
     }
 }

@@ -23,17 +23,18 @@ struct SyncHunt {
 bool takeSyncBit(SyncHunt& hunt, const SoftBit& bit);
 
 // How a block reading ended.
-enum class ReadEnd { complete, unknownType, signalLost, nextBlock, recordingEnd };
+enum class ReadEnd { notRead, complete, unknownType, signalLost, nextBlock, recordingEnd };
 
 struct BlockReading {
     BlockKind kind = BlockKind::unknown;
     std::vector<std::uint8_t> bytes;  // as read, the type byte first; missing bytes are not there
     std::vector<SoftBit> bits;        // every bit read, most significant bit of each byte first
     int expectedBytes = 0;            // the block's length by its type and length byte (0: unknown type)
-    ReadEnd end = ReadEnd::complete;
+    ReadEnd end = ReadEnd::notRead;
     double syncSeconds[2] = {0, 0};   // the second and third sync bytes, for the console
     double syncStart = 0;             // where the first sync byte began, in samples
     double half = 0;                  // the tracker's T when the sync was found
+    double cells[2] = {0, 0};         // and its lengths of 0 and 1 cells, for reading the block again
     double firstSample = 0, lastSample = 0;  // the block's extent in the recording
 };
 
@@ -41,6 +42,10 @@ struct BlockReading {
 // block's sync has been seen already (the bits after the block's end showed
 // fill and D3 D3 D3): its sync hunt is left in `hunt`.
 void readBlock(CellTracker& tracker, SyncHunt& hunt, double rate, BlockReading& reading);
+
+// Adds one bit to a reading; true when the block is complete or its type
+// is unknown (reading.end says which).
+bool addBlockBit(BlockReading& reading, const SoftBit& bit);
 
 // Starts a reading whose sync was just found by `hunt`.
 void beginReading(const SyncHunt& hunt, const CellTracker& tracker, double rate, BlockReading& reading);

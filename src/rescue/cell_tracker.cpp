@@ -13,12 +13,12 @@ namespace {
 constexpr double kShortestHalfSeconds = 150e-6;
 constexpr double kLongestHalfSeconds = 800e-6;
 
-// Bits in a row, or cells in a row, after which the signal counts as lost.
-constexpr int kLostAfterDoubtfulBits = 6;
+// The signal counts as lost where the last 16 bits' median evidence is
+// below this (their decisions 5 % likely wrong or worse: tape signal gives
+// tens to hundreds, hiss a few), or after this many cells in a row without
+// an end edge.
+constexpr double kLostMedianEvidence = 3.0;
 constexpr int kLostAfterMissedEdges = 4;
-// Below this a decision has next to no evidence: its opposite is at least a
-// third as likely.
-constexpr double kDoubtfulLlr = 1.0;
 // The least step, as a share of the signal's level, that counts as an edge.
 constexpr double kEdgeShare = 0.1;
 // An edge found this far out in the window it was looked for in leaves the
@@ -168,7 +168,8 @@ bool startTracker(CellTracker& t, std::int64_t from, double half, double rate) {
     t.cell[1] = 2 * half;
     t.cell[0] = 6 * half;
     t.missedEdges = 0;
-    t.doubtfulBits = 0;
+    t.bitsSinceStart = 0;
+    t.cellSums[0] = t.cellSums[1] = t.cellSpans[0] = t.cellSpans[1] = 0;
     const auto span = static_cast<std::int64_t>(16 * half);
     const std::int64_t end = std::min(t.count, from + span);
     const double level = meanMagnitude(t.signal, std::max<std::int64_t>(0, from), end);
@@ -196,7 +197,11 @@ bool nextBit(CellTracker& t, SoftBit& out) {
     const double half = halfWave(t);
     const double zeroWindow = 1.6 * t.settings.edgeWindow * half;
     if (t.start + t.cell[0] + zeroWindow + 2 >= static_cast<double>(t.count)) return false;
-    const double slot = t.polarity * meanOver(t, t.start + half, t.start + 2 * half);
+    // The slot against the zero line of the last two cells: low-frequency
+    // noise and offsets that wander move both alike.
+    const double spans = t.cellSpans[0] + t.cellSpans[1];
+    const double zeroLine = spans > 0 ? (t.cellSums[0] + t.cellSums[1]) / spans : 0.0;
+    const double slot = t.polarity * (meanOver(t, t.start + half, t.start + 2 * half) - zeroLine);
     const int bit = slot < 0 ? 1 : 0;
     const double length = t.cell[bit];
     const double window = bit ? t.settings.edgeWindow * half : zeroWindow;
@@ -233,13 +238,23 @@ bool nextBit(CellTracker& t, SoftBit& out) {
     }
     const double magnitude = std::fabs(slot);
     out.llr = static_cast<float>(evidence(t, bit, magnitude));
-    t.doubtfulBits = out.llr < kDoubtfulLlr ? t.doubtfulBits + 1 : 0;
+    t.recentEvidence[t.bitsSinceStart % 16] = out.llr;
+    ++t.bitsSinceStart;
     learnLevels(t, bit, magnitude);
     out.end = next;
+    t.cellSums[1] = t.cellSums[0];
+    t.cellSpans[1] = t.cellSpans[0];
+    t.cellSpans[0] = next - t.start;
+    t.cellSums[0] = meanOver(t, t.start, next) * t.cellSpans[0];
     t.start = next;
     return true;
 }
 
 bool trackerLost(const CellTracker& t) {
-    return t.doubtfulBits >= kLostAfterDoubtfulBits || t.missedEdges >= kLostAfterMissedEdges;
+    if (t.missedEdges >= kLostAfterMissedEdges) return true;
+    if (t.bitsSinceStart < 16) return false;
+    std::array<float, 16> sorted;
+    std::copy(std::begin(t.recentEvidence), std::end(t.recentEvidence), sorted.begin());
+    std::nth_element(sorted.begin(), sorted.begin() + 8, sorted.end());
+    return sorted[8] < kLostMedianEvidence;
 }

@@ -28,6 +28,9 @@ struct CellTracker {
     int polarity = 1;                // +1: a cell starts with its high half; -1: with its low half
     TrackerSettings settings;
     double start = 0;                // the current cell's first instant, in samples
+    double cellSums[2] = {0, 0};     // the signal summed over each of the last two cells...
+    double cellSpans[2] = {0, 0};    // ...and their lengths: a cell holds as much high as low, so
+                                     // their mean is where the zero line has wandered to
     double cell[2] = {0, 0};         // the length of a 0 cell (about 6T) and of a 1 cell (2T), in samples;
                                      // followed apart, as a recording's long and short half-waves need not be 3:1
     double shortestHalf = 0;         // the range T may move in
@@ -39,7 +42,9 @@ struct CellTracker {
                                      // their median, robust to a sudden change of level, gives the noise
     int spreadCount = 0;             // bits taken into spread
     int missedEdges = 0;             // cells in a row whose end was not found
-    int doubtfulBits = 0;            // bits in a row with next to no evidence
+    float recentEvidence[16] = {};   // the evidence of the last 16 bits: their median says whether
+                                     // there is tape signal at all
+    int bitsSinceStart = 0;          // bits decoded since the tracker started
 };
 
 // One decoded bit.
@@ -69,6 +74,6 @@ inline double halfWave(const CellTracker& tracker) { return tracker.cell[1] / 2;
 // Decodes the next cell. False at the end of the signal.
 bool nextBit(CellTracker& tracker, SoftBit& bit);
 
-// The tracker has lost the signal: a run of bits without evidence (a dropout
-// or silence), or of cells whose end edge was missing.
+// The tracker has lost the signal: the last bits have had little evidence
+// (a dropout, silence or hiss), or a run of cells had no end edge.
 bool trackerLost(const CellTracker& tracker);

@@ -4,20 +4,25 @@
 #include <cmath>
 #include <cstdio>
 
+#include "rescue/best_fit_reading.h"
 #include "rescue/cell_tracker.h"
 #include "rescue/conditioning.h"
 #include "rescue/rescue_state.h"
-#include "rescue/soft_repair.h"
+#include "rescue/reading_verdict.h"
 
 namespace {
 
-// Two readings that agree are trusted from this margin on, each.
-constexpr double kAgreeMargin = 6.0;
+// How far past where the first reading found the sync a reading looks for
+// it, in T: the three sync bytes take 96T.
+constexpr double kSyncSearch = 120;
+// Two readings that agree are trusted up to this slip risk each.
+constexpr double kAgreeingSlipRisk = 0.05;
 // Samples conditioned ahead of a stretch read again, for the filters to settle.
 constexpr std::int64_t kWarmUpSamples = 4096;
 
-const char* const kStepNames[kLadderSteps] = {"szűkebb sávval", "szélesebb sávval", "lassabb időzítéssel",
-                                              "a cellák közepére igazítva", "újramért időzítéssel"};
+const char* const kStepNames[kLadderSteps] = {"szűkebb sávval",  "szélesebb sávval",
+                                              "lassabb időzítéssel", "a cellák közepére igazítva",
+                                              "újramért időzítéssel", "a szabványos dekóder keresésével"};
 
 std::string format(const char* pattern, int a, int b = 0, int c = 0) {
     char text[160];
@@ -53,16 +58,14 @@ std::string whatIsWrong(const BlockReading& first, const ReadingVerdict& verdict
         }
         case ReadEnd::nextBlock: return format("a következő blokk a blokk vége előtt kezdődött, %d byte hiányzik", missing);
         case ReadEnd::recordingEnd: return format("a felvétel a blokk vége előtt véget ért, %d byte hiányzik", missing);
+        case ReadEnd::notRead:
         case ReadEnd::complete: break;
     }
-    if (!verdict.structureSure) return "a típus- vagy a hosszbyte bizonytalan";
-    if (!verdict.timingSure) return "az időzítés megbicsaklott: bit veszhetett el vagy kerülhetett be";
-    if (verdict.found && verdict.flips.empty()) {
-        return "az ellenőrző összeg stimmel, de más tartalom is majdnem ugyanolyan valószínű";
+    if (verdict.checksumHolds) return "az ellenőrző összeg stimmel, de az olvasás nem elég biztos, és más olvasat nem erősítette meg";
+    if (verdict.uncertainBits == 0 && verdict.timingSure) {
+        return "hibás ellenőrző összeg, pedig minden bit biztos: a szalagon is hibás lehet";
     }
-    if (verdict.found) return "egy javítás kínálkozik, de nem elég biztos";
-    if (verdict.uncertainBits == 0) return "hibás ellenőrző összeg, pedig minden bit biztos: a szalagon is hibás lehet";
-    return "hibás ellenőrző összeg, biztos javítás nincs";
+    return "hibás ellenőrző összeg, és más olvasat sem adott egyező, jó blokkot";
 }
 
 // The stretch a block lies in: some 40 fill bits before its sync, to past its end.
@@ -80,6 +83,7 @@ bool readAgain(const BlockReading& first, int polarity, int step, BlockReading& 
     const RescueState& state = rescueState;
     std::int64_t from, to;
     stretchOf(first, from, to);
+    if (step == kBestFitStep) return readWithBestFit(first, polarity, from, to, again);
     std::vector<float> local;
     std::int64_t offset = 0;
     CellTracker tracker;
@@ -109,10 +113,13 @@ bool readAgain(const BlockReading& first, int polarity, int step, BlockReading& 
         if (measured > 0) half = measured;
     }
     if (!startTracker(tracker, from - offset, half, state.rate)) return false;
+    // The cells as the first reading had learned them (scaled to a re-measured T).
+    tracker.cell[0] = first.cells[0] * half / first.half;
+    tracker.cell[1] = first.cells[1] * half / first.half;
     const double syncAt = first.syncStart - static_cast<double>(offset);
     SyncHunt hunt;
     for (SoftBit bit; nextBit(tracker, bit);) {
-        if (bit.start > syncAt + 40 * half) return false;
+        if (bit.start > syncAt + kSyncSearch * half) return false;
         if (!takeSyncBit(hunt, bit)) continue;
         if (std::fabs(hunt.starts[(hunt.bitsSeen - 24) % 24] - syncAt) > 8 * half) continue;
         readBlock(tracker, hunt, state.rate, again);
@@ -122,13 +129,6 @@ bool readAgain(const BlockReading& first, int polarity, int step, BlockReading& 
 }
 
 BlockDecision decideBlock(const BlockReading& first, int polarity) {
-    if (getenv("KTRACE") && std::fabs(first.syncStart / rescueState.rate - atof(getenv("KTRACE"))) < 0.5) {
-        for (std::size_t i = 0; i < first.bits.size(); ++i) {
-            if (i % 8 == 0) fprintf(stderr, "\n%zu %02x: ", i / 8, first.bytes[i / 8]);
-            fprintf(stderr, "%d(%.0f%s%s %.1f) ", first.bits[i].bit, first.bits[i].llr, first.bits[i].edgeFound ? "" : "!", first.bits[i].timingSure ? "" : "?", first.bits[i].end - first.bits[i].start);
-        }
-        fprintf(stderr, "\n");
-    }
     BlockDecision decision;
     const ReadingVerdict verdict = judgeReading(first);
     decision.uncertainBits = verdict.uncertainBits;
@@ -136,54 +136,43 @@ BlockDecision decideBlock(const BlockReading& first, int polarity) {
     if (first.expectedBytes > static_cast<int>(decision.bytes.size())) {
         decision.bytes.resize(static_cast<std::size_t>(first.expectedBytes), 0);
     }
-    const bool usable = first.end == ReadEnd::complete && verdict.found && verdict.structureSure && verdict.timingSure;
-    if (usable && verdict.margin >= kTrustMargin) {
-        if (verdict.flips.empty()) {
-            decision.mark = 'O';
-            return decision;
-        }
-        decision.mark = 'J';
-        decision.bytes = correctedBytes(first, verdict);
-        decision.what = format("%d bit javítva: ", static_cast<int>(verdict.flips.size())) +
-                        changes(first.bytes, decision.bytes);
+    if (trustedAlone(verdict)) {
+        decision.mark = 'O';
         return decision;
     }
 
-    // The ladder: the block read again in other ways, until two readings agree.
+    // The ladder: the block read again in other ways, until two readings
+    // agree on a block whose checksum holds. Each must be complete, and the
+    // cell tracker's readings sure of their timing and with a slip risk of
+    // at most kAgreeingSlipRisk; the best-fit search has no evidence of its
+    // own, and only confirms.
     struct Candidate {
         std::vector<std::uint8_t> bytes;
         const char* how;
     };
     std::vector<Candidate> candidates;
-    if (usable && verdict.margin >= kAgreeMargin) candidates.push_back({correctedBytes(first, verdict), "elsőre"});
+    if (verdict.checksumHolds && verdict.slipRisk <= kAgreeingSlipRisk) candidates.push_back({first.bytes, "elsőre"});
     for (int step = 0; step < kLadderSteps; ++step) {
         BlockReading again;
         if (!readAgain(first, polarity, step, again)) continue;
         const ReadingVerdict other = judgeReading(again);
-        if (again.end != ReadEnd::complete || !other.found || !other.structureSure || !other.timingSure ||
-            other.margin < kAgreeMargin) {
-            continue;
-        }
-        const std::vector<std::uint8_t> bytes = correctedBytes(again, other);
+        if (!other.checksumHolds) continue;
+        if (step != kBestFitStep && (!other.timingSure || other.slipRisk > kAgreeingSlipRisk)) continue;
+        const char* agreeing = nullptr;
         for (const Candidate& candidate : candidates) {
-            if (candidate.bytes != bytes) continue;
-            const bool asRead = first.end == ReadEnd::complete && verdict.found && verdict.flips.empty() &&
-                                bytes == first.bytes;
+            if (candidate.bytes == again.bytes) agreeing = candidate.how;
+        }
+        if (step == kBestFitStep && verdict.checksumHolds && again.bytes == first.bytes) agreeing = "elsőre";
+        if (agreeing != nullptr) {
+            const bool asRead = verdict.checksumHolds && again.bytes == first.bytes;
             decision.mark = asRead ? 'O' : 'J';
-            decision.bytes = bytes;
-            decision.what = std::string("két olvasat egyezik (") + candidate.how + " és " + kStepNames[step] + ")";
-            if (!asRead) decision.what += ": " + changes(first.bytes, bytes);
+            decision.bytes = again.bytes;
+            decision.what = std::string("két olvasat egyezik (") + agreeing + " és " + kStepNames[step] + ")";
+            if (!asRead) decision.what += ": " + changes(first.bytes, again.bytes);
             return decision;
         }
-        candidates.push_back({bytes, kStepNames[step]});
+        if (step != kBestFitStep) candidates.push_back({again.bytes, kStepNames[step]});
     }
     decision.what = whatIsWrong(first, verdict);
-    if (getenv("KDEBUG")) {
-        for (std::size_t i = 0; i < first.bits.size(); ++i) {
-            if (i % 8 == 0) fprintf(stderr, "\n%zu %02x: ", i / 8, first.bytes[i / 8]);
-            fprintf(stderr, "%d(%.0f%s %.1f) ", first.bits[i].bit, first.bits[i].llr, first.bits[i].edgeFound ? "" : "!", first.bits[i].end - first.bits[i].start);
-        }
-        fprintf(stderr, "\n");
-    }
     return decision;
 }

@@ -8,12 +8,12 @@
 
 // The decision on one block: what is written and how it is marked.
 //
-// O: the checksum holds on the first reading, and no other content with a
-//    holding checksum comes anywhere near it.
-// J: the checksum holds only after a repair step: one or two doubtful bits of
-//    the first reading changed, where the evidence for that content is
-//    overwhelming (soft_repair.h); or two readings of the ladder that read
-//    the block again in other ways agree on a content whose checksum holds.
+// O: the checksum holds on the first reading, and that reading is sure
+//    enough to be trusted alone (reading_verdict.h), or another reading
+//    confirms it byte for byte.
+// J: the checksum holds only after a repair step: two readings of the
+//    ladder, which reads the block again in other ways, agree on a block
+//    whose checksum holds and which differs from the first reading.
 // X: neither: the block is written as first read.
 struct BlockDecision {
     char mark = 'X';
@@ -22,8 +22,10 @@ struct BlockDecision {
     int uncertainBits = 0;            // doubtful bits of the first reading
 };
 
-// The ways of reading a block again, each counted against the budget.
-inline constexpr int kLadderSteps = 5;
+// The ways of reading a block again, each counted against the budget; the
+// last is the default decoder's best-fit search.
+inline constexpr int kLadderSteps = 6;
+inline constexpr int kBestFitStep = 5;
 
 BlockDecision decideBlock(const BlockReading& first, int polarity);
 

@@ -1,0 +1,26 @@
+#include "rescue/reading_verdict.h"
+
+#include <cmath>
+
+namespace {
+
+// Below this evidence (1 % error) a bit counts as uncertain in the report.
+constexpr double kUncertainEvidence = 4.6;
+
+}  // namespace
+
+ReadingVerdict judgeReading(const BlockReading& reading) {
+    ReadingVerdict verdict;
+    for (const SoftBit& bit : reading.bits) {
+        verdict.uncertainBits += bit.llr < kUncertainEvidence;
+        verdict.timingSure = verdict.timingSure && bit.timingSure;
+        verdict.slipRisk += std::exp(-static_cast<double>(bit.llr));
+    }
+    verdict.complete = reading.end == ReadEnd::complete;
+    verdict.checksumHolds = verdict.complete && checksumHolds(reading.bytes.data(), reading.expectedBytes - 2);
+    return verdict;
+}
+
+bool trustedAlone(const ReadingVerdict& verdict) {
+    return verdict.checksumHolds && verdict.timingSure && verdict.slipRisk <= kTrustedSlipRisk;
+}
