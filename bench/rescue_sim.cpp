@@ -13,10 +13,10 @@
 #include <unistd.h>
 
 #include <cmath>
-#include <filesystem>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -127,7 +127,8 @@ std::vector<double> samplesOf(const Bytes& wav) {
 Bytes wavOf(const std::vector<double>& samples, std::uint32_t rate, int bits) {
     const int width = bits / 8;
     const std::uint32_t data = static_cast<std::uint32_t>(samples.size() * width);
-    Bytes file = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' ', 16, 0, 0, 0, 1, 0, 1, 0};
+    Bytes file = {'R', 'I', 'F', 'F', 0,  0, 0, 0, 'W', 'A', 'V', 'E',
+                  'f', 'm', 't', ' ', 16, 0, 0, 0, 1,   0,   1,   0};
     auto le = [&](std::uint32_t v, int n) {
         for (int i = 0; i < n; ++i) file.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
     };
@@ -204,7 +205,8 @@ void tally(const std::string& output, const std::set<Bytes>& truth, Tally& t, bo
             if (word.size() == 2 && std::isxdigit(static_cast<unsigned char>(word[0])) &&
                 std::isxdigit(static_cast<unsigned char>(word[1]))) {
                 bytes.push_back(static_cast<std::uint8_t>(std::stoi(word, nullptr, 16)));
-            } else if ((word == "O" || word == "O:" || word == "J" || word == "J:" || word == "X" || word == "X:") &&
+            } else if ((word == "O" || word == "O:" || word == "J" || word == "J:" || word == "X" ||
+                        word == "X:") &&
                        !bytes.empty()) {
                 mark = word[0];
                 break;
@@ -221,8 +223,9 @@ void tally(const std::string& output, const std::set<Bytes>& truth, Tally& t, bo
                 while (first < b.size() && b[first] == bytes[first]) ++first;
                 int differing = 0;
                 for (std::size_t i = 0; i < b.size(); ++i) differing += b[i] != bytes[i];
-                std::fprintf(stderr, "X block %02x %02x: first wrong byte %zu of %zu, %d bytes wrong; true/read:", b[0], b[1],
-                             first, b.size(), differing);
+                std::fprintf(stderr,
+                             "X block %02x %02x: first wrong byte %zu of %zu, %d bytes wrong; true/read:",
+                             b[0], b[1], first, b.size(), differing);
                 for (std::size_t i = first >= 2 ? first - 2 : 0; i < std::min(b.size(), first + 4); ++i) {
                     std::fprintf(stderr, " %02x/%02x", b[i], bytes[i]);
                 }
@@ -243,30 +246,59 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         auto next = [&]() { return std::atof(argv[++i]); };
-        if (a == "--trials") o.trials = static_cast<int>(next());
-        else if (a == "--blocks") o.blocks = static_cast<int>(next());
-        else if (a == "--seed") o.seed = static_cast<int>(next());
-        else if (a == "--rate") o.rate = static_cast<int>(next());
-        else if (a == "--shape") o.shape = static_cast<int>(next());
-        else if (a == "--bits") o.bits = static_cast<int>(next());
-        else if (a == "--snr") o.snr = next();
-        else if (a == "--pink") o.pink = next();
-        else if (a == "--gain") o.gainDb = next();
-        else if (a == "--dc") o.dc = next();
-        else if (a == "--lowpass") o.lowpass = next();
-        else if (a == "--highpass") o.highpass = next();
-        else if (a == "--speed") o.speed = next();
-        else if (a == "--wow") { o.wowHz = next(); o.wowDepth = next(); }
-        else if (a == "--flutter") { o.flutterHz = next(); o.flutterDepth = next(); }
-        else if (a == "--dropout") o.dropoutMs = next();
-        else if (a == "--dip") { o.dipMs = next(); o.dipGain = next(); }
-        else if (a == "--differentiate") o.differentiate = true;
-        else if (a == "--invert") o.invert = true;
-        else if (a == "--no-leadin") o.noLeadIn = true;
-        else if (a == "--both") o.both = true;
-        else if (a == "--quiet") o.quiet = true;
-        else if (a == "--work") o.work = argv[++i];
-        else { std::fprintf(stderr, "unknown option %s\n", a.c_str()); return 2; }
+        if (a == "--trials")
+            o.trials = static_cast<int>(next());
+        else if (a == "--blocks")
+            o.blocks = static_cast<int>(next());
+        else if (a == "--seed")
+            o.seed = static_cast<int>(next());
+        else if (a == "--rate")
+            o.rate = static_cast<int>(next());
+        else if (a == "--shape")
+            o.shape = static_cast<int>(next());
+        else if (a == "--bits")
+            o.bits = static_cast<int>(next());
+        else if (a == "--snr")
+            o.snr = next();
+        else if (a == "--pink")
+            o.pink = next();
+        else if (a == "--gain")
+            o.gainDb = next();
+        else if (a == "--dc")
+            o.dc = next();
+        else if (a == "--lowpass")
+            o.lowpass = next();
+        else if (a == "--highpass")
+            o.highpass = next();
+        else if (a == "--speed")
+            o.speed = next();
+        else if (a == "--wow") {
+            o.wowHz = next();
+            o.wowDepth = next();
+        } else if (a == "--flutter") {
+            o.flutterHz = next();
+            o.flutterDepth = next();
+        } else if (a == "--dropout")
+            o.dropoutMs = next();
+        else if (a == "--dip") {
+            o.dipMs = next();
+            o.dipGain = next();
+        } else if (a == "--differentiate")
+            o.differentiate = true;
+        else if (a == "--invert")
+            o.invert = true;
+        else if (a == "--no-leadin")
+            o.noLeadIn = true;
+        else if (a == "--both")
+            o.both = true;
+        else if (a == "--quiet")
+            o.quiet = true;
+        else if (a == "--work")
+            o.work = argv[++i];
+        else {
+            std::fprintf(stderr, "unknown option %s\n", a.c_str());
+            return 2;
+        }
     }
     std::string mkdir = "mkdir -p " + o.work;
     if (std::system(mkdir.c_str()) != 0) return 2;
@@ -279,16 +311,21 @@ int main(int argc, char** argv) {
         writeFile(o.work + "/tape.ptp", image);
         const int halfSamples = static_cast<int>(std::ceil(o.rate * 1000 * 312.0 / 1000000.0));
         const int shape = o.shape >= 0 ? o.shape : halfSamples;
-        runProgram({o.work + "/tape.ptp", "-m" + std::to_string(o.rate), "-b16", "-f" + std::to_string(shape)});
+        runProgram(
+            {o.work + "/tape.ptp", "-m" + std::to_string(o.rate), "-b16", "-f" + std::to_string(shape)});
         std::vector<double> s = samplesOf(readFile(o.work + "/tape.wav"));
-        const std::map<int, double> rates = {{8, 8000}, {11, 11050}, {16, 16000}, {22, 22050}, {44, 44100}, {48, 48000}};
+        const std::map<int, double> rates = {{8, 8000},   {11, 11050}, {16, 16000},
+                                             {22, 22050}, {44, 44100}, {48, 48000}};
         const double rate = rates.at(o.rate);
         // The lead-in's level, measured before the damage, sets the noise.
         double power = 0;
-        const auto leadFrom = static_cast<std::size_t>(3.5 * rate), leadTo = static_cast<std::size_t>(6.5 * rate);
+        const auto leadFrom = static_cast<std::size_t>(3.5 * rate),
+                   leadTo = static_cast<std::size_t>(6.5 * rate);
         for (std::size_t n = leadFrom; n < leadTo; ++n) power += s[n] * s[n];
         const double signalRms = std::sqrt(power / static_cast<double>(leadTo - leadFrom));
-        if (o.noLeadIn) s.erase(s.begin() + static_cast<std::ptrdiff_t>(3 * rate), s.begin() + static_cast<std::ptrdiff_t>(7.5 * rate));
+        if (o.noLeadIn)
+            s.erase(s.begin() + static_cast<std::ptrdiff_t>(3 * rate),
+                    s.begin() + static_cast<std::ptrdiff_t>(7.5 * rate));
         if (o.speed != 1 || o.wowDepth != 0 || o.flutterDepth != 0) s = warp(s, o, rate);
         if (o.lowpass > 0) {
             Biquad f = butterworth(o.lowpass, rate, false);
@@ -328,9 +365,12 @@ int main(int argc, char** argv) {
             const double scale = o.dropoutMs > 0 ? 0.0 : o.dipGain;
             const double blockSeconds = 257 * 8 * 1.25e-3 + 99 * 8 * 0.624e-3;
             for (int b = 0; b < o.blocks; ++b) {
-                const double at = (o.noLeadIn ? 3.0 : 7.5) + 0.2 + (b + 0.3 + 0.4 * (random() % 1000) / 1000.0) * blockSeconds;
+                const double at = (o.noLeadIn ? 3.0 : 7.5) + 0.2 +
+                                  (b + 0.3 + 0.4 * (random() % 1000) / 1000.0) * blockSeconds;
                 const auto from = static_cast<std::size_t>(at * rate);
-                for (std::size_t n = from; n < from + static_cast<std::size_t>(ms * rate / 1000) && n < s.size(); ++n) s[n] *= scale;
+                for (std::size_t n = from;
+                     n < from + static_cast<std::size_t>(ms * rate / 1000) && n < s.size(); ++n)
+                    s[n] *= scale;
             }
         }
         writeFile(o.work + "/rec.wav", wavOf(s, static_cast<std::uint32_t>(rate), o.bits));

@@ -21,7 +21,8 @@ bool readWithBestFit(const BlockReading& first, int polarity, std::int64_t from,
     std::vector<std::uint8_t> samples(static_cast<std::size_t>(count));
     for (std::int64_t n = 0; n < count; ++n) {
         const double value = 128.0 + 100.0 * signal[static_cast<std::size_t>(from + n)] / level;
-        samples[static_cast<std::size_t>(n)] = static_cast<std::uint8_t>(std::clamp(std::lround(value), 0L, 255L));
+        samples[static_cast<std::size_t>(n)] =
+            static_cast<std::uint8_t>(std::clamp(std::lround(value), 0L, 255L));
     }
     cleanPulses(samples.data(), count);
 
@@ -53,8 +54,8 @@ bool readWithBestFit(const BlockReading& first, int polarity, std::int64_t from,
             continue;
         }
         if (bit.start > first.syncStart + 120 * first.half) return false;  // the sync bytes take 96T
-        synced = takeSyncBit(hunt, bit) && std::fabs(hunt.starts[(hunt.bitsSeen - 24) % 24] - first.syncStart) <=
-                                               8 * first.half;
+        synced = takeSyncBit(hunt, bit) &&
+                 std::fabs(hunt.starts[(hunt.bitsSeen - 24) % 24] - first.syncStart) <= 8 * first.half;
     }
     again.end = ReadEnd::recordingEnd;
     return synced;

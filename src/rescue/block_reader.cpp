@@ -56,7 +56,8 @@ bool addBlockBit(BlockReading& reading, const SoftBit& bit) {
         }
     }
     const int lengthAt = lengthByteIndex(reading.kind);
-    if (lengthAt < 0 || count == lengthAt + 1) reading.expectedBytes = blockBytes(reading.kind, reading.bytes.back());
+    if (lengthAt < 0 || count == lengthAt + 1)
+        reading.expectedBytes = blockBytes(reading.kind, reading.bytes.back());
     if (reading.expectedBytes > 0 && count == reading.expectedBytes) {
         reading.end = ReadEnd::complete;
         return true;

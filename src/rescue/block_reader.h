@@ -31,10 +31,10 @@ struct BlockReading {
     std::vector<SoftBit> bits;        // every bit read, most significant bit of each byte first
     int expectedBytes = 0;            // the block's length by its type and length byte (0: unknown type)
     ReadEnd end = ReadEnd::notRead;
-    double syncSeconds[2] = {0, 0};   // the second and third sync bytes, for the console
-    double syncStart = 0;             // where the first sync byte began, in samples
-    double half = 0;                  // the tracker's T when the sync was found
-    double cells[2] = {0, 0};         // and its lengths of 0 and 1 cells, for reading the block again
+    double syncSeconds[2] = {0, 0};          // the second and third sync bytes, for the console
+    double syncStart = 0;                    // where the first sync byte began, in samples
+    double half = 0;                         // the tracker's T when the sync was found
+    double cells[2] = {0, 0};                // and its lengths of 0 and 1 cells, for reading the block again
     double firstSample = 0, lastSample = 0;  // the block's extent in the recording
 };
 

@@ -1,10 +1,10 @@
 #include "rescue/cell_tracker.h"
 
+#include "rescue/rescue_state.h"
+
 #include <algorithm>
 #include <cmath>
 #include <vector>
-#include <cstdio>
-#include <cstdlib>
 
 namespace {
 
@@ -19,6 +19,9 @@ constexpr double kLongestHalfSeconds = 800e-6;
 // an end edge.
 constexpr double kLostMedianEvidence = 3.0;
 constexpr int kLostAfterMissedEdges = 4;
+// Where the envelope falls below this share of its level (24 dB down),
+// there is no signal: a dropout.
+constexpr double kDropoutShare = 1.0 / 16;
 // The least step, as a share of the signal's level, that counts as an edge.
 constexpr double kEdgeShare = 0.1;
 // An edge found this far out in the window it was looked for in leaves the
@@ -51,7 +54,8 @@ double meanOver(const CellTracker& t, double from, double to) {
 double edgeNear(const CellTracker& t, double expected, double window, int direction, double level) {
     const auto span = std::max<std::int64_t>(1, static_cast<std::int64_t>(std::lround(halfWave(t))));
     const auto first = std::max<std::int64_t>(span, static_cast<std::int64_t>(std::ceil(expected - window)));
-    const auto last = std::min<std::int64_t>(t.count - span - 1, static_cast<std::int64_t>(std::floor(expected + window)));
+    const auto last =
+        std::min<std::int64_t>(t.count - span - 1, static_cast<std::int64_t>(std::floor(expected + window)));
     if (first > last) return -1;
     auto at = [&](std::int64_t n) { return direction * static_cast<double>(t.signal[n]); };
     // step: after minus before, at the boundary between samples n - 1 and n.
@@ -78,6 +82,21 @@ double edgeNear(const CellTracker& t, double expected, double window, int direct
         edge = static_cast<double>(centre) - 0.5 + std::clamp(-sum / (2 * level), -0.5 * near, 0.5 * near);
     }
     return edge;
+}
+
+// The lowest value of the envelope under the samples [from, to) of the
+// tracker's signal; -1 when there is no envelope.
+double lowestEnvelope(const CellTracker& t, double from, double to) {
+    if (t.envelope == nullptr) return -1;
+    const auto first =
+        std::max<std::int64_t>(0, (static_cast<std::int64_t>(from) + t.offset) / kEnvelopeStride);
+    const auto last = std::min<std::int64_t>(t.envelopeCount - 1,
+                                             (static_cast<std::int64_t>(to) + t.offset) / kEnvelopeStride);
+    double lowest = -1;
+    for (std::int64_t k = first; k <= last; ++k) {
+        if (lowest < 0 || t.envelope[k] < lowest) lowest = t.envelope[k];
+    }
+    return lowest;
 }
 
 double meanMagnitude(const float* signal, std::int64_t from, std::int64_t to) {
@@ -169,6 +188,7 @@ bool startTracker(CellTracker& t, std::int64_t from, double half, double rate) {
     t.cell[0] = 6 * half;
     t.missedEdges = 0;
     t.bitsSinceStart = 0;
+    t.envelopeLevel = 0;
     t.cellSums[0] = t.cellSums[1] = t.cellSpans[0] = t.cellSpans[1] = 0;
     const auto span = static_cast<std::int64_t>(16 * half);
     const std::int64_t end = std::min(t.count, from + span);
@@ -220,7 +240,6 @@ bool nextBit(CellTracker& t, SoftBit& out) {
     out.bit = bit;
     out.start = t.start;
     out.edgeFound = edge >= 0;
-    out.deviation = edge >= 0 ? static_cast<float>((edge - next) / half) : 0.0f;
     out.timingSure = t.missedEdges == 0 && edge >= 0 && std::fabs(edge - next) <= kSureTiming * window;
     if (edge >= 0) {
         // Each kind of cell follows its own measurements; the other is drawn
@@ -238,6 +257,17 @@ bool nextBit(CellTracker& t, SoftBit& out) {
     }
     const double magnitude = std::fabs(slot);
     out.llr = static_cast<float>(evidence(t, bit, magnitude));
+    // A cell in a dropout has no evidence, whatever the filters left there.
+    const double envelope = lowestEnvelope(t, t.start, next);
+    out.noSignal = envelope >= 0 && t.envelopeLevel > 0 && envelope < kDropoutShare * t.envelopeLevel;
+    if (out.noSignal) {
+        out.llr = 0;
+        out.timingSure = false;
+    } else if (envelope >= 0) {
+        // The first cell sets the level; then it follows slowly.
+        t.envelopeLevel =
+            t.envelopeLevel > 0 ? t.envelopeLevel + (envelope - t.envelopeLevel) / 64.0 : envelope;
+    }
     t.recentEvidence[t.bitsSinceStart % 16] = out.llr;
     ++t.bitsSinceStart;
     learnLevels(t, bit, magnitude);

@@ -15,48 +15,52 @@
 
 // How a tracker follows the timing; the retry ladder tries other values.
 struct TrackerSettings {
-    double anchorGain = 1.0;         // how far a found edge moves the next cell's start (1: all the way)
-    double halfGain = 1.0 / 32;      // how fast T follows the measured cells (a mean of the last few dozen)
-    double edgeWindow = 0.8;         // how far from where it is expected an edge is looked for, in T
-                                     // (for a 0 bit 1.6 times as far: its length has more to err by)
-    bool anchorOnMiddle = false;     // anchor on the edge in the middle of the cell instead of its end
+    double anchorGain = 1.0;      // how far a found edge moves the next cell's start (1: all the way)
+    double halfGain = 1.0 / 32;   // how fast T follows the measured cells (a mean of the last few dozen)
+    double edgeWindow = 0.8;      // how far from where it is expected an edge is looked for, in T
+                                  // (for a 0 bit 1.6 times as far: its length has more to err by)
+    bool anchorOnMiddle = false;  // anchor on the edge in the middle of the cell instead of its end
 };
 
 struct CellTracker {
-    const float* signal = nullptr;   // the conditioned samples
-    std::int64_t count = 0;          // samples in signal
-    int polarity = 1;                // +1: a cell starts with its high half; -1: with its low half
+    const float* signal = nullptr;    // the conditioned samples
+    std::int64_t count = 0;           // samples in signal
+    std::int64_t offset = 0;          // where signal[0] lies in the recording (the envelope's samples)
+    const float* envelope = nullptr;  // the recording's envelope (rescue_state.h), or none
+    std::int64_t envelopeCount = 0;   // its values
+    double envelopeLevel = 0;         // the envelope's level where there was signal lately
+    int polarity = 1;                 // +1: a cell starts with its high half; -1: with its low half
     TrackerSettings settings;
-    double start = 0;                // the current cell's first instant, in samples
-    double cellSums[2] = {0, 0};     // the signal summed over each of the last two cells...
-    double cellSpans[2] = {0, 0};    // ...and their lengths: a cell holds as much high as low, so
-                                     // their mean is where the zero line has wandered to
-    double cell[2] = {0, 0};         // the length of a 0 cell (about 6T) and of a 1 cell (2T), in samples;
-                                     // followed apart, as a recording's long and short half-waves need not be 3:1
-    double shortestHalf = 0;         // the range T may move in
+    double start = 0;              // the current cell's first instant, in samples
+    double cellSums[2] = {0, 0};   // the signal summed over each of the last two cells...
+    double cellSpans[2] = {0, 0};  // ...and their lengths: a cell holds as much high as low, so
+                                   // their mean is where the zero line has wandered to
+    double cell[2] = {0, 0};       // the length of a 0 cell (about 6T) and of a 1 cell (2T), in samples;
+                              // followed apart, as a recording's long and short half-waves need not be 3:1
+    double shortestHalf = 0;  // the range T may move in
     double longestHalf = 0;
-    double level[2] = {0, 0};        // recent mean magnitude of the slot, for 0 bits and 1 bits:
-                                     // follows a dip of the signal within a few bits
-    double slowLevel = 0;            // the same over a few hundred bits, both kinds
-    float spread[32] = {};           // the last 32 bits' slot means relative to their kind's level, less 1:
-                                     // their median, robust to a sudden change of level, gives the noise
-    int spreadCount = 0;             // bits taken into spread
-    int missedEdges = 0;             // cells in a row whose end was not found
-    float recentEvidence[16] = {};   // the evidence of the last 16 bits: their median says whether
-                                     // there is tape signal at all
-    int bitsSinceStart = 0;          // bits decoded since the tracker started
+    double level[2] = {0, 0};       // recent mean magnitude of the slot, for 0 bits and 1 bits:
+                                    // follows a dip of the signal within a few bits
+    double slowLevel = 0;           // the same over a few hundred bits, both kinds
+    float spread[32] = {};          // the last 32 bits' slot means relative to their kind's level, less 1:
+                                    // their median, robust to a sudden change of level, gives the noise
+    int spreadCount = 0;            // bits taken into spread
+    int missedEdges = 0;            // cells in a row whose end was not found
+    float recentEvidence[16] = {};  // the evidence of the last 16 bits: their median says whether
+                                    // there is tape signal at all
+    int bitsSinceStart = 0;         // bits decoded since the tracker started
 };
 
 // One decoded bit.
 struct SoftBit {
     int bit = 0;
-    float llr = 0;       // log of how much likelier the decision is than its opposite
-    double start = 0;    // the cell's first instant, in samples
-    double end = 0;      // where the next cell starts
-    bool edgeFound = false;  // the cell's end was found on an edge (not only expected there)
-    float deviation = 0;     // how far the end edge lay from where the decision put it, in T
-    bool timingSure = false; // both ends lay on edges, the end close to where the decision put it:
-                             // no bit can have been lost or gained here
+    float llr = 0;            // log of how much likelier the decision is than its opposite
+    double start = 0;         // the cell's first instant, in samples
+    double end = 0;           // where the next cell starts
+    bool edgeFound = false;   // the cell's end was found on an edge (not only expected there)
+    bool noSignal = false;    // the recording's level fell away under the cell: a dropout
+    bool timingSure = false;  // both ends lay on edges, the end close to where the decision put it:
+                              // no bit can have been lost or gained here
 };
 
 // Where the timing of a stretch of tape signal shows itself: the half-wave

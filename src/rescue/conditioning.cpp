@@ -16,8 +16,8 @@ namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 
-// A sample of 1 to 4 bytes, little-endian, as a value of full scale ±1:
-// 8-bit samples are unsigned around 128, wider ones signed.
+}  // namespace
+
 float sampleValue(const std::uint8_t* bytes, std::int64_t width) {
     if (width == 1) return static_cast<float>(bytes[0] - 128) / 128.0f;
     std::uint32_t word = 0;
@@ -26,9 +26,12 @@ float sampleValue(const std::uint8_t* bytes, std::int64_t width) {
     return static_cast<float>(static_cast<double>(leftJustified) / 2147483648.0);
 }
 
+namespace {
+
 void appendBlock(const SampleBlock& block, std::int64_t width, std::int64_t limit, std::vector<float>& out) {
     const std::int64_t count = std::min(block.count, limit);
-    for (std::int64_t i = 0; i < count; ++i) out.push_back(sampleValue(block.first + i * block.stride, width));
+    for (std::int64_t i = 0; i < count; ++i)
+        out.push_back(sampleValue(block.first + i * block.stride, width));
 }
 
 }  // namespace
@@ -36,8 +39,6 @@ void appendBlock(const SampleBlock& block, std::int64_t width, std::int64_t limi
 SignalFilter makeSignalFilter(const FilterSettings& settings, double rate) {
     SignalFilter filter;
     filter.highPassPole = 1.0 / (1.0 + 2.0 * kPi * settings.highPassHz / rate);
-    // The integrator's leak sits well below the tape's band.
-    if (settings.integrate) filter.integratorPole = 1.0 - 2.0 * kPi * 50.0 / rate;
     // Butterworth low-pass by the bilinear transform; never above 0.45 of the rate.
     const double cutoff = std::min(settings.lowPassHz, 0.45 * rate);
     const double w0 = 2.0 * kPi * cutoff / rate;
@@ -53,11 +54,7 @@ SignalFilter makeSignalFilter(const FilterSettings& settings, double rate) {
 
 void filterSamples(SignalFilter& f, const float* in, std::int64_t count, float* out) {
     for (std::int64_t i = 0; i < count; ++i) {
-        double x = in[i];
-        if (f.integratorPole != 0) {
-            f.integrated = f.integratorPole * f.integrated + x;
-            x = f.integrated;
-        }
+        const double x = in[i];
         f.highPassed = f.highPassPole * (f.highPassed + x - f.lastInput);
         f.lastInput = x;
         const double y = f.b0 * f.highPassed + f.b1 * f.x1 + f.b2 * f.x2 - f.a1 * f.y1 - f.a2 * f.y2;
@@ -81,12 +78,29 @@ void loadConditionedSignal(const char* path, const FilterSettings& settings) {
         reportFailure("Nincs elég memória a minták betöltéséhez.\n");
     }
     SignalFilter filter = makeSignalFilter(settings, std::max(1.0, state.rate));
+    // The envelope: the mean distance of the samples from their slow mean
+    // (20 ms), so that an offset does not count as signal, but a dropout
+    // shows at once and a filter's ringing does not hide it.
+    state.envelope.assign(static_cast<std::size_t>(count / kEnvelopeStride + 1), 0.0f);
+    const double slowGain = 1.0 / std::max(1.0, 0.02 * state.rate);
+    double slowMean = 0, distance = 0;
     std::vector<float> raw;
     std::int64_t stored = 0;
     for (SampleBlock block; nextSampleBlock(state.input, block); stored += block.count) {
         raw.clear();
         appendBlock(block, state.input.sampleBytes, block.count, raw);
         filterSamples(filter, raw.data(), block.count, state.signal.data() + stored);
+        for (std::int64_t i = 0; i < block.count; ++i) {
+            const double x = raw[static_cast<std::size_t>(i)];
+            if (stored + i == 0) slowMean = x;
+            slowMean += slowGain * (x - slowMean);
+            distance += std::fabs(x - slowMean);
+            if ((stored + i + 1) % kEnvelopeStride == 0) {
+                state.envelope[static_cast<std::size_t>((stored + i) / kEnvelopeStride)] =
+                    static_cast<float>(distance / kEnvelopeStride);
+                distance = 0;
+            }
+        }
     }
     createOutputDirectory(pathBase);
 }
@@ -98,7 +112,8 @@ std::vector<float> readRawSamples(std::int64_t first, std::int64_t count) {
     std::vector<float> samples;
     samples.reserve(static_cast<std::size_t>(count));
     seekSample(input, first);
-    for (SampleBlock block; static_cast<std::int64_t>(samples.size()) < count && nextSampleBlock(input, block);) {
+    for (SampleBlock block;
+         static_cast<std::int64_t>(samples.size()) < count && nextSampleBlock(input, block);) {
         appendBlock(block, input.sampleBytes, count - static_cast<std::int64_t>(samples.size()), samples);
     }
     return samples;
@@ -137,7 +152,8 @@ void writeConditionedWav() {
     for (std::int64_t at = 0; at < count; at += 65536) {
         chunk.clear();
         for (std::int64_t i = at; i < std::min(count, at + 65536); ++i) {
-            const double value = std::clamp(std::round(signal[static_cast<std::size_t>(i)] * gain), -32768.0, 32767.0);
+            const double value =
+                std::clamp(std::round(signal[static_cast<std::size_t>(i)] * gain), -32768.0, 32767.0);
             const auto word = static_cast<std::uint16_t>(static_cast<std::int16_t>(value));
             chunk.push_back(static_cast<std::uint8_t>(word));
             chunk.push_back(static_cast<std::uint8_t>(word >> 8));

@@ -9,19 +9,21 @@
 // after this is relative to the signal's own local level.
 
 struct FilterSettings {
-    double highPassHz = 40;    // one pole: removes a DC offset and the wandering of the zero line
-    double lowPassHz = 2600;   // two poles (Butterworth): noise above the tape's band
-    bool integrate = false;    // the recording is a playback head's derivative: integrate it back
+    double highPassHz = 40;   // one pole: removes a DC offset and the wandering of the zero line
+    double lowPassHz = 2600;  // two poles (Butterworth): noise above the tape's band
 };
 
 // The filters' coefficients and state, carried from one block of samples to the next.
 struct SignalFilter {
-    double highPassPole = 0;               // one-pole high-pass: y = pole (y' + x - x')
-    double integratorPole = 0;             // leaky integrator, when integrating
+    double highPassPole = 0;                        // one-pole high-pass: y = pole (y' + x - x')
     double b0 = 1, b1 = 0, b2 = 0, a1 = 0, a2 = 0;  // the low-pass biquad
-    double lastInput = 0, highPassed = 0, integrated = 0;
+    double lastInput = 0, highPassed = 0;
     double x1 = 0, x2 = 0, y1 = 0, y2 = 0;  // the biquad's delay line
 };
+
+// A sample of 1 to 4 bytes, little-endian, as a value of full scale ±1:
+// 8-bit samples are unsigned around 128, wider ones signed.
+float sampleValue(const std::uint8_t* bytes, std::int64_t width);
 
 SignalFilter makeSignalFilter(const FilterSettings& settings, double rate);
 void filterSamples(SignalFilter& filter, const float* in, std::int64_t count, float* out);

@@ -7,11 +7,16 @@ namespace {
 
 const char* kindName(BlockKind kind) {
     switch (kind) {
-        case BlockKind::name: return "névblokk";
-        case BlockKind::data: return "adatblokk";
-        case BlockKind::b9: return "B9-blokk";
-        case BlockKind::end: return "záróblokk";
-        case BlockKind::unknown: break;
+        case BlockKind::name:
+            return "névblokk";
+        case BlockKind::data:
+            return "adatblokk";
+        case BlockKind::b9:
+            return "B9-blokk";
+        case BlockKind::end:
+            return "záróblokk";
+        case BlockKind::unknown:
+            break;
     }
     return "ismeretlen blokk";
 }

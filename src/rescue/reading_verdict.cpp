@@ -15,9 +15,11 @@ ReadingVerdict judgeReading(const BlockReading& reading) {
         verdict.uncertainBits += bit.llr < kUncertainEvidence;
         verdict.timingSure = verdict.timingSure && bit.timingSure;
         verdict.slipRisk += std::exp(-static_cast<double>(bit.llr));
+        if (bit.noSignal && verdict.silentBits++ == 0) verdict.firstSilence = bit.start;
     }
     verdict.complete = reading.end == ReadEnd::complete;
-    verdict.checksumHolds = verdict.complete && checksumHolds(reading.bytes.data(), reading.expectedBytes - 2);
+    verdict.checksumHolds =
+        verdict.complete && checksumHolds(reading.bytes.data(), reading.expectedBytes - 2);
     return verdict;
 }
 

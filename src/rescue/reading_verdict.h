@@ -15,11 +15,13 @@
 // slip risk, bounds the chance that the reading holds a slip at all.
 
 struct ReadingVerdict {
-    bool complete = false;     // every byte of the block was read
+    bool complete = false;  // every byte of the block was read
     bool checksumHolds = false;
-    bool timingSure = true;    // every cell lay on its edges
-    double slipRisk = 0;       // the sum over the bits of exp(-evidence)
-    int uncertainBits = 0;     // bits whose decision had less than 99 % behind it
+    bool timingSure = true;   // every cell lay on its edges
+    double slipRisk = 0;      // the sum over the bits of exp(-evidence)
+    int uncertainBits = 0;    // bits whose decision had less than 99 % behind it
+    int silentBits = 0;       // bits read where the signal had dropped out
+    double firstSilence = 0;  // where the first of them began, in samples
 };
 
 // One reading alone is trusted up to this slip risk: a slip then slips past

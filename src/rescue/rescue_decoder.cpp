@@ -44,7 +44,8 @@ void storeBlock(const BlockReading& reading, int polarity) {
     std::copy(decision.bytes.begin(), decision.bytes.end(), state.blockBuf.begin());
     const int lengthAt = lengthByteIndex(reading.kind);
     const bool lengthKnown = lengthAt < 0 || static_cast<int>(reading.bytes.size()) > lengthAt;
-    const int n = lengthAt >= 0 && lengthKnown ? blockLength(decision.bytes[static_cast<std::size_t>(lengthAt)]) : 0;
+    const int n =
+        lengthAt >= 0 && lengthKnown ? blockLength(decision.bytes[static_cast<std::size_t>(lengthAt)]) : 0;
     if (reading.kind == BlockKind::name && lengthKnown) {
         consolePrint(" %c: ", decision.mark);
         startNamedProgram(n);
@@ -74,7 +75,8 @@ std::int64_t readBlocks(CellTracker& tracker, SyncHunt& hunt) {
         if (found) {
             found = false;
             hunt = SyncHunt{};
-            for (SoftBit bit; !found && nextBit(tracker, bit) && !trackerLost(tracker);) found = takeSyncBit(hunt, bit);
+            for (SoftBit bit; !found && nextBit(tracker, bit) && !trackerLost(tracker);)
+                found = takeSyncBit(hunt, bit);
         }
         if (found) continue;
         if (inProgram) consolePrint("Újraindulás %.3f másodpercnél\n", seconds(tracker.start));
@@ -111,6 +113,8 @@ std::int64_t decodeStretch(std::int64_t position) {
     for (int i = 0; i < 2; ++i) {
         trackers[i].signal = state.signal.data();
         trackers[i].count = count;
+        trackers[i].envelope = state.envelope.data();
+        trackers[i].envelopeCount = static_cast<std::int64_t>(state.envelope.size());
         trackers[i].polarity = i == 0 ? 1 : -1;
         if (onePolarity && (trackers[i].polarity < 0) != (first[0] == 'H' || first[0] == 'h')) continue;
         running[i] = startTracker(trackers[i], position, half, state.rate);
@@ -158,7 +162,8 @@ void rescueWavFile(const char* path) {
     loadConditionedSignal(path, state.filter);
     const auto count = static_cast<std::int64_t>(state.signal.size());
     if (state.rate > 0) {
-        for (std::int64_t position = 0; position < count;) position = std::max(position + 1, decodeStretch(position));
+        for (std::int64_t position = 0; position < count;)
+            position = std::max(position + 1, decodeStretch(position));
     }
     closeProgramFileAtEnd();
     closeWavInput(state.input);

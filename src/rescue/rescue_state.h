@@ -17,25 +17,30 @@
 
 // One entry of the damage report: a block that was not read clean.
 struct DamageEntry {
-    double firstSecond = 0;   // where the block's first bit began
-    double lastSecond = 0;    // where its last bit ended
-    std::string kind;         // the block's kind, in words
-    char mark = 'X';          // J or X
-    std::string what;         // the repair step that succeeded, or what is wrong
-    int uncertainBits = 0;    // bits whose decision was in doubt
+    double firstSecond = 0;  // where the block's first bit began
+    double lastSecond = 0;   // where its last bit ended
+    std::string kind;        // the block's kind, in words
+    char mark = 'X';         // J or X
+    std::string what;        // the repair step that succeeded, or what is wrong
+    int uncertainBits = 0;   // bits whose decision was in doubt
 };
+
+// Samples to one value of the envelope.
+inline constexpr std::int64_t kEnvelopeStride = 32;
 
 // The rescue decoder's process-wide state.
 struct RescueState {
-    WavInput input;                 // the recording, kept open to read stretches of it again
-    double rate = 0;                // samples per second, from the header
-    FilterSettings filter;          // how the signal was conditioned
-    std::vector<float> signal;      // the conditioned recording, one value per sample
+    WavInput input;                   // the recording, kept open to read stretches of it again
+    double rate = 0;                  // samples per second, from the header
+    FilterSettings filter;            // how the signal was conditioned
+    std::vector<float> signal;        // the conditioned recording, one value per sample
+    std::vector<float> envelope;      // the recording's level before conditioning, one value per
+                                      // kEnvelopeStride samples: where it falls away there is no signal
     std::vector<DamageEntry> damage;  // the report, in the order the blocks were found
-    int programs = 0;               // name blocks found (programs started)
-    int blocksClean = 0;            // blocks marked O
-    int blocksRepaired = 0;         // blocks marked J
-    int blocksFailed = 0;           // blocks marked X
+    int programs = 0;                 // name blocks found (programs started)
+    int blocksClean = 0;              // blocks marked O
+    int blocksRepaired = 0;           // blocks marked J
+    int blocksFailed = 0;             // blocks marked X
 };
 
 extern RescueState rescueState;

@@ -7,8 +7,8 @@
 #include "rescue/best_fit_reading.h"
 #include "rescue/cell_tracker.h"
 #include "rescue/conditioning.h"
-#include "rescue/rescue_state.h"
 #include "rescue/reading_verdict.h"
+#include "rescue/rescue_state.h"
 
 namespace {
 
@@ -20,8 +20,8 @@ constexpr double kAgreeingSlipRisk = 0.05;
 // Samples conditioned ahead of a stretch read again, for the filters to settle.
 constexpr std::int64_t kWarmUpSamples = 4096;
 
-const char* const kStepNames[kLadderSteps] = {"szűkebb sávval",  "szélesebb sávval",
-                                              "lassabb időzítéssel", "a cellák közepére igazítva",
+const char* const kStepNames[kLadderSteps] = {"szűkebb sávval",       "szélesebb sávval",
+                                              "lassabb időzítéssel",  "a cellák közepére igazítva",
                                               "újramért időzítéssel", "a szabványos dekóder keresésével"};
 
 std::string format(const char* pattern, int a, int b = 0, int c = 0) {
@@ -41,7 +41,8 @@ std::string changes(const std::vector<std::uint8_t>& read, const std::vector<std
             text += ", …";
             break;
         }
-        text += (shown > 1 ? ", " : "") + format("a %d. byte %02x helyett %02x", static_cast<int>(i), before, written[i]);
+        text += (shown > 1 ? ", " : "") +
+                format("a %d. byte %02x helyett %02x", static_cast<int>(i), before, written[i]);
     }
     return text;
 }
@@ -49,19 +50,32 @@ std::string changes(const std::vector<std::uint8_t>& read, const std::vector<std
 std::string whatIsWrong(const BlockReading& first, const ReadingVerdict& verdict) {
     const int missing = std::max(0, first.expectedBytes - static_cast<int>(first.bytes.size()));
     switch (first.end) {
-        case ReadEnd::unknownType: return format("ismeretlen blokktípus (%02x)", first.bytes.empty() ? 0 : first.bytes[0]);
+        case ReadEnd::unknownType:
+            return format("ismeretlen blokktípus (%02x)", first.bytes.empty() ? 0 : first.bytes[0]);
         case ReadEnd::signalLost: {
             char text[120];
             std::snprintf(text, sizeof text, "jelkiesés %.3f másodpercnél, %d byte hiányzik",
                           rescueState.rate > 0 ? first.lastSample / rescueState.rate : 0.0, missing);
             return text;
         }
-        case ReadEnd::nextBlock: return format("a következő blokk a blokk vége előtt kezdődött, %d byte hiányzik", missing);
-        case ReadEnd::recordingEnd: return format("a felvétel a blokk vége előtt véget ért, %d byte hiányzik", missing);
+        case ReadEnd::nextBlock:
+            return format("a következő blokk a blokk vége előtt kezdődött, %d byte hiányzik", missing);
+        case ReadEnd::recordingEnd:
+            return format("a felvétel a blokk vége előtt véget ért, %d byte hiányzik", missing);
         case ReadEnd::notRead:
-        case ReadEnd::complete: break;
+        case ReadEnd::complete:
+            break;
     }
-    if (verdict.checksumHolds) return "az ellenőrző összeg stimmel, de az olvasás nem elég biztos, és más olvasat nem erősítette meg";
+    if (verdict.silentBits > 0) {
+        char text[120];
+        std::snprintf(text, sizeof text, "jelkiesés %.3f másodpercnél, %d bit olvashatatlan",
+                      rescueState.rate > 0 ? verdict.firstSilence / rescueState.rate : 0.0,
+                      verdict.silentBits);
+        return text;
+    }
+    if (verdict.checksumHolds)
+        return "az ellenőrző összeg stimmel, de az olvasás nem elég biztos, és más olvasat nem erősítette "
+               "meg";
     if (verdict.uncertainBits == 0 && verdict.timingSure) {
         return "hibás ellenőrző összeg, pedig minden bit biztos: a szalagon is hibás lehet";
     }
@@ -88,6 +102,8 @@ bool readAgain(const BlockReading& first, int polarity, int step, BlockReading& 
     std::int64_t offset = 0;
     CellTracker tracker;
     tracker.polarity = polarity;
+    tracker.envelope = state.envelope.data();
+    tracker.envelopeCount = static_cast<std::int64_t>(state.envelope.size());
     if (step <= 1) {
         // Conditioned afresh from the recording, with a narrower or a wider band.
         FilterSettings settings = state.filter;
@@ -100,6 +116,7 @@ bool readAgain(const BlockReading& first, int polarity, int step, BlockReading& 
         filterSamples(filter, raw.data(), static_cast<std::int64_t>(raw.size()), local.data());
         tracker.signal = local.data();
         tracker.count = static_cast<std::int64_t>(local.size());
+        tracker.offset = offset;
     } else {
         tracker.signal = state.signal.data();
         tracker.count = to;
@@ -151,7 +168,8 @@ BlockDecision decideBlock(const BlockReading& first, int polarity) {
         const char* how;
     };
     std::vector<Candidate> candidates;
-    if (verdict.checksumHolds && verdict.slipRisk <= kAgreeingSlipRisk) candidates.push_back({first.bytes, "elsőre"});
+    if (verdict.checksumHolds && verdict.slipRisk <= kAgreeingSlipRisk)
+        candidates.push_back({first.bytes, "elsőre"});
     for (int step = 0; step < kLadderSteps; ++step) {
         BlockReading again;
         if (!readAgain(first, polarity, step, again)) continue;
