@@ -10,7 +10,7 @@
 
 bool readWithBestFit(const BlockReading& first, int polarity, std::int64_t from, std::int64_t to,
                      BlockReading& again) {
-    const std::vector<float>& signal = rescueState.signal;
+    const float* signal = rescueState.signal.get();
     const std::int64_t count = to - from;
     if (count <= 0) return false;
     // 8-bit samples with the stretch's mean magnitude at 100 from 128.

@@ -3,6 +3,7 @@
 #include "rescue/rescue_state.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <vector>
 
@@ -28,6 +29,18 @@ constexpr double kEdgeShare = 0.1;
 // cell's timing in doubt.
 constexpr double kSureTiming = 0.75;
 
+// The sum of signal[first] .. signal[last - 1], in four running sums that
+// the processor can keep apart.
+float sumOver(const float* signal, std::int64_t first, std::int64_t last) {
+    float sums[4] = {0, 0, 0, 0};
+    std::int64_t n = first;
+    for (; n + 4 <= last; n += 4) {
+        for (int k = 0; k < 4; ++k) sums[k] += signal[n + k];
+    }
+    for (; n < last; ++n) sums[0] += signal[n];
+    return (sums[0] + sums[1]) + (sums[2] + sums[3]);
+}
+
 // The mean of the signal over [from, to), each sample standing for the
 // instant it was taken at and half a sample on each side.
 double meanOver(const CellTracker& t, double from, double to) {
@@ -38,7 +51,7 @@ double meanOver(const CellTracker& t, double from, double to) {
     if (first < 0 || last >= t.count || to <= from) return 0;
     if (first == last) return t.signal[first];
     double sum = t.signal[first] * (static_cast<double>(first + 1) - from);
-    for (std::int64_t n = first + 1; n < last; ++n) sum += t.signal[n];
+    sum += sumOver(t.signal, first + 1, last);
     sum += t.signal[last] * (to - static_cast<double>(last));
     return sum / (to - from);
 }
@@ -59,8 +72,8 @@ double edgeNear(const CellTracker& t, double expected, double window, int direct
     if (first > last) return -1;
     auto at = [&](std::int64_t n) { return direction * static_cast<double>(t.signal[n]); };
     // step: after minus before, at the boundary between samples n - 1 and n.
-    double step = 0;
-    for (std::int64_t k = 0; k < span; ++k) step += at(first + k) - at(first - 1 - k);
+    double step = direction * (static_cast<double>(sumOver(t.signal, first, first + span)) -
+                               sumOver(t.signal, first - span, first));
     double best = kEdgeShare * span * 2.0 * level, edge = -1;
     for (std::int64_t n = first; n <= last; ++n) {
         if (n > first) step += at(n + span - 1) - 2 * at(n - 1) + at(n - 1 - span);
@@ -76,8 +89,7 @@ double edgeNear(const CellTracker& t, double expected, double window, int direct
     const std::int64_t near = std::max<std::int64_t>(1, span / 2);
     const auto centre = static_cast<std::int64_t>(std::lround(edge));
     if (level > 0 && centre - near >= 0 && centre + near < t.count) {
-        double sum = 0;
-        for (std::int64_t n = centre - near; n < centre + near; ++n) sum += at(n);
+        const double sum = direction * static_cast<double>(sumOver(t.signal, centre - near, centre + near));
         // The samples [centre - near, centre + near) are centred on centre - 0.5.
         edge = static_cast<double>(centre) - 0.5 + std::clamp(-sum / (2 * level), -0.5 * near, 0.5 * near);
     }
@@ -112,15 +124,18 @@ double meanMagnitude(const float* signal, std::int64_t from, std::int64_t to) {
 // of a sudden dip or rise of the signal do not count as noise. The noise
 // never counts as less than 2 % of the long-term level: a dropout's faint
 // remains, or a filter's ringing, are not sure bits.
-double evidence(const CellTracker& t, int bit, double magnitude) {
+double evidence(CellTracker& t, int bit, double magnitude) {
     const double level = t.level[bit];
     if (level <= 0 || t.spreadCount == 0) return 0;
-    std::array<float, 32> sorted;
-    const auto count = static_cast<std::size_t>(std::min(t.spreadCount, 32));
-    std::copy(t.spread, t.spread + count, sorted.begin());
-    std::nth_element(sorted.begin(), sorted.begin() + count / 2, sorted.begin() + count);
+    if (t.spreadCount % 4 == 0 || t.deviation <= 0) {
+        std::array<float, 32> sorted;
+        const auto count = static_cast<std::size_t>(std::min(t.spreadCount, 32));
+        std::copy(t.spread, t.spread + count, sorted.begin());
+        std::nth_element(sorted.begin(), sorted.begin() + count / 2, sorted.begin() + count);
+        t.deviation = 1.4826 * sorted[count / 2];
+    }
     const double floor = 0.02 * t.slowLevel / level;
-    const double deviation = std::max(1.4826 * sorted[count / 2], floor);
+    const double deviation = std::max(t.deviation, floor);
     return std::min(1000.0, 2.0 * (magnitude / level) / (deviation * deviation));
 }
 
@@ -151,32 +166,36 @@ double estimateHalfWave(const float* signal, std::int64_t from, std::int64_t to,
         state = now;
     }
     if (widths.size() < 12) return 0;
-    // The T whose neighbourhood, with that of 3T, holds the most lengths.
+    // The T whose neighbourhood, with that of 3T, holds the most lengths, and
+    // at least half of them: from the sorted lengths and their running sums.
+    std::sort(widths.begin(), widths.end());
+    std::vector<double> sums(widths.size() + 1, 0.0);
+    for (std::size_t i = 0; i < widths.size(); ++i) sums[i + 1] = sums[i] + widths[i];
     const double shortest = kShortestHalfSeconds * rate, longest = kLongestHalfSeconds * rate;
-    auto within = [&](double centre, double tolerance, double& sum) {
-        int count = 0;
-        for (double w : widths) {
-            if (std::fabs(w - centre) <= tolerance * centre) {
-                ++count;
-                sum += w;
-            }
-        }
-        return count;
+    constexpr double kTolerance = 0.2;
+    const auto half = static_cast<std::ptrdiff_t>(widths.size() / 2);
+    if (widths[static_cast<std::size_t>(half)] < (1 - kTolerance) * shortest) return 0;  // hiss: mostly short
+    // How many lengths lie within the tolerance of centre, and their sum.
+    auto within = [&](double centre, double& sum) {
+        const auto low = std::lower_bound(widths.begin(), widths.end(), (1 - kTolerance) * centre);
+        const auto high = std::upper_bound(low, widths.end(), (1 + kTolerance) * centre);
+        sum = sums[static_cast<std::size_t>(high - widths.begin())] -
+              sums[static_cast<std::size_t>(low - widths.begin())];
+        return static_cast<int>(high - low);
     };
-    double bestHalf = 0;
+    double bestHalf = 0, unused = 0;
     int bestScore = 0;
-    for (double half = shortest; half <= longest; half *= 1.03) {
-        double unused = 0;
-        const int ones = within(half, 0.2, unused), zeros = within(3 * half, 0.2, unused);
+    for (double candidate = shortest; candidate <= longest; candidate *= 1.03) {
+        const int ones = within(candidate, unused), zeros = within(3 * candidate, unused);
         if (ones < 4 || 4 * ones < zeros) continue;
         if (ones + zeros > bestScore) {
             bestScore = ones + zeros;
-            bestHalf = half;
+            bestHalf = candidate;
         }
     }
     if (bestScore < 0.5 * static_cast<double>(widths.size())) return 0;
     double shortSum = 0, longSum = 0;
-    const int ones = within(bestHalf, 0.2, shortSum), zeros = within(3 * bestHalf, 0.2, longSum);
+    const int ones = within(bestHalf, shortSum), zeros = within(3 * bestHalf, longSum);
     return (shortSum + longSum / 3.0) / (ones + zeros);
 }
 
@@ -188,6 +207,8 @@ bool startTracker(CellTracker& t, std::int64_t from, double half, double rate) {
     t.cell[0] = 6 * half;
     t.missedEdges = 0;
     t.bitsSinceStart = 0;
+    t.weakBits = 0;
+    t.deviation = 0;
     t.envelopeLevel = 0;
     t.cellSums[0] = t.cellSums[1] = t.cellSpans[0] = t.cellSpans[1] = 0;
     const auto span = static_cast<std::int64_t>(16 * half);
@@ -268,7 +289,7 @@ bool nextBit(CellTracker& t, SoftBit& out) {
         t.envelopeLevel =
             t.envelopeLevel > 0 ? t.envelopeLevel + (envelope - t.envelopeLevel) / 64.0 : envelope;
     }
-    t.recentEvidence[t.bitsSinceStart % 16] = out.llr;
+    t.weakBits = static_cast<std::uint16_t>((t.weakBits << 1) | (out.llr < kLostMedianEvidence ? 1 : 0));
     ++t.bitsSinceStart;
     learnLevels(t, bit, magnitude);
     out.end = next;
@@ -282,9 +303,6 @@ bool nextBit(CellTracker& t, SoftBit& out) {
 
 bool trackerLost(const CellTracker& t) {
     if (t.missedEdges >= kLostAfterMissedEdges) return true;
-    if (t.bitsSinceStart < 16) return false;
-    std::array<float, 16> sorted;
-    std::copy(std::begin(t.recentEvidence), std::end(t.recentEvidence), sorted.begin());
-    std::nth_element(sorted.begin(), sorted.begin() + 8, sorted.end());
-    return sorted[8] < kLostMedianEvidence;
+    // The median of the last 16 bits' evidence is below the bar when 9 or more are.
+    return t.bitsSinceStart >= 16 && std::popcount(t.weakBits) >= 9;
 }

@@ -39,16 +39,17 @@ struct CellTracker {
                               // followed apart, as a recording's long and short half-waves need not be 3:1
     double shortestHalf = 0;  // the range T may move in
     double longestHalf = 0;
-    double level[2] = {0, 0};       // recent mean magnitude of the slot, for 0 bits and 1 bits:
-                                    // follows a dip of the signal within a few bits
-    double slowLevel = 0;           // the same over a few hundred bits, both kinds
-    float spread[32] = {};          // the last 32 bits' slot means relative to their kind's level, less 1:
-                                    // their median, robust to a sudden change of level, gives the noise
-    int spreadCount = 0;            // bits taken into spread
-    int missedEdges = 0;            // cells in a row whose end was not found
-    float recentEvidence[16] = {};  // the evidence of the last 16 bits: their median says whether
-                                    // there is tape signal at all
-    int bitsSinceStart = 0;         // bits decoded since the tracker started
+    double level[2] = {0, 0};    // recent mean magnitude of the slot, for 0 bits and 1 bits:
+                                 // follows a dip of the signal within a few bits
+    double slowLevel = 0;        // the same over a few hundred bits, both kinds
+    float spread[32] = {};       // the last 32 bits' slot means relative to their kind's level, less 1:
+                                 // their median, robust to a sudden change of level, gives the noise
+    int spreadCount = 0;         // bits taken into spread
+    double deviation = 0;        // the noise, from spread's median; found anew every fourth bit
+    int missedEdges = 0;         // cells in a row whose end was not found
+    std::uint16_t weakBits = 0;  // of the last 16 bits, those with little evidence: when they are
+                                 // the most, there is no tape signal
+    int bitsSinceStart = 0;      // bits decoded since the tracker started
 };
 
 // One decoded bit.

@@ -1,7 +1,9 @@
 #include "rescue/conditioning.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <cstring>
 #include <new>
 
 #include "common/console.h"
@@ -28,10 +30,43 @@ float sampleValue(const std::uint8_t* bytes, std::int64_t width) {
 
 namespace {
 
+// Writes count samples of the block as values of full scale ±1.
+void convertBlock(const SampleBlock& block, std::int64_t width, std::int64_t count, float* values) {
+    const std::uint8_t* bytes = block.first;
+    if (width == 2) {
+        // Written out for the common width.
+        for (std::int64_t i = 0; i < count; ++i) {
+            std::int16_t sample;
+            std::memcpy(&sample, bytes + i * block.stride, 2);
+            values[i] = static_cast<float>(sample) * (1.0f / 32768.0f);
+        }
+        return;
+    }
+    for (std::int64_t i = 0; i < count; ++i) values[i] = sampleValue(bytes + i * block.stride, width);
+}
+
+// Appends up to `limit` samples of the block as values of full scale ±1.
 void appendBlock(const SampleBlock& block, std::int64_t width, std::int64_t limit, std::vector<float>& out) {
     const std::int64_t count = std::min(block.count, limit);
-    for (std::int64_t i = 0; i < count; ++i)
-        out.push_back(sampleValue(block.first + i * block.stride, width));
+    const std::size_t at = out.size();
+    out.resize(at + static_cast<std::size_t>(count));
+    convertBlock(block, width, count, out.data() + at);
+}
+
+// Samples to one level of the conditioned signal.
+constexpr std::int64_t kLevelStretch = 1024;
+
+// The envelope's value of one stride of raw samples: their mean distance
+// from the slow mean, which moves once a stride by the stride's own mean.
+void addEnvelopeValue(const float* samples, double gain, double& slowMean, std::vector<float>& envelope,
+                      std::int64_t at) {
+    float sum = 0;
+    for (std::int64_t k = 0; k < kEnvelopeStride; ++k) sum += samples[k];
+    slowMean += gain * (sum / kEnvelopeStride - slowMean);
+    const auto mean = static_cast<float>(slowMean);
+    float distance = 0;
+    for (std::int64_t k = 0; k < kEnvelopeStride; ++k) distance += std::fabs(samples[k] - mean);
+    envelope[static_cast<std::size_t>(at)] = distance / kEnvelopeStride;
 }
 
 }  // namespace
@@ -52,18 +87,41 @@ SignalFilter makeSignalFilter(const FilterSettings& settings, double rate) {
     return filter;
 }
 
-void filterSamples(SignalFilter& f, const float* in, std::int64_t count, float* out) {
-    for (std::int64_t i = 0; i < count; ++i) {
-        const double x = in[i];
-        f.highPassed = f.highPassPole * (f.highPassed + x - f.lastInput);
-        f.lastInput = x;
-        const double y = f.b0 * f.highPassed + f.b1 * f.x1 + f.b2 * f.x2 - f.a1 * f.y1 - f.a2 * f.y2;
-        f.x2 = f.x1;
-        f.x1 = f.highPassed;
-        f.y2 = f.y1;
-        f.y1 = y;
-        out[i] = static_cast<float>(y);
+namespace {
+
+inline float filterStep(SignalFilter& f, double x) {
+    f.highPassed = f.highPassPole * (f.highPassed + x - f.lastInput);
+    f.lastInput = x;
+    const double y = f.b0 * f.highPassed + f.b1 * f.x1 + f.b2 * f.x2 - f.a1 * f.y1 - f.a2 * f.y2;
+    f.x2 = f.x1;
+    f.x1 = f.highPassed;
+    f.y2 = f.y1;
+    f.y1 = y;
+    return static_cast<float>(y);
+}
+
+// Conditions the whole recording in place. The filters are recursive, so a
+// sample waits for the one before; the two halves of the recording are
+// filtered side by side, so that the processor works on both at once. The
+// second half's filters start settled: they first run over the stretch
+// before it, 32 time constants of the high-pass.
+void filterInPlace(float* samples, std::int64_t count, const FilterSettings& settings, double rate) {
+    SignalFilter first = makeSignalFilter(settings, rate), second = first;
+    const std::int64_t half = count / 2;
+    const auto settle = static_cast<std::int64_t>(32 * rate / (2 * kPi * settings.highPassHz)) + 64;
+    for (std::int64_t n = std::max<std::int64_t>(0, half - settle); n < half; ++n)
+        filterStep(second, samples[n]);
+    for (std::int64_t i = 0; i < half; ++i) {
+        samples[i] = filterStep(first, samples[i]);
+        samples[half + i] = filterStep(second, samples[half + i]);
     }
+    if (count % 2 != 0) samples[count - 1] = filterStep(second, samples[count - 1]);
+}
+
+}  // namespace
+
+void filterSamples(SignalFilter& f, const float* in, std::int64_t count, float* out) {
+    for (std::int64_t i = 0; i < count; ++i) out[i] = filterStep(f, in[i]);
 }
 
 void loadConditionedSignal(const char* path, const FilterSettings& settings) {
@@ -71,36 +129,47 @@ void loadConditionedSignal(const char* path, const FilterSettings& settings) {
     openWavInput(path, state.input);
     state.rate = state.input.layout.header.sampleRate;
     const std::int64_t count = state.input.sampleCount;
-    try {
-        state.signal.assign(static_cast<std::size_t>(count), 0.0f);
-    } catch (const std::bad_alloc&) {
+    state.signal.reset(new (std::nothrow) float[static_cast<std::size_t>(std::max<std::int64_t>(1, count))]);
+    if (!state.signal) {
         closeWavInput(state.input);
         reportFailure("Nincs elég memória a minták betöltéséhez.\n");
     }
-    SignalFilter filter = makeSignalFilter(settings, std::max(1.0, state.rate));
+    state.signalCount = count;
     // The envelope: the mean distance of the samples from their slow mean
     // (20 ms), so that an offset does not count as signal, but a dropout
     // shows at once and a filter's ringing does not hide it.
     state.envelope.assign(static_cast<std::size_t>(count / kEnvelopeStride + 1), 0.0f);
-    const double slowGain = 1.0 / std::max(1.0, 0.02 * state.rate);
-    double slowMean = 0, distance = 0;
-    std::vector<float> raw;
+    const double strideGain = std::min(1.0, kEnvelopeStride / std::max(1.0, 0.02 * state.rate));
+    double slowMean = 0;
+    std::array<float, kEnvelopeStride> stride{};
+    std::int64_t inStride = 0;
     std::int64_t stored = 0;
     for (SampleBlock block; nextSampleBlock(state.input, block); stored += block.count) {
-        raw.clear();
-        appendBlock(block, state.input.sampleBytes, block.count, raw);
-        filterSamples(filter, raw.data(), block.count, state.signal.data() + stored);
-        for (std::int64_t i = 0; i < block.count; ++i) {
-            const double x = raw[static_cast<std::size_t>(i)];
-            if (stored + i == 0) slowMean = x;
-            slowMean += slowGain * (x - slowMean);
-            distance += std::fabs(x - slowMean);
-            if ((stored + i + 1) % kEnvelopeStride == 0) {
-                state.envelope[static_cast<std::size_t>((stored + i) / kEnvelopeStride)] =
-                    static_cast<float>(distance / kEnvelopeStride);
-                distance = 0;
+        float* raw = state.signal.get() + stored;
+        convertBlock(block, state.input.sampleBytes, block.count, raw);
+        if (stored == 0 && block.count > 0) slowMean = raw[0];
+        // Strides that straddle two blocks are gathered in `stride` first.
+        std::int64_t i = 0;
+        for (; inStride > 0 && i < block.count; ++i) {
+            stride[static_cast<std::size_t>(inStride)] = raw[i];
+            if (++inStride == kEnvelopeStride) {
+                addEnvelopeValue(stride.data(), strideGain, slowMean, state.envelope,
+                                 (stored + i) / kEnvelopeStride);
+                inStride = 0;
             }
         }
+        for (; i + kEnvelopeStride <= block.count; i += kEnvelopeStride) {
+            addEnvelopeValue(raw + i, strideGain, slowMean, state.envelope, (stored + i) / kEnvelopeStride);
+        }
+        for (; i < block.count; ++i) stride[static_cast<std::size_t>(inStride++)] = raw[i];
+    }
+    filterInPlace(state.signal.get(), count, settings, std::max(1.0, state.rate));
+    // The RMS of each stretch of the conditioned signal, for the cleaned copy's level.
+    const float* conditioned = state.signal.get();
+    for (std::int64_t at = 0; at + kLevelStretch <= count; at += kLevelStretch) {
+        float power = 0;
+        for (std::int64_t k = at; k < at + kLevelStretch; ++k) power += conditioned[k] * conditioned[k];
+        state.stretchLevels.push_back(std::sqrt(power / kLevelStretch));
     }
     createOutputDirectory(pathBase);
 }
@@ -121,44 +190,38 @@ std::vector<float> readRawSamples(std::int64_t first, std::int64_t count) {
 
 void writeConditionedWav() {
     const RescueState& state = rescueState;
-    const std::vector<float>& signal = state.signal;
-    // The level: the 90th percentile of the RMS of 1024-sample stretches, so
-    // that neither silence nor a click sets it.
-    constexpr std::size_t kStretch = 1024;
-    std::vector<float> levels;
-    for (std::size_t at = 0; at + kStretch <= signal.size(); at += kStretch) {
-        double power = 0;
-        for (std::size_t i = at; i < at + kStretch; ++i) power += static_cast<double>(signal[i]) * signal[i];
-        levels.push_back(static_cast<float>(std::sqrt(power / kStretch)));
-    }
+    const float* signal = state.signal.get();
+    // The level: the 90th percentile of the RMS of the stretches, so that
+    // neither silence nor a click sets it.
+    std::vector<float> levels = state.stretchLevels;
     double level = 0;
     if (!levels.empty()) {
         const auto at = levels.begin() + static_cast<std::ptrdiff_t>(levels.size() * 9 / 10);
         std::nth_element(levels.begin(), at, levels.end());
         level = *at;
     }
-    const double gain = level > 0 ? 0.3 * 32767.0 / level : 1.0;
-
-    const auto count = static_cast<std::int64_t>(signal.size());
-    WavHeader header = makePcmHeader(static_cast<std::uint32_t>(state.rate), 16);
-    header.dataSize = headerSizeField(2 * count);
-    header.riffSize = headerSizeField(2 * count + 36);
+    // 8 bits, as the default decoder's cleaned signal: enough to see, and
+    // half the bytes of 16.
+    const float gain = level > 0 ? static_cast<float>(0.3 * 127.0 / level) : 1.0f;
+    const std::int64_t count = state.signalCount;
+    WavHeader header = makePcmHeader(static_cast<std::uint32_t>(state.rate), 8);
+    header.dataSize = headerSizeField(count);
+    header.riffSize = headerSizeField(count + 36);
     const std::string path = cleanedWavPath(pathBase);
     OutputFile file;
     if (!openOutputFile(file, path, "wb")) reportFailure(kOpenFailedMessage, path.c_str());
     const WavHeaderBytes bytes = encodeWavHeader(header);
     writeOutput(file, bytes.data(), bytes.size());
-    std::vector<std::uint8_t> chunk;
-    for (std::int64_t at = 0; at < count; at += 65536) {
-        chunk.clear();
-        for (std::int64_t i = at; i < std::min(count, at + 65536); ++i) {
-            const double value =
-                std::clamp(std::round(signal[static_cast<std::size_t>(i)] * gain), -32768.0, 32767.0);
-            const auto word = static_cast<std::uint16_t>(static_cast<std::int16_t>(value));
-            chunk.push_back(static_cast<std::uint8_t>(word));
-            chunk.push_back(static_cast<std::uint8_t>(word >> 8));
+    constexpr std::int64_t kChunk = 65536;
+    std::vector<std::uint8_t> chunk(kChunk);
+    for (std::int64_t at = 0; at < count; at += kChunk) {
+        const std::int64_t length = std::min(count - at, kChunk);
+        const float* from = signal + at;
+        for (std::int64_t i = 0; i < length; ++i) {
+            const float value = std::min(255.0f, std::max(0.0f, 128.5f + from[i] * gain));
+            chunk[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value);
         }
-        writeOutput(file, chunk.data(), chunk.size());
+        writeOutput(file, chunk.data(), static_cast<std::size_t>(length));
     }
     closeOutputFile(file);
 }

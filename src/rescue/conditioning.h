@@ -38,6 +38,6 @@ void loadConditionedSignal(const char* path, const FilterSettings& settings);
 std::vector<float> readRawSamples(std::int64_t first, std::int64_t count);
 
 // Writes the conditioned signal, as the decoder read it, into the output
-// directory as a 16-bit WAV at the recording's rate. Its level is set from a
-// typical stretch of signal, so that quiet recordings show too.
+// directory as an 8-bit WAV at the recording's rate. Its level is set from
+// a typical stretch of signal, so that quiet recordings show too.
 void writeConditionedWav();

@@ -89,9 +89,9 @@ double halfWaveAt(std::int64_t position) {
     const RescueState& state = rescueState;
     const double given = givenHalf();
     if (given > 0) return given;
-    const auto count = static_cast<std::int64_t>(state.signal.size());
+    const auto count = state.signalCount;
     const auto window = std::max<std::int64_t>(64, static_cast<std::int64_t>(0.1 * state.rate));
-    return estimateHalfWave(state.signal.data(), position, std::min(count, position + window), state.rate);
+    return estimateHalfWave(state.signal.get(), position, std::min(count, position + window), state.rate);
 }
 
 // Looks for tape signal from `position` on, and for the first sync with
@@ -100,10 +100,10 @@ double halfWaveAt(std::int64_t position) {
 // there is tape signal there. Returns where to look next.
 std::int64_t decodeStretch(std::int64_t position) {
     const RescueState& state = rescueState;
-    const auto count = static_cast<std::int64_t>(state.signal.size());
+    const auto count = state.signalCount;
     const auto window = std::max<std::int64_t>(64, static_cast<std::int64_t>(0.1 * state.rate));
     const double half = halfWaveAt(position);
-    if (half <= 0) return position + window / 2;
+    if (half <= 0) return position + window;  // no tape signal in this tenth of a second
 
     const char* first = lookupOption('j');
     const bool onePolarity = lookupOption('s') != nullptr && first != nullptr;
@@ -111,7 +111,7 @@ std::int64_t decodeStretch(std::int64_t position) {
     SyncHunt hunts[2];
     bool running[2] = {false, false};
     for (int i = 0; i < 2; ++i) {
-        trackers[i].signal = state.signal.data();
+        trackers[i].signal = state.signal.get();
         trackers[i].count = count;
         trackers[i].envelope = state.envelope.data();
         trackers[i].envelopeCount = static_cast<std::int64_t>(state.envelope.size());
@@ -160,7 +160,7 @@ bool rescueRequested() {
 void rescueWavFile(const char* path) {
     RescueState& state = rescueState;
     loadConditionedSignal(path, state.filter);
-    const auto count = static_cast<std::int64_t>(state.signal.size());
+    const auto count = state.signalCount;
     if (state.rate > 0) {
         for (std::int64_t position = 0; position < count;)
             position = std::max(position + 1, decodeStretch(position));

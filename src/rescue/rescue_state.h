@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -30,17 +31,19 @@ inline constexpr std::int64_t kEnvelopeStride = 32;
 
 // The rescue decoder's process-wide state.
 struct RescueState {
-    WavInput input;                   // the recording, kept open to read stretches of it again
-    double rate = 0;                  // samples per second, from the header
-    FilterSettings filter;            // how the signal was conditioned
-    std::vector<float> signal;        // the conditioned recording, one value per sample
-    std::vector<float> envelope;      // the recording's level before conditioning, one value per
-                                      // kEnvelopeStride samples: where it falls away there is no signal
-    std::vector<DamageEntry> damage;  // the report, in the order the blocks were found
-    int programs = 0;                 // name blocks found (programs started)
-    int blocksClean = 0;              // blocks marked O
-    int blocksRepaired = 0;           // blocks marked J
-    int blocksFailed = 0;             // blocks marked X
+    WavInput input;                    // the recording, kept open to read stretches of it again
+    double rate = 0;                   // samples per second, from the header
+    FilterSettings filter;             // how the signal was conditioned
+    std::unique_ptr<float[]> signal;   // the conditioned recording, one value per sample
+    std::int64_t signalCount = 0;      // its samples
+    std::vector<float> envelope;       // the recording's level before conditioning, one value per
+                                       // kEnvelopeStride samples: where it falls away there is no signal
+    std::vector<float> stretchLevels;  // the conditioned signal's RMS over stretches of 1024 samples
+    std::vector<DamageEntry> damage;   // the report, in the order the blocks were found
+    int programs = 0;                  // name blocks found (programs started)
+    int blocksClean = 0;               // blocks marked O
+    int blocksRepaired = 0;            // blocks marked J
+    int blocksFailed = 0;              // blocks marked X
 };
 
 extern RescueState rescueState;

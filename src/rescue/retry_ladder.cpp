@@ -86,7 +86,7 @@ std::string whatIsWrong(const BlockReading& first, const ReadingVerdict& verdict
 void stretchOf(const BlockReading& first, std::int64_t& from, std::int64_t& to) {
     const int bytes = first.expectedBytes > 0 ? first.expectedBytes : 262;
     const double missingBits = std::max(0.0, 8.0 * bytes - static_cast<double>(first.bits.size())) + 16;
-    const double count = static_cast<double>(rescueState.signal.size());
+    const double count = static_cast<double>(rescueState.signalCount);
     from = static_cast<std::int64_t>(std::clamp(first.syncStart - 90 * first.half, 0.0, count));
     to = static_cast<std::int64_t>(std::clamp(first.lastSample + missingBits * 6.5 * first.half, 0.0, count));
 }
@@ -118,7 +118,7 @@ bool readAgain(const BlockReading& first, int polarity, int step, BlockReading& 
         tracker.count = static_cast<std::int64_t>(local.size());
         tracker.offset = offset;
     } else {
-        tracker.signal = state.signal.data();
+        tracker.signal = state.signal.get();
         tracker.count = to;
         if (step == 2) tracker.settings = {0.5, 1.0 / 64, 0.5, false};
         if (step == 3) tracker.settings.anchorOnMiddle = true;
@@ -126,7 +126,7 @@ bool readAgain(const BlockReading& first, int polarity, int step, BlockReading& 
     }
     double half = first.half;
     if (step == 4) {
-        const double measured = estimateHalfWave(state.signal.data(), from, to, state.rate);
+        const double measured = estimateHalfWave(state.signal.get(), from, to, state.rate);
         if (measured > 0) half = measured;
     }
     if (!startTracker(tracker, from - offset, half, state.rate)) return false;
