@@ -156,7 +156,7 @@ TEST(RescueTracker, FollowsDriftingSpeed) {
 
 // Quiet (-50 dB), offset by a tenth of full scale, hissing at 10 dB and a
 // sine at 22050 Hz: the default decoder finds nothing, the rescue decoder
-// all of it, marked O; the cleaned signal is a 16-bit WAV.
+// all of it, marked O; the cleaned signal is an 8-bit WAV.
 TEST(RescueDecoder, ReadsWhatTheDefaultDecoderCannot) {
     ScratchDir dir;
     Signal signal = encoded(dir, kImage, "0");
