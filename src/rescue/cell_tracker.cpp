@@ -200,8 +200,10 @@ double estimateHalfWave(const float* signal, std::int64_t from, std::int64_t to,
 }
 
 bool startTracker(CellTracker& t, std::int64_t from, double half, double rate) {
-    t.shortestHalf = kShortestHalfSeconds * rate;
-    t.longestHalf = kLongestHalfSeconds * rate;
+    // Never less than a sample: at the lowest rates a cell still moves the
+    // tracker on by a sample or more.
+    t.shortestHalf = std::max(1.0, kShortestHalfSeconds * rate);
+    t.longestHalf = std::max(t.shortestHalf, kLongestHalfSeconds * rate);
     half = std::clamp(half, t.shortestHalf, t.longestHalf);
     t.cell[1] = 2 * half;
     t.cell[0] = 6 * half;

@@ -20,9 +20,12 @@ constexpr double kAgreeingSlipRisk = 0.05;
 // Samples conditioned ahead of a stretch read again, for the filters to settle.
 constexpr std::int64_t kWarmUpSamples = 4096;
 
-const char* const kStepNames[kLadderSteps] = {"szűkebb sávval",       "szélesebb sávval",
-                                              "lassabb időzítéssel",  "a cellák közepére igazítva",
-                                              "újramért időzítéssel", "a szabványos dekóder keresésével"};
+// The readings, for the report: "két olvasás egyezik: <one> és <other>".
+const char* const kFirstReading = "az első";
+const char* const kStepNames[kLadderSteps] = {
+    "a szűkebb sávú",        "a szélesebb sávú",
+    "a lassabb időzítésű",   "a cellák közepére igazított",
+    "az újramért időzítésű", "a szabványos dekóder keresésével kapott"};
 
 std::string format(const char* pattern, int a, int b = 0, int c = 0) {
     char text[160];
@@ -73,13 +76,14 @@ std::string whatIsWrong(const BlockReading& first, const ReadingVerdict& verdict
                       verdict.silentBits);
         return text;
     }
-    if (verdict.checksumHolds)
-        return "az ellenőrző összeg stimmel, de az olvasás nem elég biztos, és más olvasat nem erősítette "
+    if (verdict.checksumHolds) {
+        return "az ellenőrző összeg stimmel, de az olvasás nem elég biztos, és más olvasás nem erősítette "
                "meg";
+    }
     if (verdict.uncertainBits == 0 && verdict.timingSure) {
         return "hibás ellenőrző összeg, pedig minden bit biztos: a szalagon is hibás lehet";
     }
-    return "hibás ellenőrző összeg, és más olvasat sem adott egyező, jó blokkot";
+    return "hibás ellenőrző összeg, és más olvasás sem adott egyező, jó blokkot";
 }
 
 // The stretch a block lies in: some 40 fill bits before its sync, to past its end.
@@ -169,7 +173,7 @@ BlockDecision decideBlock(const BlockReading& first, int polarity) {
     };
     std::vector<Candidate> candidates;
     if (verdict.checksumHolds && verdict.slipRisk <= kAgreeingSlipRisk)
-        candidates.push_back({first.bytes, "elsőre"});
+        candidates.push_back({first.bytes, kFirstReading});
     for (int step = 0; step < kLadderSteps; ++step) {
         BlockReading again;
         if (!readAgain(first, polarity, step, again)) continue;
@@ -180,12 +184,13 @@ BlockDecision decideBlock(const BlockReading& first, int polarity) {
         for (const Candidate& candidate : candidates) {
             if (candidate.bytes == again.bytes) agreeing = candidate.how;
         }
-        if (step == kBestFitStep && verdict.checksumHolds && again.bytes == first.bytes) agreeing = "elsőre";
+        if (step == kBestFitStep && verdict.checksumHolds && again.bytes == first.bytes)
+            agreeing = kFirstReading;
         if (agreeing != nullptr) {
             const bool asRead = verdict.checksumHolds && again.bytes == first.bytes;
             decision.mark = asRead ? 'O' : 'J';
             decision.bytes = again.bytes;
-            decision.what = std::string("két olvasat egyezik (") + agreeing + " és " + kStepNames[step] + ")";
+            decision.what = std::string("két olvasás egyezik: ") + agreeing + " és " + kStepNames[step];
             if (!asRead) decision.what += ": " + changes(first.bytes, again.bytes);
             return decision;
         }
