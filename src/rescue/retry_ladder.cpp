@@ -161,6 +161,12 @@ BlockDecision decideBlock(const BlockReading& first, int polarity) {
         decision.mark = 'O';
         return decision;
     }
+    // A block of no known kind has no length to read again to, and a block
+    // the recording cuts short cannot be read further either.
+    if (first.end == ReadEnd::unknownType || first.end == ReadEnd::recordingEnd) {
+        decision.what = whatIsWrong(first, verdict);
+        return decision;
+    }
 
     // The ladder: the block read again in other ways, until two readings
     // agree on a block whose checksum holds. Each must be complete, and the
