@@ -1,6 +1,6 @@
 // Arbitrary bytes as a WAV recording, through loading, cleaning and decoding,
-// with and without the timing and channel options. The first byte chooses
-// the options.
+// with and without the timing and channel options, by the default decoder
+// or the rescue decoder (-r I). The first byte chooses the options.
 #include "fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -15,6 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (separator != nullptr) arguments.insert(arguments.end(), {"-s", separator});
     if (firstHalf != nullptr) arguments.insert(arguments.end(), {"-j", firstHalf});
     if (channel != nullptr) arguments.insert(arguments.end(), {"-c", channel});
+    if ((data[0] & 0x80) != 0) arguments.insert(arguments.end(), {"-r", "I"});
     runProgram(arguments);
     return 0;
 }

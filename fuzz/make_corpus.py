@@ -122,6 +122,16 @@ def main():
     write('wav', 'stereo_c2', b'\x40' + wav(8000, 16, interleave(b'\x00' * len(program16), program16, 2), 2))
     write('wav', 'walked_streamed_stereo_c1', b'\x20' + riff(chunk(b'fmt ', extensible(2, 8000, 24)), listing)
           + b'data\xff\xff\xff\xff' + interleave(program24, b'\x00' * len(program24), 3) + b'\x01')
+    # The rescue decoder (option byte bit 7): a clean program, one at a low
+    # rate with a dropout, noise at extreme rates, and a walked layout.
+    write('wav', 'rescue_auto', b'\x80' + wav(8000, 8, signal(program)))
+    dropout = bytearray(signal(tape([NAME, DATA, END]), short=4, long=12, bits=16))
+    dropout[3000:3400] = bytes(400)
+    write('wav', 'rescue_dropout_16bit', b'\x80' + wav(11025, 16, bytes(dropout)))
+    write('wav', 'rescue_noise_rate_zero', b'\x80' + wav(0, 8, noise))
+    write('wav', 'rescue_noise_max_rate', b'\x80' + wav(0xFFFFFFFF, 8, noise))
+    write('wav', 'rescue_noise_1hz', b'\x84' + wav(1, 8, noise))
+    write('wav', 'rescue_walked_stereo_c2', b'\xc0' + wav(8000, 16, interleave(b'\x00' * len(program16), program16, 2), 2))
     write('wav', 'notches', b'\x00' + wav(8000, 8, bytes([200, 100, 180, 120, 190, 60, 150, 70, 130, 128] * 20)))
 
     example = image([NAME, DATA, END])
