@@ -190,8 +190,12 @@ BlockDecision decideBlock(const BlockReading& first, int polarity) {
         for (const Candidate& candidate : candidates) {
             if (candidate.bytes == again.bytes) agreeing = candidate.how;
         }
-        if (step == kBestFitStep && verdict.checksumHolds && again.bytes == first.bytes)
+        // The best-fit search confirms the first reading only where that one
+        // had signal throughout.
+        if (step == kBestFitStep && verdict.checksumHolds && verdict.silentBits == 0 &&
+            again.bytes == first.bytes) {
             agreeing = kFirstReading;
+        }
         if (agreeing != nullptr) {
             const bool asRead = verdict.checksumHolds && again.bytes == first.bytes;
             decision.mark = asRead ? 'O' : 'J';
