@@ -6,6 +6,8 @@
 #     worst case for the cleaning sweeps, with the literal sweeps for comparison;
 #   - the whole WAV-to-PTP run on the recordings, with the program's search
 #     and with the literal search, and its peak memory;
+#   - the rescue decoder (-r I) on both recordings, taken in turns with the
+#     default run, and its peak memory;
 #   - PTP-to-WAV of 64 KB of payload at 48 kHz, 32 bits, sine, against cp.
 # Times are medians of several runs; the literal search takes turns with the
 # program's own.
@@ -62,6 +64,19 @@ if [ "${SKIP_LITERAL:-0}" != 1 ]; then
         median 3 "rm -rf $work/tape30" build-bench/kazettor "$work/tape30.wav"
     done
 fi
+
+echo "== WAV to PTP with the rescue decoder (-r I), in turns with the default run"
+for recording in tape30 tape30_harsh; do
+    for round in 1 2 3; do
+        echo -n "$recording.wav, default run: "; median 3 "rm -rf $work/$recording" build-bench/kazettor "$work/$recording.wav"
+        echo -n "$recording.wav, -r I:        "; median 3 "rm -rf $work/$recording" build-bench/kazettor "$work/$recording.wav" -r I
+    done
+    for p in 1 2 3 4 5 6 7 8; do
+        cmp -s "$work/program$p.ptp" "$work/$recording/0${p}_PROGRAM$p.ptp" ||
+            { echo "program $p not decoded exactly with -r I"; exit 1; }
+    done
+    echo "all 8 programs decoded byte for byte with -r I"
+done
 
 echo "== PTP to WAV: 64 KB of payload, 48 kHz, 32 bits, sine"
 echo -n "kazettor:                  "; median 5 "rm -f $work/payload64k.wav" build-bench/kazettor "$work/payload64k.ptp" -m48 -b32 -f0
