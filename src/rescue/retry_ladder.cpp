@@ -33,19 +33,21 @@ std::string format(const char* pattern, int a, int b = 0, int c = 0) {
     return text;
 }
 
-// The bytes that differ between the block as read and as written.
+// The bytes that differ between the block as read and as written, the
+// first four of them.
 std::string changes(const std::vector<std::uint8_t>& read, const std::vector<std::uint8_t>& written) {
     std::string text;
     int shown = 0;
     for (std::size_t i = 0; i < written.size(); ++i) {
-        const int before = i < read.size() ? read[i] : -1;
-        if (before == written[i]) continue;
+        if (i < read.size() && read[i] == written[i]) continue;
         if (++shown > 4) {
             text += ", …";
             break;
         }
+        const int number = static_cast<int>(i) + 1;
         text += (shown > 1 ? ", " : "") +
-                format("a %d. byte %02x helyett %02x", static_cast<int>(i), before, written[i]);
+                (i < read.size() ? format("a %d. byte %02x helyett %02x", number, read[i], written[i])
+                                 : format("a %d. byte %02x (nem volt meg)", number, written[i]));
     }
     return text;
 }
@@ -97,22 +99,22 @@ void stretchOf(const BlockReading& first, std::int64_t& from, std::int64_t& to) 
 
 }  // namespace
 
-bool readAgain(const BlockReading& first, int polarity, int step, BlockReading& again) {
+bool readAgain(const BlockReading& first, int polarity, LadderStep step, BlockReading& again) {
     const RescueState& state = rescueState;
     std::int64_t from, to;
     stretchOf(first, from, to);
-    if (step == kBestFitStep) return readWithBestFit(first, polarity, from, to, again);
+    if (step == kBestFitSearch) return readWithBestFit(first, polarity, from, to, again);
     std::vector<float> local;
     std::int64_t offset = 0;
     CellTracker tracker;
     tracker.polarity = polarity;
     tracker.envelope = state.envelope.data();
     tracker.envelopeCount = static_cast<std::int64_t>(state.envelope.size());
-    if (step <= 1) {
+    if (step == kNarrowerBand || step == kWiderBand) {
         // Conditioned afresh from the recording, with a narrower or a wider band.
         FilterSettings settings = state.filter;
-        settings.lowPassHz *= step == 0 ? 0.6 : 1.6;
-        if (step == 1) settings.highPassHz /= 2;
+        settings.lowPassHz *= step == kNarrowerBand ? 0.6 : 1.6;
+        if (step == kWiderBand) settings.highPassHz /= 2;
         offset = std::max<std::int64_t>(0, from - kWarmUpSamples);
         const std::vector<float> raw = readRawSamples(offset, to - offset);
         local.resize(raw.size());
@@ -124,12 +126,12 @@ bool readAgain(const BlockReading& first, int polarity, int step, BlockReading& 
     } else {
         tracker.signal = state.signal.get();
         tracker.count = to;
-        if (step == 2) tracker.settings = {0.5, 1.0 / 64, 0.5, false};
-        if (step == 3) tracker.settings.anchorOnMiddle = true;
-        if (step == 4) tracker.settings.anchorGain = 0.7;
+        if (step == kSlowerTiming) tracker.settings = {0.5, 1.0 / 64, 0.5, false};
+        if (step == kMiddleAnchors) tracker.settings.anchorOnMiddle = true;
+        if (step == kRemeasuredTiming) tracker.settings.anchorGain = 0.7;
     }
     double half = first.half;
-    if (step == 4) {
+    if (step == kRemeasuredTiming) {
         const double measured = estimateHalfWave(state.signal.get(), from, to, state.rate);
         if (measured > 0) half = measured;
     }
@@ -180,19 +182,20 @@ BlockDecision decideBlock(const BlockReading& first, int polarity) {
     std::vector<Candidate> candidates;
     if (verdict.checksumHolds && verdict.slipRisk <= kAgreeingSlipRisk)
         candidates.push_back({first.bytes, kFirstReading});
-    for (int step = 0; step < kLadderSteps; ++step) {
+    for (int rung = 0; rung < kLadderSteps; ++rung) {
+        const auto step = static_cast<LadderStep>(rung);
         BlockReading again;
         if (!readAgain(first, polarity, step, again)) continue;
         const ReadingVerdict other = judgeReading(again);
         if (!other.checksumHolds) continue;
-        if (step != kBestFitStep && (!other.timingSure || other.slipRisk > kAgreeingSlipRisk)) continue;
+        if (step != kBestFitSearch && (!other.timingSure || other.slipRisk > kAgreeingSlipRisk)) continue;
         const char* agreeing = nullptr;
         for (const Candidate& candidate : candidates) {
             if (candidate.bytes == again.bytes) agreeing = candidate.how;
         }
         // The best-fit search confirms the first reading only where that one
         // had signal throughout.
-        if (step == kBestFitStep && verdict.checksumHolds && verdict.silentBits == 0 &&
+        if (step == kBestFitSearch && verdict.checksumHolds && verdict.silentBits == 0 &&
             again.bytes == first.bytes) {
             agreeing = kFirstReading;
         }
@@ -204,7 +207,7 @@ BlockDecision decideBlock(const BlockReading& first, int polarity) {
             if (!asRead) decision.what += ": " + changes(first.bytes, again.bytes);
             return decision;
         }
-        if (step != kBestFitStep) candidates.push_back({again.bytes, kStepNames[step]});
+        if (step != kBestFitSearch) candidates.push_back({again.bytes, kStepNames[step]});
     }
     decision.what = whatIsWrong(first, verdict);
     return decision;

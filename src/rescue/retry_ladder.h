@@ -22,13 +22,20 @@ struct BlockDecision {
     int uncertainBits = 0;            // doubtful bits of the first reading
 };
 
-// The ways of reading a block again, each counted against the budget; the
-// last is the default decoder's best-fit search.
-inline constexpr int kLadderSteps = 6;
-inline constexpr int kBestFitStep = 5;
+// The ways of reading a block again, in the order they are tried; each
+// counts against the budget of kLadderSteps.
+enum LadderStep {
+    kNarrowerBand,      // conditioned afresh from the file with a lower low-pass
+    kWiderBand,         // ... with a higher low-pass and a lower high-pass
+    kSlowerTiming,      // the cell tracker anchoring half way and following speed slowly
+    kMiddleAnchors,     // anchored on the edges in the middles of the cells
+    kRemeasuredTiming,  // T measured anew on the block's own stretch
+    kBestFitSearch,     // the default decoder's best-fit search (no evidence: it only confirms)
+    kLadderSteps
+};
 
 BlockDecision decideBlock(const BlockReading& first, int polarity);
 
-// Reads the block of `first` again in the ladder's way number `step`:
-// false when that reading finds no sync where the first one found it.
-bool readAgain(const BlockReading& first, int polarity, int step, BlockReading& again);
+// Reads the block of `first` again in the ladder's way `step`: false when
+// that reading finds no sync where the first one found it.
+bool readAgain(const BlockReading& first, int polarity, LadderStep step, BlockReading& again);
