@@ -10,13 +10,14 @@
 // with its high half). So each bit is decided on the mean of that slot, which
 // also says how sure the decision is; the cell's end is then looked for near
 // where the decision puts it, and the start of the next cell is anchored on
-// the edge found there. T follows the measured cells, so the tracker keeps
-// pace with a tape whose speed drifts or wobbles.
+// the edge found there. The cell lengths follow the measured cells, so the
+// tracker keeps pace with a tape whose speed drifts or wobbles.
 
 // How a tracker follows the timing; the retry ladder tries other values.
 struct TrackerSettings {
     double anchorGain = 1.0;      // how far a found edge moves the next cell's start (1: all the way)
-    double halfGain = 1.0 / 32;   // how fast T follows the measured cells (a mean of the last few dozen)
+    double halfGain = 1.0 / 32;   // how fast the cell lengths follow the measured cells (a mean of the
+                                  // last few dozen)
     double edgeWindow = 0.8;      // how far from where it is expected an edge is looked for, in T
                                   // (for a 0 bit 1.6 times as far: its length has more to err by)
     bool anchorOnMiddle = false;  // anchor on the edge in the middle of the cell instead of its end
@@ -35,8 +36,9 @@ struct CellTracker {
     double cellSums[2] = {0, 0};   // the signal summed over each of the last two cells...
     double cellSpans[2] = {0, 0};  // ...and their lengths: a cell holds as much high as low, so
                                    // their mean is where the zero line has wandered to
-    double cell[2] = {0, 0};       // the length of a 0 cell (about 6T) and of a 1 cell (2T), in samples;
-                              // followed apart, as a recording's long and short half-waves need not be 3:1
+    // The length of a 0 cell (about 6T) and of a 1 cell (2T), in samples:
+    // followed apart, as a recording's long and short half-waves need not be 3:1.
+    double cell[2] = {0, 0};
     double shortestHalf = 0;  // the range T may move in
     double longestHalf = 0;
     double level[2] = {0, 0};    // recent mean magnitude of the slot, for 0 bits and 1 bits:

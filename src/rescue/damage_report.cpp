@@ -21,8 +21,6 @@ const char* kindName(BlockKind kind) {
     return "ismeretlen blokk";
 }
 
-double seconds(double position) { return rescueState.rate > 0 ? position / rescueState.rate : 0.0; }
-
 }  // namespace
 
 void noteBlock(const BlockReading& reading, const BlockDecision& decision) {
@@ -33,8 +31,8 @@ void noteBlock(const BlockReading& reading, const BlockDecision& decision) {
         return;
     }
     ++(decision.mark == 'J' ? state.blocksRepaired : state.blocksFailed);
-    state.damage.push_back({seconds(reading.firstSample), seconds(reading.lastSample), kindName(reading.kind),
-                            decision.mark, decision.what, decision.uncertainBits});
+    state.damage.push_back({secondsInRecording(reading.firstSample), secondsInRecording(reading.lastSample),
+                            kindName(reading.kind), decision.mark, decision.what, decision.uncertainBits});
 }
 
 void printDamageReport() {

@@ -17,8 +17,6 @@
 
 namespace {
 
-double seconds(double position) { return rescueState.rate > 0 ? position / rescueState.rate : 0.0; }
-
 // -s gives the separator between the half-waves of 1 and 0 bits, 2T (with
 // the default decoder's range and fallback); -j H says that cells start with
 // their low half. Without them both are found on the tape.
@@ -79,7 +77,7 @@ std::int64_t readBlocks(CellTracker& tracker, SyncHunt& hunt) {
                 found = takeSyncBit(hunt, bit);
         }
         if (found) continue;
-        if (inProgram) consolePrint("Újraindulás %.3f másodpercnél\n", seconds(tracker.start));
+        if (inProgram) consolePrint("Újraindulás %.3f másodpercnél\n", secondsInRecording(tracker.start));
         return static_cast<std::int64_t>(tracker.start);
     }
 }
@@ -143,7 +141,7 @@ std::int64_t decodeStretch(std::int64_t position) {
         }
         if (!takeSyncBit(hunts[next], bit)) continue;
         consolePrint("\nProgram szinkron %.3f másodpercnél %d mikromásodperces elválasztóval és %s jellel\n",
-                     seconds(static_cast<double>(position)),
+                     secondsInRecording(static_cast<double>(position)),
                      static_cast<int>(2 * halfWave(tracker) * 1e6 / std::max(1.0, state.rate)),
                      tracker.polarity > 0 ? "magas" : "alacsony");
         return std::max(reached, readBlocks(tracker, hunts[next]));

@@ -50,3 +50,8 @@ extern RescueState rescueState;
 
 // Back to the state of a fresh start.
 void resetRescueState();
+
+// A position in the recording, in samples, as seconds (0 without a rate).
+inline double secondsInRecording(double position) {
+    return rescueState.rate > 0 ? position / rescueState.rate : 0.0;
+}

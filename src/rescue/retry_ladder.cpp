@@ -60,7 +60,7 @@ std::string whatIsWrong(const BlockReading& first, const ReadingVerdict& verdict
         case ReadEnd::signalLost: {
             char text[120];
             std::snprintf(text, sizeof text, "jelkiesés %.3f másodpercnél, %d byte hiányzik",
-                          rescueState.rate > 0 ? first.lastSample / rescueState.rate : 0.0, missing);
+                          secondsInRecording(first.lastSample), missing);
             return text;
         }
         case ReadEnd::nextBlock:
@@ -74,8 +74,7 @@ std::string whatIsWrong(const BlockReading& first, const ReadingVerdict& verdict
     if (verdict.silentBits > 0) {
         char text[120];
         std::snprintf(text, sizeof text, "jelkiesés %.3f másodpercnél, %d bit olvashatatlan",
-                      rescueState.rate > 0 ? verdict.firstSilence / rescueState.rate : 0.0,
-                      verdict.silentBits);
+                      secondsInRecording(verdict.firstSilence), verdict.silentBits);
         return text;
     }
     if (verdict.checksumHolds) {
