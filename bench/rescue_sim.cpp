@@ -8,7 +8,7 @@
 // Usage: rescue_sim [--trials N] [--blocks N] [--seed N] [--rate 44|22|11|48|...] [--shape N] [--bits N]
 //                   [--snr dB] [--pink dB] [--gain dB] [--dc x] [--lowpass Hz] [--highpass Hz]
 //                   [--speed f] [--wow Hz depth] [--flutter Hz depth] [--dropout ms] [--dip ms gain]
-//                   [--differentiate] [--invert] [--no-leadin] [--both] [--quiet] [--work dir]
+//                   [--clicks perSecond height] [--differentiate] [--invert] [--no-leadin] [--both] [--quiet] [--work dir]
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -39,6 +39,7 @@ struct Options {
     int shape = -1;  // -1: a trapezoid of half the largest value
     double snr = 1e9, pink = 1e9, gainDb = 0, dc = 0, lowpass = 0, highpass = 0, speed = 1;
     double wowHz = 0, wowDepth = 0, flutterHz = 0, flutterDepth = 0, dropoutMs = 0, dipMs = 0, dipGain = 1;
+    double clicks = 0, clickLevel = 3;  // clicks per second, and their height against the signal's RMS
     bool differentiate = false, invert = false, noLeadIn = false, both = false, quiet = false;
     std::string work = "/dev/shm/kazettor_sim";
 };
@@ -283,6 +284,9 @@ int main(int argc, char** argv) {
         else if (a == "--dip") {
             o.dipMs = next();
             o.dipGain = next();
+        } else if (a == "--clicks") {
+            o.clicks = next();
+            o.clickLevel = next();
         } else if (a == "--differentiate")
             o.differentiate = true;
         else if (a == "--invert")
@@ -371,6 +375,16 @@ int main(int argc, char** argv) {
                 for (std::size_t n = from;
                      n < from + static_cast<std::size_t>(ms * rate / 1000) && n < s.size(); ++n)
                     s[n] *= scale;
+            }
+        }
+        // Clicks: three samples of a large value of either sign, at random.
+        if (o.clicks > 0) {
+            std::uniform_real_distribution<double> where(0, static_cast<double>(s.size()) - 3);
+            const auto count = static_cast<int>(o.clicks * static_cast<double>(s.size()) / rate);
+            for (int c = 0; c < count; ++c) {
+                const auto at = static_cast<std::size_t>(where(random));
+                const double height = (random() % 2 ? 1 : -1) * o.clickLevel * signalRms * std::abs(gain);
+                for (std::size_t k = 0; k < 3; ++k) s[at + k] += height;
             }
         }
         writeFile(o.work + "/rec.wav", wavOf(s, static_cast<std::uint32_t>(rate), o.bits));

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <new>
 
@@ -129,7 +130,9 @@ void loadConditionedSignal(const char* path, const FilterSettings& settings) {
     openWavInput(path, state.input);
     state.rate = state.input.layout.header.sampleRate;
     const std::int64_t count = state.input.sampleCount;
-    state.signal.reset(new (std::nothrow) float[static_cast<std::size_t>(std::max<std::int64_t>(1, count))]);
+    if (static_cast<std::uint64_t>(count) < SIZE_MAX / sizeof(float)) {
+        state.signal.reset(new (std::nothrow) float[static_cast<std::size_t>(std::max<std::int64_t>(1, count))]);
+    }
     if (!state.signal) {
         closeWavInput(state.input);
         reportFailure("Nincs elég memória a minták betöltéséhez.\n");
