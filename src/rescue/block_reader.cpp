@@ -36,6 +36,7 @@ void beginReading(const SyncHunt& hunt, const CellTracker& tracker, double rate,
     reading.cells[1] = tracker.cell[1];
     reading.firstSample = tracker.start;
     reading.lastSample = tracker.start;
+    reading.edgesAtMidLevel = tracker.settings.edgesAtMidLevel;
 }
 
 bool addBlockBit(BlockReading& reading, const SoftBit& bit) {

@@ -57,13 +57,15 @@ double meanOver(const CellTracker& t, double from, double to) {
 }
 
 // The edge in the direction given (+1 rising) near where it is expected:
-// of the zero crossings of that direction within `window` samples, the one
-// where the signal's mean over the span after it most exceeds its mean over
-// the span before it, a span being a short half-wave (every half-wave is at
-// least that long). So a crossing that noise adds beside the edge loses to
-// the edge's own, and an edge between a shallow and a deep half-wave (a
-// filtered recording's) is taken where it crosses zero. -1 when no crossing
-// shows a step of at least a tenth of the given level.
+// of the crossings of the edge line in that direction within `window`
+// samples, the one where the signal's mean over the span after it most
+// exceeds its mean over the span before it, a span being a short half-wave
+// (every half-wave is at least that long). So a crossing that noise adds
+// beside the edge loses to the edge's own. The edge line is zero, or, for a
+// tracker set to edges at mid-level, the middle of the two spans' means: a
+// high-pass filter lets a long half-wave droop past zero, and the edge after
+// it never crosses zero itself. -1 when no crossing shows a step of at least
+// a tenth of the given level.
 double edgeNear(const CellTracker& t, double expected, double window, int direction, double level) {
     const auto span = std::max<std::int64_t>(1, static_cast<std::int64_t>(std::lround(halfWave(t))));
     const auto first = std::max<std::int64_t>(span, static_cast<std::int64_t>(std::ceil(expected - window)));
@@ -71,15 +73,22 @@ double edgeNear(const CellTracker& t, double expected, double window, int direct
         std::min<std::int64_t>(t.count - span - 1, static_cast<std::int64_t>(std::floor(expected + window)));
     if (first > last) return -1;
     auto at = [&](std::int64_t n) { return direction * static_cast<double>(t.signal[n]); };
-    // step: after minus before, at the boundary between samples n - 1 and n.
-    double step = direction * (static_cast<double>(sumOver(t.signal, first, first + span)) -
-                               sumOver(t.signal, first - span, first));
-    double best = kEdgeShare * span * 2.0 * level, edge = -1;
+    // The sums of the span before and the span after the boundary between
+    // samples n - 1 and n.
+    double before = direction * static_cast<double>(sumOver(t.signal, first - span, first));
+    double after = direction * static_cast<double>(sumOver(t.signal, first, first + span));
+    double best = kEdgeShare * span * 2.0 * level, edge = -1, middle = 0;
     for (std::int64_t n = first; n <= last; ++n) {
-        if (n > first) step += at(n + span - 1) - 2 * at(n - 1) + at(n - 1 - span);
-        const double left = at(n - 1), right = at(n);
+        if (n > first) {
+            before += at(n - 1) - at(n - 1 - span);
+            after += at(n + span - 1) - at(n - 1);
+        }
+        const double step = after - before;
+        const double mid = t.settings.edgesAtMidLevel ? (after + before) / static_cast<double>(2 * span) : 0.0;
+        const double left = at(n - 1) - mid, right = at(n) - mid;
         if (left > 0 || right <= 0 || step <= best) continue;
         best = step;
+        middle = mid;
         edge = static_cast<double>(n - 1) + left / (left - right);
     }
     if (edge < 0) return -1;
@@ -89,7 +98,8 @@ double edgeNear(const CellTracker& t, double expected, double window, int direct
     const std::int64_t near = std::max<std::int64_t>(1, span / 2);
     const auto centre = static_cast<std::int64_t>(std::lround(edge));
     if (level > 0 && centre - near >= 0 && centre + near < t.count) {
-        const double sum = direction * static_cast<double>(sumOver(t.signal, centre - near, centre + near));
+        const double sum = direction * static_cast<double>(sumOver(t.signal, centre - near, centre + near)) -
+                           middle * static_cast<double>(2 * near);
         // The samples [centre - near, centre + near) are centred on centre - 0.5.
         edge = static_cast<double>(centre) - 0.5 + std::clamp(-sum / (2 * level), -0.5 * near, 0.5 * near);
     }
@@ -208,6 +218,8 @@ bool startTracker(CellTracker& t, std::int64_t from, double half, double rate) {
     t.cell[1] = 2 * half;
     t.cell[0] = 6 * half;
     t.missedEdges = 0;
+    t.missedCells = 0;
+    t.recentEvidence = 0;
     t.bitsSinceStart = 0;
     t.weakBits = 0;
     t.deviation = 0;
@@ -263,6 +275,7 @@ bool nextBit(CellTracker& t, SoftBit& out) {
     out.bit = bit;
     out.start = t.start;
     out.edgeFound = edge >= 0;
+    t.missedCells = (t.missedCells << 1) | (edge >= 0 ? 0 : 1);
     out.timingSure = t.missedEdges == 0 && edge >= 0 && std::fabs(edge - next) <= kSureTiming * window;
     if (edge >= 0) {
         // Each kind of cell follows its own measurements; the other is drawn
@@ -291,6 +304,7 @@ bool nextBit(CellTracker& t, SoftBit& out) {
         t.envelopeLevel =
             t.envelopeLevel > 0 ? t.envelopeLevel + (envelope - t.envelopeLevel) / 64.0 : envelope;
     }
+    t.recentEvidence += (std::min(100.0, static_cast<double>(out.llr)) - t.recentEvidence) / 32.0;
     t.weakBits = static_cast<std::uint16_t>((t.weakBits << 1) | (out.llr < kLostMedianEvidence ? 1 : 0));
     ++t.bitsSinceStart;
     learnLevels(t, bit, magnitude);

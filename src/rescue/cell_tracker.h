@@ -21,6 +21,8 @@ struct TrackerSettings {
     double edgeWindow = 0.8;      // how far from where it is expected an edge is looked for, in T
                                   // (for a 0 bit 1.6 times as far: its length has more to err by)
     bool anchorOnMiddle = false;  // anchor on the edge in the middle of the cell instead of its end
+    bool edgesAtMidLevel = false; // edges where the signal crosses the middle of the half-waves either
+                                  // side instead of zero: for a recording whose long half-waves droop
 };
 
 struct CellTracker {
@@ -49,6 +51,9 @@ struct CellTracker {
     int spreadCount = 0;         // bits taken into spread
     double deviation = 0;        // the noise, from spread's median; found anew every fourth bit
     int missedEdges = 0;         // cells in a row whose end was not found
+    std::uint64_t missedCells = 0;  // of the last 64 cells, those whose end was not found
+    double recentEvidence = 0;      // the last few dozen bits' evidence (each counted up to 100), as a
+                                    // running mean: which of two trackers reads the more surely
     std::uint16_t weakBits = 0;  // of the last 16 bits, those with little evidence: when they are
                                  // the most, there is no tape signal
     int bitsSinceStart = 0;      // bits decoded since the tracker started

@@ -1,6 +1,7 @@
 #include "rescue/rescue_decoder.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 
@@ -16,6 +17,10 @@
 #include "rescue/retry_ladder.h"
 
 namespace {
+
+// Trackers that look for a sync side by side: both polarities, each with
+// edges on the zero line and at mid-level.
+constexpr int kTrackers = 4;
 
 // -s gives the separator between the half-waves of 1 and 0 bits, 2T (with
 // the default decoder's range and fallback); -j H says that cells start with
@@ -77,7 +82,12 @@ std::int64_t readBlocks(CellTracker& tracker, SyncHunt& hunt) {
                 found = takeSyncBit(hunt, bit);
         }
         if (found) continue;
-        if (inProgram) consolePrint("Újraindulás %.3f másodpercnél\n", secondsInRecording(tracker.start));
+        if (inProgram) {
+            consolePrint("Újraindulás %.3f másodpercnél\n", secondsInRecording(tracker.start));
+            // Within a program the signal is seldom gone: the edges may have
+            // been looked for on the wrong line.
+            rescueState.preferMidLevel = !tracker.settings.edgesAtMidLevel;
+        }
         return static_cast<std::int64_t>(tracker.start);
     }
 }
@@ -92,6 +102,38 @@ double halfWaveAt(std::int64_t position) {
     return estimateHalfWave(state.signal.get(), position, std::min(count, position + window), state.rate);
 }
 
+// Tracker `found` has just found a sync. The others read the same bits a
+// moment later, if they read them at all (one of the other polarity follows
+// the middles of the cells): each is brought up to about the same place,
+// and of those that find the sync there too, the one that missed the fewest
+// edges of late reads the blocks. Noise makes mid-level edges the less
+// steady, a drooping recording the zero crossings; where they tie, the edge
+// line preferred now, then the one with the more evidence.
+int steadiestAtSync(CellTracker* trackers, SyncHunt* hunts, const bool* running, int found) {
+    const double until = trackers[found].start + trackers[found].cell[0] / 2;
+    // Fewer missed edges first, then the preferred edge line, then more evidence.
+    auto better = [&](int i, int j) {
+        const CellTracker &a = trackers[i], &b = trackers[j];
+        const int missedA = std::popcount(a.missedCells), missedB = std::popcount(b.missedCells);
+        if (missedA != missedB) return missedA < missedB;
+        const bool preferredA = a.settings.edgesAtMidLevel == rescueState.preferMidLevel;
+        const bool preferredB = b.settings.edgesAtMidLevel == rescueState.preferMidLevel;
+        if (preferredA != preferredB) return preferredA;
+        return a.recentEvidence > b.recentEvidence;
+    };
+    int best = found;
+    for (int i = 0; i < kTrackers; ++i) {
+        if (i == found || !running[i]) continue;
+        CellTracker& other = trackers[i];
+        for (SoftBit bit; other.start <= until && nextBit(other, bit) && !trackerLost(other);) {
+            if (!takeSyncBit(hunts[i], bit)) continue;
+            if (better(i, best)) best = i;
+            break;
+        }
+    }
+    return best;
+}
+
 // Looks for tape signal from `position` on, and for the first sync with
 // either polarity (or the one -j gives); reads the blocks that follow.
 // A tracker that loses the signal starts again where it lost it, while
@@ -103,24 +145,30 @@ std::int64_t decodeStretch(std::int64_t position) {
     const double half = halfWaveAt(position);
     if (half <= 0) return position + window;  // no tape signal in this tenth of a second
 
+    // A pair of trackers for each polarity: one finds edges where the signal
+    // crosses zero, the other where it crosses the middle of the half-waves
+    // either side (a recording a high-pass filter has made droop). On a
+    // sound recording both find the sync at the same bit, and the first
+    // wins; a drooping one only the second reads.
     const char* first = lookupOption('j');
     const bool onePolarity = lookupOption('s') != nullptr && first != nullptr;
-    CellTracker trackers[2];
-    SyncHunt hunts[2];
-    bool running[2] = {false, false};
-    for (int i = 0; i < 2; ++i) {
+    CellTracker trackers[kTrackers];
+    SyncHunt hunts[kTrackers];
+    bool running[kTrackers] = {false, false, false, false};
+    for (int i = 0; i < kTrackers; ++i) {
         trackers[i].signal = state.signal.get();
         trackers[i].count = count;
         trackers[i].envelope = state.envelope.data();
         trackers[i].envelopeCount = static_cast<std::int64_t>(state.envelope.size());
-        trackers[i].polarity = i == 0 ? 1 : -1;
+        trackers[i].polarity = i % 2 == 0 ? 1 : -1;
+        trackers[i].settings.edgesAtMidLevel = i >= 2;
         if (onePolarity && (trackers[i].polarity < 0) != (first[0] == 'H' || first[0] == 'h')) continue;
         running[i] = startTracker(trackers[i], position, half, state.rate);
     }
     std::int64_t reached = position + window / 2;
     for (;;) {
         int next = -1;
-        for (int i = 0; i < 2; ++i) {
+        for (int i = 0; i < kTrackers; ++i) {
             if (running[i] && (next < 0 || trackers[i].start < trackers[next].start)) next = i;
         }
         if (next < 0) return reached;
@@ -140,11 +188,13 @@ std::int64_t decodeStretch(std::int64_t position) {
             continue;
         }
         if (!takeSyncBit(hunts[next], bit)) continue;
+        next = steadiestAtSync(trackers, hunts, running, next);
+        CellTracker& chosen = trackers[next];
         consolePrint("\nProgram szinkron %.3f másodpercnél %d mikromásodperces elválasztóval és %s jellel\n",
                      secondsInRecording(static_cast<double>(position)),
-                     static_cast<int>(2 * halfWave(tracker) * 1e6 / std::max(1.0, state.rate)),
-                     tracker.polarity > 0 ? "magas" : "alacsony");
-        return std::max(reached, readBlocks(tracker, hunts[next]));
+                     static_cast<int>(2 * halfWave(chosen) * 1e6 / std::max(1.0, state.rate)),
+                     chosen.polarity > 0 ? "magas" : "alacsony");
+        return std::max(reached, readBlocks(chosen, hunts[next]));
     }
 }
 

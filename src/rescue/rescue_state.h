@@ -40,6 +40,8 @@ struct RescueState {
                                        // kEnvelopeStride samples: where it falls away there is no signal
     std::vector<float> stretchLevels;  // the conditioned signal's RMS over stretches of 1024 samples
     std::vector<DamageEntry> damage;   // the report, in the order the blocks were found
+    bool preferMidLevel = false;       // where both edge lines read a sync equally well, take the
+                                       // mid-level one: the zero line lost the signal in a program
     int programs = 0;                  // name blocks found (programs started)
     int blocksClean = 0;               // blocks marked O
     int blocksRepaired = 0;            // blocks marked J

@@ -129,6 +129,7 @@ bool readAgain(const BlockReading& first, int polarity, LadderStep step, BlockRe
         if (step == kMiddleAnchors) tracker.settings.anchorOnMiddle = true;
         if (step == kRemeasuredTiming) tracker.settings.anchorGain = 0.7;
     }
+    tracker.settings.edgesAtMidLevel = first.edgesAtMidLevel;
     double half = first.half;
     if (step == kRemeasuredTiming) {
         const double measured = estimateHalfWave(state.signal.get(), from, to, state.rate);
