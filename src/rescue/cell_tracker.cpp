@@ -243,6 +243,7 @@ bool startTracker(CellTracker& t, std::int64_t from, double half, double rate) {
         while (k > 1 && t.polarity * t.signal[k - 1] > 0) --k;
         const double before = t.polarity * t.signal[k - 1], after = t.polarity * t.signal[k];
         t.start = static_cast<double>(k - 1) + (after != before ? before / (before - after) : 0.0);
+        t.startedAt = t.start;
         return true;
     }
     return false;

@@ -35,6 +35,7 @@ struct CellTracker {
     int polarity = 1;                 // +1: a cell starts with its high half; -1: with its low half
     TrackerSettings settings;
     double start = 0;              // the current cell's first instant, in samples
+    double startedAt = 0;          // the first cell's, where the tracker (last) started
     double cellSums[2] = {0, 0};   // the signal summed over each of the last two cells...
     double cellSpans[2] = {0, 0};  // ...and their lengths: a cell holds as much high as low, so
                                    // their mean is where the zero line has wandered to

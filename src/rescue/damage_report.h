@@ -6,9 +6,14 @@
 // The damage report the rescue decoder prints after the run: one line per
 // block that was not read clean, with where it lies, its kind, its mark,
 // what was repaired or what is wrong, and how many of its bits were in
-// doubt; then a summary of the programs and blocks.
+// doubt; lines for the stretches of tape signal that gave no block; then a
+// summary of the programs and blocks.
 
 // Counts the block and, unless it is clean, notes it for the report.
 void noteBlock(const BlockReading& reading, const BlockDecision& decision);
+
+// Notes samples [from, to) as tape signal in which no sync was found;
+// joined to the stretch noted before it when they nearly meet.
+void noteBlocklessStretch(double from, double to);
 
 void printDamageReport();

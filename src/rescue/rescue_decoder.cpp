@@ -171,7 +171,10 @@ std::int64_t decodeStretch(std::int64_t position) {
         for (int i = 0; i < kTrackers; ++i) {
             if (running[i] && (next < 0 || trackers[i].start < trackers[next].start)) next = i;
         }
-        if (next < 0) return reached;
+        if (next < 0) {
+            noteBlocklessStretch(static_cast<double>(position), static_cast<double>(reached));
+            return reached;
+        }
         CellTracker& tracker = trackers[next];
         SoftBit bit;
         if (!nextBit(tracker, bit)) {
@@ -191,7 +194,7 @@ std::int64_t decodeStretch(std::int64_t position) {
         next = steadiestAtSync(trackers, hunts, running, next);
         CellTracker& chosen = trackers[next];
         consolePrint("\nProgram szinkron %.3f másodpercnél %d mikromásodperces elválasztóval és %s jellel\n",
-                     secondsInRecording(static_cast<double>(position)),
+                     secondsInRecording(chosen.startedAt),
                      static_cast<int>(2 * halfWave(chosen) * 1e6 / std::max(1.0, state.rate)),
                      chosen.polarity > 0 ? "magas" : "alacsony");
         return std::max(reached, readBlocks(chosen, hunts[next]));

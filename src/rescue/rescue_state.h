@@ -26,6 +26,13 @@ struct DamageEntry {
     int uncertainBits = 0;   // bits whose decision was in doubt
 };
 
+// A stretch of the recording that holds tape signal but gave no block: a
+// program may have been there.
+struct BlocklessStretch {
+    double firstSecond = 0;
+    double lastSecond = 0;
+};
+
 // Samples to one value of the envelope.
 inline constexpr std::int64_t kEnvelopeStride = 32;
 
@@ -40,6 +47,7 @@ struct RescueState {
                                        // kEnvelopeStride samples: where it falls away there is no signal
     std::vector<float> stretchLevels;  // the conditioned signal's RMS over stretches of 1024 samples
     std::vector<DamageEntry> damage;   // the report, in the order the blocks were found
+    std::vector<BlocklessStretch> blockless;  // for the report too, in the order found
     bool preferMidLevel = false;       // where both edge lines read a sync equally well, take the
                                        // mid-level one: the zero line lost the signal in a program
     int programs = 0;                  // name blocks found (programs started)

@@ -52,21 +52,26 @@ std::string changes(const std::vector<std::uint8_t>& read, const std::vector<std
     return text;
 }
 
+// What a block cut short lacks: so many bytes, or, before its length byte,
+// an unknown number.
+std::string missingBytes(const BlockReading& first) {
+    if (first.expectedBytes <= 0) return "a hossza nem derült ki";
+    return format("%d byte hiányzik", std::max(0, first.expectedBytes - static_cast<int>(first.bytes.size())));
+}
+
 std::string whatIsWrong(const BlockReading& first, const ReadingVerdict& verdict) {
-    const int missing = std::max(0, first.expectedBytes - static_cast<int>(first.bytes.size()));
     switch (first.end) {
         case ReadEnd::unknownType:
             return format("ismeretlen blokktípus (%02x)", first.bytes.empty() ? 0 : first.bytes[0]);
         case ReadEnd::signalLost: {
             char text[120];
-            std::snprintf(text, sizeof text, "jelkiesés %.3f másodpercnél, %d byte hiányzik",
-                          secondsInRecording(first.lastSample), missing);
-            return text;
+            std::snprintf(text, sizeof text, "jelkiesés %.3f másodpercnél, ", secondsInRecording(first.lastSample));
+            return text + missingBytes(first);
         }
         case ReadEnd::nextBlock:
-            return format("a következő blokk a blokk vége előtt kezdődött, %d byte hiányzik", missing);
+            return "a következő blokk a blokk vége előtt kezdődött, " + missingBytes(first);
         case ReadEnd::recordingEnd:
-            return format("a felvétel a blokk vége előtt véget ért, %d byte hiányzik", missing);
+            return "a felvétel a blokk vége előtt véget ért, " + missingBytes(first);
         case ReadEnd::notRead:
         case ReadEnd::complete:
             break;
@@ -146,6 +151,8 @@ bool readAgain(const BlockReading& first, int polarity, LadderStep step, BlockRe
         if (!takeSyncBit(hunt, bit)) continue;
         if (std::fabs(hunt.starts[(hunt.bitsSeen - 24) % 24] - syncAt) > 8 * half) continue;
         readBlock(tracker, hunt, state.rate, again);
+        again.firstSample += static_cast<double>(offset);
+        again.lastSample += static_cast<double>(offset);
         return true;
     }
     return false;
@@ -156,6 +163,8 @@ BlockDecision decideBlock(const BlockReading& first, int polarity) {
     const ReadingVerdict verdict = judgeReading(first);
     decision.uncertainBits = verdict.uncertainBits;
     decision.bytes = first.bytes;
+    decision.firstSample = first.firstSample;
+    decision.lastSample = first.lastSample;
     if (first.expectedBytes > static_cast<int>(decision.bytes.size())) {
         decision.bytes.resize(static_cast<std::size_t>(first.expectedBytes), 0);
     }
@@ -203,6 +212,10 @@ BlockDecision decideBlock(const BlockReading& first, int polarity) {
             const bool asRead = verdict.checksumHolds && again.bytes == first.bytes;
             decision.mark = asRead ? 'O' : 'J';
             decision.bytes = again.bytes;
+            // The block's extent as the complete reading saw it (the first
+            // may have stopped short).
+            decision.firstSample = again.firstSample;
+            decision.lastSample = again.lastSample;
             decision.what = std::string("két olvasás egyezik: ") + agreeing + " és " + kStepNames[step];
             if (!asRead) decision.what += ": " + changes(first.bytes, again.bytes);
             return decision;

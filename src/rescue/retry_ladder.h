@@ -20,6 +20,8 @@ struct BlockDecision {
     std::vector<std::uint8_t> bytes;  // the block to write (as read, or repaired), expectedBytes long
     std::string what;                 // for the report: the repair step, or what is wrong
     int uncertainBits = 0;            // doubtful bits of the first reading
+    double firstSample = 0;           // the block's extent in the recording, from the reading decided on
+    double lastSample = 0;
 };
 
 // The ways of reading a block again, in the order they are tried; each
