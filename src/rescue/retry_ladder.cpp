@@ -184,13 +184,16 @@ BlockDecision decideBlock(const BlockReading& first, int polarity) {
     // cell tracker's readings sure of their timing and with a slip risk of
     // at most kAgreeingSlipRisk; the best-fit search has no evidence of its
     // own, and only confirms.
+    // A candidate's extent in the recording is the block's, as that complete
+    // reading saw it (the best-fit search, never a candidate, has none).
     struct Candidate {
         std::vector<std::uint8_t> bytes;
         const char* how;
+        double firstSample, lastSample;
     };
     std::vector<Candidate> candidates;
-    if (verdict.checksumHolds && verdict.slipRisk <= kAgreeingSlipRisk)
-        candidates.push_back({first.bytes, kFirstReading});
+    const Candidate firstCandidate = {first.bytes, kFirstReading, first.firstSample, first.lastSample};
+    if (verdict.checksumHolds && verdict.slipRisk <= kAgreeingSlipRisk) candidates.push_back(firstCandidate);
     for (int rung = 0; rung < kLadderSteps; ++rung) {
         const auto step = static_cast<LadderStep>(rung);
         BlockReading again;
@@ -198,29 +201,28 @@ BlockDecision decideBlock(const BlockReading& first, int polarity) {
         const ReadingVerdict other = judgeReading(again);
         if (!other.checksumHolds) continue;
         if (step != kBestFitSearch && (!other.timingSure || other.slipRisk > kAgreeingSlipRisk)) continue;
-        const char* agreeing = nullptr;
+        const Candidate* agreeing = nullptr;
         for (const Candidate& candidate : candidates) {
-            if (candidate.bytes == again.bytes) agreeing = candidate.how;
+            if (candidate.bytes == again.bytes) agreeing = &candidate;
         }
         // The best-fit search confirms the first reading only where that one
         // had signal throughout.
         if (step == kBestFitSearch && verdict.checksumHolds && verdict.silentBits == 0 &&
             again.bytes == first.bytes) {
-            agreeing = kFirstReading;
+            agreeing = &firstCandidate;
         }
         if (agreeing != nullptr) {
             const bool asRead = verdict.checksumHolds && again.bytes == first.bytes;
             decision.mark = asRead ? 'O' : 'J';
             decision.bytes = again.bytes;
-            // The block's extent as the complete reading saw it (the first
-            // may have stopped short).
-            decision.firstSample = again.firstSample;
-            decision.lastSample = again.lastSample;
-            decision.what = std::string("két olvasás egyezik: ") + agreeing + " és " + kStepNames[step];
+            decision.firstSample = agreeing->firstSample;
+            decision.lastSample = agreeing->lastSample;
+            decision.what = std::string("két olvasás egyezik: ") + agreeing->how + " és " + kStepNames[step];
             if (!asRead) decision.what += ": " + changes(first.bytes, again.bytes);
             return decision;
         }
-        if (step != kBestFitSearch) candidates.push_back({again.bytes, kStepNames[step]});
+        if (step != kBestFitSearch)
+            candidates.push_back({again.bytes, kStepNames[step], again.firstSample, again.lastSample});
     }
     decision.what = whatIsWrong(first, verdict);
     return decision;
