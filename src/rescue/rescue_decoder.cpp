@@ -21,6 +21,10 @@ namespace {
 // Trackers that look for a sync side by side: both polarities, each with
 // edges on the zero line and at mid-level.
 constexpr int kTrackers = 4;
+// Between the blocks of a program there is a short stretch of fill (about
+// half a second on the tapes this program writes); tape signal without a
+// sync for longer than this held a block.
+constexpr double kLongestGapSeconds = 1.5;
 
 // -s gives the separator between the half-waves of 1 and 0 bits, 2T (with
 // the default decoder's range and fallback); -j H says that cells start with
@@ -64,17 +68,25 @@ void storeBlock(const BlockReading& reading, int polarity) {
 
 // Reads block after block with a tracker that has just found a sync, until
 // the signal is lost or the recording ends; returns where it stopped.
+// Within a program, tape signal that goes on for longer than a gap between
+// blocks without a sync held a block that was not found: it is noted for
+// the report.
 std::int64_t readBlocks(CellTracker& tracker, SyncHunt& hunt) {
     const double rate = rescueState.rate;
+    const double longestGap = kLongestGapSeconds * rate;
     bool inProgram = true;
+    double huntFrom = -1;  // where the hunt for this block's sync began, within a program
     for (;;) {
         BlockReading reading;
         readBlock(tracker, hunt, rate, reading);
+        if (huntFrom >= 0 && reading.syncStart - huntFrom > longestGap)
+            noteBlocklessStretch(huntFrom, reading.syncStart);
         storeBlock(reading, tracker.polarity);
         if (reading.kind == BlockKind::end && reading.end == ReadEnd::complete) inProgram = false;
         if (reading.end == ReadEnd::nextBlock) continue;
         if (reading.end == ReadEnd::recordingEnd) return tracker.count;
         bool found = reading.end != ReadEnd::signalLost;
+        huntFrom = inProgram ? tracker.start : -1;
         if (found) {
             found = false;
             hunt = SyncHunt{};
@@ -82,6 +94,7 @@ std::int64_t readBlocks(CellTracker& tracker, SyncHunt& hunt) {
                 found = takeSyncBit(hunt, bit);
         }
         if (found) continue;
+        if (huntFrom >= 0 && tracker.start - huntFrom > longestGap) noteBlocklessStretch(huntFrom, tracker.start);
         if (inProgram) {
             consolePrint("Újraindulás %.3f másodpercnél\n", secondsInRecording(tracker.start));
             // Within a program the signal is seldom gone: the edges may have
