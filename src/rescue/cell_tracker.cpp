@@ -25,6 +25,11 @@ constexpr int kLostAfterMissedEdges = 4;
 constexpr double kDropoutShare = 1.0 / 16;
 // The least step, as a share of the signal's level, that counts as an edge.
 constexpr double kEdgeShare = 0.1;
+// Half-waves shorter than this many samples have a ratio of 0 cells to 1
+// cells of their own, in this range.
+constexpr double kFewSamples = 6;
+constexpr double kLowestCellRatio = 2.2;
+constexpr double kHighestCellRatio = 3.5;
 // An edge found this far out in the window it was looked for in leaves the
 // cell's timing in doubt.
 constexpr double kSureTiming = 0.75;
@@ -215,8 +220,8 @@ bool startTracker(CellTracker& t, std::int64_t from, double half, double rate) {
     t.shortestHalf = std::max(1.0, kShortestHalfSeconds * rate);
     t.longestHalf = std::max(t.shortestHalf, kLongestHalfSeconds * rate);
     half = std::clamp(half, t.shortestHalf, t.longestHalf);
-    t.cell[1] = 2 * half;
-    t.cell[0] = 6 * half;
+    t.cell[1] = t.measuredCell[1] = 2 * half;
+    t.cell[0] = t.measuredCell[0] = 6 * half;
     t.missedEdges = 0;
     t.missedCells = 0;
     t.recentEvidence = 0;
@@ -280,10 +285,21 @@ bool nextBit(CellTracker& t, SoftBit& out) {
     out.timingSure = t.missedEdges == 0 && edge >= 0 && std::fabs(edge - next) <= kSureTiming * window;
     if (edge >= 0) {
         // Each kind of cell follows its own measurements; the other is drawn
-        // gently towards 3:1, so that it keeps pace through a long run of one kind.
-        const double gain = t.settings.halfGain;
-        t.cell[bit] += gain * ((edge - t.start) - t.cell[bit]);
-        const double other = bit ? 3 * t.cell[1] : t.cell[0] / 3;
+        // gently towards 3:1, so that it keeps pace through a long run of
+        // one kind. Where a half-wave is only a few samples long, rounding
+        // them to whole samples, or padding them with a sample at zero,
+        // gives a ratio of its own (2.5 for 3 + 1 and 9 + 1 samples at
+        // 8000 Hz): there, the ratio the two kinds' measured lengths show.
+        // (Longer ones keep 3: filters move the measured lengths by the
+        // neighbouring cells, and that is no reason to leave it.)
+        const double gain = t.settings.halfGain, measured = edge - t.start;
+        t.cell[bit] += gain * (measured - t.cell[bit]);
+        t.measuredCell[bit] += gain / 8 * (measured - t.measuredCell[bit]);
+        const double ratio =
+            halfWave(t) < kFewSamples
+                ? std::clamp(t.measuredCell[0] / t.measuredCell[1], kLowestCellRatio, kHighestCellRatio)
+                : 3.0;
+        const double other = bit ? ratio * t.cell[1] : t.cell[0] / ratio;
         t.cell[1 - bit] += gain / 8 * (other - t.cell[1 - bit]);
         t.cell[1] = std::clamp(t.cell[1], 2 * t.shortestHalf, 2 * t.longestHalf);
         t.cell[0] = std::clamp(t.cell[0], 6 * t.shortestHalf, 6 * t.longestHalf);

@@ -42,6 +42,8 @@ struct CellTracker {
     // The length of a 0 cell (about 6T) and of a 1 cell (2T), in samples:
     // followed apart, as a recording's long and short half-waves need not be 3:1.
     double cell[2] = {0, 0};
+    double measuredCell[2] = {0, 0};  // the lengths measured, each kind alone, over a few hundred
+                                      // cells: their ratio draws the kind not being measured along
     double shortestHalf = 0;  // the range T may move in
     double longestHalf = 0;
     double level[2] = {0, 0};    // recent mean magnitude of the slot, for 0 bits and 1 bits:

@@ -144,6 +144,8 @@ bool readAgain(const BlockReading& first, int polarity, LadderStep step, BlockRe
     // The cells as the first reading had learned them (scaled to a re-measured T).
     tracker.cell[0] = first.cells[0] * half / first.half;
     tracker.cell[1] = first.cells[1] * half / first.half;
+    tracker.measuredCell[0] = tracker.cell[0];
+    tracker.measuredCell[1] = tracker.cell[1];
     const double syncAt = first.syncStart - static_cast<double>(offset);
     SyncHunt hunt;
     for (SoftBit bit; nextBit(tracker, bit);) {
