@@ -141,14 +141,8 @@ double meanMagnitude(const float* signal, std::int64_t from, std::int64_t to) {
 // remains, or a filter's ringing, are not sure bits.
 double evidence(CellTracker& t, int bit, double magnitude) {
     const double level = t.level[bit];
-    if (level <= 0 || t.spreadCount == 0) return 0;
-    if (t.spreadCount % 4 == 0 || t.deviation <= 0) {
-        std::array<float, 32> sorted;
-        const auto count = static_cast<std::size_t>(std::min(t.spreadCount, 32));
-        std::copy(t.spread, t.spread + count, sorted.begin());
-        std::nth_element(sorted.begin(), sorted.begin() + count / 2, sorted.begin() + count);
-        t.deviation = 1.4826 * sorted[count / 2];
-    }
+    if (level <= 0 || t.spreadCount < kSpreadWindow) return 0;
+    if (t.spreadCount % 4 == 0 || t.deviation <= 0) t.deviation = 1.4826 * t.sortedSpread[kSpreadWindow / 2];
     const double floor = 0.02 * t.slowLevel / level;
     const double deviation = std::max(t.deviation, floor);
     return std::min(1000.0, 2.0 * (magnitude / level) / (deviation * deviation));
@@ -157,7 +151,10 @@ double evidence(CellTracker& t, int bit, double magnitude) {
 void learnLevels(CellTracker& t, int bit, double magnitude) {
     double& level = t.level[bit];
     if (level > 0) {
-        t.spread[t.spreadCount % 32] = static_cast<float>(std::fabs(magnitude / level - 1));
+        float& oldest = t.spread[t.spreadCount % kSpreadWindow];
+        const auto value = static_cast<float>(std::fabs(magnitude / level - 1));
+        replaceSorted(t.sortedSpread, kSpreadWindow, oldest, value);
+        oldest = value;
         ++t.spreadCount;
     }
     level += (magnitude - level) / 2.0;
@@ -165,6 +162,17 @@ void learnLevels(CellTracker& t, int bit, double magnitude) {
 }
 
 }  // namespace
+
+void replaceSorted(float* sorted, int count, float old, float value) {
+    // Out with the old value, closing the gap...
+    int at = static_cast<int>(std::lower_bound(sorted, sorted + count, old) - sorted);
+    if (at == count || sorted[at] != old) return;  // not there: nothing to replace
+    std::copy(sorted + at + 1, sorted + count, sorted + at);
+    // ...and in with the new, opening one where it belongs.
+    at = static_cast<int>(std::upper_bound(sorted, sorted + count - 1, value) - sorted);
+    std::copy_backward(sorted + at, sorted + count - 1, sorted + count);
+    sorted[at] = value;
+}
 
 double estimateHalfWave(const float* signal, std::int64_t from, std::int64_t to, double rate) {
     if (to - from < 16 || rate <= 0) return 0;
@@ -236,7 +244,8 @@ bool startTracker(CellTracker& t, std::int64_t from, double half, double rate) {
     t.level[0] = t.level[1] = t.slowLevel = level;
     // A pessimistic start: the first bits count as noisy until the spread is known.
     std::fill(std::begin(t.spread), std::end(t.spread), 0.3f);
-    t.spreadCount = 32;
+    std::fill(std::begin(t.sortedSpread), std::end(t.sortedSpread), 0.3f);
+    t.spreadCount = kSpreadWindow;
     // The first edge of the cell's direction, past the trigger's thresholds.
     const double threshold = 0.3 * level;
     bool below = false;

@@ -25,6 +25,9 @@ struct TrackerSettings {
                                   // side instead of zero: for a recording whose long half-waves droop
 };
 
+// Bits whose spread gives the noise (startTracker fills the window).
+inline constexpr int kSpreadWindow = 32;
+
 struct CellTracker {
     const float* signal = nullptr;    // the conditioned samples
     std::int64_t count = 0;           // samples in signal
@@ -49,8 +52,10 @@ struct CellTracker {
     double level[2] = {0, 0};    // recent mean magnitude of the slot, for 0 bits and 1 bits:
                                  // follows a dip of the signal within a few bits
     double slowLevel = 0;        // the same over a few hundred bits, both kinds
-    float spread[32] = {};       // the last 32 bits' slot means relative to their kind's level, less 1:
-                                 // their median, robust to a sudden change of level, gives the noise
+    float spread[kSpreadWindow] = {};  // the last bits' slot means relative to their kind's level,
+                                       // less 1, in the order taken: their median, robust to a
+                                       // sudden change of level, gives the noise
+    float sortedSpread[kSpreadWindow] = {};  // the same values in ascending order, for the median
     int spreadCount = 0;         // bits taken into spread
     double deviation = 0;        // the noise, from spread's median; found anew every fourth bit
     int missedEdges = 0;         // cells in a row whose end was not found
@@ -92,3 +97,8 @@ bool nextBit(CellTracker& tracker, SoftBit& bit);
 // The tracker has lost the signal: the last bits have had little evidence
 // (a dropout, silence or hiss), or a run of cells had no end edge.
 bool trackerLost(const CellTracker& tracker);
+
+// Replaces one occurrence of `old` by `value` in sorted[0, count), which is
+// in ascending order and stays so: the tracker's window of spreads kept
+// sorted as it slides, so that its median is a single look.
+void replaceSorted(float* sorted, int count, float old, float value);
