@@ -42,6 +42,17 @@ median() {
         "(median of $runs), peak RSS $peak KB"
 }
 
+# check_programs RECORDING [WHAT]: every program of the recording's output
+# directory equals its source image, or the run stops.
+check_programs() {
+    local recording=$1 what=${2:-}
+    for p in 1 2 3 4 5 6 7 8; do
+        cmp -s "$work/program$p.ptp" "$work/$recording/0${p}_PROGRAM$p.ptp" ||
+            { echo "program $p not decoded exactly$what"; exit 1; }
+    done
+    echo "all 8 programs decoded byte for byte$what"
+}
+
 echo "== load and clean (in-process, best of 3)"
 build-bench/bench/bench_load_clean "$work/tape30.wav" "$work/tape30_24.wav" -c2 "$work/tape30_stereo.wav" \
     "$work/tape30_harsh.wav" "$work/crafted.wav"
@@ -49,11 +60,7 @@ build-bench/bench/bench_load_clean "$work/tape30.wav" "$work/tape30_24.wav" -c2 
 for recording in tape30 tape30_harsh; do
     echo "== WAV to PTP, whole run: $recording.wav"
     echo -n "kazettor:                  "; median 5 "rm -rf $work/$recording" build-bench/kazettor "$work/$recording.wav"
-    for p in 1 2 3 4 5 6 7 8; do
-        cmp -s "$work/program$p.ptp" "$work/$recording/0${p}_PROGRAM$p.ptp" ||
-            { echo "program $p not decoded exactly"; exit 1; }
-    done
-    echo "all 8 programs decoded byte for byte"
+    check_programs "$recording"
 done
 if [ "${SKIP_LITERAL:-0}" != 1 ]; then
     # Taken in turns, so that both see the same state of the machine.
@@ -71,11 +78,7 @@ for recording in tape30 tape30_harsh; do
         echo -n "$recording.wav, default run: "; median 3 "rm -rf $work/$recording" build-bench/kazettor "$work/$recording.wav"
         echo -n "$recording.wav, -r I:        "; median 3 "rm -rf $work/$recording" build-bench/kazettor "$work/$recording.wav" -r I
     done
-    for p in 1 2 3 4 5 6 7 8; do
-        cmp -s "$work/program$p.ptp" "$work/$recording/0${p}_PROGRAM$p.ptp" ||
-            { echo "program $p not decoded exactly with -r I"; exit 1; }
-    done
-    echo "all 8 programs decoded byte for byte with -r I"
+    check_programs "$recording" " with -r I"
 done
 
 echo "== PTP to WAV: 64 KB of payload, 48 kHz, 32 bits, sine"

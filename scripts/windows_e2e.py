@@ -262,24 +262,25 @@ class Check:
         os.makedirs(scratch)
         return scratch
 
+    def run_native(self, name, data, options, check=False):
+        """Runs the native build on the data as file `name` in a fresh scratch directory; returns it."""
+        scratch = self.scratch()
+        with open(os.path.join(scratch, name), 'wb') as f:
+            f.write(data)
+        subprocess.run([self.native, name, *options], cwd=scratch, stdout=subprocess.DEVNULL,
+                       stdin=subprocess.DEVNULL, check=check)
+        return scratch
+
     def encode(self, ptp, options):
         """A recording made by the (native) encoder."""
-        scratch = self.scratch()
-        with open(os.path.join(scratch, 'tape.ptp'), 'wb') as f:
-            f.write(ptp)
-        subprocess.run([self.native, 'tape.ptp', *options], cwd=scratch, stdout=subprocess.DEVNULL,
-                       check=True)
+        scratch = self.run_native('tape.ptp', ptp, options, check=True)
         data = read(os.path.join(scratch, 'tape.wav'))
         shutil.rmtree(scratch)
         return data
 
     def decoded(self, wav, options):
         """The programs the native decoder gets from a recording: name -> bytes."""
-        scratch = self.scratch()
-        with open(os.path.join(scratch, 'rec.wav'), 'wb') as f:
-            f.write(wav)
-        subprocess.run([self.native, 'rec.wav', *options], cwd=scratch, stdout=subprocess.DEVNULL,
-                       stdin=subprocess.DEVNULL)
+        scratch = self.run_native('rec.wav', wav, options)
         found = {}
         if os.path.isdir(os.path.join(scratch, 'rec')):
             for name in os.listdir(os.path.join(scratch, 'rec')):
