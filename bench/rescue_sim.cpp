@@ -112,6 +112,7 @@ Run runProgram(std::vector<std::string> arguments) {
     dup2(saved, 1);
     close(saved);
     const Bytes text = readFile(capture);
+    std::filesystem::remove(capture);
     run.output.assign(text.begin(), text.end());
     return run;
 }

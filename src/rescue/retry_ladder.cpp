@@ -181,11 +181,14 @@ BlockDecision decideBlock(const BlockReading& first, int polarity) {
         return decision;
     }
 
-    // The ladder: the block read again in other ways, until two readings
-    // agree on a block whose checksum holds. Each must be complete, and the
-    // cell tracker's readings sure of their timing and with a slip risk of
-    // at most kAgreeingSlipRisk; the best-fit search has no evidence of its
-    // own, and only confirms.
+    // The ladder: the block read again in each of its ways. Two readings that
+    // agree on a block whose checksum holds decide it; each must be
+    // complete, and the cell tracker's readings sure of their timing and
+    // with a slip risk of at most kAgreeingSlipRisk; the best-fit search has
+    // no evidence of its own, and only confirms. The readings share the
+    // recording's noise, so a slip one of them makes, the others may make
+    // too: where any reading gives another block whose checksum holds as
+    // well, the readings contradict each other, and nothing is decided.
     // A candidate's extent in the recording is the block's, as that complete
     // reading saw it (the best-fit search, never a candidate, has none).
     struct Candidate {
@@ -194,14 +197,20 @@ BlockDecision decideBlock(const BlockReading& first, int polarity) {
         double firstSample, lastSample;
     };
     std::vector<Candidate> candidates;
+    std::vector<std::vector<std::uint8_t>> holding;  // every reading's block whose checksum holds
     const Candidate firstCandidate = {first.bytes, kFirstReading, first.firstSample, first.lastSample};
+    if (verdict.checksumHolds) holding.push_back(first.bytes);
     if (verdict.checksumHolds && verdict.slipRisk <= kAgreeingSlipRisk) candidates.push_back(firstCandidate);
+    BlockDecision agreed;
+    std::string agreeingPair;  // the two readings that agree, in words
     for (int rung = 0; rung < kLadderSteps; ++rung) {
         const auto step = static_cast<LadderStep>(rung);
         BlockReading again;
         if (!readAgain(first, polarity, step, again)) continue;
         const ReadingVerdict other = judgeReading(again);
         if (!other.checksumHolds) continue;
+        holding.push_back(again.bytes);
+        if (agreed.mark != 'X') continue;
         if (step != kBestFitSearch && (!other.timingSure || other.slipRisk > kAgreeingSlipRisk)) continue;
         const Candidate* agreeing = nullptr;
         for (const Candidate& candidate : candidates) {
@@ -215,16 +224,26 @@ BlockDecision decideBlock(const BlockReading& first, int polarity) {
         }
         if (agreeing != nullptr) {
             const bool asRead = verdict.checksumHolds && again.bytes == first.bytes;
-            decision.mark = asRead ? 'O' : 'J';
-            decision.bytes = again.bytes;
-            decision.firstSample = agreeing->firstSample;
-            decision.lastSample = agreeing->lastSample;
-            decision.what = std::string("két olvasás egyezik: ") + agreeing->how + " és " + kStepNames[step];
-            if (!asRead) decision.what += ": " + changes(first.bytes, again.bytes);
-            return decision;
+            agreed = decision;
+            agreed.mark = asRead ? 'O' : 'J';
+            agreed.bytes = again.bytes;
+            agreed.firstSample = agreeing->firstSample;
+            agreed.lastSample = agreeing->lastSample;
+            agreeingPair = std::string(agreeing->how) + " és " + kStepNames[step];
+            agreed.what = "két olvasás egyezik: " + agreeingPair;
+            if (!asRead) agreed.what += ": " + changes(first.bytes, again.bytes);
+            continue;
         }
         if (step != kBestFitSearch)
             candidates.push_back({again.bytes, kStepNames[step], again.firstSample, again.lastSample});
+    }
+    if (agreed.mark != 'X') {
+        const bool contradicted = std::any_of(holding.begin(), holding.end(),
+                                              [&](const auto& bytes) { return bytes != agreed.bytes; });
+        if (!contradicted) return agreed;
+        decision.what = "ellentmondó olvasások: " + agreeingPair +
+                        " egyezik, de egy másik olvasás más blokkot adott, szintén jó ellenőrző összeggel";
+        return decision;
     }
     decision.what = whatIsWrong(first, verdict);
     return decision;
