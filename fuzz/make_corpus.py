@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
 """Writes the fuzzers' seed corpus (fuzz/corpus/{wav,ptp,cli}): small
 recordings and tape images made here, each prefixed by the byte with which
-the fuzz targets choose their options. Run from the repository root."""
+the fuzz targets choose their options. Run from the repository root.
+Inputs the fuzzers found that once made the program fail (found_*) stay in
+the corpus beside these, as found: this script leaves them alone."""
 import os
 import random
 import struct

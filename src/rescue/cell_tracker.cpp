@@ -317,6 +317,10 @@ bool nextBit(CellTracker& t, SoftBit& out) {
     } else {
         ++t.missedEdges;
     }
+    // However the edges fall, the next cell starts after this one: where a
+    // half-wave is a sample or two, the refined edge can lie before the
+    // cell's start, and a tracker must never stand still or go back.
+    next = std::max(next, t.start + t.shortestHalf);
     const double magnitude = std::fabs(slot);
     out.llr = static_cast<float>(evidence(t, bit, magnitude));
     // A cell in a dropout has no evidence, whatever the filters left there.
