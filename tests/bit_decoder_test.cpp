@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 #include "decoder/best_fit_search.h"
@@ -11,16 +12,20 @@ namespace {
 // Runs the decoder on an 8-bit recording; returns the console text.
 RunResult decode(const ScratchDir& dir, std::uint32_t rate, const Bytes& samples,
                  std::vector<std::string> options = {}) {
-    writeFile(dir.path("rec.wav"), wavFile(rate, 8, samples));
-    options.insert(options.begin(), dir.path("rec.wav"));
-    return runKazettor(options);
+    std::filesystem::remove_all(dir.path("rec"));
+    return runOn(dir.path("rec.wav"), wavFile(rate, 8, samples), options);
 }
 
-std::string restartLine(double seconds) {
-    char line[64];
-    std::snprintf(line, sizeof line, "Újraindulás %.3f másodpercnél\n", seconds);
-    return line;
+template <typename... Values>
+std::string printed(const char* format, Values... values) {
+    char text[160];
+    std::snprintf(text, sizeof text, format, values...);
+    return text;
 }
+
+const char* kRestart = "Újraindulás %.3f másodpercnél\n";
+// The lock at a second of the recording, with the separator of 14 samples at 22050 Hz.
+const char* kLock = "\nProgram szinkron %.3f másodpercnél 634 mikromásodperces elválasztóval és %s jellel\n";
 
 }  // namespace
 
@@ -37,7 +42,8 @@ TEST(BitDecoder, FastSearchMatchesTheLiteralSearch) {
             Bytes bytes(8);
             for (auto& b : bytes) b = static_cast<std::uint8_t>(random());
             const int shortHalf = static_cast<int>(std::max<std::int64_t>(1, separator * 2 / 3));
-            samples = tapeSignal(bytes, shortHalf, 3 * shortHalf, round % 2 == 0);
+            const Bytes tape = tapeSignal(bytes, shortHalf, 3 * shortHalf, round % 2 == 0);
+            std::copy_n(tape.begin(), std::min(tape.size(), samples.size()), samples.begin());
             for (auto& s : samples)
                 s = random() % 7 ? s : static_cast<std::uint8_t>(random() % 3 ? random() : 128);
         }
@@ -53,42 +59,76 @@ TEST(BitDecoder, FastSearchMatchesTheLiteralSearch) {
     }
 }
 
+// Ideal recordings at 22050 Hz, levels 200 and 56: how the console starts,
+// and the program decoded exactly, with no restart.
 TEST(BitDecoder, LocksOnTheLeadInAndDecodesEitherPolarity) {
     ScratchDir dir;
-    const Bytes lowStart(1000, 56), tape = tapeBytes({kNameBlock, kDataBlock, kEndBlock});
-    RunResult run = decode(dir, 22050, concat({lowStart, tapeSignal(tape, 7, 21, true)}));
-    // The lock comes at the 601st lead-in change: after 151 one bits and 150 zero bits.
-    EXPECT_EQ(run.output.rfind("\nProgram szinkron 0.427 másodpercnél 634 mikromásodperces "
-                               "elválasztóval és magas jellel\n",
-                               0),
-              0u);
-    EXPECT_NE(run.output.find("83 01 02 41 42 86  O: " + dir.path("rec/01_AB.ptp") + "\n"),
-              std::string::npos);
-    EXPECT_EQ(readFile(dir.path("rec/01_AB.ptp")), kImage);
+    const Bytes lowStart(1000, 56);
+    auto tape = [&](int shortHalf, int longHalf, bool highFirst, int leadIn = 80) {
+        return concat({lowStart, tapeSignal(tapeBytes({kNameBlock, kDataBlock, kEndBlock}, leadIn), shortHalf,
+                                            longHalf, highFirst)});
+    };
+    Bytes lowAt128 = tape(7, 21, true);  // the low side includes 128
+    std::replace(lowAt128.begin(), lowAt128.end(), std::uint8_t{56}, std::uint8_t{128});
+    // The lock comes at the 601st change counted once both runs are under 60
+    // samples: starting high, from the end of the first cell (sample 1014)
+    // through 150 one and 150 zero cells, 9414; starting low, from the end of
+    // the first zero cell's low half (1035) through 600 more halves, 9435.
+    const std::string sync = "d3 szinkron byte ";
+    // clang-format off
+    const std::tuple<std::string, Bytes, std::vector<std::string>, std::string> cases[] = {
+        {"high first", tape(7, 21, true), {}, printed(kLock, 9414 / 22050.0, "magas")},
+        {"low first", tape(7, 21, false), {}, printed(kLock, 9435 / 22050.0, "alacsony")},
+        {"low level 128", lowAt128, {}, printed(kLock, 9414 / 22050.0, "magas")},
+        {"long halves one under the lead-in limit of 60", tape(20, 59, true), {}, "\nProgram szinkron "},
+        {"long halves at the lead-in limit: no lock", tape(20, 60, true), {}, ""},
+        {"-s, -j h: no lead-in needed", tape(7, 21, false, 0), {"-s", "624", "-j", "h"}, sync},
+        {"-s 435: 9.59 samples rounded to 10, a half of 10 is a 1", tape(10, 20, true, 0), {"-s435"}, sync},
+        {"-s on a lead-in of 600 bytes: no idle restart", tape(7, 21, true, 600), {"-s624"}, sync},
+    };
+    // clang-format on
+    for (const auto& [name, samples, options, start] : cases) {
+        const RunResult run = decode(dir, 22050, samples, options);
+        EXPECT_EQ(start.empty() ? run.output : run.output.substr(0, start.size()), start) << name;
+        EXPECT_EQ(run.output.find("Újraindulás"), std::string::npos) << name;
+        if (!start.empty()) {
+            EXPECT_EQ(readFile(dir.path("rec/01_AB.ptp")), kImage) << name;
+        }
+    }
 
-    run = decode(dir, 22050, concat({lowStart, tapeSignal(tape, 7, 21, false)}));
-    EXPECT_NE(run.output.find("elválasztóval és alacsony jellel\n"), std::string::npos);
+    // Two programs back to back: the second locks on its own lead-in, at the
+    // 601st change after the end block. The scan resumes with the polarity at
+    // which decoding began (a low half: the lock fell mid-cell), so the fill's
+    // first sample is the first change; then 64 fill and 536 lead-in halves,
+    // 7504 samples into the lead-in.
+    const Bytes nameCD = withChecksum({0x83, 0x01, 0x02, 'C', 'D'});
+    const Bytes first = tapeSignal(tapeBytes({kNameBlock, kDataBlock, kEndBlock}), 7, 21, true);
+    const RunResult run = decode(
+        dir, 22050,
+        concat({lowStart, first, tapeSignal(tapeBytes({nameCD, kDataBlock, kEndBlock}), 7, 21, true)}));
+    const std::string second =
+        printed(kLock, static_cast<double>(1000 + first.size() + 7504) / 22050, "magas");
+    EXPECT_NE(run.output.find("b1 05 05  O\n" + second), std::string::npos) << run.output;
     EXPECT_EQ(readFile(dir.path("rec/01_AB.ptp")), kImage);
-
-    // Manual timing needs no lead-in; -j H tells a low-first recording.
-    const Bytes noLeadIn = tapeSignal(tapeBytes({kNameBlock, kDataBlock, kEndBlock}, 0), 7, 21, false);
-    run = decode(dir, 22050, concat({lowStart, noLeadIn}), {"-s", "624", "-j", "h"});
-    EXPECT_EQ(run.output.find("Program szinkron"), std::string::npos);
-    EXPECT_EQ(readFile(dir.path("rec/01_AB.ptp")), kImage);
+    Bytes image = kImage;
+    std::copy(nameCD.begin(), nameCD.end(), image.begin() + 6);
+    EXPECT_EQ(readFile(dir.path("rec/02_CD.ptp")), image);
 }
 
 TEST(BitDecoder, RestartsOnTheIdleLimitAndTheBlockDeadline) {
     ScratchDir dir;
     // Zero bits of 42 samples from sample 100: the 2001st ends at 100 + 2001 × 42.
-    EXPECT_EQ(decode(dir, 22050, concat({Bytes(100, 56), tapeSignal(Bytes(300, 0), 7, 21, true)}), {"-s624"})
-                  .output,
-              restartLine((100 + 2001 * 42) / 22050.0));
+    const Bytes zeros = concat({Bytes(100, 56), tapeSignal(Bytes(300, 0), 7, 21, true)});
+    EXPECT_EQ(decode(dir, 22050, zeros, {"-s624"}).output, printed(kRestart, (100 + 2001 * 42) / 22050.0));
+    // A header rate of 0 gives no time base: times print as 0.
+    EXPECT_EQ(decode(dir, 0, zeros, {"-s624"}).output.substr(0, printed(kRestart, 0).size()),
+              printed(kRestart, 0));
 
     // After a 0xB9 block the next must begin within one second (rate samples)
     // of its last bit's start P. Ones of 6 samples follow its last bit (18
     // samples): at 1002 Hz a cell ends exactly on the deadline, still in time,
     // and the next is late; at 1001 Hz the deadline is one sample earlier.
-    const Bytes b9 = concat({{0xD3, 0xD3, 0xD3}, {0xB9, 1, 2, 3, 6}});
+    const Bytes b9 = concat({{0xD3, 0xD3, 0xD3}, kB9Block});
     const Bytes samples = concat({Bytes(100, 56), tapeSignal(concat({b9, Bytes(200, 0xFF)}), 3, 9, true)});
     std::int64_t p = 100 - 18;
     for (std::uint8_t byte : b9) {
@@ -96,7 +136,7 @@ TEST(BitDecoder, RestartsOnTheIdleLimitAndTheBlockDeadline) {
     }
     for (const auto& [rate, restartAt] : {std::pair{1002, p + 1008}, std::pair{1001, p + 1002}}) {
         EXPECT_NE(decode(dir, rate, samples, {"-s5000"})
-                      .output.find("b9 01 02 03 06  O\n" + restartLine(restartAt / double(rate))),
+                      .output.find("b9 01 02 03 06  O\n" + printed(kRestart, restartAt / double(rate))),
                   std::string::npos)
             << rate;
     }

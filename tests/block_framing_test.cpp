@@ -8,7 +8,6 @@
 namespace {
 
 const std::string kSync = "d3 szinkron byte 1.500 másodpercnél\n";
-const Bytes kB9Block = {0xB9, 1, 2, 3, 6};
 
 // Each block as it follows its three sync bytes on tape.
 Bytes synced(std::initializer_list<Bytes> blocks) {
@@ -95,9 +94,11 @@ TEST_F(BlockFraming, DropsABlockAtTheLengthCapAndABadSyncByte) {
     EXPECT_FALSE(decoderState.syncLocked);
     EXPECT_EQ(decoderState.preambleRunCount, 0);
 
+    // A wrong second or third sync byte: the hunt starts again after it.
     fresh();
     EXPECT_EQ(feed({0xD3, 0xD3, 0xD2, 0xB1, 0x05, 0x05}), kSync);
     EXPECT_TRUE(decoderState.syncLocked);
+    EXPECT_EQ(feed({0xD3, 0xD2, 0xD3, 0xD3, 0xD3, 0xB1, 0x05, 0x05}), kSync + kSync + "b1 05 05  O\n");
 }
 
 TEST_F(BlockFraming, OutputFilesFollowTheNameBlocks) {
@@ -116,16 +117,11 @@ TEST_F(BlockFraming, OutputFilesFollowTheNameBlocks) {
     // A second name block closes the first image as it stands.
     EXPECT_EQ(file("02_AB.ptp"), concat({{0xFF, 0x00, 0x00, 0x55, 0x06, 0x00}, kNameBlock}));
     // A bad checksum is written all the same; records may follow a 0xB9 block.
-    EXPECT_EQ(file("03_C.ptp"), concat({{0xFF, 0x2F, 0x00, 0x55, 0x05, 0x00},
-                                        second,
-                                        {0x55, 0x08, 0x00},
-                                        badData,
-                                        {0xAA, 0x05, 0x00},
-                                        kB9Block,
-                                        {0x55, 0x08, 0x00},
-                                        kDataBlock,
-                                        {0xAA, 0x03, 0x00},
-                                        kEndBlock}));
+    // clang-format off
+    EXPECT_EQ(file("03_C.ptp"), concat({{0xFF, 0x2F, 0x00, 0x55, 0x05, 0x00}, second, {0x55, 0x08, 0x00}, badData,
+                                        {0xAA, 0x05, 0x00}, kB9Block, {0x55, 0x08, 0x00}, kDataBlock,
+                                        {0xAA, 0x03, 0x00}, kEndBlock}));
+    // clang-format on
     EXPECT_EQ(file("04_R.ass"), Bytes({0xC3, 0x00, 0xC3, 0x00}));
 }
 

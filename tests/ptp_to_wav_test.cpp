@@ -46,8 +46,7 @@ const Bytes kLeadIn(512, 0xAA);
 
 TEST(PtpToWav, RendersImagesRecordsAndSilencesExactly) {
     ScratchDir dir;
-    writeFile(dir.path("e.ptp"), {});
-    ASSERT_EQ(runKazettor({dir.path("e.ptp")}).status, 0);
+    ASSERT_EQ(runOn(dir.path("e.ptp"), {}).status, 0);
     const Bytes empty = readFile(dir.path("e.wav"));
     EXPECT_EQ(empty.size(), 24044u);
     EXPECT_EQ(empty, expectedWav({8000, 8, 1}, {}));
@@ -55,8 +54,9 @@ TEST(PtpToWav, RendersImagesRecordsAndSilencesExactly) {
     // A zero-length record is fill and sync only; an image without a last
     // record gets no end mark; a stray byte where a header would start ends the file.
     const Bytes unfinished = {0xFF, 0x00, 0x00, 0x55, 0x00, 0x00, 0x55, 0x02, 0x00, 0x81, 0x82, 0x7F};
-    writeFile(dir.path("t.ptp"), concat({kImage, unfinished}));
-    ASSERT_EQ(runKazettor({dir.path("t.ptp"), "-m", "22", "-b", "24", "-f", "3"}).status, 0);
+    ASSERT_EQ(
+        runOn(dir.path("t.ptp"), concat({kImage, unfinished}), {"-m", "22", "-b", "24", "-f", "3"}).status,
+        0);
     const Bytes first = concat({kLeadIn, onTape(kNameBlock), onTape(kDataBlock), onTape(kEndBlock), {0xFF}});
     EXPECT_EQ(readFile(dir.path("t.wav")),
               expectedWav({22050, 24, 3}, {first, concat({kLeadIn, onTape({}), onTape({0x81, 0x82})})}));
@@ -71,11 +71,11 @@ TEST(PtpToWav, MalformedInputStopsWithItsMessage) {
         {{0xFF, 0, 0, 0x12, 0x34, 0x56}, "nem 0x55 vagy 0xAA a blokk kezdete: 12 34 56", {}, kLeadIn},
         {concat({shortImage, {0x55, 0x01, 0x00, 0x44}}), "nem 0xFF-el kezdődik: 55 01 00", {concat({kLeadIn, onTape({0x44}), {0xFF}})}, {}},
         {{0xFF, 0, 0, 0x55, 0x05, 0x00, 0x01, 0x02}, "a blokk rövidebb a megadott hossznál: 55 05 00", {}, concat({kLeadIn, onTape({1, 2})})},
+        {{0xFF, 0, 0, 0x55, 0x00, 0x01, 0x01, 0x02}, "a blokk rövidebb a megadott hossznál: 55 00 01", {}, concat({kLeadIn, onTape({1, 2})})},
     };
     // clang-format on
     for (const auto& [input, message, images, partial] : cases) {
-        writeFile(dir.path("bad.ptp"), input);
-        RunResult run = runKazettor({dir.path("bad.ptp")});
+        const RunResult run = runOn(dir.path("bad.ptp"), input);
         EXPECT_EQ(run.status, 1);
         EXPECT_EQ(run.output, "\nNem szabványos PTP file, " + message + "\n");
         EXPECT_EQ(readFile(dir.path("bad.wav")), expectedWav({8000, 8, 1}, images, &partial)) << message;
@@ -84,19 +84,17 @@ TEST(PtpToWav, MalformedInputStopsWithItsMessage) {
 
 TEST(PtpToWav, OptionsSettleRateWidthAndShape) {
     ScratchDir dir;
-    writeFile(dir.path("TAPE.PTP"), {});
     // clang-format off
     const std::tuple<std::vector<std::string>, int, int, int, int> cases[] = {
         {{}, 8000, 8, 3, 1},           {{"-m", "11"}, 11050, 8, 4, 1},     {{"-m", "44.1"}, 44100, 8, 14, 1},
         {{"-m44100"}, 8000, 8, 3, 1},  {{"-m22", "-b32"}, 22050, 32, 7, 1}, {{"-b", "12"}, 8000, 8, 3, 1},
         {{"-f", "6"}, 8000, 8, 3, 6},  {{"-f", "7"}, 8000, 8, 3, 0},       {{"-f", "0"}, 8000, 8, 3, 0},
         {{"-f", "-3"}, 8000, 8, 3, 0}, {{"-f", "x"}, 8000, 8, 3, 0},       {{"-m48", "-b16", "-f30"}, 48000, 16, 15, 30},
+        {{"-r", "I"}, 8000, 8, 3, 1},
     };
     // clang-format on
     for (const auto& [options, rate, bits, h, shape] : cases) {
-        std::vector<std::string> arguments{dir.path("TAPE.PTP")};
-        arguments.insert(arguments.end(), options.begin(), options.end());
-        ASSERT_EQ(runKazettor(arguments).status, 0);
+        ASSERT_EQ(runOn(dir.path("TAPE.PTP"), {}, options).status, 0);
         const EncoderSettings& s = encoderSettings;
         EXPECT_EQ(std::make_tuple(s.encRate, s.encBits, s.halfBitSamples, s.encShape),
                   std::make_tuple(rate, bits, h, shape));

@@ -21,7 +21,7 @@ void useSettings(int rate, int bits, int shape) {
 }
 
 Bytes rendered(const ScratchDir& dir, std::uint8_t byte) {
-    OutputFile file;
+    static OutputFile file;  // its megabyte buffer allocated once
     openOutputFile(file, dir.path("cell"), "wb");
     renderByte(file, byte);
     closeOutputFile(file);

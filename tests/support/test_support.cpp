@@ -14,6 +14,7 @@
 const Bytes kNameBlock = {0x83, 0x01, 0x02, 0x41, 0x42, 0x86};
 const Bytes kDataBlock = {0xF1, 0x00, 0x10, 0x43, 0x02, 0xC3, 0x00, 0x18};
 const Bytes kEndBlock = {0xB1, 0x05, 0x05};
+const Bytes kB9Block = {0xB9, 1, 2, 3, 6};
 // clang-format off
 const Bytes kImage = concat({{0xFF, 0x1D, 0x00, 0x55, 0x06, 0x00}, kNameBlock, {0x55, 0x08, 0x00}, kDataBlock,
                              {0xAA, 0x03, 0x00}, kEndBlock});
@@ -60,6 +61,12 @@ RunResult runKazettor(const std::vector<std::string>& arguments) {
     return {status, testing::internal::GetCapturedStdout()};
 }
 
+RunResult runOn(const std::string& path, const Bytes& contents, std::vector<std::string> options) {
+    writeFile(path, contents);
+    options.insert(options.begin(), path);
+    return runKazettor(options);
+}
+
 RunResult runBinary(const std::string& arguments) {
     FILE* pipe = popen((std::string(KAZETTOR_BINARY) + " " + arguments).c_str(), "r");
     std::string output;
@@ -71,12 +78,9 @@ RunResult runBinary(const std::string& arguments) {
 
 Bytes fromHex(const std::string& hex) {
     Bytes bytes;
-    std::string digits;
-    for (char c : hex) {
-        if (c != ' ') digits += c;
-    }
-    for (std::size_t i = 0; i + 1 < digits.size(); i += 2) {
-        bytes.push_back(static_cast<std::uint8_t>(std::stoi(digits.substr(i, 2), nullptr, 16)));
+    for (std::size_t i = 0; i < hex.size(); ++i) {
+        if (hex[i] != ' ')
+            bytes.push_back(static_cast<std::uint8_t>(std::stoi(hex.substr(i++, 2), nullptr, 16)));
     }
     return bytes;
 }
@@ -110,6 +114,12 @@ Bytes formatFields(int channels, std::uint32_t rate, int bits, int format) {
 
 Bytes wavFile(std::uint32_t rate, int bits, const Bytes& sampleBytes, int channels) {
     return riffFile({chunk("fmt ", formatFields(channels, rate, bits)), chunk("data", sampleBytes, false)});
+}
+
+Bytes pcmHeader(std::uint32_t rate, int bits, std::uint32_t dataBytes) {
+    return concat({fromHex("52494646"), littleEndian(dataBytes + 36, 4),
+                   fromHex("57415645 666d7420 10000000"), formatFields(1, rate, bits), fromHex("64617461"),
+                   littleEndian(dataBytes, 4)});
 }
 
 Bytes widened(const Bytes& samples, int bits) {

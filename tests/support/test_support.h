@@ -31,10 +31,12 @@ struct RunResult {
 
 // Runs the program in this process, from a fresh start of all its state.
 RunResult runKazettor(const std::vector<std::string>& arguments);
+// Writes the file, then runs the program on it with the options.
+RunResult runOn(const std::string& path, const Bytes& contents, std::vector<std::string> options = {});
 // Runs the built executable, for what only a real process shows.
 RunResult runBinary(const std::string& arguments);
 
-// Bytes written as hexadecimal digits; blanks between them are ignored.
+// Bytes written as hexadecimal digits, two to a byte; blanks between bytes are ignored.
 Bytes fromHex(const std::string& hex);
 // value as count bytes, least significant first.
 Bytes littleEndian(std::uint32_t value, int count);
@@ -47,6 +49,8 @@ Bytes riffFile(std::initializer_list<Bytes> chunks);
 Bytes formatFields(int channels, std::uint32_t rate, int bits, int format = 1);
 // A canonical WAV file: header and the given sample bytes.
 Bytes wavFile(std::uint32_t rate, int bits, const Bytes& sampleBytes, int channels = 1);
+// The 44-byte header of a canonical mono PCM file of dataBytes sample bytes.
+Bytes pcmHeader(std::uint32_t rate, int bits, std::uint32_t dataBytes);
 // 8-bit samples (128 the zero line) widened to signed samples of the width,
 // with 0x5A in the bytes below the top one.
 Bytes widened(const Bytes& samples, int bits);
@@ -64,5 +68,5 @@ Bytes tapeBytes(const std::vector<Bytes>& blocks, int leadInBytes = 80);
 Bytes withChecksum(Bytes block);
 
 // The example program "AB" of the tape format: name, one data block, end,
-// as blocks and as a complete 29-byte image.
-extern const Bytes kNameBlock, kDataBlock, kEndBlock, kImage;
+// as blocks and as a complete 29-byte image; and a 0xB9 block.
+extern const Bytes kNameBlock, kDataBlock, kEndBlock, kImage, kB9Block;
