@@ -570,7 +570,7 @@ EXPECTED_FAILURES = {
             'combo_quiet40_white', 'white6_s600', 'pink6_s600', 'gain40_s600'},
 }
 EXPECTED_RESCUE_FAILURES = {
-    'settings': {'enc8_3_16', 'enc8_6_16'},
+    'settings': set(),
     'a44': {'white3', 'white2', 'white1', 'white0', 'pink6', 'pink3', 'lp700', 'lp500', 'hp300',
             'hp300b', 'soft', 'drop1', 'drop3', 'drop10', 'drop30', 'drop60', 'combo_lp_pink_inv',
             'pink6_s600'},
@@ -731,9 +731,6 @@ reports of the failing conditions:
   at both rates (every block X or none found, none wrongly O). The default
   decoder, which classes half-waves by their length between zero crossings,
   reads several of these: a recording like them is one to decode both ways.
-- 8000 Hz with the trapezoid shapes 3 and 6: half-waves of two or three
-  samples with a zero-level sample after each; no sync is found (the square
-  and sine shapes at 8000 Hz read).
 
 Where it finds tape signal but no block, the damage report says so
 ("szalagjel, de blokkot nem találtam benne") rather than passing over it.
