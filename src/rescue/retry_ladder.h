@@ -14,7 +14,9 @@
 // J: the checksum holds only after a repair step: two readings of the
 //    ladder, which reads the block again in other ways, agree on a block
 //    whose checksum holds and which differs from the first reading.
-// X: neither: the block is written as first read.
+// X: neither, or a reading gives another block whose checksum holds too
+//    (the readings contradict each other): the block is written as first
+//    read.
 struct BlockDecision {
     char mark = 'X';
     std::vector<std::uint8_t> bytes;  // the block to write (as read, or repaired), expectedBytes long
@@ -24,8 +26,8 @@ struct BlockDecision {
     double lastSample = 0;
 };
 
-// The ways of reading a block again, in the order they are tried; each
-// counts against the budget of kLadderSteps.
+// The ways of reading a block again, in the order they are tried; a block
+// that is not sure after its first reading is read in every one of them.
 enum LadderStep {
     kNarrowerBand,      // conditioned afresh from the file with a lower low-pass
     kWiderBand,         // ... with a higher low-pass and a lower high-pass
