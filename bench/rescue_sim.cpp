@@ -17,8 +17,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <random>
 #include <set>
@@ -28,10 +26,9 @@
 
 #include "cli/command_line.h"
 #include "common/run_end.h"
+#include "support/file_bytes.h"
 
 namespace {
-
-using Bytes = std::vector<std::uint8_t>;
 
 struct Options {
     int trials = 1, blocks = 8, seed = 1, bits = 16;
@@ -74,16 +71,6 @@ Bytes makeImage(int blocks, std::mt19937& random, std::vector<Bytes>& truth) {
     image[1] = static_cast<std::uint8_t>(image.size());
     image[2] = static_cast<std::uint8_t>(image.size() >> 8);
     return image;
-}
-
-Bytes readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void writeFile(const std::string& path, const Bytes& bytes) {
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
 struct Run {

@@ -5,8 +5,6 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 
 #include "cli/command_line.h"
 #include "common/run_end.h"
@@ -25,16 +23,6 @@ ScratchDir::ScratchDir() {
     root_ = "/tmp/kazettor_test_" + std::to_string(getpid()) + "_" + std::to_string(++serial);
     std::filesystem::remove_all(root_);
     std::filesystem::create_directories(root_);
-}
-
-Bytes readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void writeFile(const std::string& path, const Bytes& bytes) {
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
 Bytes concat(std::initializer_list<Bytes> parts) {

@@ -1,12 +1,9 @@
 #pragma once
 
-#include <cstdint>
 #include <filesystem>
 #include <initializer_list>
-#include <string>
-#include <vector>
 
-using Bytes = std::vector<std::uint8_t>;
+#include "support/file_bytes.h"  // Bytes, std::string, std::vector
 
 // A fresh directory for one test, removed afterwards. Its path holds no '.',
 // since the program takes everything from the first '.' as the extension.
@@ -20,8 +17,6 @@ private:
     std::string root_;
 };
 
-Bytes readFile(const std::string& path);
-void writeFile(const std::string& path, const Bytes& bytes);
 Bytes concat(std::initializer_list<Bytes> parts);
 
 struct RunResult {
