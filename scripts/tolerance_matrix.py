@@ -713,24 +713,30 @@ RESCUE_FINDINGS = """
 reports of the failing conditions:
 
 - Hiss beyond its reach: white noise at 3 dB and below at 44100 Hz and 6 dB
-  and below at 22050 Hz, pink noise at 6 dB (at 22050 Hz already at 12 dB).
+  and below at 22050 Hz, pink noise at 6 dB and below.
   Blocks with too many bits in doubt stay X and the others read O or J; no
   block was marked O or J wrongly.
 - Dropouts inside a data block: the bits under them are gone, and no reading
   brings them back. The block is X ("jelkiesés …"), the rest of the program
   reads O, as with the default decoder.
-- Filters that reshape the cells. A 2-pole low-pass at 700 Hz or below
-  leaves the short half-waves of the 1 bits so small beside the long ones
-  that their edges are missed. With the 22050 Hz sine source, every
-  high-pass from 300 Hz up and the first difference turn a long half-wave
-  into a full swing, so the slot between T and 2T no longer tells a 0 from
-  a 1. At 44100 Hz, where the edges are steep, the trackers that find edges
-  at mid-level read the 1-pole high-passes at 600 Hz and 1 kHz, and the one
-  at 300 Hz but for one name block; the 2-pole high-pass at 300 Hz, which
-  makes a long half-wave overshoot, and the soft-edge combination defeat it
-  at both rates (every block X or none found, none wrongly O). The default
-  decoder, which classes half-waves by their length between zero crossings,
-  reads several of these: a recording like them is one to decode both ways.
+- Filters that reshape the cells. A low-pass leaves the short half-waves
+  of the 1 bits small beside the long ones, a high-pass lets the long ones
+  droop, and the slot between T and 2T tells a 0 from a 1 less and less.
+  A third kind of tracker decides each bit on the cell's length instead, up
+  to the next edge of its direction (2T for a 1, 6T for a 0), and the ladder
+  reads every failing block once more with the other kind of decision.
+  Readings on lengths are never trusted alone: a block they give is O or J
+  only where a second reading agrees. With them the 2-pole low-pass at
+  700 Hz, the 1-pole high-pass at 300 Hz (44100 Hz), the 2-pole one (22050
+  Hz) and the soft-edge combination decode at both rates. Still failing: the
+  2-pole low-pass at 500 Hz (as with the default decoder); with the 22050 Hz
+  sine source, the 1-pole high-passes from 300 Hz up and the first
+  difference, which turn a long half-wave into a full swing, and at 44100 Hz
+  the 2-pole high-pass at 300 Hz, which makes it overshoot: the trackers
+  lose the signal within the blocks (they are X, none wrongly O). The
+  default decoder, which classes half-waves by their length between zero
+  crossings after its own cleaning, reads these: a recording like them is
+  one to decode both ways.
 
 Where it finds tape signal but no block, the damage report says so
 ("szalagjel, de blokkot nem találtam benne") rather than passing over it.

@@ -37,6 +37,7 @@ void beginReading(const SyncHunt& hunt, const CellTracker& tracker, double rate,
     reading.firstSample = tracker.start;
     reading.lastSample = tracker.start;
     reading.edgesAtMidLevel = tracker.settings.edgesAtMidLevel;
+    reading.decideOnLength = tracker.settings.decideOnLength;
 }
 
 bool addBlockBit(BlockReading& reading, const SoftBit& bit) {

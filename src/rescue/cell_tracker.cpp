@@ -33,6 +33,11 @@ constexpr double kHighestCellRatio = 3.5;
 // An edge found this far out in the window it was looked for in leaves the
 // cell's timing in doubt.
 constexpr double kSureTiming = 0.75;
+// A bit decided on a length is never more sure than this (its evidence):
+// where noise moves an edge, the lengths stray further than their spread
+// says, so such a reading is never trusted alone, only where another
+// reading agrees with it.
+constexpr double kMostLengthEvidence = 12;
 
 // The sum of signal[first] .. signal[last - 1], in four running sums that
 // the processor can keep apart.
@@ -70,8 +75,10 @@ double meanOver(const CellTracker& t, double from, double to) {
 // tracker set to edges at mid-level, the middle of the two spans' means: a
 // high-pass filter lets a long half-wave droop past zero, and the edge after
 // it never crosses zero itself. -1 when no crossing shows a step of at least
-// a tenth of the given level.
-double edgeNear(const CellTracker& t, double expected, double window, int direction, double level) {
+// a tenth of the given level. With `firstOnly`, the first crossing that
+// shows such a step.
+double edgeNear(const CellTracker& t, double expected, double window, int direction, double level,
+                bool firstOnly = false) {
     const auto span = std::max<std::int64_t>(1, static_cast<std::int64_t>(std::lround(halfWave(t))));
     const auto first = std::max<std::int64_t>(span, static_cast<std::int64_t>(std::ceil(expected - window)));
     const auto last =
@@ -95,6 +102,7 @@ double edgeNear(const CellTracker& t, double expected, double window, int direct
         best = step;
         middle = mid;
         edge = static_cast<double>(n - 1) + left / (left - right);
+        if (firstOnly) break;
     }
     if (edge < 0) return -1;
     // Refined on the mean of the samples around it: an edge late by d leaves
@@ -241,7 +249,8 @@ bool startTracker(CellTracker& t, std::int64_t from, double half, double rate) {
     const auto span = static_cast<std::int64_t>(16 * half);
     const std::int64_t end = std::min(t.count, from + span);
     const double level = meanMagnitude(t.signal, std::max<std::int64_t>(0, from), end);
-    t.level[0] = t.level[1] = t.slowLevel = level;
+    t.level[0] = t.level[1] = t.slowLevel = t.settings.decideOnLength ? 1.0 : level;
+    t.signalLevel = level;
     // A pessimistic start: the first bits count as noisy until the spread is known.
     std::fill(std::begin(t.spread), std::end(t.spread), 0.3f);
     std::fill(std::begin(t.sortedSpread), std::end(t.sortedSpread), 0.3f);
@@ -272,16 +281,33 @@ bool nextBit(CellTracker& t, SoftBit& out) {
     const double spans = t.cellSpans[0] + t.cellSpans[1];
     const double zeroLine = spans > 0 ? (t.cellSums[0] + t.cellSums[1]) / spans : 0.0;
     const double slot = t.polarity * (meanOver(t, t.start + half, t.start + 2 * half) - zeroLine);
-    const int bit = slot < 0 ? 1 : 0;
-    const double length = t.cell[bit];
-    const double window = bit ? t.settings.edgeWindow * half : zeroWindow;
-    double next = t.start + length;
+    int bit = slot < 0 ? 1 : 0;
+    double magnitude = std::fabs(slot);
     // The level the edge must show: the recent level, or this cell's own
     // where the signal has just dipped (by up to 20 dB).
     const double recent = 0.5 * (t.level[0] + t.level[1]);
-    const double level = std::min(recent, std::max(std::fabs(slot), 0.1 * recent));
+    double level = std::min(recent, std::max(magnitude, 0.1 * recent));
+    double cellEnd = -1;
+    if (t.settings.decideOnLength) {
+        // The cell's end: the first edge of its own direction from T on, 2T
+        // on for a 1 and 6T for a 0. The decision is where it lies between
+        // the two lengths, as a share of half their difference.
+        level = t.signalLevel;
+        const double from = t.start + half, to = t.start + t.cell[0] + zeroWindow;
+        cellEnd = edgeNear(t, 0.5 * (from + to), 0.5 * (to - from), t.polarity, level, true);
+        const double between = 0.5 * (t.cell[0] + t.cell[1]), apart = 0.5 * (t.cell[0] - t.cell[1]);
+        const double fromBetween = cellEnd >= 0 ? (cellEnd - t.start - between) / apart : 0.0;
+        if (cellEnd >= 0) bit = fromBetween < 0 ? 1 : 0;
+        magnitude = std::fabs(fromBetween);
+        t.signalLevel += (std::fabs(meanOver(t, t.start, t.start + half)) - t.signalLevel) / 8;
+    }
+    const double length = t.cell[bit];
+    const double window = bit ? t.settings.edgeWindow * half : zeroWindow;
+    double next = t.start + length;
     double edge = -1;
-    if (t.settings.anchorOnMiddle) {
+    if (t.settings.decideOnLength) {
+        edge = cellEnd;
+    } else if (t.settings.anchorOnMiddle) {
         const double middle = edgeNear(t, t.start + length / 2, window / 2, -t.polarity, level);
         if (middle >= 0) edge = t.start + 2 * (middle - t.start);
     } else {
@@ -321,8 +347,9 @@ bool nextBit(CellTracker& t, SoftBit& out) {
     // half-wave is a sample or two, the refined edge can lie before the
     // cell's start, and a tracker must never stand still or go back.
     next = std::max(next, t.start + t.shortestHalf);
-    const double magnitude = std::fabs(slot);
-    out.llr = static_cast<float>(evidence(t, bit, magnitude));
+    double sureness = evidence(t, bit, magnitude);
+    if (t.settings.decideOnLength) sureness = std::min(sureness, kMostLengthEvidence);
+    out.llr = static_cast<float>(sureness);
     // A cell in a dropout has no evidence, whatever the filters left there.
     const double envelope = lowestEnvelope(t, t.start, next);
     out.noSignal = envelope >= 0 && t.envelopeLevel > 0 && envelope < kDropoutShare * t.envelopeLevel;

@@ -23,6 +23,9 @@ struct TrackerSettings {
     bool anchorOnMiddle = false;  // anchor on the edge in the middle of the cell instead of its end
     bool edgesAtMidLevel = false; // edges where the signal crosses the middle of the half-waves either
                                   // side instead of zero: for a recording whose long half-waves droop
+    bool decideOnLength = false;  // decide each bit on the cell's length, up to the first edge of its
+                                  // direction, instead of on the slot: for a recording whose filters
+                                  // have reshaped the cells but left their edges in place
 };
 
 // Bits whose spread gives the noise (startTracker fills the window).
@@ -36,7 +39,7 @@ struct CellTracker {
     std::int64_t envelopeCount = 0;   // its values
     double envelopeLevel = 0;         // the envelope's level where there was signal lately
     int polarity = 1;                 // +1: a cell starts with its high half; -1: with its low half
-    TrackerSettings settings;
+    TrackerSettings settings{};
     double start = 0;              // the current cell's first instant, in samples
     double startedAt = 0;          // the first cell's, where the tracker (last) started
     double cellSums[2] = {0, 0};   // the signal summed over each of the last two cells...
@@ -52,6 +55,8 @@ struct CellTracker {
     double level[2] = {0, 0};    // recent mean magnitude of the slot, for 0 bits and 1 bits:
                                  // follows a dip of the signal within a few bits
     double slowLevel = 0;        // the same over a few hundred bits, both kinds
+    double signalLevel = 0;      // deciding on lengths: the level of the cells' first half-waves, for
+                                 // the edges (level and slowLevel then measure lengths)
     float spread[kSpreadWindow] = {};  // the last bits' slot means relative to their kind's level,
                                        // less 1, in the order taken: their median, robust to a
                                        // sudden change of level, gives the noise

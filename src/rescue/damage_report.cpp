@@ -32,16 +32,16 @@ const char* kindName(BlockKind kind) {
 
 }  // namespace
 
-void noteBlock(const BlockReading& reading, const BlockDecision& decision) {
+void noteBlock(const BlockDecision& decision) {
     RescueState& state = rescueState;
-    if (reading.kind == BlockKind::name) ++state.programs;
+    if (decision.kind == BlockKind::name) ++state.programs;
     if (decision.mark == 'O') {
         ++state.blocksClean;
         return;
     }
     ++(decision.mark == 'J' ? state.blocksRepaired : state.blocksFailed);
     state.damage.push_back({secondsInRecording(decision.firstSample), secondsInRecording(decision.lastSample),
-                            kindName(reading.kind), decision.mark, decision.what, decision.uncertainBits});
+                            kindName(decision.kind), decision.mark, decision.what, decision.uncertainBits});
 }
 
 void noteBlocklessStretch(double from, double to) {

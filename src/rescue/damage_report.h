@@ -10,7 +10,7 @@
 // summary of the programs and blocks.
 
 // Counts the block and, unless it is clean, notes it for the report.
-void noteBlock(const BlockReading& reading, const BlockDecision& decision);
+void noteBlock(const BlockDecision& decision);
 
 // Notes samples [from, to) as tape signal in which no sync was found;
 // joined to the stretch noted before it when they nearly meet.

@@ -18,9 +18,18 @@
 
 namespace {
 
-// Trackers that look for a sync side by side: both polarities, each with
-// edges on the zero line and at mid-level.
-constexpr int kTrackers = 4;
+// Trackers that look for a sync side by side: both polarities of each kind.
+// Kind 0 finds edges where the signal crosses zero, kind 1 where it crosses
+// the middle of the half-waves either side (a recording a high-pass filter
+// has made droop); both decide bits on the slot. Kind 2 decides them on the
+// lengths between zero crossings (a recording whose filters have reshaped
+// the cells): its readings are never trusted alone.
+constexpr int kTrackerKinds = 3;
+constexpr int kTrackers = 2 * kTrackerKinds;
+
+int kindOf(const CellTracker& tracker) {
+    return tracker.settings.decideOnLength ? 2 : tracker.settings.edgesAtMidLevel ? 1 : 0;
+}
 // Between the blocks of a program there is a short stretch of fill (about
 // half a second on the tapes this program writes); tape signal without a
 // sync for longer than this held a block.
@@ -49,21 +58,24 @@ void storeBlock(const BlockReading& reading, int polarity) {
     for (std::uint8_t byte : decision.bytes) consolePrint("%02x ", byte);
     DecoderState& state = decoderState;
     std::copy(decision.bytes.begin(), decision.bytes.end(), state.blockBuf.begin());
-    const int lengthAt = lengthByteIndex(reading.kind);
-    const bool lengthKnown = lengthAt < 0 || static_cast<int>(reading.bytes.size()) > lengthAt;
+    // The block as decided: a repair may have completed a block that the
+    // first reading lost before its length byte, or misread its type byte.
+    const BlockKind kind = decision.kind;
+    const int lengthAt = lengthByteIndex(kind);
+    const bool lengthKnown = lengthAt < 0 || static_cast<int>(decision.bytes.size()) > lengthAt;
     const int n =
         lengthAt >= 0 && lengthKnown ? blockLength(decision.bytes[static_cast<std::size_t>(lengthAt)]) : 0;
-    if (reading.kind == BlockKind::name && lengthKnown) {
+    if (kind == BlockKind::name && lengthKnown) {
         consolePrint(" %c: ", decision.mark);
         startNamedProgram(n);
     } else {
         consolePrint(" %c\n", decision.mark);
-        if (reading.kind == BlockKind::data && lengthKnown) storeDataBlock(n);
-        if (reading.kind == BlockKind::b9) storeB9Block();
-        if (reading.kind == BlockKind::end) finishProgramFile();
+        if (kind == BlockKind::data && lengthKnown) storeDataBlock(n);
+        if (kind == BlockKind::b9) storeB9Block();
+        if (kind == BlockKind::end) finishProgramFile();
     }
     consoleFlush();
-    noteBlock(reading, decision);
+    noteBlock(decision);
 }
 
 // Reads block after block with a tracker that has just found a sync, until
@@ -98,8 +110,9 @@ std::int64_t readBlocks(CellTracker& tracker, SyncHunt& hunt) {
         if (inProgram) {
             consolePrint("Újraindulás %.3f másodpercnél\n", secondsInRecording(tracker.start));
             // Within a program the signal is seldom gone: the edges may have
-            // been looked for on the wrong line.
-            rescueState.preferMidLevel = !tracker.settings.edgesAtMidLevel;
+            // been looked for on the wrong line, or the bits decided the
+            // wrong way for this recording.
+            rescueState.preferredKind = (kindOf(tracker) + 1) % kTrackerKinds;
         }
         return static_cast<std::int64_t>(tracker.start);
     }
@@ -120,18 +133,19 @@ double halfWaveAt(std::int64_t position) {
 // the middles of the cells): each is brought up to about the same place,
 // and of those that find the sync there too, the one that missed the fewest
 // edges of late reads the blocks. Noise makes mid-level edges the less
-// steady, a drooping recording the zero crossings; where they tie, the edge
-// line preferred now, then the one with the more evidence.
+// steady, a drooping recording the zero crossings; where they tie, the kind
+// preferred now, then one that decides on the slot (the sounder decision
+// in noise), then the one with the more evidence.
 int steadiestAtSync(CellTracker* trackers, SyncHunt* hunts, const bool* running, int found) {
     const double until = trackers[found].start + trackers[found].cell[0] / 2;
-    // Fewer missed edges first, then the preferred edge line, then more evidence.
     auto better = [&](int i, int j) {
         const CellTracker &a = trackers[i], &b = trackers[j];
         const int missedA = std::popcount(a.missedCells), missedB = std::popcount(b.missedCells);
         if (missedA != missedB) return missedA < missedB;
-        const bool preferredA = a.settings.edgesAtMidLevel == rescueState.preferMidLevel;
-        const bool preferredB = b.settings.edgesAtMidLevel == rescueState.preferMidLevel;
+        const bool preferredA = kindOf(a) == rescueState.preferredKind;
+        const bool preferredB = kindOf(b) == rescueState.preferredKind;
         if (preferredA != preferredB) return preferredA;
+        if (a.settings.decideOnLength != b.settings.decideOnLength) return !a.settings.decideOnLength;
         return a.recentEvidence > b.recentEvidence;
     };
     int best = found;
@@ -158,23 +172,22 @@ std::int64_t decodeStretch(std::int64_t position) {
     const double half = halfWaveAt(position);
     if (half <= 0) return position + window;  // no tape signal in this tenth of a second
 
-    // A pair of trackers for each polarity: one finds edges where the signal
-    // crosses zero, the other where it crosses the middle of the half-waves
-    // either side (a recording a high-pass filter has made droop). On a
-    // sound recording both find the sync at the same bit, and the first
-    // wins; a drooping one only the second reads.
+    // Trackers of every kind and polarity. On a sound recording they all
+    // find the sync at the same bit; a drooping one only the mid-level
+    // edges read, a reshaped one only the lengths.
     const char* first = lookupOption('j');
     const bool onePolarity = lookupOption('s') != nullptr && first != nullptr;
     CellTracker trackers[kTrackers];
     SyncHunt hunts[kTrackers];
-    bool running[kTrackers] = {false, false, false, false};
+    bool running[kTrackers] = {};
     for (int i = 0; i < kTrackers; ++i) {
         trackers[i].signal = state.signal.get();
         trackers[i].count = count;
         trackers[i].envelope = state.envelope.data();
         trackers[i].envelopeCount = static_cast<std::int64_t>(state.envelope.size());
         trackers[i].polarity = i % 2 == 0 ? 1 : -1;
-        trackers[i].settings.edgesAtMidLevel = i >= 2;
+        trackers[i].settings.edgesAtMidLevel = i / 2 == 1;
+        trackers[i].settings.decideOnLength = i / 2 == 2;
         if (onePolarity && (trackers[i].polarity < 0) != (first[0] == 'H' || first[0] == 'h')) continue;
         running[i] = startTracker(trackers[i], position, half, state.rate);
     }

@@ -25,7 +25,13 @@ const char* const kFirstReading = "az első";
 const char* const kStepNames[kLadderSteps] = {
     "a szűkebb sávú",        "a szélesebb sávú",
     "a lassabb időzítésű",   "a cellák közepére igazított",
-    "az újramért időzítésű", "a szabványos dekóder keresésével kapott"};
+    "az újramért időzítésű", "",  // named by stepName
+    "a szabványos dekóder keresésével kapott"};
+
+const char* stepName(LadderStep step, const BlockReading& first) {
+    if (step != kOtherDecision) return kStepNames[step];
+    return first.decideOnLength ? "a résátlag szerint döntő" : "a hosszak szerint döntő";
+}
 
 std::string format(const char* pattern, int a, int b = 0, int c = 0) {
     char text[160];
@@ -135,6 +141,7 @@ bool readAgain(const BlockReading& first, int polarity, LadderStep step, BlockRe
         if (step == kRemeasuredTiming) tracker.settings.anchorGain = 0.7;
     }
     tracker.settings.edgesAtMidLevel = first.edgesAtMidLevel;
+    tracker.settings.decideOnLength = first.decideOnLength != (step == kOtherDecision);
     double half = first.half;
     if (step == kRemeasuredTiming) {
         const double measured = estimateHalfWave(state.signal.get(), from, to, state.rate);
@@ -164,6 +171,7 @@ BlockDecision decideBlock(const BlockReading& first, int polarity) {
     BlockDecision decision;
     const ReadingVerdict verdict = judgeReading(first);
     decision.uncertainBits = verdict.uncertainBits;
+    decision.kind = first.kind;
     decision.bytes = first.bytes;
     decision.firstSample = first.firstSample;
     decision.lastSample = first.lastSample;
@@ -174,9 +182,9 @@ BlockDecision decideBlock(const BlockReading& first, int polarity) {
         decision.mark = 'O';
         return decision;
     }
-    // A block of no known kind has no length to read again to, and a block
-    // the recording cuts short cannot be read further either.
-    if (first.end == ReadEnd::unknownType || first.end == ReadEnd::recordingEnd) {
+    // A block the recording cuts short cannot be read further. (One of no
+    // known kind is read again: its type byte may have been misread.)
+    if (first.end == ReadEnd::recordingEnd) {
         decision.what = whatIsWrong(first, verdict);
         return decision;
     }
@@ -226,16 +234,17 @@ BlockDecision decideBlock(const BlockReading& first, int polarity) {
             const bool asRead = verdict.checksumHolds && again.bytes == first.bytes;
             agreed = decision;
             agreed.mark = asRead ? 'O' : 'J';
+            agreed.kind = again.kind;
             agreed.bytes = again.bytes;
             agreed.firstSample = agreeing->firstSample;
             agreed.lastSample = agreeing->lastSample;
-            agreeingPair = std::string(agreeing->how) + " és " + kStepNames[step];
+            agreeingPair = std::string(agreeing->how) + " és " + stepName(step, first);
             agreed.what = "két olvasás egyezik: " + agreeingPair;
             if (!asRead) agreed.what += ": " + changes(first.bytes, again.bytes);
             continue;
         }
         if (step != kBestFitSearch)
-            candidates.push_back({again.bytes, kStepNames[step], again.firstSample, again.lastSample});
+            candidates.push_back({again.bytes, stepName(step, first), again.firstSample, again.lastSample});
     }
     if (agreed.mark != 'X') {
         const bool contradicted = std::any_of(holding.begin(), holding.end(),

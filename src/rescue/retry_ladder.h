@@ -19,6 +19,7 @@
 //    read.
 struct BlockDecision {
     char mark = 'X';
+    BlockKind kind = BlockKind::unknown;  // the block's kind, by its type byte as written
     std::vector<std::uint8_t> bytes;  // the block to write (as read, or repaired), expectedBytes long
     std::string what;                 // for the report: the repair step, or what is wrong
     int uncertainBits = 0;            // doubtful bits of the first reading
@@ -34,6 +35,7 @@ enum LadderStep {
     kSlowerTiming,      // the cell tracker anchoring half way and following speed slowly
     kMiddleAnchors,     // anchored on the edges in the middles of the cells
     kRemeasuredTiming,  // T measured anew on the block's own stretch
+    kOtherDecision,     // the bits decided the other way: on lengths, or on the slot
     kBestFitSearch,     // the default decoder's best-fit search (no evidence: it only confirms)
     kLadderSteps
 };
