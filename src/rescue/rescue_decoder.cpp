@@ -22,14 +22,15 @@ namespace {
 // Kind 0 finds edges where the signal crosses zero, kind 1 where it crosses
 // the middle of the half-waves either side (a recording a high-pass filter
 // has made droop); both decide bits on the slot. Kind 2 decides them on the
-// lengths between zero crossings (a recording whose filters have reshaped
-// the cells): its readings are never trusted alone.
+// cell's length up to the next edge of its direction (a recording whose
+// filters have reshaped the cells): its readings are never trusted alone.
 constexpr int kTrackerKinds = 3;
 constexpr int kTrackers = 2 * kTrackerKinds;
 
 int kindOf(const CellTracker& tracker) {
     return tracker.settings.decideOnLength ? 2 : tracker.settings.edgesAtMidLevel ? 1 : 0;
 }
+
 // Between the blocks of a program there is a short stretch of fill (about
 // half a second on the tapes this program writes); tape signal without a
 // sync for longer than this held a block.
