@@ -277,12 +277,8 @@ MUTANTS = [
            'half-waves of a few samples held to 3:1 cells'),
     Mutant('src/rescue/cell_tracker.cpp', 'std::upper_bound(sorted, sorted + count - 1, value)',
            'std::upper_bound(sorted, sorted + count, value)', 'the sorted window of spreads overrun by one'),
-    Mutant('src/rescue/rescue_decoder.cpp', 'trackers[i].settings.edgesAtMidLevel = i / 2 == 1;',
-           'trackers[i].settings.edgesAtMidLevel = false;', 'no tracker finds edges at mid-level',
-           survives='Since trackers decide on lengths too, they read the drooping recording of the tests, '
-           'which needed the mid-level edges before. The tolerance matrix now reads better without the '
-           'mid-level trackers (200 of 231 recordings against 197, no wrong block either way): they are '
-           'to be taken out, not tested.'),
+    Mutant('src/rescue/rescue_decoder.cpp', 'trackers[i].settings.decideOnLength = i / 2 == 1;',
+           'trackers[i].settings.decideOnLength = false;', 'no tracker decides on lengths'),
     Mutant('src/rescue/cell_tracker.cpp', 'if (cellEnd >= 0) bit = fromBetween < 0 ? 1 : 0;',
            'if (cellEnd >= 0) bit = fromBetween > 0 ? 1 : 0;', 'a tracker deciding on lengths takes a long cell for a 1'),
     Mutant('src/rescue/retry_ladder.cpp', 'if (!contradicted) return agreed;', 'if (true || !contradicted) return agreed;',

@@ -36,7 +36,6 @@ void beginReading(const SyncHunt& hunt, const CellTracker& tracker, double rate,
     reading.cells[1] = tracker.cell[1];
     reading.firstSample = tracker.start;
     reading.lastSample = tracker.start;
-    reading.edgesAtMidLevel = tracker.settings.edgesAtMidLevel;
     reading.decideOnLength = tracker.settings.decideOnLength;
 }
 

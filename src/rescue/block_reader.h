@@ -36,8 +36,7 @@ struct BlockReading {
     double half = 0;                         // the tracker's T when the sync was found
     double cells[2] = {0, 0};                // and its lengths of 0 and 1 cells, for reading the block again
     double firstSample = 0, lastSample = 0;  // the block's extent in the recording
-    bool edgesAtMidLevel = false;            // how the tracker that read it found edges...
-    bool decideOnLength = false;             // ...and decided bits
+    bool decideOnLength = false;             // how the tracker that read it decided bits
 };
 
 // Reads the block that follows a sync. With ReadEnd::nextBlock the next

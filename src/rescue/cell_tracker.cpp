@@ -71,12 +71,9 @@ double meanOver(const CellTracker& t, double from, double to) {
 // samples, the one where the signal's mean over the span after it most
 // exceeds its mean over the span before it, a span being a short half-wave
 // (every half-wave is at least that long). So a crossing that noise adds
-// beside the edge loses to the edge's own. The edge line is zero, or, for a
-// tracker set to edges at mid-level, the middle of the two spans' means: a
-// high-pass filter lets a long half-wave droop past zero, and the edge after
-// it never crosses zero itself. -1 when no crossing shows a step of at least
-// a tenth of the given level. With `firstOnly`, the first crossing that
-// shows such a step.
+// beside the edge loses to the edge's own. -1 when no crossing of zero
+// shows a step of at least a tenth of the given level. With `firstOnly`,
+// the first crossing that shows such a step.
 double edgeNear(const CellTracker& t, double expected, double window, int direction, double level,
                 bool firstOnly = false) {
     const auto span = std::max<std::int64_t>(1, static_cast<std::int64_t>(std::lround(halfWave(t))));
@@ -89,18 +86,16 @@ double edgeNear(const CellTracker& t, double expected, double window, int direct
     // samples n - 1 and n.
     double before = direction * static_cast<double>(sumOver(t.signal, first - span, first));
     double after = direction * static_cast<double>(sumOver(t.signal, first, first + span));
-    double best = kEdgeShare * span * 2.0 * level, edge = -1, middle = 0;
+    double best = kEdgeShare * span * 2.0 * level, edge = -1;
     for (std::int64_t n = first; n <= last; ++n) {
         if (n > first) {
             before += at(n - 1) - at(n - 1 - span);
             after += at(n + span - 1) - at(n - 1);
         }
         const double step = after - before;
-        const double mid = t.settings.edgesAtMidLevel ? (after + before) / static_cast<double>(2 * span) : 0.0;
-        const double left = at(n - 1) - mid, right = at(n) - mid;
+        const double left = at(n - 1), right = at(n);
         if (left > 0 || right <= 0 || step <= best) continue;
         best = step;
-        middle = mid;
         edge = static_cast<double>(n - 1) + left / (left - right);
         if (firstOnly) break;
     }
@@ -111,8 +106,7 @@ double edgeNear(const CellTracker& t, double expected, double window, int direct
     const std::int64_t near = std::max<std::int64_t>(1, span / 2);
     const auto centre = static_cast<std::int64_t>(std::lround(edge));
     if (level > 0 && centre - near >= 0 && centre + near < t.count) {
-        const double sum = direction * static_cast<double>(sumOver(t.signal, centre - near, centre + near)) -
-                           middle * static_cast<double>(2 * near);
+        const double sum = direction * static_cast<double>(sumOver(t.signal, centre - near, centre + near));
         // The samples [centre - near, centre + near) are centred on centre - 0.5.
         edge = static_cast<double>(centre) - 0.5 + std::clamp(-sum / (2 * level), -0.5 * near, 0.5 * near);
     }

@@ -21,8 +21,6 @@ struct TrackerSettings {
     double edgeWindow = 0.8;      // how far from where it is expected an edge is looked for, in T
                                   // (for a 0 bit 1.6 times as far: its length has more to err by)
     bool anchorOnMiddle = false;  // anchor on the edge in the middle of the cell instead of its end
-    bool edgesAtMidLevel = false; // edges where the signal crosses the middle of the half-waves either
-                                  // side instead of zero: for a recording whose long half-waves droop
     bool decideOnLength = false;  // decide each bit on the cell's length, up to the first edge of its
                                   // direction, instead of on the slot: for a recording whose filters
                                   // have reshaped the cells but left their edges in place

@@ -19,16 +19,14 @@
 namespace {
 
 // Trackers that look for a sync side by side: both polarities of each kind.
-// Kind 0 finds edges where the signal crosses zero, kind 1 where it crosses
-// the middle of the half-waves either side (a recording a high-pass filter
-// has made droop); both decide bits on the slot. Kind 2 decides them on the
-// cell's length up to the next edge of its direction (a recording whose
-// filters have reshaped the cells): its readings are never trusted alone.
-constexpr int kTrackerKinds = 3;
+// Kind 0 decides bits on the slot; kind 1 on the cell's length up to the
+// next edge of its direction (a recording whose filters have reshaped the
+// cells): its readings are never trusted alone.
+constexpr int kTrackerKinds = 2;
 constexpr int kTrackers = 2 * kTrackerKinds;
 
 int kindOf(const CellTracker& tracker) {
-    return tracker.settings.decideOnLength ? 2 : tracker.settings.edgesAtMidLevel ? 1 : 0;
+    return tracker.settings.decideOnLength ? 1 : 0;
 }
 
 // Between the blocks of a program there is a short stretch of fill (about
@@ -110,9 +108,8 @@ std::int64_t readBlocks(CellTracker& tracker, SyncHunt& hunt) {
         if (huntFrom >= 0 && tracker.start - huntFrom > longestGap) noteBlocklessStretch(huntFrom, tracker.start);
         if (inProgram) {
             consolePrint("Újraindulás %.3f másodpercnél\n", secondsInRecording(tracker.start));
-            // Within a program the signal is seldom gone: the edges may have
-            // been looked for on the wrong line, or the bits decided the
-            // wrong way for this recording.
+            // Within a program the signal is seldom gone: the bits may have
+            // been decided the wrong way for this recording.
             rescueState.preferredKind = (kindOf(tracker) + 1) % kTrackerKinds;
         }
         return static_cast<std::int64_t>(tracker.start);
@@ -133,10 +130,9 @@ double halfWaveAt(std::int64_t position) {
 // moment later, if they read them at all (one of the other polarity follows
 // the middles of the cells): each is brought up to about the same place,
 // and of those that find the sync there too, the one that missed the fewest
-// edges of late reads the blocks. Noise makes mid-level edges the less
-// steady, a drooping recording the zero crossings; where they tie, the kind
-// preferred now, then one that decides on the slot (the sounder decision
-// in noise), then the one with the more evidence.
+// edges of late reads the blocks; where they tie, the kind preferred now
+// (at first the slot, the sounder decision in noise), then the one with the
+// more evidence.
 int steadiestAtSync(CellTracker* trackers, SyncHunt* hunts, const bool* running, int found) {
     const double until = trackers[found].start + trackers[found].cell[0] / 2;
     auto better = [&](int i, int j) {
@@ -146,7 +142,6 @@ int steadiestAtSync(CellTracker* trackers, SyncHunt* hunts, const bool* running,
         const bool preferredA = kindOf(a) == rescueState.preferredKind;
         const bool preferredB = kindOf(b) == rescueState.preferredKind;
         if (preferredA != preferredB) return preferredA;
-        if (a.settings.decideOnLength != b.settings.decideOnLength) return !a.settings.decideOnLength;
         return a.recentEvidence > b.recentEvidence;
     };
     int best = found;
@@ -174,8 +169,7 @@ std::int64_t decodeStretch(std::int64_t position) {
     if (half <= 0) return position + window;  // no tape signal in this tenth of a second
 
     // Trackers of every kind and polarity. On a sound recording they all
-    // find the sync at the same bit; a drooping one only the mid-level
-    // edges read, a reshaped one only the lengths.
+    // find the sync at the same bit; a reshaped one only the lengths read.
     const char* first = lookupOption('j');
     const bool onePolarity = lookupOption('s') != nullptr && first != nullptr;
     CellTracker trackers[kTrackers];
@@ -187,8 +181,7 @@ std::int64_t decodeStretch(std::int64_t position) {
         trackers[i].envelope = state.envelope.data();
         trackers[i].envelopeCount = static_cast<std::int64_t>(state.envelope.size());
         trackers[i].polarity = i % 2 == 0 ? 1 : -1;
-        trackers[i].settings.edgesAtMidLevel = i / 2 == 1;
-        trackers[i].settings.decideOnLength = i / 2 == 2;
+        trackers[i].settings.decideOnLength = i / 2 == 1;
         if (onePolarity && (trackers[i].polarity < 0) != (first[0] == 'H' || first[0] == 'h')) continue;
         running[i] = startTracker(trackers[i], position, half, state.rate);
     }

@@ -140,7 +140,6 @@ bool readAgain(const BlockReading& first, int polarity, LadderStep step, BlockRe
         if (step == kMiddleAnchors) tracker.settings.anchorOnMiddle = true;
         if (step == kRemeasuredTiming) tracker.settings.anchorGain = 0.7;
     }
-    tracker.settings.edgesAtMidLevel = first.edgesAtMidLevel;
     tracker.settings.decideOnLength = first.decideOnLength != (step == kOtherDecision);
     double half = first.half;
     if (step == kRemeasuredTiming) {
