@@ -277,7 +277,7 @@ MUTANTS = [
            'half-waves of a few samples held to 3:1 cells'),
     Mutant('src/rescue/cell_tracker.cpp', 'std::upper_bound(sorted, sorted + count - 1, value)',
            'std::upper_bound(sorted, sorted + count, value)', 'the sorted window of spreads overrun by one'),
-    Mutant('src/rescue/rescue_decoder.cpp', 'trackers[i].settings.decideOnLength = i / 2 == 1;',
+    Mutant('src/rescue/rescue_decoder.cpp', 'trackers[i].settings.decideOnLength = i >= 2;',
            'trackers[i].settings.decideOnLength = false;', 'no tracker decides on lengths'),
     Mutant('src/rescue/cell_tracker.cpp', 'if (cellEnd >= 0) bit = fromBetween < 0 ? 1 : 0;',
            'if (cellEnd >= 0) bit = fromBetween > 0 ? 1 : 0;', 'a tracker deciding on lengths takes a long cell for a 1'),

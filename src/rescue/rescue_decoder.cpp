@@ -18,16 +18,11 @@
 
 namespace {
 
-// Trackers that look for a sync side by side: both polarities of each kind.
-// Kind 0 decides bits on the slot; kind 1 on the cell's length up to the
-// next edge of its direction (a recording whose filters have reshaped the
-// cells): its readings are never trusted alone.
-constexpr int kTrackerKinds = 2;
-constexpr int kTrackers = 2 * kTrackerKinds;
-
-int kindOf(const CellTracker& tracker) {
-    return tracker.settings.decideOnLength ? 1 : 0;
-}
+// Trackers that look for a sync side by side, in both polarities: two
+// decide bits on the slot, two on the cell's length up to the next edge of
+// its direction (a recording whose filters have reshaped the cells; their
+// readings are never trusted alone).
+constexpr int kTrackers = 4;
 
 // Between the blocks of a program there is a short stretch of fill (about
 // half a second on the tapes this program writes); tape signal without a
@@ -110,7 +105,7 @@ std::int64_t readBlocks(CellTracker& tracker, SyncHunt& hunt) {
             consolePrint("Újraindulás %.3f másodpercnél\n", secondsInRecording(tracker.start));
             // Within a program the signal is seldom gone: the bits may have
             // been decided the wrong way for this recording.
-            rescueState.preferredKind = (kindOf(tracker) + 1) % kTrackerKinds;
+            rescueState.preferLengths = !tracker.settings.decideOnLength;
         }
         return static_cast<std::int64_t>(tracker.start);
     }
@@ -130,17 +125,17 @@ double halfWaveAt(std::int64_t position) {
 // moment later, if they read them at all (one of the other polarity follows
 // the middles of the cells): each is brought up to about the same place,
 // and of those that find the sync there too, the one that missed the fewest
-// edges of late reads the blocks; where they tie, the kind preferred now
-// (at first the slot, the sounder decision in noise), then the one with the
-// more evidence.
+// edges of late reads the blocks; where they tie, the kind of decision
+// preferred now (at first the slot, the sounder one in noise), then the one
+// with the more evidence.
 int steadiestAtSync(CellTracker* trackers, SyncHunt* hunts, const bool* running, int found) {
     const double until = trackers[found].start + trackers[found].cell[0] / 2;
     auto better = [&](int i, int j) {
         const CellTracker &a = trackers[i], &b = trackers[j];
         const int missedA = std::popcount(a.missedCells), missedB = std::popcount(b.missedCells);
         if (missedA != missedB) return missedA < missedB;
-        const bool preferredA = kindOf(a) == rescueState.preferredKind;
-        const bool preferredB = kindOf(b) == rescueState.preferredKind;
+        const bool preferredA = a.settings.decideOnLength == rescueState.preferLengths;
+        const bool preferredB = b.settings.decideOnLength == rescueState.preferLengths;
         if (preferredA != preferredB) return preferredA;
         return a.recentEvidence > b.recentEvidence;
     };
@@ -168,20 +163,20 @@ std::int64_t decodeStretch(std::int64_t position) {
     const double half = halfWaveAt(position);
     if (half <= 0) return position + window;  // no tape signal in this tenth of a second
 
-    // Trackers of every kind and polarity. On a sound recording they all
-    // find the sync at the same bit; a reshaped one only the lengths read.
+    // On a sound recording every tracker finds the sync at the same bit; a
+    // reshaped one only those deciding on lengths read.
     const char* first = lookupOption('j');
     const bool onePolarity = lookupOption('s') != nullptr && first != nullptr;
     CellTracker trackers[kTrackers];
     SyncHunt hunts[kTrackers];
-    bool running[kTrackers] = {};
+    bool running[kTrackers] = {false, false, false, false};
     for (int i = 0; i < kTrackers; ++i) {
         trackers[i].signal = state.signal.get();
         trackers[i].count = count;
         trackers[i].envelope = state.envelope.data();
         trackers[i].envelopeCount = static_cast<std::int64_t>(state.envelope.size());
         trackers[i].polarity = i % 2 == 0 ? 1 : -1;
-        trackers[i].settings.decideOnLength = i / 2 == 1;
+        trackers[i].settings.decideOnLength = i >= 2;
         if (onePolarity && (trackers[i].polarity < 0) != (first[0] == 'H' || first[0] == 'h')) continue;
         running[i] = startTracker(trackers[i], position, half, state.rate);
     }

@@ -48,9 +48,9 @@ struct RescueState {
     std::vector<float> stretchLevels;  // the conditioned signal's RMS over stretches of 1024 samples
     std::vector<DamageEntry> damage;   // the report, in the order the blocks were found
     std::vector<BlocklessStretch> blockless;  // for the report too, in the order found
-    int preferredKind = 0;             // where trackers of both kinds read a sync equally well, take
-                                       // this kind (rescue_decoder.cpp): the other one than the kind
-                                       // that last lost the signal in a program
+    bool preferLengths = false;        // where trackers deciding on the slot and on lengths read a sync
+                                       // equally well, take one on lengths: one on the slot lost the
+                                       // signal in a program
     int programs = 0;                  // name blocks found (programs started)
     int blocksClean = 0;               // blocks marked O
     int blocksRepaired = 0;            // blocks marked J
