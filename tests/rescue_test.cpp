@@ -168,9 +168,8 @@ TEST(RescueDecoder, NeedsNoLeadInAndFindsThePolarity) {
 TEST(RescueDecoder, ReportsWhatIsLostAndRepairsNothingOnAGuess) {
     ScratchDir dir;
     const Bytes second = withChecksum(concat({{0xF2, 0, 0x20, 0x43, 40}, Bytes(40, 0x55)}));
-    Bytes wrongOnTape = withChecksum({0xF3, 0, 0x30, 0x43, 4, 9, 9, 9, 9});
-    wrongOnTape.back() ^= 0x10;
-    const Bytes cutShort = {0xF4, 0, 0x50, 0x43, 0x20, 1, 2, 3};  // 38 bytes long by its length byte
+    const Bytes wrongOnTape = {0xF3, 0, 0x30, 0x43, 4, 9, 9, 9, 9, 0x8B};  // the checksum is 9B
+    const Bytes cutShort = {0xF4, 0, 0x50, 0x43, 0x20, 1, 2, 3};           // 38 bytes long by its length byte
     const Bytes unknown = withChecksum({0x12, 0, 0x60, 0x43, 2, 1, 2});
     const Bytes tape =
         tapeBytes({kNameBlock, kDataBlock, second, wrongOnTape, cutShort, unknown, kEndBlock}, 200);
