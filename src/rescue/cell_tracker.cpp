@@ -20,6 +20,14 @@ constexpr double kLongestHalfSeconds = 800e-6;
 // an end edge.
 constexpr double kLostMedianEvidence = 3.0;
 constexpr int kLostAfterMissedEdges = 4;
+// A tracker deciding on lengths has its own bar. Where a filter has moved the
+// edges by what came before them (a first difference, a coupling capacitor
+// on a sine recording), its lengths of right bits spread far, and their
+// evidence, a few, would count as no signal; its readings are never trusted
+// alone, so the bar only says when it has lost the tape. Where a half-wave
+// is only a few samples long, it keeps the slot's bar: there a lower one let
+// length trackers read on after they had gone astray.
+constexpr double kLostLengthEvidence = 1.0;
 // Where the envelope falls below this share of its level (24 dB down),
 // there is no signal: a dropout.
 constexpr double kDropoutShare = 1.0 / 16;
@@ -356,7 +364,9 @@ bool nextBit(CellTracker& t, SoftBit& out) {
             t.envelopeLevel > 0 ? t.envelopeLevel + (envelope - t.envelopeLevel) / 64.0 : envelope;
     }
     t.recentEvidence += (std::min(100.0, static_cast<double>(out.llr)) - t.recentEvidence) / 32.0;
-    t.weakBits = static_cast<std::uint16_t>((t.weakBits << 1) | (out.llr < kLostMedianEvidence ? 1 : 0));
+    const double bar =
+        t.settings.decideOnLength && half >= kFewSamples ? kLostLengthEvidence : kLostMedianEvidence;
+    t.weakBits = static_cast<std::uint16_t>((t.weakBits << 1) | (out.llr < bar ? 1 : 0));
     ++t.bitsSinceStart;
     learnLevels(t, bit, magnitude);
     out.end = next;
