@@ -72,6 +72,31 @@ void storeBlock(const BlockReading& reading, int polarity) {
     noteBlock(decision);
 }
 
+// Between the blocks of a program, `reader` went from `from` to the next
+// block's sync at `to` for longer than a gap lasts: its reading of a sync
+// there went wrong. A tracker of each kind, with the program's polarity and
+// timing, looks there again; true with the first block one of them finds
+// before `to`.
+bool findMissedBlock(const CellTracker& reader, double from, double to, BlockReading& found) {
+    const double rate = rescueState.rate;
+    for (const bool onLength : {reader.settings.decideOnLength, !reader.settings.decideOnLength}) {
+        CellTracker tracker = reader;
+        tracker.settings = TrackerSettings{};
+        tracker.settings.decideOnLength = onLength;
+        if (!startTracker(tracker, static_cast<std::int64_t>(from), halfWave(reader), rate)) continue;
+        std::copy(std::begin(reader.cell), std::end(reader.cell), std::begin(tracker.cell));
+        std::copy(std::begin(reader.cell), std::end(reader.cell), std::begin(tracker.measuredCell));
+        SyncHunt hunt;
+        for (SoftBit bit; tracker.start < to && nextBit(tracker, bit) && !trackerLost(tracker);) {
+            if (!takeSyncBit(hunt, bit)) continue;
+            readBlock(tracker, hunt, rate, found);
+            if (found.syncStart < to - 8 * halfWave(reader)) return true;  // not the next block's own sync
+            break;
+        }
+    }
+    return false;
+}
+
 // Reads block after block with a tracker that has just found a sync, until
 // the signal is lost or the recording ends; returns where it stopped.
 // Within a program, tape signal that goes on for longer than a gap between
@@ -85,8 +110,13 @@ std::int64_t readBlocks(CellTracker& tracker, SyncHunt& hunt) {
     for (;;) {
         BlockReading reading;
         readBlock(tracker, hunt, rate, reading);
-        if (huntFrom >= 0 && reading.syncStart - huntFrom > longestGap)
-            noteBlocklessStretch(huntFrom, reading.syncStart);
+        if (huntFrom >= 0 && reading.syncStart - huntFrom > longestGap) {
+            BlockReading missed;
+            if (findMissedBlock(tracker, huntFrom, reading.syncStart, missed))
+                storeBlock(missed, tracker.polarity);
+            else
+                noteBlocklessStretch(huntFrom, reading.syncStart);
+        }
         storeBlock(reading, tracker.polarity);
         if (reading.kind == BlockKind::end && reading.end == ReadEnd::complete) inProgram = false;
         if (reading.end == ReadEnd::nextBlock) continue;
