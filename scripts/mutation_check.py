@@ -333,6 +333,16 @@ MUTANTS = [
            'a moment of noise reported as tape signal without a block'),
     Mutant('src/rescue/rescue_decoder.cpp', 'noteBlocklessStretch(static_cast<double>(position), static_cast<double>(reached));',
            '', 'tape signal without a block is not reported'),
+    Mutant('src/rescue/cell_tracker.cpp', 'constexpr double kLostLengthEvidence = 1.0;',
+           'constexpr double kLostLengthEvidence = 3.0;', 'a tracker deciding on lengths lost at the slot\'s bar'),
+    Mutant('src/rescue/cell_tracker.cpp', 't.settings.decideOnLength && half >= kFewSamples ? kLostLengthEvidence',
+           't.settings.decideOnLength ? kLostLengthEvidence', 'the lower bar for a loss at half-waves of a few samples too',
+           survives='It shows on recordings resampled to 11025 or 8000 Hz by sox, whose resampling filter rings '
+           '(the tolerance matrix lost 4 of them): the encoder\'s own 11025 and 8000 Hz recordings, and the '
+           'simulation bench\'s, read either way, and a test would have to carry such a recording.'),
+    Mutant('src/rescue/rescue_decoder.cpp', 'if (findMissedBlock(tracker, huntFrom, reading.syncStart, missed))',
+           'if (false && findMissedBlock(tracker, huntFrom, reading.syncStart, missed))',
+           'no second look for a block whose sync was misread'),
     Mutant('src/decoder/wav_input.cpp', 'input.bytesRead = index * input.frameBytes;', 'input.bytesRead = index;',
            'a stretch read again from the wrong place (wider samples)'),
 ]
