@@ -439,7 +439,11 @@ class Check:
         case('rescue_clean_8bit_ri', ['tape.wav', '-r', 'i'], {'tape.wav': multi22})
         case('rescue_clean_8bit_rH', ['tape.wav', '-r', 'H'], {'tape.wav': multi22})
         case('rescue_clean_16bit_rI', ['tape.wav', '-rI'], {'tape.wav': multi44})
-        case('rescue_clean_16bit_s624_jH_rI', ['tape.wav', '-s624', '-jH', '-rI'], {'tape.wav': multi44})
+        # -s and -j name the timing and the polarity: here the recording inverted, so
+        # that its cells start with their low half, as -j H says.
+        rate, samples = samples16(multi44)
+        low_first44 = wav16(rate, (clamp16(-x) for x in samples))
+        case('rescue_clean_16bit_s624_jH_rI', ['tape.wav', '-s624', '-jH', '-rI'], {'tape.wav': low_first44})
         case('rescue_clean_16bit_s624_jI_ri', ['tape.wav', '-s', '624', '-j', 'I', '-r', 'i'],
              {'tape.wav': multi44})
         case('rescue_trapezoid_22k_rI', ['tape.wav', '-r', 'I'], {'tape.wav': games22})
