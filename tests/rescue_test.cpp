@@ -129,9 +129,11 @@ TEST(RescueDecoder, ReadsWhatTheDefaultDecoderCannot) {
 }
 
 // No lead-in, the cells starting with their low half: found by the timing of
-// the half-waves and the polarity that syncs (or the one -j gives with -s;
-// the other one finds no block in the tape signal), with a separator of 26
-// samples (590 µs); and a tape whose speed drifts by 12 % within the
+// the half-waves and the polarity that syncs (or the one -j gives with -s),
+// with a separator of 26 samples (590 µs). With the other polarity, -j I,
+// the trackers follow the middles of the cells and find no block; read
+// again with the short half-waves louder, whose edges then ring past zero,
+// they read the blocks. And a tape whose speed drifts by 12 % within the
 // program, followed cell by cell.
 TEST(RescueDecoder, NeedsNoLeadInAndFindsThePolarity) {
     ScratchDir dir;
@@ -146,14 +148,10 @@ TEST(RescueDecoder, NeedsNoLeadInAndFindsThePolarity) {
     const std::tuple<Signal, std::vector<std::string>, std::string> cases[] = {
         {lowFirst, {"-r", "I"}, "alacsony"},
         {lowFirst, {"-r", "I", "-s624", "-jH"}, "alacsony"},
-        {lowFirst, {"-r", "I", "-s624", "-jI"}, ""},
+        {lowFirst, {"-r", "I", "-s624", "-jI"}, "magas"},
         {drifting, {"-r", "I"}, "magas"}};
     for (const auto& [signal, options, level] : cases) {
         const RunResult run = decode(dir, signal, 44100, options);
-        // -j I: a tracker of the wrong polarity follows the middles of the cells, and finds no block
-        EXPECT_EQ(report(run).ends_with("Összesen 0 program, 0 blokk: 0 O, 0 J, 0 X\n"), level.empty())
-            << run.output;
-        if (level.empty()) continue;
         EXPECT_NE(run.output.find("elválasztóval és " + level + " jellel\n"), std::string::npos)
             << run.output;
         EXPECT_NEAR(numbersAfter(run.output, "másodpercnél ").at(0), level == "magas" ? 635 : 590, 30);
@@ -268,7 +266,9 @@ TEST(RescueDecoder, RepairsOnlyWhereTwoReadingsAgree) {
 // deciding on the slot alone, and so are cells that start with their low
 // half, by one of that polarity. Through two one-pole low-passes at 800 Hz,
 // which leave a 1 bit a quarter of a 0 bit's swing, with the edges after a
-// 0 bit late, a tracker deciding on the cells' lengths reads every block.
+// 0 bit late, a tracker deciding on the cells' lengths reads every block. At
+// 600 Hz no tracker finds a block: the recording is read again with the
+// short half-waves made louder, and reads clean.
 TEST(RescueDecoder, ReadsCellsOfOtherShapes) {
     ScratchDir dir;
     const std::vector<Bytes> blocks = {kNameBlock, kDataBlock, kEndBlock};
@@ -280,16 +280,20 @@ TEST(RescueDecoder, ReadsCellsOfOtherShapes) {
     }
     runOn(dir.path("src.ptp"), kImage, {"-m8", "-b16", "-f3"});
     const Bytes encoded = readFile(dir.path("src.wav"));
-    for (const Bytes& recording : {wavOf(drooping, 44100), encoded}) {
+    auto twoLowPasses = [&](double hz) {
+        Signal out = fromTape(concat({Bytes(4000, 128), tapeSignal(tape, 14, 42, true), Bytes(4000, 128)}));
+        for (double pole = 1 / (1 + 44100 / (2 * M_PI * hz)), first = 0, second = 0; double& x : out)
+            x = second += pole * ((first += pole * (x - first)) - second);
+        return out;
+    };
+    for (const Bytes& recording : {wavOf(drooping, 44100), encoded, wavOf(twoLowPasses(600), 44100)}) {
         std::filesystem::remove_all(dir.path("rec"));
         const RunResult run = runOn(dir.path("rec.wav"), recording, {"-r", "I"});
         EXPECT_EQ(report(run), kAllClean) << run.output;
         EXPECT_EQ(readFile(dir.path("rec/01_AB.ptp")), kImage);
     }
     const Signal lowFirst = fromTape(concat({Bytes(4000, 128), tapeSignal(tape, 13, 39, false)}));
-    Signal muffled = fromTape(concat({Bytes(4000, 128), tapeSignal(tape, 14, 42, true)}));
-    for (double pole = 1 / (1 + 44100 / (2 * M_PI * 800)), first = 0, second = 0; double& x : muffled)
-        x = second += pole * ((first += pole * (x - first)) - second);
+    const Signal muffled = twoLowPasses(800);
     EXPECT_EQ(blocksRead(drooping, 4000, 44100, {}), blocks);
     EXPECT_EQ(blocksRead(samplesOf(encoded), 0, 8000, {}), blocks);
     EXPECT_EQ(blocksRead(lowFirst, 4000, 44100, {.polarity = -1}), blocks);

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstring>
 #include <new>
+#include <utility>
 
 #include "common/console.h"
 #include "common/messages.h"
@@ -125,6 +126,43 @@ void filterSamples(SignalFilter& f, const float* in, std::int64_t count, float* 
     for (std::int64_t i = 0; i < count; ++i) out[i] = filterStep(f, in[i]);
 }
 
+void emphasise(float* samples, std::int64_t count, const FilterSettings& settings, double rate) {
+    if (settings.emphasisHz <= 0 || rate <= 0) return;
+    // Butterworth high-pass by the bilinear transform, never above 0.45 of the rate.
+    const double w0 = 2.0 * kPi * std::min(settings.emphasisHz, 0.45 * rate) / rate;
+    const double alpha = std::sin(w0) / (2.0 * std::sqrt(0.5)), a0 = 1.0 + alpha;
+    const double b0 = (1.0 + std::cos(w0)) / 2.0 / a0, b1 = -2.0 * b0, a1 = -2.0 * std::cos(w0) / a0,
+                 a2 = (1.0 - alpha) / a0;
+    double x1 = 0, x2 = 0, y1 = 0, y2 = 0;
+    for (std::int64_t n = 0; n < count; ++n) {
+        const double x = samples[n], y = b0 * (x + x2) + b1 * x1 - a1 * y1 - a2 * y2;
+        x2 = std::exchange(x1, x);
+        y2 = std::exchange(y1, y);
+        samples[n] = static_cast<float>(y);
+    }
+}
+
+namespace {
+
+// Conditions the samples of rescueState.signal, which hold the recording as
+// read, and measures the levels of the result.
+void conditionSignal(const FilterSettings& settings) {
+    RescueState& state = rescueState;
+    const std::int64_t count = state.signalCount;
+    filterInPlace(state.signal.get(), count, settings, std::max(1.0, state.rate));
+    emphasise(state.signal.get(), count, settings, state.rate);
+    // The RMS of each stretch of the conditioned signal, for the cleaned copy's level.
+    const float* conditioned = state.signal.get();
+    state.stretchLevels.clear();
+    for (std::int64_t at = 0; at + kLevelStretch <= count; at += kLevelStretch) {
+        float power = 0;
+        for (std::int64_t k = at; k < at + kLevelStretch; ++k) power += conditioned[k] * conditioned[k];
+        state.stretchLevels.push_back(std::sqrt(power / kLevelStretch));
+    }
+}
+
+}  // namespace
+
 void loadConditionedSignal(const char* path, const FilterSettings& settings) {
     RescueState& state = rescueState;
     openWavInput(path, state.input);
@@ -166,15 +204,18 @@ void loadConditionedSignal(const char* path, const FilterSettings& settings) {
         }
         for (; i < block.count; ++i) stride[static_cast<std::size_t>(inStride++)] = raw[i];
     }
-    filterInPlace(state.signal.get(), count, settings, std::max(1.0, state.rate));
-    // The RMS of each stretch of the conditioned signal, for the cleaned copy's level.
-    const float* conditioned = state.signal.get();
-    for (std::int64_t at = 0; at + kLevelStretch <= count; at += kLevelStretch) {
-        float power = 0;
-        for (std::int64_t k = at; k < at + kLevelStretch; ++k) power += conditioned[k] * conditioned[k];
-        state.stretchLevels.push_back(std::sqrt(power / kLevelStretch));
-    }
+    conditionSignal(settings);
     createOutputDirectory(pathBase);
+}
+
+void conditionAgain(const FilterSettings& settings) {
+    RescueState& state = rescueState;
+    seekSample(state.input, 0);
+    std::int64_t stored = 0;
+    for (SampleBlock block; stored < state.signalCount && nextSampleBlock(state.input, block); stored += block.count)
+        convertBlock(block, state.input.sampleBytes, std::min(block.count, state.signalCount - stored),
+                     state.signal.get() + stored);
+    conditionSignal(settings);
 }
 
 std::vector<float> readRawSamples(std::int64_t first, std::int64_t count) {

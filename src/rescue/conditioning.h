@@ -11,6 +11,8 @@
 struct FilterSettings {
     double highPassHz = 40;   // one pole: removes a DC offset and the wandering of the zero line
     double lowPassHz = 2600;  // two poles (Butterworth): noise above the tape's band
+    double emphasisHz = 0;    // two poles (Butterworth high-pass), or 0 for none: the short half-waves
+                              // made louder against the long ones, where a dull recording lost them
 };
 
 // The filters' coefficients and state, carried from one block of samples to the next.
@@ -27,11 +29,17 @@ float sampleValue(const std::uint8_t* bytes, std::int64_t width);
 
 SignalFilter makeSignalFilter(const FilterSettings& settings, double rate);
 void filterSamples(SignalFilter& filter, const float* in, std::int64_t count, float* out);
+// The emphasis of the settings, if any, over samples[0, count), in place.
+void emphasise(float* samples, std::int64_t count, const FilterSettings& settings, double rate);
 
 // Opens the recording (as the default decoder does: pathBase, the header
 // check, -c), reads every sample at full resolution and conditions it into
 // rescueState.signal; then creates the output directory.
 void loadConditionedSignal(const char* path, const FilterSettings& settings);
+
+// Reads the open recording's samples again into rescueState.signal and
+// conditions them with other settings.
+void conditionAgain(const FilterSettings& settings);
 
 // The raw samples first .. first + count - 1, read again from the file, as
 // floating-point values of full scale ±1.

@@ -29,6 +29,13 @@ constexpr int kTrackers = 4;
 // sync for longer than this held a block.
 constexpr double kLongestGapSeconds = 1.5;
 
+// Where a recording gave no block, it is read again through a two-pole
+// high-pass at this frequency, between the 0 bits' fundamental (534 Hz on a
+// standard tape) and the 1 bits' (1602 Hz): the first falls by 11 dB, the
+// second by less than 1, so the 1 bits come out 10 dB louder against the 0
+// bits than they were.
+constexpr double kEmphasisHz = 1000;
+
 // -s gives the separator between the half-waves of 1 and 0 bits, 2T (with
 // the default decoder's range and fallback); -j H says that cells start with
 // their low half. Without them both are found on the tape.
@@ -246,6 +253,13 @@ std::int64_t decodeStretch(std::int64_t position) {
     }
 }
 
+void decodeRecording() {
+    const auto count = rescueState.signalCount;
+    if (rescueState.rate <= 0) return;
+    for (std::int64_t position = 0; position < count;)
+        position = std::max(position + 1, decodeStretch(position));
+}
+
 }  // namespace
 
 bool rescueRequested() {
@@ -256,10 +270,18 @@ bool rescueRequested() {
 void rescueWavFile(const char* path) {
     RescueState& state = rescueState;
     loadConditionedSignal(path, state.filter);
-    const auto count = state.signalCount;
-    if (state.rate > 0) {
-        for (std::int64_t position = 0; position < count;)
-            position = std::max(position + 1, decodeStretch(position));
+    decodeRecording();
+    // Tape signal, and not a block in it: a dull playback head, or a steep
+    // low-pass on the way, can leave the short half-waves of the 1 bits so
+    // small beside the long ones that no edge shows between them. With them
+    // made louder against the long ones, the recording is read once more.
+    const bool noBlock = state.blocksClean + state.blocksRepaired + state.blocksFailed == 0;
+    if (noBlock && !state.blockless.empty()) {
+        state.blockless.clear();
+        state.preferLengths = false;
+        state.filter.emphasisHz = kEmphasisHz;
+        conditionAgain(state.filter);
+        decodeRecording();
     }
     closeProgramFileAtEnd();
     closeWavInput(state.input);

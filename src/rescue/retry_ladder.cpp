@@ -130,6 +130,7 @@ bool readAgain(const BlockReading& first, int polarity, LadderStep step, BlockRe
         local.resize(raw.size());
         SignalFilter filter = makeSignalFilter(settings, state.rate);
         filterSamples(filter, raw.data(), static_cast<std::int64_t>(raw.size()), local.data());
+        emphasise(local.data(), static_cast<std::int64_t>(local.size()), settings, state.rate);
         tracker.signal = local.data();
         tracker.count = static_cast<std::int64_t>(local.size());
         tracker.offset = offset;
