@@ -343,6 +343,10 @@ MUTANTS = [
     Mutant('src/rescue/rescue_decoder.cpp', 'if (findMissedBlock(tracker, huntFrom, reading.syncStart, missed))',
            'if (false && findMissedBlock(tracker, huntFrom, reading.syncStart, missed))',
            'no second look for a block whose sync was misread'),
+    Mutant('src/rescue/rescue_decoder.cpp', 'if (noBlock && !state.blockless.empty()) {', 'if (noBlock && false) {',
+           'a recording that gave no block is not read again with its short half-waves louder'),
+    Mutant('src/rescue/conditioning.cpp', 'const double x = samples[n], y = b0 * (x + x2) + b1 * x1',
+           'const double x = samples[n], y = b0 * (x + x2) - b1 * x1', 'the emphasis a low-pass instead'),
     Mutant('src/decoder/wav_input.cpp', 'input.bytesRead = index * input.frameBytes;', 'input.bytesRead = index;',
            'a stretch read again from the wrong place (wider samples)'),
 ]
