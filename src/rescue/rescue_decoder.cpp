@@ -107,8 +107,9 @@ bool findMissedBlock(const CellTracker& reader, double from, double to, BlockRea
 // Reads block after block with a tracker that has just found a sync, until
 // the signal is lost or the recording ends; returns where it stopped.
 // Within a program, tape signal that goes on for longer than a gap between
-// blocks without a sync held a block that was not found: it is noted for
-// the report.
+// blocks without a sync held a block that was not found, and so may the
+// stretch before the tracker lost the signal: they are looked for again,
+// and what is not found there is noted for the report.
 std::int64_t readBlocks(CellTracker& tracker, SyncHunt& hunt) {
     const double rate = rescueState.rate;
     const double longestGap = kLongestGapSeconds * rate;
@@ -137,14 +138,23 @@ std::int64_t readBlocks(CellTracker& tracker, SyncHunt& hunt) {
                 found = takeSyncBit(hunt, bit);
         }
         if (found) continue;
-        if (huntFrom >= 0 && tracker.start - huntFrom > longestGap) noteBlocklessStretch(huntFrom, tracker.start);
+        double resume = tracker.start;
+        if (huntFrom >= 0) {
+            BlockReading missed;
+            if (findMissedBlock(tracker, huntFrom, tracker.start, missed)) {
+                storeBlock(missed, tracker.polarity);
+                resume = std::max(resume, missed.lastSample);
+            } else if (tracker.start - huntFrom > longestGap) {
+                noteBlocklessStretch(huntFrom, tracker.start);
+            }
+        }
         if (inProgram) {
             consolePrint("Újraindulás %.3f másodpercnél\n", secondsInRecording(tracker.start));
             // Within a program the signal is seldom gone: the bits may have
             // been decided the wrong way for this recording.
             rescueState.preferLengths = !tracker.settings.decideOnLength;
         }
-        return static_cast<std::int64_t>(tracker.start);
+        return static_cast<std::int64_t>(resume);
     }
 }
 
