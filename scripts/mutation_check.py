@@ -347,6 +347,9 @@ MUTANTS = [
            'a recording that gave no block is not read again with its short half-waves louder'),
     Mutant('src/rescue/conditioning.cpp', 'const double x = samples[n], y = b0 * (x + x2) + b1 * x1',
            'const double x = samples[n], y = b0 * (x + x2) - b1 * x1', 'the emphasis a low-pass instead'),
+    Mutant('src/rescue/rescue_decoder.cpp', 'if (findMissedBlock(tracker, huntFrom, tracker.start, missed)) {',
+           'if (false && findMissedBlock(tracker, huntFrom, tracker.start, missed)) {',
+           'no second look before a loss of the signal within a program'),
     Mutant('src/decoder/wav_input.cpp', 'input.bytesRead = index * input.frameBytes;', 'input.bytesRead = index;',
            'a stretch read again from the wrong place (wider samples)'),
 ]
