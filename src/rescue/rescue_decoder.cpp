@@ -79,18 +79,22 @@ void storeBlock(const BlockReading& reading, int polarity) {
     noteBlock(decision);
 }
 
-// Between the blocks of a program, `reader` went from `from` to the next
-// block's sync at `to` for longer than a gap lasts: its reading of a sync
-// there went wrong. A tracker of each kind, with the program's polarity and
-// timing, looks there again; true with the first block one of them finds
-// before `to`.
+// Within a program, `reader` found no sync from `from` (the end of a block)
+// to `to` (the next block's sync, or where it lost the signal): a block's
+// sync there may have been misread. A tracker of each kind, with the
+// program's polarity and timing, looks there again; true with the first
+// block one of them finds that starts before `to`.
 bool findMissedBlock(const CellTracker& reader, double from, double to, BlockReading& found) {
     const double rate = rescueState.rate;
     for (const bool onLength : {reader.settings.decideOnLength, !reader.settings.decideOnLength}) {
         CellTracker tracker = reader;
         tracker.settings = TrackerSettings{};
         tracker.settings.decideOnLength = onLength;
+        // The first edge is looked for before `to` only, not through the
+        // silence that may follow a loss.
+        tracker.count = std::min(reader.count, static_cast<std::int64_t>(to));
         if (!startTracker(tracker, static_cast<std::int64_t>(from), halfWave(reader), rate)) continue;
+        tracker.count = reader.count;
         std::copy(std::begin(reader.cell), std::end(reader.cell), std::begin(tracker.cell));
         std::copy(std::begin(reader.cell), std::end(reader.cell), std::begin(tracker.measuredCell));
         SyncHunt hunt;
