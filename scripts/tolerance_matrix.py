@@ -709,10 +709,20 @@ RESCUE_FINDINGS = """
 **Where the rescue decoder fails**, from the console output and the damage
 reports of the failing conditions:
 
-- Hiss beyond its reach: white noise at 2 dB and below at 44100 Hz and 6 dB
-  and below at 22050 Hz, pink noise at 6 dB and below. Blocks with too many
-  bits in doubt stay X and the others read O or J; no block was marked O or
-  J wrongly. (Filtering the hiss harder does not help: high-passes from 300
+- Hiss at the limit of what can be read: white noise at 2 dB and below at
+  44100 Hz and 6 dB and below at 22050 Hz, pink noise at 6 dB and below.
+  Deciding bit by bit, a 2048-bit block comes out exact 999 times in 1000
+  at about 2.4 dB of white noise over the whole band at 44100 Hz; at 22050
+  Hz the same noise power lies in half the band, twice as dense, and the
+  bar moves to about 5.4 dB. Pink noise puts more of its power where the
+  tape signal is: between 500 and 2000 Hz, 13.1 % of it at 44100 Hz (white
+  noise 6.3 %) and 15.2 % at 22050 Hz (white 13.6 %), as sox's `sinc
+  500-2000` measures on the noise files, so pink noise at 6 dB is like
+  white noise at about 2.8 dB at 44100 Hz and 5.5 dB at 22050 Hz. Every row
+  that fails for noise lies within 1 dB of that bar or below it, and white
+  noise at 3 dB reads exactly at 44100 Hz. Blocks with too many bits in
+  doubt stay X and the others read O or J; no block was marked O or J
+  wrongly. (Filtering the hiss harder does not help: high-passes from 300
   Hz to 1 kHz ahead of the decoder, tried on the pink noise rows, read
   fewer blocks, not more.)
 - Dropouts inside a data block: the bits under them are gone, and no reading
