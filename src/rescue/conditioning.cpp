@@ -20,6 +20,21 @@ namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 
+// A two-pole Butterworth filter's coefficients, by the bilinear transform:
+// y = b0 x + b1 x' + b2 x'' - a1 y' - a2 y''.
+struct Biquad {
+    double b0, b1, b2, a1, a2;
+};
+
+// A low-pass or high-pass at `hz`, never above 0.45 of the rate.
+Biquad butterworth(double hz, double rate, bool highPass) {
+    const double w0 = 2.0 * kPi * std::min(hz, 0.45 * rate) / rate;
+    const double alpha = std::sin(w0) / (2.0 * std::sqrt(0.5)), a0 = 1.0 + alpha;
+    const double c = std::cos(w0);
+    const double b0 = (highPass ? 1.0 + c : 1.0 - c) / 2.0 / a0;
+    return {b0, (highPass ? -(1.0 + c) : 1.0 - c) / a0, b0, -2.0 * c / a0, (1.0 - alpha) / a0};
+}
+
 }  // namespace
 
 float sampleValue(const std::uint8_t* bytes, std::int64_t width) {
@@ -76,16 +91,12 @@ void addEnvelopeValue(const float* samples, double gain, double& slowMean, std::
 SignalFilter makeSignalFilter(const FilterSettings& settings, double rate) {
     SignalFilter filter;
     filter.highPassPole = 1.0 / (1.0 + 2.0 * kPi * settings.highPassHz / rate);
-    // Butterworth low-pass by the bilinear transform; never above 0.45 of the rate.
-    const double cutoff = std::min(settings.lowPassHz, 0.45 * rate);
-    const double w0 = 2.0 * kPi * cutoff / rate;
-    const double alpha = std::sin(w0) / (2.0 * std::sqrt(0.5));
-    const double a0 = 1.0 + alpha;
-    filter.b0 = (1.0 - std::cos(w0)) / 2.0 / a0;
-    filter.b1 = (1.0 - std::cos(w0)) / a0;
-    filter.b2 = filter.b0;
-    filter.a1 = -2.0 * std::cos(w0) / a0;
-    filter.a2 = (1.0 - alpha) / a0;
+    const Biquad lowPass = butterworth(settings.lowPassHz, rate, false);
+    filter.b0 = lowPass.b0;
+    filter.b1 = lowPass.b1;
+    filter.b2 = lowPass.b2;
+    filter.a1 = lowPass.a1;
+    filter.a2 = lowPass.a2;
     return filter;
 }
 
@@ -128,14 +139,10 @@ void filterSamples(SignalFilter& f, const float* in, std::int64_t count, float* 
 
 void emphasise(float* samples, std::int64_t count, const FilterSettings& settings, double rate) {
     if (settings.emphasisHz <= 0 || rate <= 0) return;
-    // Butterworth high-pass by the bilinear transform, never above 0.45 of the rate.
-    const double w0 = 2.0 * kPi * std::min(settings.emphasisHz, 0.45 * rate) / rate;
-    const double alpha = std::sin(w0) / (2.0 * std::sqrt(0.5)), a0 = 1.0 + alpha;
-    const double b0 = (1.0 + std::cos(w0)) / 2.0 / a0, b1 = -2.0 * b0, a1 = -2.0 * std::cos(w0) / a0,
-                 a2 = (1.0 - alpha) / a0;
+    const auto [b0, b1, b2, a1, a2] = butterworth(settings.emphasisHz, rate, true);
     double x1 = 0, x2 = 0, y1 = 0, y2 = 0;
     for (std::int64_t n = 0; n < count; ++n) {
-        const double x = samples[n], y = b0 * (x + x2) + b1 * x1 - a1 * y1 - a2 * y2;
+        const double x = samples[n], y = b0 * x + b1 * x1 + b2 * x2 - a1 * y1 - a2 * y2;
         x2 = std::exchange(x1, x);
         y2 = std::exchange(y1, y);
         samples[n] = static_cast<float>(y);
