@@ -8,9 +8,11 @@
 #include "common/console.h"
 #include "decoder/best_fit_search.h"
 #include "decoder/block_framing.h"
+#include "decoder/block_sink.h"
 #include "decoder/decoder_state.h"
 #include "decoder/program_files.h"
 #include "decoder/sample_loader.h"
+#include "decoder/wav_input.h"
 
 // A bit cell is two half-periods of opposite level; a 1 has short halves, a
 // 0 halves three times as long, and a half of at most `separator` samples
@@ -47,6 +49,13 @@ unsigned separatorMicroseconds(std::int64_t separator) {
     return scaled / rate;
 }
 
+// The timing the blocks that follow are read with, for the sink.
+void noteTiming(const DecodingRun& run) {
+    blockSink.current.lockPosition = decoderState.samplePos;
+    blockSink.current.separator = run.separator;
+    blockSink.current.highFirst = run.highFirst;
+}
+
 // A lead-in half lasts well under 2.7 ms (60 samples at 22050 Hz). After 100
 // such polarity changes the last high run is summed at every change, so each
 // high run counts about twice; at the 601st change the 501 terms over 500
@@ -72,10 +81,13 @@ void automaticLock(DecodingRun& run) {
     const bool bothAbove = run.highRunLength > run.separator && run.lowRunLength > run.separator;
     run.highFirst = (bothBelow || bothAbove) ? run.runPolarity < 0 : run.runPolarity > 0;
     state.syncLocked = true;
-    consolePrint("\nProgram szinkron %.3f másodpercnél %d mikromásodperces elválasztóval és %s jellel\n",
-                 secondsAt(state.samplePos), static_cast<int>(separatorMicroseconds(run.separator)),
-                 run.highFirst ? "magas" : "alacsony");
-    consoleFlush();
+    noteTiming(run);
+    if (!blockSink.collecting) {
+        consolePrint("\nProgram szinkron %.3f másodpercnél %d mikromásodperces elválasztóval és %s jellel\n",
+                     secondsAt(state.samplePos), static_cast<int>(separatorMicroseconds(run.separator)),
+                     run.highFirst ? "magas" : "alacsony");
+        consoleFlush();
+    }
     state.idleByteCount = 0;
 }
 
@@ -90,12 +102,15 @@ void manualLock(DecodingRun& run) {
     const char* first = lookupOption('j');
     run.highFirst = !(first != nullptr && (first[0] == 'H' || first[0] == 'h'));
     decoderState.syncLocked = true;
+    noteTiming(run);
 }
 
 void restart(DecodingRun& run) {
     DecoderState& state = decoderState;
-    consolePrint("Újraindulás %.3f másodpercnél\n", secondsAt(state.samplePos));
-    consoleFlush();
+    if (!blockSink.collecting) {
+        consolePrint("Újraindulás %.3f másodpercnél\n", secondsAt(state.samplePos));
+        consoleFlush();
+    }
     state.bitCount = 0;
     run.shiftRegister = 0;
     state.syncLocked = false;
@@ -176,4 +191,16 @@ void convertWavFile(const char* path) {
     state.samplePos = 0;
     if (state.sampleCount > 0) scanSamples(run);
     closeProgramFileAtEnd();
+}
+
+std::vector<DecodedBlock> collectDecodedBlocks(const char* path) {
+    resetDecoderState();
+    blockSink.collecting = true;
+    WavInput input;
+    readWavSamples(path, input);
+    DecodingRun run;
+    if (decoderState.sampleCount > 0) scanSamples(run);
+    std::vector<DecodedBlock> blocks = std::move(blockSink.blocks);
+    resetDecoderState();
+    return blocks;
 }

@@ -1,7 +1,16 @@
 #pragma once
 
+#include <vector>
+
+#include "decoder/block_sink.h"
+
 // Decodes a WAV recording of a Primo cassette: loads and cleans the samples,
 // finds each program's pulse timing on its 0xAA lead-in (or takes it from the
 // options -s and -j), decodes bit after bit and hands them to the block
 // framing, which writes the programs into the output directory.
 void convertWavFile(const char* path);
+
+// Decodes the recording as convertWavFile does, but quietly: nothing is
+// printed, no directory or file is made. Returns the blocks it completed;
+// the decoder's state, the samples among it, is reset afterwards.
+std::vector<DecodedBlock> collectDecodedBlocks(const char* path);

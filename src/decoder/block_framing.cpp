@@ -2,6 +2,7 @@
 
 #include "common/console.h"
 #include "decoder/block_kinds.h"
+#include "decoder/block_sink.h"
 #include "decoder/decoder_state.h"
 #include "decoder/program_files.h"
 
@@ -17,6 +18,19 @@ constexpr std::int32_t kLastBlockBit = 8000;  // a block still running past here
 
 char checksumMark(int n) { return blockChecksumOk(n) ? 'O' : 'X'; }
 
+// With the sink collecting, a completed block of `bytes` bytes is handed to
+// it; true then, and the block is neither printed nor written.
+bool collected(int bytes) {
+    if (!blockSink.collecting) return false;
+    DecodedBlock& block = blockSink.current;
+    const auto* first = decoderState.blockBuf.data();
+    block.bytes.assign(first, first + bytes);
+    block.checksumOk = blockChecksumOk(bytes - 2);
+    block.lastSample = decoderState.samplePos;
+    blockSink.blocks.push_back(block);
+    return true;
+}
+
 // A block is complete: the register starts afresh and framing hunts again.
 void blockDone(std::uint16_t& shiftRegister) {
     shiftRegister = 0;
@@ -29,9 +43,11 @@ bool nameBlockByte(std::uint16_t& shiftRegister) {
     state.blockDeadline = kNoDeadline;
     const int n = blockLength(state.blockBuf[2]);
     if (state.bitCount - 40 <= 8 * n) return false;
-    consolePrint(" %c: ", checksumMark(n + 2));
     blockDone(shiftRegister);
-    startNamedProgram(n);
+    if (!collected(n + 4)) {
+        consolePrint(" %c: ", checksumMark(n + 2));
+        startNamedProgram(n);
+    }
     state.idleByteCount = 0;
     return true;
 }
@@ -42,9 +58,11 @@ bool dataBlockByte(std::uint16_t& shiftRegister) {
     state.blockDeadline = kNoDeadline;
     const int n = blockLength(state.blockBuf[4]);
     if (state.bitCount - 56 <= 8 * n) return false;
-    consolePrint(" %c\n", checksumMark(n + 4));
     blockDone(shiftRegister);
-    storeDataBlock(n);
+    if (!collected(n + 6)) {
+        consolePrint(" %c\n", checksumMark(n + 4));
+        storeDataBlock(n);
+    }
     state.idleByteCount = 0;
     return true;
 }
@@ -53,8 +71,10 @@ bool dataBlockByte(std::uint16_t& shiftRegister) {
 // not the program: its next block must begin within one second.
 void b9Block(std::uint16_t& shiftRegister) {
     DecoderState& state = decoderState;
-    consolePrint(" %c\n", checksumMark(3));
-    storeB9Block();
+    if (!collected(5)) {
+        consolePrint(" %c\n", checksumMark(3));
+        storeB9Block();
+    }
     blockDone(shiftRegister);
     state.blockDeadline = state.samplePos + static_cast<std::int64_t>(decoderHeader.sampleRate);
     state.idleByteCount = 0;
@@ -65,8 +85,10 @@ void b9Block(std::uint16_t& shiftRegister) {
 void endBlock(std::uint16_t& shiftRegister) {
     DecoderState& state = decoderState;
     state.blockDeadline = kNoDeadline;
-    consolePrint(" %c\n", checksumMark(1));
-    finishProgramFile();
+    if (!collected(3)) {
+        consolePrint(" %c\n", checksumMark(1));
+        finishProgramFile();
+    }
     blockDone(shiftRegister);
     state.syncLocked = false;
     state.preambleRunTotal = 0;
@@ -113,10 +135,12 @@ void takeBit(std::uint16_t& shiftRegister) {
             shiftRegister = 0;
             state.bitCount = 0;
         } else {
-            consolePrint("%02x szinkron byte %.3f másodpercnél\n", byte, secondsAt(state.samplePos));
+            blockSink.current.syncPositions[state.bitCount / 8 - 1] = state.samplePos;
+            if (!blockSink.collecting)
+                consolePrint("%02x szinkron byte %.3f másodpercnél\n", byte, secondsAt(state.samplePos));
             ++state.bitCount;
         }
-        consoleFlush();
+        if (!blockSink.collecting) consoleFlush();
         return;
     }
     if (state.bitCount > kLastBlockBit) {
@@ -128,9 +152,9 @@ void takeBit(std::uint16_t& shiftRegister) {
         state.preambleRunCount = 0;
         return;
     }
-    consolePrint("%02x ", byte);
+    if (!blockSink.collecting) consolePrint("%02x ", byte);
     state.blockBuf[static_cast<std::size_t>(state.bitCount / 8 - 3)] = byte;
     const bool complete = dispatchBlockByte(shiftRegister);
-    consoleFlush();
+    if (!blockSink.collecting) consoleFlush();
     if (!complete) ++state.bitCount;
 }

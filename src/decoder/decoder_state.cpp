@@ -1,8 +1,11 @@
 #include "decoder/decoder_state.h"
 
+#include "decoder/block_sink.h"
+
 DecoderState decoderState;
 SampleBuffer sampleBuffer;
 WavHeader decoderHeader;
+BlockSink blockSink;
 
 void resetDecoderState() {
     abandonOutputFile(decoderState.outFile);
@@ -21,6 +24,7 @@ void resetDecoderState() {
     decoderState.fileCounter = 0;
     sampleBuffer.samples.reset();
     decoderHeader = WavHeader{};
+    blockSink = BlockSink{};
 }
 
 double secondsAt(std::int64_t position) {

@@ -73,8 +73,7 @@ std::string cleanedWavPath(const std::string& directory) {
     return directory + name + ".wav";
 }
 
-void loadWavSamples(const char* path) {
-    WavInput input;
+void readWavSamples(const char* path, WavInput& input) {
     openWavInput(path, input);
     decoderHeader = input.layout.header;
     const int bitsPerSample = decoderHeader.bitsPerSample;
@@ -97,8 +96,12 @@ void loadWavSamples(const char* path) {
     closeWavInput(input);
 
     cleanPulses(samples, sampleCount);
+    decoderState.samplePos = 0;
+}
 
+void loadWavSamples(const char* path) {
+    WavInput input;
+    readWavSamples(path, input);
     createOutputDirectory(pathBase);
     writeCleanedWav(cleanedWavPath(pathBase), input);
-    decoderState.samplePos = 0;
 }
