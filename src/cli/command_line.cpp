@@ -11,7 +11,6 @@
 #include "encoder/encoder_settings.h"
 #include "encoder/ptp_to_wav.h"
 #include "rescue/rescue_decoder.h"
-#include "rescue/rescue_state.h"
 
 namespace {
 
@@ -87,5 +86,4 @@ void resetProgramState() {
     pathBase.clear();
     resetDecoderState();
     resetEncoderSettings();
-    resetRescueState();
 }

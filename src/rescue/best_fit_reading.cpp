@@ -6,11 +6,10 @@
 
 #include "decoder/best_fit_search.h"
 #include "decoder/pulse_cleaning.h"
-#include "rescue/rescue_state.h"
 
-bool readWithBestFit(const BlockReading& first, int polarity, std::int64_t from, std::int64_t to,
-                     BlockReading& again) {
-    const float* signal = rescueState.signal.get();
+bool readWithBestFit(const Recording& recording, const BlockReading& first, int polarity, std::int64_t from,
+                     std::int64_t to, BlockReading& again) {
+    const float* signal = recording.signal.get();
     const std::int64_t count = to - from;
     if (count <= 0) return false;
     // 8-bit samples with the stretch's mean magnitude at 100 from 128.

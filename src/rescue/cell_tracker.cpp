@@ -1,6 +1,6 @@
 #include "rescue/cell_tracker.h"
 
-#include "rescue/rescue_state.h"
+#include "rescue/recording.h"
 
 #include <algorithm>
 #include <bit>

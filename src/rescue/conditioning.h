@@ -32,20 +32,6 @@ void filterSamples(SignalFilter& filter, const float* in, std::int64_t count, fl
 // The emphasis of the settings, if any, over samples[0, count), in place.
 void emphasise(float* samples, std::int64_t count, const FilterSettings& settings, double rate);
 
-// Opens the recording (as the default decoder does: pathBase, the header
-// check, -c), reads every sample at full resolution and conditions it into
-// rescueState.signal; then creates the output directory.
-void loadConditionedSignal(const char* path, const FilterSettings& settings);
-
-// Reads the open recording's samples again into rescueState.signal and
-// conditions them with other settings.
-void conditionAgain(const FilterSettings& settings);
-
-// The raw samples first .. first + count - 1, read again from the file, as
-// floating-point values of full scale ±1.
-std::vector<float> readRawSamples(std::int64_t first, std::int64_t count);
-
-// Writes the conditioned signal, as the decoder read it, into the output
-// directory as an 8-bit WAV at the recording's rate. Its level is set from
-// a typical stretch of signal, so that quiet recordings show too.
-void writeConditionedWav();
+// Conditions count samples in place: the high-pass and the low-pass of the
+// settings (not the emphasis).
+void filterInPlace(float* samples, std::int64_t count, const FilterSettings& settings, double rate);

@@ -4,7 +4,6 @@
 #include <limits>
 
 #include "common/console.h"
-#include "rescue/rescue_state.h"
 
 namespace {
 
@@ -14,7 +13,9 @@ namespace {
 constexpr double kJoinSeconds = 0.25;
 constexpr double kShortestReportedSeconds = 0.5;
 
-const char* kindName(BlockKind kind) {
+}  // namespace
+
+const char* blockKindName(BlockKind kind) {
     switch (kind) {
         case BlockKind::name:
             return "névblokk";
@@ -30,56 +31,51 @@ const char* kindName(BlockKind kind) {
     return "ismeretlen blokk";
 }
 
-}  // namespace
-
-void noteBlock(const BlockDecision& decision) {
-    RescueState& state = rescueState;
-    if (decision.kind == BlockKind::name) ++state.programs;
+void noteBlock(DamageReport& report, const BlockDecision& decision, double firstSecond, double lastSecond) {
+    if (decision.kind == BlockKind::name) ++report.programs;
     if (decision.mark == 'O') {
-        ++state.blocksClean;
+        ++report.clean;
         return;
     }
-    ++(decision.mark == 'J' ? state.blocksRepaired : state.blocksFailed);
-    state.damage.push_back({secondsInRecording(decision.firstSample), secondsInRecording(decision.lastSample),
-                            kindName(decision.kind), decision.mark, decision.what, decision.uncertainBits});
+    ++(decision.mark == 'J' ? report.repaired : report.failed);
+    report.damage.push_back({firstSecond, lastSecond, blockKindName(decision.kind), decision.mark, decision.what,
+                             decision.uncertainBits});
 }
 
-void noteBlocklessStretch(double from, double to) {
-    std::vector<BlocklessStretch>& stretches = rescueState.blockless;
-    const double first = secondsInRecording(from), last = secondsInRecording(to);
-    if (!stretches.empty() && first - stretches.back().lastSecond <= kJoinSeconds) {
-        stretches.back().lastSecond = std::max(stretches.back().lastSecond, last);
+void noteBlocklessStretch(DamageReport& report, double firstSecond, double lastSecond) {
+    std::vector<BlocklessStretch>& stretches = report.blockless;
+    if (!stretches.empty() && firstSecond - stretches.back().lastSecond <= kJoinSeconds) {
+        stretches.back().lastSecond = std::max(stretches.back().lastSecond, lastSecond);
         return;
     }
-    stretches.push_back({first, last});
+    stretches.push_back({firstSecond, lastSecond});
 }
 
-void printDamageReport() {
-    const RescueState& state = rescueState;
-    const int blocks = state.blocksClean + state.blocksRepaired + state.blocksFailed;
+void printDamageReport(const DamageReport& report) {
+    const int blocks = report.clean + report.repaired + report.failed;
     consolePrint("\nSérülésjelentés:\n");
     if (blocks == 0) {
         consolePrint("  nem találtam blokkot\n");
-    } else if (state.damage.empty()) {
+    } else if (report.damage.empty()) {
         consolePrint("  minden blokk hibátlan\n");
     }
     // Blocks and blockless stretches, in the order of the recording.
     std::size_t stretch = 0;
     auto printStretchesBefore = [&](double second) {
-        for (; stretch < state.blockless.size() && state.blockless[stretch].firstSecond < second; ++stretch) {
-            const BlocklessStretch& s = state.blockless[stretch];
+        for (; stretch < report.blockless.size() && report.blockless[stretch].firstSecond < second; ++stretch) {
+            const BlocklessStretch& s = report.blockless[stretch];
             if (s.lastSecond - s.firstSecond < kShortestReportedSeconds) continue;
             consolePrint("  %.3f-%.3f mp  szalagjel, de blokkot nem találtam benne\n", s.firstSecond,
                          s.lastSecond);
         }
     };
-    for (const DamageEntry& entry : state.damage) {
+    for (const DamageEntry& entry : report.damage) {
         printStretchesBefore(entry.firstSecond);
         consolePrint("  %.3f-%.3f mp  %s  %c  %s; bizonytalan bit: %d\n", entry.firstSecond, entry.lastSecond,
                      entry.kind.c_str(), entry.mark, entry.what.c_str(), entry.uncertainBits);
     }
     printStretchesBefore(std::numeric_limits<double>::infinity());
-    consolePrint("Összesen %d program, %d blokk: %d O, %d J, %d X\n", state.programs, blocks, state.blocksClean,
-                 state.blocksRepaired, state.blocksFailed);
+    consolePrint("Összesen %d program, %d blokk: %d O, %d J, %d X\n", report.programs, blocks, report.clean,
+                 report.repaired, report.failed);
     consoleFlush();
 }

@@ -1,6 +1,8 @@
 #pragma once
 
-#include "rescue/block_reader.h"
+#include <string>
+#include <vector>
+
 #include "rescue/retry_ladder.h"
 
 // The damage report the rescue decoder prints after the run: one line per
@@ -9,11 +11,42 @@
 // doubt; lines for the stretches of tape signal that gave no block; then a
 // summary of the programs and blocks.
 
-// Counts the block and, unless it is clean, notes it for the report.
-void noteBlock(const BlockDecision& decision);
+// One entry of the report: a block that was not read clean.
+struct DamageEntry {
+    double firstSecond = 0;  // where the block's first bit began
+    double lastSecond = 0;   // where its last bit ended
+    std::string kind;        // the block's kind, in words
+    char mark = 'X';         // J or X
+    std::string what;        // the repair step that succeeded, or what is wrong
+    int uncertainBits = 0;   // bits whose decision was in doubt
+};
 
-// Notes samples [from, to) as tape signal in which no sync was found;
-// joined to the stretch noted before it when they nearly meet.
-void noteBlocklessStretch(double from, double to);
+// A stretch of the recording that holds tape signal but gave no block: a
+// program may have been there.
+struct BlocklessStretch {
+    double firstSecond = 0;
+    double lastSecond = 0;
+};
 
-void printDamageReport();
+struct DamageReport {
+    std::vector<DamageEntry> damage;          // in tape order
+    std::vector<BlocklessStretch> blockless;  // in tape order
+    int programs = 0;                         // name blocks written (programs started)
+    int clean = 0;                            // blocks marked O
+    int repaired = 0;                         // blocks marked J
+    int failed = 0;                           // blocks marked X
+};
+
+// The block's kind in the report's words.
+const char* blockKindName(BlockKind kind);
+
+// Counts the block and, unless it is clean, notes it for the report; its
+// extent is given in seconds.
+void noteBlock(DamageReport& report, const BlockDecision& decision, double firstSecond, double lastSecond);
+
+// Notes a stretch of tape signal in which no block was found; stretches
+// must be noted in tape order, and one that nearly meets the one before it
+// joins it.
+void noteBlocklessStretch(DamageReport& report, double firstSecond, double lastSecond);
+
+void printDamageReport(const DamageReport& report);

@@ -8,7 +8,7 @@
 #include "rescue/cell_tracker.h"
 #include "rescue/conditioning.h"
 #include "rescue/reading_verdict.h"
-#include "rescue/rescue_state.h"
+#include "rescue/recording.h"
 
 namespace {
 
@@ -65,13 +65,13 @@ std::string missingBytes(const BlockReading& first) {
     return format("%d byte hiányzik", std::max(0, first.expectedBytes - static_cast<int>(first.bytes.size())));
 }
 
-std::string whatIsWrong(const BlockReading& first, const ReadingVerdict& verdict) {
+std::string whatIsWrong(const Recording& recording, const BlockReading& first, const ReadingVerdict& verdict) {
     switch (first.end) {
         case ReadEnd::unknownType:
             return format("ismeretlen blokktípus (%02x)", first.bytes.empty() ? 0 : first.bytes[0]);
         case ReadEnd::signalLost: {
             char text[120];
-            std::snprintf(text, sizeof text, "jelkiesés %.3f másodpercnél, ", secondsInRecording(first.lastSample));
+            std::snprintf(text, sizeof text, "jelkiesés %.3f másodpercnél, ", secondsIn(recording, first.lastSample));
             return text + missingBytes(first);
         }
         case ReadEnd::nextBlock:
@@ -85,7 +85,7 @@ std::string whatIsWrong(const BlockReading& first, const ReadingVerdict& verdict
     if (verdict.silentBits > 0) {
         char text[120];
         std::snprintf(text, sizeof text, "jelkiesés %.3f másodpercnél, %d bit olvashatatlan",
-                      secondsInRecording(verdict.firstSilence), verdict.silentBits);
+                      secondsIn(recording, verdict.firstSilence), verdict.silentBits);
         return text;
     }
     if (verdict.checksumHolds) {
@@ -99,43 +99,43 @@ std::string whatIsWrong(const BlockReading& first, const ReadingVerdict& verdict
 }
 
 // The stretch a block lies in: some 40 fill bits before its sync, to past its end.
-void stretchOf(const BlockReading& first, std::int64_t& from, std::int64_t& to) {
+void stretchOf(const Recording& recording, const BlockReading& first, std::int64_t& from, std::int64_t& to) {
     const int bytes = first.expectedBytes > 0 ? first.expectedBytes : 262;
     const double missingBits = std::max(0.0, 8.0 * bytes - static_cast<double>(first.bits.size())) + 16;
-    const double count = static_cast<double>(rescueState.signalCount);
+    const double count = static_cast<double>(recording.count);
     from = static_cast<std::int64_t>(std::clamp(first.syncStart - 90 * first.half, 0.0, count));
     to = static_cast<std::int64_t>(std::clamp(first.lastSample + missingBits * 6.5 * first.half, 0.0, count));
 }
 
 }  // namespace
 
-bool readAgain(const BlockReading& first, int polarity, LadderStep step, BlockReading& again) {
-    const RescueState& state = rescueState;
+bool readAgain(Recording& recording, const BlockReading& first, int polarity, LadderStep step,
+               BlockReading& again) {
     std::int64_t from, to;
-    stretchOf(first, from, to);
-    if (step == kBestFitSearch) return readWithBestFit(first, polarity, from, to, again);
+    stretchOf(recording, first, from, to);
+    if (step == kBestFitSearch) return readWithBestFit(recording, first, polarity, from, to, again);
     std::vector<float> local;
     std::int64_t offset = 0;
     CellTracker tracker;
     tracker.polarity = polarity;
-    tracker.envelope = state.envelope.data();
-    tracker.envelopeCount = static_cast<std::int64_t>(state.envelope.size());
+    tracker.envelope = recording.envelope.data();
+    tracker.envelopeCount = static_cast<std::int64_t>(recording.envelope.size());
     if (step == kNarrowerBand || step == kWiderBand) {
         // Conditioned afresh from the recording, with a narrower or a wider band.
-        FilterSettings settings = state.filter;
+        FilterSettings settings = recording.filter;
         settings.lowPassHz *= step == kNarrowerBand ? 0.6 : 1.6;
         if (step == kWiderBand) settings.highPassHz /= 2;
         offset = std::max<std::int64_t>(0, from - kWarmUpSamples);
-        const std::vector<float> raw = readRawSamples(offset, to - offset);
+        const std::vector<float> raw = readRawSamples(recording, offset, to - offset);
         local.resize(raw.size());
-        SignalFilter filter = makeSignalFilter(settings, state.rate);
+        SignalFilter filter = makeSignalFilter(settings, recording.rate);
         filterSamples(filter, raw.data(), static_cast<std::int64_t>(raw.size()), local.data());
-        emphasise(local.data(), static_cast<std::int64_t>(local.size()), settings, state.rate);
+        emphasise(local.data(), static_cast<std::int64_t>(local.size()), settings, recording.rate);
         tracker.signal = local.data();
         tracker.count = static_cast<std::int64_t>(local.size());
         tracker.offset = offset;
     } else {
-        tracker.signal = state.signal.get();
+        tracker.signal = recording.signal.get();
         tracker.count = to;
         if (step == kSlowerTiming) tracker.settings = {0.5, 1.0 / 64, 0.5, false};
         if (step == kMiddleAnchors) tracker.settings.anchorOnMiddle = true;
@@ -144,10 +144,10 @@ bool readAgain(const BlockReading& first, int polarity, LadderStep step, BlockRe
     tracker.settings.decideOnLength = first.decideOnLength != (step == kOtherDecision);
     double half = first.half;
     if (step == kRemeasuredTiming) {
-        const double measured = estimateHalfWave(state.signal.get(), from, to, state.rate);
+        const double measured = estimateHalfWave(recording.signal.get(), from, to, recording.rate);
         if (measured > 0) half = measured;
     }
-    if (!startTracker(tracker, from - offset, half, state.rate)) return false;
+    if (!startTracker(tracker, from - offset, half, recording.rate)) return false;
     // The cells as the first reading had learned them (scaled to a re-measured T).
     tracker.cell[0] = first.cells[0] * half / first.half;
     tracker.cell[1] = first.cells[1] * half / first.half;
@@ -159,7 +159,7 @@ bool readAgain(const BlockReading& first, int polarity, LadderStep step, BlockRe
         if (bit.start > syncAt + kSyncSearch * half) return false;
         if (!takeSyncBit(hunt, bit)) continue;
         if (std::fabs(hunt.starts[(hunt.bitsSeen - 24) % 24] - syncAt) > 8 * half) continue;
-        readBlock(tracker, hunt, state.rate, again);
+        readBlock(tracker, hunt, recording.rate, again);
         again.firstSample += static_cast<double>(offset);
         again.lastSample += static_cast<double>(offset);
         return true;
@@ -167,7 +167,7 @@ bool readAgain(const BlockReading& first, int polarity, LadderStep step, BlockRe
     return false;
 }
 
-BlockDecision decideBlock(const BlockReading& first, int polarity) {
+BlockDecision decideBlock(Recording& recording, const BlockReading& first, int polarity) {
     BlockDecision decision;
     const ReadingVerdict verdict = judgeReading(first);
     decision.uncertainBits = verdict.uncertainBits;
@@ -178,14 +178,17 @@ BlockDecision decideBlock(const BlockReading& first, int polarity) {
     if (first.expectedBytes > static_cast<int>(decision.bytes.size())) {
         decision.bytes.resize(static_cast<std::size_t>(first.expectedBytes), 0);
     }
+    if (verdict.complete && verdict.timingSure && verdict.silentBits == 0 && verdict.slipRisk <= kTrustedSlipRisk)
+        decision.sure = first.bytes;
     if (trustedAlone(verdict)) {
         decision.mark = 'O';
+        decision.holding.push_back(first.bytes);
         return decision;
     }
     // A block the recording cuts short cannot be read further. (One of no
     // known kind is read again: its type byte may have been misread.)
     if (first.end == ReadEnd::recordingEnd) {
-        decision.what = whatIsWrong(first, verdict);
+        decision.what = whatIsWrong(recording, first, verdict);
         return decision;
     }
 
@@ -214,7 +217,7 @@ BlockDecision decideBlock(const BlockReading& first, int polarity) {
     for (int rung = 0; rung < kLadderSteps; ++rung) {
         const auto step = static_cast<LadderStep>(rung);
         BlockReading again;
-        if (!readAgain(first, polarity, step, again)) continue;
+        if (!readAgain(recording, first, polarity, step, again)) continue;
         const ReadingVerdict other = judgeReading(again);
         if (!other.checksumHolds) continue;
         holding.push_back(again.bytes);
@@ -246,7 +249,10 @@ BlockDecision decideBlock(const BlockReading& first, int polarity) {
         if (step != kBestFitSearch)
             candidates.push_back({again.bytes, stepName(step, first), again.firstSample, again.lastSample});
     }
+    decision.holding = holding;
     if (agreed.mark != 'X') {
+        agreed.holding = holding;
+        agreed.sure = decision.sure;
         const bool contradicted = std::any_of(holding.begin(), holding.end(),
                                               [&](const auto& bytes) { return bytes != agreed.bytes; });
         if (!contradicted) return agreed;
@@ -254,6 +260,6 @@ BlockDecision decideBlock(const BlockReading& first, int polarity) {
                         " egyezik, de egy másik olvasás más blokkot adott, szintén jó ellenőrző összeggel";
         return decision;
     }
-    decision.what = whatIsWrong(first, verdict);
+    decision.what = whatIsWrong(recording, first, verdict);
     return decision;
 }

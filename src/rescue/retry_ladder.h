@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "rescue/block_reader.h"
+#include "rescue/recording.h"
 
 // The decision on one block: what is written and how it is marked.
 //
@@ -25,6 +26,10 @@ struct BlockDecision {
     int uncertainBits = 0;            // doubtful bits of the first reading
     double firstSample = 0;           // the block's extent in the recording, from the reading decided on
     double lastSample = 0;
+    // For weighing this decision against other readings of the same block:
+    std::vector<std::vector<std::uint8_t>> holding;  // every reading's complete block whose checksum holds
+    std::vector<std::uint8_t> sure;  // the first reading, where it is sure (complete, every cell on its edges,
+                                     // signal throughout, slip risk below the bar) whatever its checksum
 };
 
 // The ways of reading a block again, in the order they are tried; a block
@@ -40,8 +45,9 @@ enum LadderStep {
     kLadderSteps
 };
 
-BlockDecision decideBlock(const BlockReading& first, int polarity);
+BlockDecision decideBlock(Recording& recording, const BlockReading& first, int polarity);
 
 // Reads the block of `first` again in the ladder's way `step`: false when
 // that reading finds no sync where the first one found it.
-bool readAgain(const BlockReading& first, int polarity, LadderStep step, BlockReading& again);
+bool readAgain(Recording& recording, const BlockReading& first, int polarity, LadderStep step,
+               BlockReading& again);

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "rescue/block_reader.h"
+#include "rescue/recording.h"
+
+// The first step of the rescue decoder: trackers look through a recording
+// for tape signal and the syncs in it, and read the blocks that follow.
+// Nothing is decided or written here: the readings are collected, with
+// where they lie, for the decision on each block.
+
+// Where the timing of a program was found, for its lock line.
+struct LockLine {
+    double position = 0;    // where the tracker started, in samples
+    int microseconds = 0;   // its separator, 2T
+    bool highFirst = true;  // a cell starts with its high half
+};
+
+// The reading of one block by the tracker that found its sync.
+struct FoundBlock {
+    BlockReading reading;
+    int polarity = 1;  // of the tracker: +1 when a cell starts with its high half
+    int run = 0;       // which tracker run found it: blocks of one run share one lock line
+    LockLine lock;
+};
+
+// Samples [from, to) of a recording.
+struct SampleSpan {
+    double from = 0;
+    double to = 0;
+};
+
+struct SearchResult {
+    std::vector<FoundBlock> blocks;         // in the order found
+    std::vector<double> restarts;           // where a tracker lost the signal within a program
+    std::vector<SampleSpan> blockless;      // tape signal in which no sync was found, in order
+};
+
+// Looks through the whole recording. -s and -j, where given, fix the timing
+// and the polarity.
+SearchResult searchBlocks(const Recording& recording);

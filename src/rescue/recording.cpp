@@ -1,0 +1,170 @@
+#include "rescue/recording.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstring>
+#include <new>
+#include <string>
+
+#include "common/console.h"
+#include "common/messages.h"
+#include "common/output_file.h"
+#include "common/path_base.h"
+#include "decoder/sample_loader.h"
+#include "formats/wav_header.h"
+
+namespace {
+
+// Writes count samples of the block as values of full scale ±1.
+void convertBlock(const SampleBlock& block, std::int64_t width, std::int64_t count, float* values) {
+    const std::uint8_t* bytes = block.first;
+    if (width == 2) {
+        // Written out for the common width.
+        for (std::int64_t i = 0; i < count; ++i) {
+            std::int16_t sample;
+            std::memcpy(&sample, bytes + i * block.stride, 2);
+            values[i] = static_cast<float>(sample) * (1.0f / 32768.0f);
+        }
+        return;
+    }
+    for (std::int64_t i = 0; i < count; ++i) values[i] = sampleValue(bytes + i * block.stride, width);
+}
+
+// Samples to one level of the conditioned signal.
+constexpr std::int64_t kLevelStretch = 1024;
+
+// The envelope's value of one stride of raw samples: their mean distance
+// from the slow mean, which moves once a stride by the stride's own mean.
+void addEnvelopeValue(const float* samples, double gain, double& slowMean, std::vector<float>& envelope,
+                      std::int64_t at) {
+    float sum = 0;
+    for (std::int64_t k = 0; k < kEnvelopeStride; ++k) sum += samples[k];
+    slowMean += gain * (sum / kEnvelopeStride - slowMean);
+    const auto mean = static_cast<float>(slowMean);
+    float distance = 0;
+    for (std::int64_t k = 0; k < kEnvelopeStride; ++k) distance += std::fabs(samples[k] - mean);
+    envelope[static_cast<std::size_t>(at)] = distance / kEnvelopeStride;
+}
+
+// Reads every sample into recording.signal as read, and, on the first
+// reading, measures the envelope on the way: the mean distance of the
+// samples from their slow mean (20 ms), so that an offset does not count as
+// signal, but a dropout shows at once and a filter's ringing does not hide it.
+void readAllSamples(Recording& recording, bool measureEnvelope) {
+    WavInput& input = recording.input;
+    const std::int64_t count = recording.count;
+    seekSample(input, 0);
+    if (measureEnvelope) recording.envelope.assign(static_cast<std::size_t>(count / kEnvelopeStride + 1), 0.0f);
+    const double strideGain = std::min(1.0, kEnvelopeStride / std::max(1.0, 0.02 * recording.rate));
+    double slowMean = 0;
+    std::array<float, kEnvelopeStride> stride{};
+    std::int64_t inStride = 0;
+    std::int64_t stored = 0;
+    for (SampleBlock block; stored < count && nextSampleBlock(input, block); stored += block.count) {
+        block.count = std::min(block.count, count - stored);
+        float* raw = recording.signal.get() + stored;
+        convertBlock(block, input.sampleBytes, block.count, raw);
+        if (!measureEnvelope) continue;
+        if (stored == 0 && block.count > 0) slowMean = raw[0];
+        // Strides that straddle two blocks are gathered in `stride` first.
+        std::int64_t i = 0;
+        for (; inStride > 0 && i < block.count; ++i) {
+            stride[static_cast<std::size_t>(inStride)] = raw[i];
+            if (++inStride == kEnvelopeStride) {
+                addEnvelopeValue(stride.data(), strideGain, slowMean, recording.envelope,
+                                 (stored + i) / kEnvelopeStride);
+                inStride = 0;
+            }
+        }
+        for (; i + kEnvelopeStride <= block.count; i += kEnvelopeStride) {
+            addEnvelopeValue(raw + i, strideGain, slowMean, recording.envelope, (stored + i) / kEnvelopeStride);
+        }
+        for (; i < block.count; ++i) stride[static_cast<std::size_t>(inStride++)] = raw[i];
+    }
+}
+
+}  // namespace
+
+void openRecording(const char* path, Recording& recording) {
+    openWavInput(path, recording.input);
+    recording.rate = recording.input.layout.header.sampleRate;
+    const std::int64_t count = recording.input.sampleCount;
+    if (static_cast<std::uint64_t>(count) < SIZE_MAX / sizeof(float)) {
+        recording.signal.reset(
+            new (std::nothrow) float[static_cast<std::size_t>(std::max<std::int64_t>(1, count))]);
+    }
+    if (!recording.signal) {
+        closeWavInput(recording.input);
+        reportFailure("Nincs elég memória a minták betöltéséhez.\n");
+    }
+    recording.count = count;
+}
+
+void conditionRecording(Recording& recording, const FilterSettings& settings) {
+    readAllSamples(recording, recording.envelope.empty());
+    recording.filter = settings;
+    const std::int64_t count = recording.count;
+    float* signal = recording.signal.get();
+    filterInPlace(signal, count, settings, std::max(1.0, recording.rate));
+    emphasise(signal, count, settings, recording.rate);
+    // The RMS of each stretch of the conditioned signal, for the cleaned copy's level.
+    recording.stretchLevels.clear();
+    for (std::int64_t at = 0; at + kLevelStretch <= count; at += kLevelStretch) {
+        float power = 0;
+        for (std::int64_t k = at; k < at + kLevelStretch; ++k) power += signal[k] * signal[k];
+        recording.stretchLevels.push_back(std::sqrt(power / kLevelStretch));
+    }
+}
+
+std::vector<float> readRawSamples(Recording& recording, std::int64_t first, std::int64_t count) {
+    WavInput& input = recording.input;
+    first = std::clamp<std::int64_t>(first, 0, input.sampleCount);
+    count = std::clamp<std::int64_t>(count, 0, input.sampleCount - first);
+    std::vector<float> samples(static_cast<std::size_t>(count));
+    seekSample(input, first);
+    std::int64_t stored = 0;
+    for (SampleBlock block; stored < count && nextSampleBlock(input, block); stored += block.count) {
+        block.count = std::min(block.count, count - stored);
+        convertBlock(block, input.sampleBytes, block.count, samples.data() + stored);
+    }
+    samples.resize(static_cast<std::size_t>(stored));
+    return samples;
+}
+
+void writeConditionedWav(const Recording& recording) {
+    const float* signal = recording.signal.get();
+    // The level: the 90th percentile of the RMS of the stretches, so that
+    // neither silence nor a click sets it.
+    std::vector<float> levels = recording.stretchLevels;
+    double level = 0;
+    if (!levels.empty()) {
+        const auto at = levels.begin() + static_cast<std::ptrdiff_t>(levels.size() * 9 / 10);
+        std::nth_element(levels.begin(), at, levels.end());
+        level = *at;
+    }
+    // 8 bits, as the default decoder's cleaned signal: enough to see, and
+    // half the bytes of 16.
+    const float gain = level > 0 ? static_cast<float>(0.3 * 127.0 / level) : 1.0f;
+    const std::int64_t count = recording.count;
+    WavHeader header = makePcmHeader(static_cast<std::uint32_t>(recording.rate), 8);
+    header.dataSize = headerSizeField(count);
+    header.riffSize = headerSizeField(count + 36);
+    const std::string path = cleanedWavPath(pathBase);
+    OutputFile file;
+    if (!openOutputFile(file, path, "wb")) reportFailure(kOpenFailedMessage, path.c_str());
+    const WavHeaderBytes bytes = encodeWavHeader(header);
+    writeOutput(file, bytes.data(), bytes.size());
+    constexpr std::int64_t kChunk = 65536;
+    std::vector<std::uint8_t> chunk(kChunk);
+    for (std::int64_t at = 0; at < count; at += kChunk) {
+        const std::int64_t length = std::min(count - at, kChunk);
+        const float* from = signal + at;
+        for (std::int64_t i = 0; i < length; ++i) {
+            const float value = std::min(255.0f, std::max(0.0f, 128.5f + from[i] * gain));
+            chunk[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value);
+        }
+        writeOutput(file, chunk.data(), static_cast<std::size_t>(length));
+    }
+    closeOutputFile(file);
+}

@@ -1,8 +1,0 @@
-#include "rescue/rescue_state.h"
-
-RescueState rescueState;
-
-void resetRescueState() {
-    closeWavInput(rescueState.input);
-    rescueState = RescueState{};
-}

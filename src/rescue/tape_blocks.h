@@ -1,0 +1,35 @@
+#pragma once
+
+#include <vector>
+
+#include "decoder/block_sink.h"
+#include "rescue/block_search.h"
+#include "rescue/retry_ladder.h"
+
+// The second step of the rescue decoder: the readings of a recording,
+// its own and the default decoder's, are gathered by where they lie into
+// the blocks of the tape, and each block is decided once.
+
+// One block of the tape and the readings of it.
+struct TapeBlock {
+    double at = 0;                           // where it begins in the recording, in samples
+    std::vector<const FoundBlock*> found;    // the rescue decoder's readings, in the order found
+    std::vector<const DecodedBlock*> plain;  // the default decoder's
+};
+
+// A block decided, with what its console lines need.
+struct DecidedBlock {
+    BlockDecision decision;
+    double syncSeconds[2] = {0, 0};  // the second and third sync bytes, as the chosen reading saw them
+    LockLine lock;                   // the timing of the tracker or decoder that read it
+    int run = -1;                    // the tracker run that read it; -1: the default decoder alone
+};
+
+// Gathers the readings into tape blocks, in tape order: readings whose
+// blocks begin within a few bytes of each other are of the same block.
+std::vector<TapeBlock> gatherTapeBlocks(const SearchResult& search, const std::vector<DecodedBlock>& plain,
+                                        double rate);
+
+// Decides one block: its own readings through the retry ladder, then the
+// default decoder's reading against them.
+DecidedBlock decideTapeBlock(Recording& recording, const TapeBlock& block);
