@@ -191,8 +191,7 @@ std::int64_t searchStretch(Search& search, std::int64_t position) {
     for (int i = 0; i < kTrackers; ++i) {
         trackers[i].signal = recording.signal.get();
         trackers[i].count = count;
-        trackers[i].envelope = recording.envelope.data();
-        trackers[i].envelopeCount = static_cast<std::int64_t>(recording.envelope.size());
+        trackers[i].recording = &recording;
         trackers[i].polarity = i % 2 == 0 ? 1 : -1;
         trackers[i].settings.decideOnLength = i >= 2;
         if (onePolarity && (trackers[i].polarity < 0) != (first[0] == 'H' || first[0] == 'h')) continue;

@@ -28,9 +28,16 @@ constexpr int kLostAfterMissedEdges = 4;
 // is only a few samples long, it keeps the slot's bar: there a lower one let
 // length trackers read on after they had gone astray.
 constexpr double kLostLengthEvidence = 1.0;
-// Where the envelope falls below this share of its level (24 dB down),
-// there is no signal: a dropout.
-constexpr double kDropoutShare = 1.0 / 16;
+// A bit whose expected evidence, at the level the signal has under its
+// cell against the noise measured there, is below this is erased: at that
+// level a decision errs one time in six or more (the levels ±A lie one
+// deviation of the noise from the middle), so its bits carry next to
+// nothing and the signal counts as gone: a dropout.
+constexpr double kGoneEvidence = 2.0;
+// The envelope under one cell varies by up to 2 dB with the bits it holds
+// and the noise on it; a fall of its signal by no more than that is not
+// taken for a fall of the level.
+constexpr double kEnvelopeSlack = 0.8;
 // The least step, as a share of the signal's level, that counts as an edge.
 constexpr double kEdgeShare = 0.1;
 // Half-waves shorter than this many samples have a ratio of 0 cells to 1
@@ -121,19 +128,22 @@ double edgeNear(const CellTracker& t, double expected, double window, int direct
     return edge;
 }
 
-// The lowest value of the envelope under the samples [from, to) of the
-// tracker's signal; -1 when there is no envelope.
-double lowestEnvelope(const CellTracker& t, double from, double to) {
-    if (t.envelope == nullptr) return -1;
+// The mean of the envelope under the samples [from, to) of the tracker's
+// signal, and how many values it is the mean of; -1 when there is no
+// envelope.
+double meanEnvelope(const CellTracker& t, double from, double to, double& values) {
+    values = 0;
+    if (t.recording == nullptr || t.recording->envelope.empty()) return -1;
+    const std::vector<float>& envelope = t.recording->envelope;
     const auto first =
         std::max<std::int64_t>(0, (static_cast<std::int64_t>(from) + t.offset) / kEnvelopeStride);
-    const auto last = std::min<std::int64_t>(t.envelopeCount - 1,
+    const auto last = std::min<std::int64_t>(static_cast<std::int64_t>(envelope.size()) - 1,
                                              (static_cast<std::int64_t>(to) + t.offset) / kEnvelopeStride);
-    double lowest = -1;
-    for (std::int64_t k = first; k <= last; ++k) {
-        if (lowest < 0 || t.envelope[k] < lowest) lowest = t.envelope[k];
-    }
-    return lowest;
+    if (last < first) return -1;
+    double sum = 0;
+    for (std::int64_t k = first; k <= last; ++k) sum += envelope[static_cast<std::size_t>(k)];
+    values = static_cast<double>(last - first + 1);
+    return sum / values;
 }
 
 double meanMagnitude(const float* signal, std::int64_t from, std::int64_t to) {
@@ -142,20 +152,54 @@ double meanMagnitude(const float* signal, std::int64_t from, std::int64_t to) {
     return to > from ? sum / static_cast<double>(to - from) : 0;
 }
 
-// The evidence for the decision: for a level of 1 in Gaussian noise of
-// deviation s, a slot mean of x (relative to the level of its kind of bit)
-// has the log likelihood ratio 2 x / s^2. s comes from how the last bits'
-// slot means spread around their levels, as a median, so that the few bits
-// of a sudden dip or rise of the signal do not count as noise. The noise
-// never counts as less than 2 % of the long-term level: a dropout's faint
-// remains, or a filter's ringing, are not sure bits.
-double evidence(CellTracker& t, int bit, double magnitude) {
-    const double level = t.level[bit];
-    if (level <= 0 || t.spreadCount < kSpreadWindow) return 0;
+// The share of its steady level that the signal keeps under `values`
+// envelope values: their mean against the envelope of the last few dozen
+// cells, each with the noise floor taken off (noise and signal add as
+// powers). The envelope shows a dropout at once, where the bits' levels
+// follow it only within a few bits. Of the noise, only as much is taken
+// off as its envelope surely holds (two deviations of its mean over those
+// values below the floor): a cell where the noise happens to be quiet is no
+// fall of the signal.
+double signalShare(const CellTracker& t, double envelope, double values) {
+    if (envelope < 0 || t.envelopeLevel <= 0) return 1;
+    const Recording& recording = *t.recording;
+    const double sure = 1 - 2 * recording.noiseFluctuation / std::sqrt(std::max(1.0, values));
+    const double noise = std::max(0.0, sure) * recording.noiseFloor;
+    const double steady = t.envelopeLevel * t.envelopeLevel - recording.noiseFloor * recording.noiseFloor;
+    if (steady <= 0) return 1;  // the recent cells were no louder than the noise: nothing to compare with
+    return std::min(1.0, std::sqrt(std::max(0.0, envelope * envelope - noise * noise) / steady) / kEnvelopeSlack);
+}
+
+// The deviation of the noise on a bit's value where the signal's level is
+// `levelNow`. How the last bits' values spread around their kind's level
+// (a median, so that the few bits of a sudden dip or rise do not count) has
+// two parts: the hiss, measured where the recording holds no tape signal,
+// which does not fall with the signal; and what comes with the signal (the
+// neighbouring cells, through the filters), which falls with it. Where the
+// hiss could not be measured, all of the spread counts as hiss: in a dip
+// the evidence then falls with the signal, as it must where noise may be
+// all that is left. Never less than the recording's quantisation.
+double noiseAt(CellTracker& t, int bit, double levelNow) {
     if (t.spreadCount % 4 == 0 || t.deviation <= 0) t.deviation = 1.4826 * t.sortedSpread[kSpreadWindow / 2];
-    const double floor = 0.02 * t.slowLevel / level;
-    const double deviation = std::max(t.deviation, floor);
-    return std::min(1000.0, 2.0 * (magnitude / level) / (deviation * deviation));
+    const double level = t.level[bit];
+    const double spread = t.deviation * level;
+    double hiss = t.deviation * t.steadyLevel[bit];
+    if (t.recording != nullptr) {
+        const std::vector<float>& measured = t.recording->meanNoise;
+        const auto slot = static_cast<std::size_t>(std::lround(halfWave(t)));
+        if (!measured.empty()) hiss = measured[std::min(slot, measured.size() - 1)];
+        hiss = std::max(hiss, t.recording->quantisation);
+    }
+    const double withSignal = level > 0 ? std::sqrt(std::max(0.0, spread * spread - hiss * hiss)) / level : 0;
+    return std::max(1e-12, std::sqrt(hiss * hiss + withSignal * withSignal * levelNow * levelNow));
+}
+
+// The evidence for a decision, the log of how much likelier it is than its
+// opposite, on one scale for both kinds of decision: two levels ±A in
+// Gaussian noise of deviation s give a value x the log likelihood ratio
+// 2 A x / s^2. A is the level of the bit's kind where the signal is now.
+double evidence(double magnitude, double level, double deviation) {
+    return std::min(1000.0, 2.0 * level * magnitude / (deviation * deviation));
 }
 
 void learnLevels(CellTracker& t, int bit, double magnitude) {
@@ -168,6 +212,7 @@ void learnLevels(CellTracker& t, int bit, double magnitude) {
         ++t.spreadCount;
     }
     level += (magnitude - level) / 2.0;
+    t.steadyLevel[bit] += (magnitude - t.steadyLevel[bit]) / 32.0;
     t.slowLevel += (magnitude - t.slowLevel) / 256.0;
 }
 
@@ -252,6 +297,7 @@ bool startTracker(CellTracker& t, std::int64_t from, double half, double rate) {
     const std::int64_t end = std::min(t.count, from + span);
     const double level = meanMagnitude(t.signal, std::max<std::int64_t>(0, from), end);
     t.level[0] = t.level[1] = t.slowLevel = t.settings.decideOnLength ? 1.0 : level;
+    t.steadyLevel[0] = t.steadyLevel[1] = t.level[0];
     t.signalLevel = level;
     // A pessimistic start: the first bits count as noisy until the spread is known.
     std::fill(std::begin(t.spread), std::end(t.spread), 0.3f);
@@ -306,6 +352,13 @@ bool nextBit(CellTracker& t, SoftBit& out) {
     const double length = t.cell[bit];
     const double window = bit ? t.settings.edgeWindow * half : zeroWindow;
     double next = t.start + length;
+    // Where the envelope shows that the signal has fallen by the edge, the
+    // edge shows no more than what is left of it.
+    if (!t.settings.decideOnLength) {
+        double values;
+        const double near = meanEnvelope(t, next - half, next + half, values);
+        level = std::min(level, recent * signalShare(t, near, values));
+    }
     double edge = -1;
     if (t.settings.decideOnLength) {
         edge = cellEnd;
@@ -349,19 +402,26 @@ bool nextBit(CellTracker& t, SoftBit& out) {
     // half-wave is a sample or two, the refined edge can lie before the
     // cell's start, and a tracker must never stand still or go back.
     next = std::max(next, t.start + t.shortestHalf);
-    double sureness = evidence(t, bit, magnitude);
+    // The level of the bit's kind under this cell: the last bits' level, or
+    // less where the envelope shows that the signal has just fallen away.
+    double values;
+    const double envelope = meanEnvelope(t, t.start, next, values);
+    const double share = signalShare(t, envelope, values);
+    const double levelNow = std::min(t.level[bit], t.steadyLevel[bit] * share);
+    const double deviation = noiseAt(t, bit, levelNow);
+    double sureness = levelNow > 0 ? evidence(magnitude, levelNow, deviation) : 0;
     if (t.settings.decideOnLength) sureness = std::min(sureness, kMostLengthEvidence);
     out.llr = static_cast<float>(sureness);
-    // A cell in a dropout has no evidence, whatever the filters left there.
-    const double envelope = lowestEnvelope(t, t.start, next);
-    out.noSignal = envelope >= 0 && t.envelopeLevel > 0 && envelope < kDropoutShare * t.envelopeLevel;
+    // Where the signal has fallen so far that a bit at its level could not
+    // be told from the noise, it is gone: the cell has no evidence, whatever
+    // the filters left there.
+    out.noSignal = share < 1 && evidence(levelNow, levelNow, deviation) < kGoneEvidence;
     if (out.noSignal) {
         out.llr = 0;
         out.timingSure = false;
     } else if (envelope >= 0) {
-        // The first cell sets the level; then it follows slowly.
-        t.envelopeLevel =
-            t.envelopeLevel > 0 ? t.envelopeLevel + (envelope - t.envelopeLevel) / 64.0 : envelope;
+        // The first cell sets the steady envelope; then it follows slowly.
+        t.envelopeLevel = t.envelopeLevel > 0 ? t.envelopeLevel + (envelope - t.envelopeLevel) / 32.0 : envelope;
     }
     t.recentEvidence += (std::min(100.0, static_cast<double>(out.llr)) - t.recentEvidence) / 32.0;
     const double bar =

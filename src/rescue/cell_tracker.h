@@ -3,6 +3,8 @@
 #include <array>
 #include <cstdint>
 
+struct Recording;
+
 // Follows the bit cells of a tape signal one after another. A cell is two
 // half-waves of opposite level, T long for a 1 and 3T for a 0 (T is 312 µs
 // on a standard tape). The two kinds differ only in the slot [T, 2T] after
@@ -33,9 +35,8 @@ struct CellTracker {
     const float* signal = nullptr;    // the conditioned samples
     std::int64_t count = 0;           // samples in signal
     std::int64_t offset = 0;          // where signal[0] lies in the recording (the envelope's samples)
-    const float* envelope = nullptr;  // the recording's envelope (rescue_state.h), or none
-    std::int64_t envelopeCount = 0;   // its values
-    double envelopeLevel = 0;         // the envelope's level where there was signal lately
+    const Recording* recording = nullptr;  // its envelope and noise (recording.h), or none
+    double envelopeLevel = 0;         // the envelope under the last few dozen cells where there was signal
     int polarity = 1;                 // +1: a cell starts with its high half; -1: with its low half
     TrackerSettings settings{};
     double start = 0;              // the current cell's first instant, in samples
@@ -52,15 +53,17 @@ struct CellTracker {
     double longestHalf = 0;
     double level[2] = {0, 0};    // recent mean magnitude of the slot, for 0 bits and 1 bits:
                                  // follows a dip of the signal within a few bits
+    double steadyLevel[2] = {0, 0};  // the same over a few dozen bits of each kind: the level before a dip
     double slowLevel = 0;        // the same over a few hundred bits, both kinds
     double signalLevel = 0;      // deciding on lengths: the level of the cells' first half-waves, for
                                  // the edges (level and slowLevel then measure lengths)
-    float spread[kSpreadWindow] = {};  // the last bits' slot means relative to their kind's level,
-                                       // less 1, in the order taken: their median, robust to a
-                                       // sudden change of level, gives the noise
+    float spread[kSpreadWindow] = {};  // how far the last bits' values lay from their kind's level, relative
+                                       // to it, in the order taken: their median, robust to a sudden change
+                                       // of level, gives the noise
     float sortedSpread[kSpreadWindow] = {};  // the same values in ascending order, for the median
     int spreadCount = 0;         // bits taken into spread
-    double deviation = 0;        // the noise, from spread's median; found anew every fourth bit
+    double deviation = 0;        // the noise's deviation relative to the level, from spread's median;
+                                 // found anew every fourth bit
     int missedEdges = 0;         // cells in a row whose end was not found
     std::uint64_t missedCells = 0;  // of the last 64 cells, those whose end was not found
     double recentEvidence = 0;      // the last few dozen bits' evidence (each counted up to 100), as a

@@ -99,6 +99,7 @@ void openRecording(const char* path, Recording& recording) {
         reportFailure("Nincs elég memória a minták betöltéséhez.\n");
     }
     recording.count = count;
+    recording.quantisation = std::ldexp(1.0, 1 - 8 * static_cast<int>(recording.input.sampleBytes)) / std::sqrt(12.0);
 }
 
 void conditionRecording(Recording& recording, const FilterSettings& settings) {

@@ -24,6 +24,12 @@ struct Recording {
                                        // raw samples from their slow mean (full scale 1); where it falls
                                        // away, the tape signal has dropped out
     std::vector<float> stretchLevels;  // the conditioned signal's RMS per stretch of 1024 samples
+    double noiseFloor = 0;             // the envelope where the recording holds no tape signal: its noise
+                                       // alone (0 where it holds tape signal throughout)
+    double noiseFluctuation = 0;       // there, how much one envelope value varies, relative to the floor
+    std::vector<float> meanNoise;      // there, the RMS of the conditioned signal's mean over n samples, at
+                                       // index n: the hiss on a slot of that length (empty: not measured)
+    double quantisation = 0;           // the noise of the sample width itself, one step over √12
 };
 
 // Opens the recording as the default decoder does: pathBase, the header

@@ -11,6 +11,7 @@
 #include "rescue/block_search.h"
 #include "rescue/block_writer.h"
 #include "rescue/damage_report.h"
+#include "rescue/noise_floor.h"
 #include "rescue/recording.h"
 #include "rescue/tape_blocks.h"
 
@@ -58,6 +59,7 @@ void rescueWavFile(const char* path) {
     Recording recording;
     openRecording(path, recording);
     conditionRecording(recording, FilterSettings{});
+    measureNoiseFloor(recording);
     createOutputDirectory(pathBase);
     SearchResult search = searchBlocks(recording);
     // Tape signal, and not a block in it: a dull playback head, or a steep
@@ -68,6 +70,7 @@ void rescueWavFile(const char* path) {
         FilterSettings emphasised;
         emphasised.emphasisHz = kEmphasisHz;
         conditionRecording(recording, emphasised);
+        measureNoiseFloor(recording);
         search = searchBlocks(recording);
     }
     std::vector<DecidedBlock> decided;

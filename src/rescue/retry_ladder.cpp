@@ -118,8 +118,7 @@ bool readAgain(Recording& recording, const BlockReading& first, int polarity, La
     std::int64_t offset = 0;
     CellTracker tracker;
     tracker.polarity = polarity;
-    tracker.envelope = recording.envelope.data();
-    tracker.envelopeCount = static_cast<std::int64_t>(recording.envelope.size());
+    tracker.recording = &recording;
     if (step == kNarrowerBand || step == kWiderBand) {
         // Conditioned afresh from the recording, with a narrower or a wider band.
         FilterSettings settings = recording.filter;
