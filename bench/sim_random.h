@@ -26,17 +26,23 @@ public:
     double sign() { return chance(0.5) ? 1.0 : -1.0; }
     std::uint8_t byte() { return static_cast<std::uint8_t>(engine_() >> 24); }
 
-    // Standard normal, by the Box-Muller transform (two values per pair of draws).
+    // Standard normal, by Marsaglia's polar method (two values per accepted
+    // pair; 32-bit uniforms are plenty for noise).
     double normal() {
         if (haveSpare_) {
             haveSpare_ = false;
             return spare_;
         }
-        const double u = 1.0 - uniform(), v = uniform();
-        const double radius = std::sqrt(-2.0 * std::log(u)), angle = 2.0 * M_PI * v;
-        spare_ = radius * std::sin(angle);
-        haveSpare_ = true;
-        return radius * std::cos(angle);
+        for (;;) {
+            const double u = static_cast<double>(engine_()) * 0x1.0p-31 - 1.0;
+            const double v = static_cast<double>(engine_()) * 0x1.0p-31 - 1.0;
+            const double r = u * u + v * v;
+            if (r >= 1.0 || r == 0.0) continue;
+            const double factor = std::sqrt(-2.0 * std::log(r) / r);
+            spare_ = v * factor;
+            haveSpare_ = true;
+            return u * factor;
+        }
     }
 
 private:
