@@ -57,8 +57,10 @@ DecoderOutcome judge(const std::string& output, const std::string& directory, co
         if (mark == 'O' || mark == 'J') ++outcome.right;
         if (mark == 'X') ++outcome.rightButX;
     }
-    for (const BlockLine& line : lines) {
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const BlockLine& line = lines[i];
         (line.mark == 'O' ? outcome.o : line.mark == 'J' ? outcome.j : outcome.x)++;
+        if (!used[i] && trueBytes.count(line.bytes) > 0) ++outcome.copies;
         if (line.mark != 'X' && trueBytes.count(line.bytes) == 0) {
             outcome.wrong.push_back(line.text.substr(0, 72) + "\n" +
                                     differencesFromTruth(line.bytes, trueList));
@@ -105,8 +107,8 @@ DecodedPair decodeBoth(const std::string& wav, const Truth& truth) {
 
 std::string outcomeText(const char* name, const DecoderOutcome& o, const Truth& truth) {
     char text[200];
-    std::snprintf(text, sizeof text, "%s %d/%zu O%d J%d X%d rx%d wrong%zu exact%d/%zu %.2fs%s", name, o.right,
-                  truth.blocks.size(), o.o, o.j, o.x, o.rightButX, o.wrong.size(), o.exact,
+    std::snprintf(text, sizeof text, "%s %d/%zu O%d J%d X%d rx%d wrong%zu copies%d exact%d/%zu %.2fs%s", name,
+                  o.right, truth.blocks.size(), o.o, o.j, o.x, o.rightButX, o.wrong.size(), o.copies, o.exact,
                   truth.programs.size(), o.cpuSeconds, o.status != 0 ? " STATUS" : "");
     return text;
 }

@@ -99,7 +99,7 @@ void reportWrong(const char* decoder, const DecoderOutcome& outcome, const std::
 struct Totals {
     int recordings = 0, blocks = 0, programs = 0;
     int right[2] = {0, 0}, rightButX[2] = {0, 0}, marksO[2] = {0, 0}, marksJ[2] = {0, 0}, marksX[2] = {0, 0};
-    int wrong[2] = {0, 0}, exact[2] = {0, 0};
+    int wrong[2] = {0, 0}, copies[2] = {0, 0}, exact[2] = {0, 0};
     double seconds[2] = {0, 0}, cpuSeconds[2] = {0, 0}, recorded = 0, making = 0;
     std::map<Severity, std::array<int, 4>> bySeverity;  // recordings, blocks, right by default, right by -r I
     std::vector<std::string> losses;
@@ -116,6 +116,7 @@ struct Totals {
             marksJ[d] += both[d]->j;
             marksX[d] += both[d]->x;
             wrong[d] += static_cast<int>(both[d]->wrong.size());
+            copies[d] += both[d]->copies;
             exact[d] += both[d]->exact;
             seconds[d] += both[d]->seconds;
             cpuSeconds[d] += both[d]->cpuSeconds;
@@ -139,9 +140,9 @@ struct Totals {
         for (int d = 0; d < 2; ++d) {
             std::printf(
                 "%s blocks right %d (%.1f %%), right bytes but X %d; marks O %d, J %d, X %d; wrong O/J %d; "
-                "programs exact %d of %d\n",
+                "copies of a true block %d; programs exact %d of %d\n",
                 names[d], right[d], percent(right[d], blocks), rightButX[d], marksO[d], marksJ[d], marksX[d],
-                wrong[d], exact[d], programs);
+                wrong[d], copies[d], exact[d], programs);
         }
         for (const auto& [severity, s] : bySeverity) {
             std::printf(

@@ -32,7 +32,8 @@ CODECS = {
 # rate (44.1 kHz stereo) is the one drawn.
 VORBIS_QUALITY = {256: 8, 224: 7, 192: 6, 160: 5, 128: 4, 112: 3, 96: 2, 80: 1, 64: 0, 48: -1}
 
-OUTCOME = re.compile(r'(default|-r I) (\d+)/(\d+) O(\d+) J(\d+) X(\d+) rx(\d+) wrong(\d+) exact(\d+)/(\d+) ([\d.]+)s')
+OUTCOME = re.compile(r'(default|-r I) (\d+)/(\d+) O(\d+) J(\d+) X(\d+) rx(\d+) wrong(\d+) copies(\d+) '
+                     r'exact(\d+)/(\d+) ([\d.]+)s')
 HEAD = re.compile(r'seed (\d+) (\w+) (\d+) Hz ([^,]+), (\d+) programs?, (\d+) blocks, (\d+) s \|(.*?) \| default')
 
 
@@ -89,8 +90,8 @@ def parse_outcomes(text):
     for m in OUTCOME.finditer(text):
         found[m.group(1)] = {'right': int(m.group(2)), 'blocks': int(m.group(3)), 'o': int(m.group(4)),
                              'j': int(m.group(5)), 'x': int(m.group(6)), 'rx': int(m.group(7)),
-                             'wrong': int(m.group(8)), 'exact': int(m.group(9)), 'programs': int(m.group(10)),
-                             'seconds': float(m.group(11))}
+                             'wrong': int(m.group(8)), 'copies': int(m.group(9)), 'exact': int(m.group(10)),
+                             'programs': int(m.group(11)), 'seconds': float(m.group(12))}
     return found
 
 
