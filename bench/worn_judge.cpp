@@ -55,11 +55,13 @@ DecoderOutcome judge(const std::string& output, const std::string& directory, co
         }
         outcome.markOf.push_back(mark);
         if (mark == 'O' || mark == 'J') ++outcome.right;
-        if (mark == 'X') ++outcome.rightButX;
+        outcome.rightO += mark == 'O';
+        outcome.rightJ += mark == 'J';
+        outcome.rightX += mark == 'X';
     }
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const BlockLine& line = lines[i];
-        (line.mark == 'O' ? outcome.o : line.mark == 'J' ? outcome.j : outcome.x)++;
+        outcome.xLines += line.mark == 'X';
         if (!used[i] && trueBytes.count(line.bytes) > 0) ++outcome.copies;
         if (line.mark != 'X' && trueBytes.count(line.bytes) == 0) {
             outcome.wrong.push_back(line.text.substr(0, 72) + "\n" +
@@ -107,9 +109,9 @@ DecodedPair decodeBoth(const std::string& wav, const Truth& truth) {
 
 std::string outcomeText(const char* name, const DecoderOutcome& o, const Truth& truth) {
     char text[200];
-    std::snprintf(text, sizeof text, "%s %d/%zu O%d J%d X%d rx%d wrong%zu copies%d exact%d/%zu %.2fs%s", name,
-                  o.right, truth.blocks.size(), o.o, o.j, o.x, o.rightButX, o.wrong.size(), o.copies, o.exact,
-                  truth.programs.size(), o.cpuSeconds, o.status != 0 ? " STATUS" : "");
+    std::snprintf(text, sizeof text, "%s %d/%zu (O%d J%d X%d) X%d wrong%zu copies%d exact%d/%zu %.2fs%s",
+                  name, o.right, truth.blocks.size(), o.rightO, o.rightJ, o.rightX, o.xLines, o.wrong.size(),
+                  o.copies, o.exact, truth.programs.size(), o.cpuSeconds, o.status != 0 ? " STATUS" : "");
     return text;
 }
 

@@ -11,11 +11,11 @@
 #include "worn_truth.h"
 
 struct DecoderOutcome {
-    std::vector<char> markOf;        // per true block: the mark of the line that wrote its bytes, or 0
-    int right = 0;                   // true blocks written with their bytes and marked O or J
-    int rightButX = 0;               // true blocks written with their bytes but marked X
-    int o = 0, j = 0, x = 0;         // the marks of every block line
-    std::vector<std::string> wrong;  // per wrong mark: the line, and where it differs from the truth
+    std::vector<char> markOf;  // per true block: the mark of the line that wrote its bytes, or 0
+    int right = 0;             // true blocks written with their bytes and marked O or J
+    int rightO = 0, rightJ = 0, rightX = 0;  // true blocks written with their bytes, by mark
+    int xLines = 0;                          // block lines marked X, right or not
+    std::vector<std::string> wrong;          // per wrong mark: the line, and where it differs from the truth
     int copies = 0;         // block lines that show a true block's bytes again (print-through, a second look)
     int exact = 0;          // programs whose file is exact
     double seconds = 0;     // the decoding's wall time
@@ -31,10 +31,10 @@ struct DecodedPair {
 // process; the output directory beside it is removed after each.
 DecodedPair decodeBoth(const std::string& wav, const Truth& truth);
 
-// "default 15/17 O15 J0 X2 rx0 wrong0 copies0 exact1/2 0.12s": blocks right of
-// the true blocks, the marks of all block lines, true blocks written right but
-// marked X, wrong marks, lines that repeat a true block, exact program files,
-// processor time
+// "default 15/17 (O15 J0 X0) X2 wrong0 copies0 exact1/2 0.12s": true blocks
+// written right and marked O or J, of all; the true blocks written right by
+// mark; the block lines marked X; wrong marks; lines that repeat a true
+// block; exact program files; processor time.
 std::string outcomeText(const char* name, const DecoderOutcome& outcome, const Truth& truth);
 
 // Where the rescue decoder did worse than the default decoder: fewer blocks

@@ -98,7 +98,7 @@ void reportWrong(const char* decoder, const DecoderOutcome& outcome, const std::
 
 struct Totals {
     int recordings = 0, blocks = 0, programs = 0;
-    int right[2] = {0, 0}, rightButX[2] = {0, 0}, marksO[2] = {0, 0}, marksJ[2] = {0, 0}, marksX[2] = {0, 0};
+    int right[2] = {0, 0}, rightO[2] = {0, 0}, rightJ[2] = {0, 0}, rightX[2] = {0, 0}, xLines[2] = {0, 0};
     int wrong[2] = {0, 0}, copies[2] = {0, 0}, exact[2] = {0, 0};
     double seconds[2] = {0, 0}, cpuSeconds[2] = {0, 0}, recorded = 0, making = 0;
     std::map<Severity, std::array<int, 4>> bySeverity;  // recordings, blocks, right by default, right by -r I
@@ -111,10 +111,10 @@ struct Totals {
         const DecoderOutcome* both[2] = {&pair.plain, &pair.rescue};
         for (int d = 0; d < 2; ++d) {
             right[d] += both[d]->right;
-            rightButX[d] += both[d]->rightButX;
-            marksO[d] += both[d]->o;
-            marksJ[d] += both[d]->j;
-            marksX[d] += both[d]->x;
+            rightO[d] += both[d]->rightO;
+            rightJ[d] += both[d]->rightJ;
+            rightX[d] += both[d]->rightX;
+            xLines[d] += both[d]->xLines;
             wrong[d] += static_cast<int>(both[d]->wrong.size());
             copies[d] += both[d]->copies;
             exact[d] += both[d]->exact;
@@ -139,9 +139,9 @@ struct Totals {
         const char* names[2] = {"default", "-r I   "};
         for (int d = 0; d < 2; ++d) {
             std::printf(
-                "%s blocks right %d (%.1f %%), right bytes but X %d; marks O %d, J %d, X %d; wrong O/J %d; "
+                "%s blocks right %d (%.1f %%): O %d, J %d; right bytes but X %d; lines X %d; wrong O/J %d; "
                 "copies of a true block %d; programs exact %d of %d\n",
-                names[d], right[d], percent(right[d], blocks), rightButX[d], marksO[d], marksJ[d], marksX[d],
+                names[d], right[d], percent(right[d], blocks), rightO[d], rightJ[d], rightX[d], xLines[d],
                 wrong[d], copies[d], exact[d], programs);
         }
         for (const auto& [severity, s] : bySeverity) {

@@ -32,7 +32,7 @@ CODECS = {
 # rate (44.1 kHz stereo) is the one drawn.
 VORBIS_QUALITY = {256: 8, 224: 7, 192: 6, 160: 5, 128: 4, 112: 3, 96: 2, 80: 1, 64: 0, 48: -1}
 
-OUTCOME = re.compile(r'(default|-r I) (\d+)/(\d+) O(\d+) J(\d+) X(\d+) rx(\d+) wrong(\d+) copies(\d+) '
+OUTCOME = re.compile(r'(default|-r I) (\d+)/(\d+) \(O(\d+) J(\d+) X(\d+)\) X(\d+) wrong(\d+) copies(\d+) '
                      r'exact(\d+)/(\d+) ([\d.]+)s')
 HEAD = re.compile(r'seed (\d+) (\w+) (\d+) Hz ([^,]+), (\d+) programs?, (\d+) blocks, (\d+) s \|(.*?) \| default')
 
@@ -42,10 +42,11 @@ def ffmpeg(*arguments):
                    check=True)
 
 
-def wav_rate(path):
+def wav_format(path):
+    """(sample rate, bytes per sample) of a canonical mono WAV."""
     with open(path, 'rb') as f:
         header = f.read(44)
-    return int.from_bytes(header[24:28], 'little')
+    return int.from_bytes(header[24:28], 'little'), int.from_bytes(header[34:36], 'little') // 8
 
 
 def nearest_rate(rate, rates):
@@ -64,7 +65,7 @@ def round_trip(source, folder, codec, kbits, layout):
     """Encodes source with the codec and decodes it back to a 16-bit mono WAV.
     Returns (decoded WAV, codec's sample rate, measured kbit/s)."""
     encoder, extension, _, rates = CODECS[codec]
-    rate = wav_rate(source)
+    rate, width = wav_format(source)
     codec_rate = nearest_rate(rate, rates)
     encoded = os.path.join(folder, 'encoded.' + extension)
     options = ['-ac', '2'] if layout == 'joint stereo' else ['-ac', '1']
@@ -81,7 +82,7 @@ def round_trip(source, folder, codec, kbits, layout):
     decoded = os.path.join(folder, 'decoded.wav')
     channels = ['-af', 'pan=mono|c0=c0'] if layout == 'joint stereo' else []
     ffmpeg('-i', encoded, *channels, '-c:a', 'pcm_s16le', decoded)
-    seconds = (os.path.getsize(source) - 44) / 2 / rate
+    seconds = (os.path.getsize(source) - 44) / width / rate
     return encoded, decoded, codec_rate, os.path.getsize(encoded) * 8 / seconds / 1000
 
 
@@ -89,7 +90,7 @@ def parse_outcomes(text):
     found = {}
     for m in OUTCOME.finditer(text):
         found[m.group(1)] = {'right': int(m.group(2)), 'blocks': int(m.group(3)), 'o': int(m.group(4)),
-                             'j': int(m.group(5)), 'x': int(m.group(6)), 'rx': int(m.group(7)),
+                             'j': int(m.group(5)), 'rx': int(m.group(6)), 'x': int(m.group(7)),
                              'wrong': int(m.group(8)), 'copies': int(m.group(9)), 'exact': int(m.group(10)),
                              'programs': int(m.group(11)), 'seconds': float(m.group(12))}
     return found
