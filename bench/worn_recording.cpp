@@ -101,6 +101,7 @@ Recording makeRecording(std::uint32_t seed, std::optional<Severity> severity, co
     for (const auto& spans : layout.blocks) {
         for (const SampleSpan& s : spans) bounds.insert(bounds.end(), {s.from, s.to});
     }
+    for (const Dropout& d : params.dropouts) bounds.push_back(d.at);
     const Playback played = playBack(clean, params, layout, encoding.rate, draw, bounds);
     r.wav = played.wav;
     r.seconds = static_cast<double>(played.samples) / encoding.rate;
@@ -115,6 +116,14 @@ Recording makeRecording(std::uint32_t seed, std::optional<Severity> severity, co
                                       programs[p].blocks[b]});
             ++blockCount;
         }
+    }
+    // Where each dropout plays, so that a developer looking at a lost block knows what hit it.
+    for (const Dropout& d : params.dropouts) {
+        char note[160];
+        std::snprintf(note, sizeof note, "dropout at %.3f s, %.0f ms, %.0f dB%s%s",
+                      static_cast<double>(played.mapped[bound++]) / encoding.rate, d.ms, d.depthDb,
+                      d.within.empty() ? "" : ", in ", d.within.c_str());
+        r.truth.notes.push_back(note);
     }
     char head[160];
     std::snprintf(head, sizeof head, "seed %u %s %d Hz %s, %zu program%s, %zu blocks, %.0f s |", seed,

@@ -50,6 +50,7 @@ void writeTruth(const std::string& path, const Truth& truth) {
         std::snprintf(times, sizeof times, "%.3f\t%.3f", b.from, b.to);
         out << "block\t" << b.label << "\t" << times << "\t" << hexOf(b.bytes) << "\n";
     }
+    for (const std::string& note : truth.notes) out << "note\t" << note << "\n";
 }
 
 bool readTruth(const std::string& path, Truth& truth) {
@@ -68,6 +69,8 @@ bool readTruth(const std::string& path, Truth& truth) {
         } else if (good && f[0] == "program" && f.size() == 3) {
             truth.programs.push_back({f[1], {}});
             good = bytesOf(f[2], truth.programs.back().file);
+        } else if (good && f[0] == "note" && f.size() == 2) {
+            truth.notes.push_back(f[1]);
         } else if (good && f[0] == "block" && f.size() == 5) {
             truth.blocks.push_back({f[1], std::atof(f[2].c_str()), std::atof(f[3].c_str()), {}});
             good = bytesOf(f[4], truth.blocks.back().bytes) && !truth.blocks.back().bytes.empty();

@@ -25,6 +25,7 @@ struct Truth {
     std::string description;  // seed, severity, encoding and damage, one line
     std::vector<TruthProgram> programs;
     std::vector<TruthBlock> blocks;
+    std::vector<std::string> notes;  // where the damage lies, for a developer: "dropout at 18.123 s, ..."
 };
 
 void writeTruth(const std::string& path, const Truth& truth);
