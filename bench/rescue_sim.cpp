@@ -8,14 +8,11 @@
 // Usage: rescue_sim [--trials N] [--blocks N] [--seed N] [--rate 44|22|11|48|...] [--shape N] [--bits N]
 //                   [--snr dB] [--pink dB] [--gain dB] [--dc x] [--lowpass Hz] [--highpass Hz]
 //                   [--speed f] [--wow Hz depth] [--flutter Hz depth] [--dropout ms] [--dip ms gain]
-//                   [--clicks perSecond height] [--differentiate] [--invert] [--no-leadin] [--both] [--quiet] [--work dir]
-#include <fcntl.h>
-#include <unistd.h>
-
+//                   [--clicks perSecond height] [--differentiate] [--invert] [--no-leadin] [--both] [--quiet]
+//                   [--work dir]
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <map>
 #include <random>
@@ -24,8 +21,11 @@
 #include <string>
 #include <vector>
 
-#include "cli/command_line.h"
-#include "common/run_end.h"
+#include "sim_blocks.h"
+#include "sim_filters.h"
+#include "sim_programs.h"
+#include "sim_run.h"
+#include "sim_wav.h"
 #include "support/file_bytes.h"
 
 namespace {
@@ -40,127 +40,6 @@ struct Options {
     bool differentiate = false, invert = false, noLeadIn = false, both = false, quiet = false;
     std::string work = "/dev/shm/kazettor_sim";
 };
-
-Bytes withChecksum(Bytes block) {
-    unsigned sum = 0;
-    for (std::size_t i = 1; i < block.size(); ++i) sum += block[i];
-    block.push_back(static_cast<std::uint8_t>(sum));
-    return block;
-}
-
-void addRecord(Bytes& image, std::uint8_t type, const Bytes& block) {
-    image.push_back(type);
-    image.push_back(static_cast<std::uint8_t>(block.size()));
-    image.push_back(static_cast<std::uint8_t>(block.size() >> 8));
-    image.insert(image.end(), block.begin(), block.end());
-}
-
-// A program: name, `blocks` data blocks of random bytes, end.
-Bytes makeImage(int blocks, std::mt19937& random, std::vector<Bytes>& truth) {
-    Bytes image = {0xFF, 0, 0};
-    truth.push_back(withChecksum({0x83, 0x00, 4, 'S', 'I', 'M', 'U'}));
-    addRecord(image, 0x55, truth.back());
-    for (int b = 0; b < blocks; ++b) {
-        Bytes data = {0xF1, static_cast<std::uint8_t>(b), 0x43, 0x00, 0x00};
-        for (int i = 0; i < 256; ++i) data.push_back(static_cast<std::uint8_t>(random()));
-        truth.push_back(withChecksum(data));
-        addRecord(image, 0x55, truth.back());
-    }
-    truth.push_back(withChecksum({0xB1, 0x00}));
-    addRecord(image, 0xAA, truth.back());
-    image[1] = static_cast<std::uint8_t>(image.size());
-    image[2] = static_cast<std::uint8_t>(image.size() >> 8);
-    return image;
-}
-
-struct Run {
-    int status = 0;
-    std::string output;
-};
-
-Run runProgram(std::vector<std::string> arguments) {
-    resetProgramState();
-    arguments.insert(arguments.begin(), "kazettor");
-    std::vector<char*> argv;
-    for (std::string& a : arguments) argv.push_back(a.data());
-    std::fflush(stdout);
-    const std::string capture = "/dev/shm/kazettor_sim_stdout_" + std::to_string(getpid());
-    const int saved = dup(1);
-    const int file = open(capture.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    dup2(file, 1);
-    close(file);
-    Run run;
-    try {
-        run.status = runCommandLine(static_cast<int>(argv.size()), argv.data());
-    } catch (const RunEnded& ended) {
-        run.status = ended.status;
-    }
-    std::fflush(stdout);
-    dup2(saved, 1);
-    close(saved);
-    const Bytes text = readFile(capture);
-    std::filesystem::remove(capture);
-    run.output.assign(text.begin(), text.end());
-    return run;
-}
-
-// The samples of a 16-bit mono WAV written by the encoder, as ±1 values.
-std::vector<double> samplesOf(const Bytes& wav) {
-    std::vector<double> out;
-    for (std::size_t at = 44; at + 1 < wav.size(); at += 2) {
-        out.push_back(static_cast<std::int16_t>(wav[at] | (wav[at + 1] << 8)) / 32768.0);
-    }
-    return out;
-}
-
-Bytes wavOf(const std::vector<double>& samples, std::uint32_t rate, int bits) {
-    const int width = bits / 8;
-    const std::uint32_t data = static_cast<std::uint32_t>(samples.size() * width);
-    Bytes file = {'R', 'I', 'F', 'F', 0,  0, 0, 0, 'W', 'A', 'V', 'E',
-                  'f', 'm', 't', ' ', 16, 0, 0, 0, 1,   0,   1,   0};
-    auto le = [&](std::uint32_t v, int n) {
-        for (int i = 0; i < n; ++i) file.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-    };
-    le(rate, 4);
-    le(rate * width, 4);
-    le(width, 2);
-    le(bits, 2);
-    file.insert(file.end(), {'d', 'a', 't', 'a'});
-    le(data, 4);
-    const double full = std::ldexp(1.0, bits - 1);
-    for (double s : samples) {
-        const double clipped = std::fmax(-1.0, std::fmin(1.0 - 1.0 / full, s));
-        const auto value = static_cast<std::int64_t>(std::llround(clipped * full));
-        if (bits == 8) {
-            le(static_cast<std::uint32_t>(value + 128), 1);
-        } else {
-            le(static_cast<std::uint32_t>(value), width);
-        }
-    }
-    file[4] = 0;
-    const std::uint32_t riff = data + 36;
-    for (int i = 0; i < 4; ++i) file[4 + i] = static_cast<std::uint8_t>(riff >> (8 * i));
-    return file;
-}
-
-struct Biquad {
-    double b0, b1, b2, a1, a2, x1 = 0, x2 = 0, y1 = 0, y2 = 0;
-    double step(double x) {
-        const double y = b0 * x + b1 * x1 + b2 * x2 - a1 * y1 - a2 * y2;
-        x2 = x1;
-        x1 = x;
-        y2 = y1;
-        y1 = y;
-        return y;
-    }
-};
-
-Biquad butterworth(double cutoff, double rate, bool high) {
-    const double w0 = 2 * M_PI * cutoff / rate, alpha = std::sin(w0) / std::sqrt(2.0), c = std::cos(w0);
-    const double a0 = 1 + alpha;
-    if (high) return {(1 + c) / 2 / a0, -(1 + c) / a0, (1 + c) / 2 / a0, -2 * c / a0, (1 - alpha) / a0};
-    return {(1 - c) / 2 / a0, (1 - c) / a0, (1 - c) / 2 / a0, -2 * c / a0, (1 - alpha) / a0};
-}
 
 // Speed changes, wow and flutter: the tape read at a varying rate, by
 // linear interpolation.
@@ -184,46 +63,18 @@ struct Tally {
 // Counts the marks of the console's block lines, and the O and J blocks whose
 // bytes are none of the true blocks.
 void tally(const std::string& output, const std::set<Bytes>& truth, Tally& t, bool quiet) {
-    std::istringstream lines(output);
-    for (std::string line; std::getline(lines, line);) {
-        std::istringstream words(line);
-        Bytes bytes;
-        std::string word;
-        char mark = 0;
-        while (words >> word) {
-            if (word.size() == 2 && std::isxdigit(static_cast<unsigned char>(word[0])) &&
-                std::isxdigit(static_cast<unsigned char>(word[1]))) {
-                bytes.push_back(static_cast<std::uint8_t>(std::stoi(word, nullptr, 16)));
-            } else if ((word == "O" || word == "O:" || word == "J" || word == "J:" || word == "X" ||
-                        word == "X:") &&
-                       !bytes.empty()) {
-                mark = word[0];
-                break;
-            } else {
-                break;
-            }
-        }
-        if (mark == 0) continue;
+    const std::vector<Bytes> truthList(truth.begin(), truth.end());
+    for (const BlockLine& block : blockLinesOf(output)) {
+        if (block.bytes.empty()) continue;
+        const char mark = block.mark;
         (mark == 'O' ? t.o : mark == 'J' ? t.j : t.x)++;
-        if ((mark == 'X' && std::getenv("EXPLAIN") != nullptr) || (mark != 'X' && truth.count(bytes) == 0)) {
-            for (const Bytes& b : truth) {
-                if (b.size() != bytes.size() || b[0] != bytes[0] || b[1] != bytes[1]) continue;
-                std::size_t first = 0;
-                while (first < b.size() && b[first] == bytes[first]) ++first;
-                int differing = 0;
-                for (std::size_t i = 0; i < b.size(); ++i) differing += b[i] != bytes[i];
-                std::fprintf(stderr,
-                             "X block %02x %02x: first wrong byte %zu of %zu, %d bytes wrong; true/read:",
-                             b[0], b[1], first, b.size(), differing);
-                for (std::size_t i = first >= 2 ? first - 2 : 0; i < std::min(b.size(), first + 4); ++i) {
-                    std::fprintf(stderr, " %02x/%02x", b[i], bytes[i]);
-                }
-                std::fprintf(stderr, "\n");
-            }
+        if ((mark == 'X' && std::getenv("EXPLAIN") != nullptr) ||
+            (mark != 'X' && truth.count(block.bytes) == 0)) {
+            std::fputs(differencesFromTruth(block.bytes, truthList).c_str(), stderr);
         }
-        if (mark != 'X' && truth.count(bytes) == 0) {
+        if (mark != 'X' && truth.count(block.bytes) == 0) {
             ++t.wrong;
-            if (!quiet) std::fprintf(stderr, "WRONG %c block: %s\n", mark, line.substr(0, 60).c_str());
+            if (!quiet) std::fprintf(stderr, "WRONG %c block: %s\n", mark, block.text.substr(0, 60).c_str());
         }
     }
 }
@@ -297,9 +148,9 @@ int main(int argc, char** argv) {
     std::mt19937 random(static_cast<unsigned>(o.seed));
     Tally rescue, plain;
     for (int trial = 0; trial < o.trials; ++trial) {
-        std::vector<Bytes> truthList;
-        const Bytes image = makeImage(o.blocks, random, truthList);
-        const std::set<Bytes> truth(truthList.begin(), truthList.end());
+        const TapeProgram program = simuProgram(o.blocks, random);
+        const Bytes image = tapeImageOf(program);
+        const std::set<Bytes> truth(program.blocks.begin(), program.blocks.end());
         writeFile(o.work + "/tape.ptp", image);
         const int halfSamples = static_cast<int>(std::ceil(o.rate * 1000 * 312.0 / 1000000.0));
         const int shape = o.shape >= 0 ? o.shape : halfSamples;
