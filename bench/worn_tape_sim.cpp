@@ -4,8 +4,10 @@
 // given (and printed, so that a run can be repeated). Each recording is
 // decoded by the default decoder and by -r I, in this process, and each
 // is judged block by block against the truth; a block marked O or J whose
-// bytes are not the true block's is a wrong mark, and the run then ends
-// with status 1.
+// bytes are not the true block's is a wrong mark. Both decoders' wrong
+// marks are reported; a wrong mark of -r I ends the run with status 1 (the
+// default decoder's 8-bit checksum passes one misread block in 256, and an
+// end block's whenever its two bytes happen to be equal: that is its nature).
 //
 // Usage: worn_tape_sim [--recordings N] [--seed S] [--severity none|mild|moderate|severe|any]
 //                      [--keep DIR] [--work DIR]
@@ -178,7 +180,7 @@ int evaluate(const Options& o) {
         outcomeText("-r I", pair.rescue, truth).c_str(), losses.empty() ? "" : (" | LOST " + losses).c_str());
     reportWrong("default", pair.plain, o.evaluateWav);
     reportWrong("-r I", pair.rescue, o.evaluateWav);
-    return pair.plain.wrong.empty() && pair.rescue.wrong.empty() ? 0 : 1;
+    return pair.rescue.wrong.empty() ? 0 : 1;
 }
 
 int run(const Options& o) {
@@ -220,7 +222,7 @@ int run(const Options& o) {
         totals.add(r, pair);
     }
     if (o.writeOnly.empty()) totals.print(o);
-    return totals.wrong[0] + totals.wrong[1] > 0 ? 1 : 0;
+    return totals.wrong[1] > 0 ? 1 : 0;
 }
 
 }  // namespace
