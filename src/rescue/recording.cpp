@@ -1,7 +1,6 @@
 #include "rescue/recording.h"
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <cstring>
 #include <new>
@@ -34,53 +33,59 @@ void convertBlock(const SampleBlock& block, std::int64_t width, std::int64_t cou
 // Samples to one level of the conditioned signal.
 constexpr std::int64_t kLevelStretch = 1024;
 
-// The envelope's value of one stride of raw samples: their mean distance
-// from the slow mean, which moves once a stride by the stride's own mean.
-void addEnvelopeValue(const float* samples, double gain, double& slowMean, std::vector<float>& envelope,
-                      std::int64_t at) {
-    float sum = 0;
-    for (std::int64_t k = 0; k < kEnvelopeStride; ++k) sum += samples[k];
-    slowMean += gain * (sum / kEnvelopeStride - slowMean);
-    const auto mean = static_cast<float>(slowMean);
-    float distance = 0;
-    for (std::int64_t k = 0; k < kEnvelopeStride; ++k) distance += std::fabs(samples[k] - mean);
-    envelope[static_cast<std::size_t>(at)] = distance / kEnvelopeStride;
+// The envelope measures the tape's band: the samples through gentle
+// filters around it, one pole each (a high-pass at 300 Hz, below the 0
+// bits' fundamental, which leaves out offsets, hum, rumble and the low end
+// of pink noise; a low-pass at 3 kHz for the hiss above the band), and
+// their mean magnitude over each stride. One-pole filters do not ring, so a
+// dropout shows within a stride or two.
+struct EnvelopeFilter {
+    double highPole = 0;   // the high-pass: y = pole (y' + x - x')
+    double lowGain = 0;    // the low-pass: y += gain (x - y)
+    double lastInput = 0, high = 0, low = 0;
+    double sum = 0;        // magnitudes summed in the stride so far
+};
+
+EnvelopeFilter makeEnvelopeFilter(double rate) {
+    constexpr double kPi = 3.14159265358979323846;
+    rate = std::max(1.0, rate);
+    EnvelopeFilter filter;
+    filter.highPole = 1.0 / (1.0 + 2.0 * kPi * 300.0 / rate);
+    filter.lowGain = 1.0 - std::exp(-2.0 * kPi * std::min(3000.0, 0.45 * rate) / rate);
+    return filter;
+}
+
+// Adds samples [from, from + count) of the recording to the envelope.
+void measureEnvelope(EnvelopeFilter& f, const float* samples, std::int64_t from, std::int64_t count,
+                     std::vector<float>& envelope) {
+    for (std::int64_t i = 0; i < count; ++i) {
+        const double x = samples[i];
+        f.high = f.highPole * (f.high + x - f.lastInput);
+        f.lastInput = x;
+        f.low += f.lowGain * (f.high - f.low);
+        f.sum += std::fabs(f.low);
+        if ((from + i + 1) % kEnvelopeStride == 0) {
+            envelope[static_cast<std::size_t>((from + i) / kEnvelopeStride)] =
+                static_cast<float>(f.sum / kEnvelopeStride);
+            f.sum = 0;
+        }
+    }
 }
 
 // Reads every sample into recording.signal as read, and, on the first
-// reading, measures the envelope on the way: the mean distance of the
-// samples from their slow mean (20 ms), so that an offset does not count as
-// signal, but a dropout shows at once and a filter's ringing does not hide it.
-void readAllSamples(Recording& recording, bool measureEnvelope) {
+// reading, measures the envelope on the way.
+void readAllSamples(Recording& recording, bool measure) {
     WavInput& input = recording.input;
     const std::int64_t count = recording.count;
     seekSample(input, 0);
-    if (measureEnvelope) recording.envelope.assign(static_cast<std::size_t>(count / kEnvelopeStride + 1), 0.0f);
-    const double strideGain = std::min(1.0, kEnvelopeStride / std::max(1.0, 0.02 * recording.rate));
-    double slowMean = 0;
-    std::array<float, kEnvelopeStride> stride{};
-    std::int64_t inStride = 0;
+    if (measure) recording.envelope.assign(static_cast<std::size_t>(count / kEnvelopeStride + 1), 0.0f);
+    EnvelopeFilter filter = makeEnvelopeFilter(recording.rate);
     std::int64_t stored = 0;
     for (SampleBlock block; stored < count && nextSampleBlock(input, block); stored += block.count) {
         block.count = std::min(block.count, count - stored);
         float* raw = recording.signal.get() + stored;
         convertBlock(block, input.sampleBytes, block.count, raw);
-        if (!measureEnvelope) continue;
-        if (stored == 0 && block.count > 0) slowMean = raw[0];
-        // Strides that straddle two blocks are gathered in `stride` first.
-        std::int64_t i = 0;
-        for (; inStride > 0 && i < block.count; ++i) {
-            stride[static_cast<std::size_t>(inStride)] = raw[i];
-            if (++inStride == kEnvelopeStride) {
-                addEnvelopeValue(stride.data(), strideGain, slowMean, recording.envelope,
-                                 (stored + i) / kEnvelopeStride);
-                inStride = 0;
-            }
-        }
-        for (; i + kEnvelopeStride <= block.count; i += kEnvelopeStride) {
-            addEnvelopeValue(raw + i, strideGain, slowMean, recording.envelope, (stored + i) / kEnvelopeStride);
-        }
-        for (; i < block.count; ++i) stride[static_cast<std::size_t>(inStride++)] = raw[i];
+        if (measure) measureEnvelope(filter, raw, stored, block.count, recording.envelope);
     }
 }
 

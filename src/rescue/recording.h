@@ -20,9 +20,9 @@ struct Recording {
     FilterSettings filter;             // how `signal` was conditioned
     std::unique_ptr<float[]> signal;   // the conditioned samples
     std::int64_t count = 0;            // samples in `signal`
-    std::vector<float> envelope;       // one value per kEnvelopeStride samples: the mean distance of the
-                                       // raw samples from their slow mean (full scale 1); where it falls
-                                       // away, the tape signal has dropped out
+    std::vector<float> envelope;       // one value per kEnvelopeStride samples: the mean magnitude of the
+                                       // samples in the tape's band (full scale 1); where it falls away,
+                                       // the tape signal has dropped out
     std::vector<float> stretchLevels;  // the conditioned signal's RMS per stretch of 1024 samples
     double noiseFloor = 0;             // the envelope where the recording holds no tape signal: its noise
                                        // alone (0 where it holds tape signal throughout)
