@@ -19,7 +19,6 @@ constexpr double kLongestHalfSeconds = 800e-6;
 // tens to hundreds, hiss a few), or after this many cells in a row without
 // an end edge.
 constexpr double kLostMedianEvidence = 3.0;
-constexpr int kLostAfterMissedEdges = 4;
 // A tracker deciding on lengths has its own bar. Where a filter has moved the
 // edges by what came before them (a first difference, a coupling capacitor
 // on a sine recording), its lengths of right bits spread far, and their
@@ -28,12 +27,6 @@ constexpr int kLostAfterMissedEdges = 4;
 // is only a few samples long, it keeps the slot's bar: there a lower one let
 // length trackers read on after they had gone astray.
 constexpr double kLostLengthEvidence = 1.0;
-// A bit whose expected evidence, at the level the signal has under its
-// cell against the noise measured there, is below this is erased: at that
-// level a decision errs one time in six or more (the levels ±A lie one
-// deviation of the noise from the middle), so its bits carry next to
-// nothing and the signal counts as gone: a dropout.
-constexpr double kGoneEvidence = 2.0;
 // The envelope under one cell varies by up to 2 dB with the bits it holds
 // and the noise on it; a fall of its signal by no more than that is not
 // taken for a fall of the level.

@@ -31,6 +31,17 @@ struct TrackerSettings {
 // Bits whose spread gives the noise (startTracker fills the window).
 inline constexpr int kSpreadWindow = 32;
 
+// A bit whose expected evidence, at the level the signal has under its
+// cell against the noise measured there, is below this is erased: at that
+// level a decision errs one time in six or more (the levels ±A lie one
+// deviation of the noise from the middle), so its bits carry next to
+// nothing and the signal counts as gone: a dropout.
+inline constexpr double kGoneEvidence = 2.0;
+
+// A tracker has lost the signal after this many cells in a row without an
+// end edge.
+inline constexpr int kLostAfterMissedEdges = 4;
+
 struct CellTracker {
     const float* signal = nullptr;    // the conditioned samples
     std::int64_t count = 0;           // samples in signal

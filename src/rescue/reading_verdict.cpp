@@ -26,3 +26,7 @@ ReadingVerdict judgeReading(const BlockReading& reading) {
 bool trustedAlone(const ReadingVerdict& verdict) {
     return verdict.checksumHolds && verdict.timingSure && verdict.slipRisk <= kTrustedSlipRisk;
 }
+
+bool sureOfEveryBit(const ReadingVerdict& verdict) {
+    return verdict.complete && verdict.timingSure && verdict.silentBits == 0 && verdict.slipRisk <= kTrustedSlipRisk;
+}

@@ -33,3 +33,8 @@ ReadingVerdict judgeReading(const BlockReading& reading);
 // Trusted alone: complete, its checksum holds, its timing sure, its slip
 // risk below kTrustedSlipRisk.
 bool trustedAlone(const ReadingVerdict& verdict);
+
+// Sure of every bit: complete, every cell on its edges, signal throughout
+// and its slip risk below kTrustedSlipRisk, whatever its checksum says. A
+// reading that sure which gives another block contradicts a reading of it.
+bool sureOfEveryBit(const ReadingVerdict& verdict);

@@ -107,6 +107,33 @@ void stretchOf(const Recording& recording, const BlockReading& first, std::int64
     to = static_cast<std::int64_t>(std::clamp(first.lastSample + missingBits * 6.5 * first.half, 0.0, count));
 }
 
+// Where a reading found the signal gone within the block, or -1: where it
+// erased bits, or where its tracker lost the signal after bits that carried
+// no evidence (a tracker that loses its way in a deep dip, its bits still
+// sure, has not found the signal gone).
+double signalGoneIn(const BlockReading& reading, const ReadingVerdict& verdict) {
+    if (verdict.silentBits > 0) return verdict.firstSilence;
+    const std::vector<SoftBit>& bits = reading.bits;
+    // (The cell at which the tracker counted itself lost gave no bit.)
+    const std::size_t last = std::min<std::size_t>(bits.size(), kLostAfterMissedEdges - 1);
+    if (reading.end != ReadEnd::signalLost || last == 0) return -1;
+    const bool weak = std::all_of(bits.end() - static_cast<std::ptrdiff_t>(last), bits.end(),
+                                  [](const SoftBit& bit) { return bit.llr < kGoneEvidence; });
+    return weak ? bits[bits.size() - last].start : -1;
+}
+
+// Adds what a reading says to the testimony; where the signal was gone,
+// only where `ofSignal` (the ladder's other readings share the first one's
+// view of the signal, and lose their way in a deep dip where it did not).
+void testify(Testimony& testimony, const BlockReading& reading, const ReadingVerdict& verdict, bool ofSignal) {
+    if (verdict.checksumHolds) testimony.holding.push_back(reading.bytes);
+    if (sureOfEveryBit(verdict)) testimony.sure.push_back(reading.bytes);
+    if (verdict.complete) testimony.read.push_back(reading.bytes);
+    if (!ofSignal) return;
+    const double gone = signalGoneIn(reading, verdict);
+    if (gone >= 0 && (testimony.signalGone < 0 || gone < testimony.signalGone)) testimony.signalGone = gone;
+}
+
 }  // namespace
 
 bool readAgain(Recording& recording, const BlockReading& first, int polarity, LadderStep step,
@@ -159,8 +186,15 @@ bool readAgain(Recording& recording, const BlockReading& first, int polarity, La
         if (!takeSyncBit(hunt, bit)) continue;
         if (std::fabs(hunt.starts[(hunt.bitsSeen - 24) % 24] - syncAt) > 8 * half) continue;
         readBlock(tracker, hunt, recording.rate, again);
-        again.firstSample += static_cast<double>(offset);
-        again.lastSample += static_cast<double>(offset);
+        // Back from the stretch's own positions to the recording's.
+        const auto shift = static_cast<double>(offset);
+        again.syncStart += shift;
+        again.firstSample += shift;
+        again.lastSample += shift;
+        for (SoftBit& cell : again.bits) {
+            cell.start += shift;
+            cell.end += shift;
+        }
         return true;
     }
     return false;
@@ -177,11 +211,13 @@ BlockDecision decideBlock(Recording& recording, const BlockReading& first, int p
     if (first.expectedBytes > static_cast<int>(decision.bytes.size())) {
         decision.bytes.resize(static_cast<std::size_t>(first.expectedBytes), 0);
     }
-    if (verdict.complete && verdict.timingSure && verdict.silentBits == 0 && verdict.slipRisk <= kTrustedSlipRisk)
-        decision.sure = first.bytes;
+    Testimony& testimony = decision.testimony;
+    // A reading with no bits of its own (where only the default decoder found
+    // the block) leaves what the signal is like to the ladder's readings.
+    const bool probe = first.end == ReadEnd::notRead;
+    testify(testimony, first, verdict, !probe);
     if (trustedAlone(verdict)) {
         decision.mark = 'O';
-        decision.holding.push_back(first.bytes);
         return decision;
     }
     // A block the recording cuts short cannot be read further. (One of no
@@ -207,9 +243,7 @@ BlockDecision decideBlock(Recording& recording, const BlockReading& first, int p
         double firstSample, lastSample;
     };
     std::vector<Candidate> candidates;
-    std::vector<std::vector<std::uint8_t>> holding;  // every reading's block whose checksum holds
     const Candidate firstCandidate = {first.bytes, kFirstReading, first.firstSample, first.lastSample};
-    if (verdict.checksumHolds) holding.push_back(first.bytes);
     if (verdict.checksumHolds && verdict.slipRisk <= kAgreeingSlipRisk) candidates.push_back(firstCandidate);
     BlockDecision agreed;
     std::string agreeingPair;  // the two readings that agree, in words
@@ -218,8 +252,15 @@ BlockDecision decideBlock(Recording& recording, const BlockReading& first, int p
         BlockReading again;
         if (!readAgain(recording, first, polarity, step, again)) continue;
         const ReadingVerdict other = judgeReading(again);
+        // (The best-fit search has no evidence of its own: it is never sure.)
+        if (step != kBestFitSearch) testify(testimony, again, other, probe);
         if (!other.checksumHolds) continue;
-        holding.push_back(again.bytes);
+        // It reads the conditioned signal, not the default decoder's 8-bit
+        // samples: it can confirm the default decoder's reading too.
+        if (step == kBestFitSearch) {
+            testimony.holding.push_back(again.bytes);
+            testimony.read.push_back(again.bytes);
+        }
         if (agreed.mark != 'X') continue;
         if (step != kBestFitSearch && (!other.timingSure || other.slipRisk > kAgreeingSlipRisk)) continue;
         const Candidate* agreeing = nullptr;
@@ -248,10 +289,9 @@ BlockDecision decideBlock(Recording& recording, const BlockReading& first, int p
         if (step != kBestFitSearch)
             candidates.push_back({again.bytes, stepName(step, first), again.firstSample, again.lastSample});
     }
-    decision.holding = holding;
     if (agreed.mark != 'X') {
-        agreed.holding = holding;
-        agreed.sure = decision.sure;
+        agreed.testimony = testimony;
+        const std::vector<std::vector<std::uint8_t>>& holding = testimony.holding;
         const bool contradicted = std::any_of(holding.begin(), holding.end(),
                                               [&](const auto& bytes) { return bytes != agreed.bytes; });
         if (!contradicted) return agreed;

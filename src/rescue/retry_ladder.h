@@ -7,6 +7,15 @@
 #include "rescue/block_reader.h"
 #include "rescue/recording.h"
 
+// What the readings of a block said, beyond the decision: for weighing
+// another reading of the same block (the default decoder's) against them.
+struct Testimony {
+    std::vector<std::vector<std::uint8_t>> holding;  // every complete reading's block whose checksum holds
+    std::vector<std::vector<std::uint8_t>> sure;     // every reading sure of every bit, whatever its checksum
+    std::vector<std::vector<std::uint8_t>> read;     // every complete reading's block, whatever its checksum
+    double signalGone = -1;  // where a reading first found the signal gone within the block, or -1
+};
+
 // The decision on one block: what is written and how it is marked.
 //
 // O: the checksum holds on the first reading, and that reading is sure
@@ -26,10 +35,7 @@ struct BlockDecision {
     int uncertainBits = 0;            // doubtful bits of the first reading
     double firstSample = 0;           // the block's extent in the recording, from the reading decided on
     double lastSample = 0;
-    // For weighing this decision against other readings of the same block:
-    std::vector<std::vector<std::uint8_t>> holding;  // every reading's complete block whose checksum holds
-    std::vector<std::uint8_t> sure;  // the first reading, where it is sure (complete, every cell on its edges,
-                                     // signal throughout, slip risk below the bar) whatever its checksum
+    Testimony testimony;              // what every reading said, for weighing other readings of the block
 };
 
 // The ways of reading a block again, in the order they are tried; a block

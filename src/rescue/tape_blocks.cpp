@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 
 namespace {
 
@@ -17,6 +19,37 @@ struct Placed {
     const FoundBlock* found;
     const DecodedBlock* plain;
 };
+
+bool differs(const std::vector<std::vector<std::uint8_t>>& readings, const std::vector<std::uint8_t>& bytes) {
+    return std::any_of(readings.begin(), readings.end(), [&](const auto& other) { return other != bytes; });
+}
+
+void join(Testimony& testimony, const Testimony& more) {
+    testimony.holding.insert(testimony.holding.end(), more.holding.begin(), more.holding.end());
+    testimony.sure.insert(testimony.sure.end(), more.sure.begin(), more.sure.end());
+    testimony.read.insert(testimony.read.end(), more.read.begin(), more.read.end());
+    if (more.signalGone >= 0 && (testimony.signalGone < 0 || more.signalGone < testimony.signalGone))
+        testimony.signalGone = more.signalGone;
+}
+
+// A first reading for the retry ladder where only the default decoder found
+// the block: no bits of its own, the sync and the timing where the default
+// decoder found them. The second and third sync bytes ended with cells that
+// began 28 T apart (a byte D3 is five 1 cells and three 0 cells), and the
+// first sync byte began 54 T before the last cell of the second.
+BlockReading probeAt(const DecodedBlock& plain) {
+    BlockReading probe;
+    const auto apart = static_cast<double>(plain.syncPositions[1] - plain.syncPositions[0]);
+    probe.half = apart > 0 ? apart / 28 : std::max(1.0, static_cast<double>(plain.separator) / 2);
+    probe.syncStart = static_cast<double>(plain.syncPositions[0]) - 54 * probe.half;
+    probe.cells[0] = 6 * probe.half;
+    probe.cells[1] = 2 * probe.half;
+    probe.firstSample = static_cast<double>(plain.syncPositions[1]) + 2 * probe.half;
+    probe.lastSample = static_cast<double>(plain.lastSample);
+    probe.kind = blockKindOf(plain.bytes[0]);
+    probe.expectedBytes = static_cast<int>(plain.bytes.size());
+    return probe;
+}
 
 }  // namespace
 
@@ -48,20 +81,27 @@ std::vector<TapeBlock> gatherTapeBlocks(const SearchResult& search, const std::v
 
 DecidedBlock decideTapeBlock(Recording& recording, const TapeBlock& block) {
     DecidedBlock decided;
+    // (One reading of the default decoder's whose checksum fails counts only
+    // where it is the block's only reading.)
+    const DecodedBlock* plain = nullptr;
+    for (const DecodedBlock* reading : block.plain) {
+        if (reading->checksumOk && plain == nullptr) plain = reading;
+    }
+    if (plain == nullptr && block.found.empty() && !block.plain.empty()) plain = block.plain[0];
+
+    // The rescue decoder's own readings, each through the ladder; where it
+    // found no sync there, its trackers read the block where the default
+    // decoder found it.
     std::vector<BlockDecision> own;
     for (const FoundBlock* found : block.found) own.push_back(decideBlock(recording, found->reading, found->polarity));
-    std::vector<std::vector<std::uint8_t>> holding, sure;
-    for (const BlockDecision& decision : own) {
-        holding.insert(holding.end(), decision.holding.begin(), decision.holding.end());
-        if (!decision.sure.empty()) sure.push_back(decision.sure);
-    }
-    auto differs = [](const std::vector<std::vector<std::uint8_t>>& readings, const std::vector<std::uint8_t>& bytes) {
-        return std::any_of(readings.begin(), readings.end(), [&](const auto& other) { return other != bytes; });
-    };
+    Testimony testimony;
+    for (const BlockDecision& decision : own) join(testimony, decision.testimony);
+    if (own.empty() && plain != nullptr && plain->checksumOk)
+        join(testimony, decideBlock(recording, probeAt(*plain), plain->highFirst ? 1 : -1).testimony);
 
-    // The rescue decoder's own decision: its first reading's, or that of a
-    // later one (a second look) where the first gave nothing; two readings
-    // that give different good blocks contradict each other.
+    // Its decision: the first reading's, or that of a later one (a second
+    // look) where the first gave nothing; two readings that give different
+    // good blocks contradict each other.
     if (!own.empty()) {
         std::size_t chosen = 0;
         for (std::size_t i = 0; i < own.size(); ++i) {
@@ -74,26 +114,21 @@ DecidedBlock decideTapeBlock(Recording& recording, const TapeBlock& block) {
         decided.lock = found.lock;
         decided.run = found.run;
         BlockDecision& decision = decided.decision;
-        if (decision.mark != 'X' && differs(holding, decision.bytes)) {
+        if (decision.mark != 'X' && differs(testimony.holding, decision.bytes)) {
             decision.mark = 'X';
             decision.bytes = own[0].bytes;
             decision.what = "ellentmondó olvasások: két olvasás más-más blokkot adott, mindkettő jó ellenőrző összeggel";
         }
     }
-
-    // The default decoder's reading, where its checksum holds, stands unless
-    // a reading of the rescue decoder gives another good block, or one that
-    // is sure of every bit reads another block: then the block is X, written
-    // as the default decoder read it.
-    // (One whose checksum fails counts only where it is the block's only reading.)
-    const DecodedBlock* plain = nullptr;
-    for (const DecodedBlock* reading : block.plain) {
-        if (reading->checksumOk && plain == nullptr) plain = reading;
-    }
-    if (plain == nullptr && own.empty() && !block.plain.empty()) plain = block.plain[0];
     if (plain == nullptr) return decided;
+
+    // The default decoder's reading, where its checksum holds, stands where
+    // a reading of the rescue decoder's gives the same block, and none gives
+    // another good block or reads another block sure of every bit. Else the
+    // block is X, written as the default decoder read it: its checksum
+    // passes one misread block in 256, and an end block whenever two bytes
+    // read from noise or fill happen to be equal.
     BlockDecision& decision = decided.decision;
-    const bool contradicted = plain->checksumOk && (differs(holding, plain->bytes) || differs(sure, plain->bytes));
     if (own.empty()) {
         const double rate = recording.rate;
         decided.syncSeconds[0] = rate > 0 ? static_cast<double>(plain->syncPositions[0]) / rate : 0;
@@ -108,17 +143,26 @@ DecidedBlock decideTapeBlock(Recording& recording, const TapeBlock& block) {
     }
     decision.bytes = plain->bytes;
     decision.kind = blockKindOf(plain->bytes[0]);
+    decision.mark = 'X';
     if (!plain->checksumOk) {
-        decision.mark = 'X';
         decision.what = "csak a szabványos dekóder olvasta, hibás ellenőrző összeggel";
-    } else if (contradicted) {
-        decision.mark = 'X';
+    } else if (differs(testimony.holding, plain->bytes) || differs(testimony.sure, plain->bytes)) {
         decision.what =
             "ellentmondó olvasások: a szabványos dekóder jó ellenőrző összegű blokkot olvasott, de egy másik "
             "olvasás mást adott; a szabványos dekóder olvasása került a fájlba";
-    } else {
+    } else if (std::find(testimony.read.begin(), testimony.read.end(), plain->bytes) != testimony.read.end()) {
         decision.mark = 'O';
         decision.what.clear();
+    } else if (testimony.signalGone >= 0) {
+        char text[200];
+        std::snprintf(text, sizeof text,
+                      "a szabványos dekóder jó ellenőrző összegű blokkot olvasott, de a jel %.3f másodpercnél "
+                      "kiesett benne: nem biztos",
+                      secondsIn(recording, testimony.signalGone));
+        decision.what = text;
+    } else {
+        decision.what =
+            "a szabványos dekóder jó ellenőrző összegű blokkot olvasott, de egyetlen más olvasás sem adta ugyanezt";
     }
     return decided;
 }
