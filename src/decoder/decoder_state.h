@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "common/large_array.h"
 #include "common/output_file.h"
 #include "formats/wav_header.h"
 
@@ -30,7 +31,7 @@ struct DecoderState {
 
 // The recording, one unsigned byte per sample; above 128 is high, 128 and below low.
 struct SampleBuffer {
-    std::unique_ptr<std::uint8_t[]> samples;  // decoderState.sampleCount bytes
+    LargeArray<std::uint8_t> samples;  // decoderState.sampleCount bytes
 };
 
 extern DecoderState decoderState;

@@ -79,15 +79,12 @@ void readWavSamples(const char* path, WavInput& input) {
     const int bitsPerSample = decoderHeader.bitsPerSample;
     const std::int64_t sampleCount = input.sampleCount;
 
-    std::uint8_t* samples = nullptr;
-    if (static_cast<std::uint64_t>(sampleCount) <= SIZE_MAX) {
-        samples = new (std::nothrow) std::uint8_t[static_cast<std::size_t>(sampleCount)];
-    }
+    sampleBuffer.samples = allocateLargeArray<std::uint8_t>(sampleCount);
+    std::uint8_t* samples = sampleBuffer.samples.get();
     if (samples == nullptr) {
         closeWavInput(input);
         reportFailure("Nincs elég memória a minták betöltéséhez.\n");
     }
-    sampleBuffer.samples.reset(samples);
     decoderState.sampleCount = sampleCount;
     std::int64_t stored = 0;
     for (SampleBlock block; nextSampleBlock(input, block); stored += block.count) {
