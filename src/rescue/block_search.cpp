@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <utility>
 
 #include "cli/option_table.h"
 #include "rescue/cell_tracker.h"
@@ -72,8 +73,8 @@ bool findMissedBlock(const Search& search, const CellTracker& reader, double fro
     return false;
 }
 
-void keep(Search& search, const BlockReading& reading, const CellTracker& tracker, const LockLine& lock) {
-    search.result.blocks.push_back({reading, tracker.polarity, search.runs, lock});
+void keep(Search& search, BlockReading&& reading, const CellTracker& tracker, const LockLine& lock) {
+    search.result.blocks.push_back({std::move(reading), tracker.polarity, search.runs, lock});
 }
 
 // Reads block after block with a tracker that has just found a sync, until
@@ -93,15 +94,16 @@ std::int64_t readBlocks(Search& search, CellTracker& tracker, SyncHunt& hunt, co
         if (huntFrom >= 0 && reading.syncStart - huntFrom > longestGap) {
             BlockReading missed;
             if (findMissedBlock(search, tracker, huntFrom, reading.syncStart, missed))
-                keep(search, missed, tracker, lock);
+                keep(search, std::move(missed), tracker, lock);
             else
                 noteBlockless(search, huntFrom, reading.syncStart);
         }
-        keep(search, reading, tracker, lock);
-        if (reading.kind == BlockKind::end && reading.end == ReadEnd::complete) inProgram = false;
-        if (reading.end == ReadEnd::nextBlock) continue;
-        if (reading.end == ReadEnd::recordingEnd) return tracker.count;
-        bool found = reading.end != ReadEnd::signalLost;
+        const ReadEnd end = reading.end;
+        if (reading.kind == BlockKind::end && end == ReadEnd::complete) inProgram = false;
+        keep(search, std::move(reading), tracker, lock);
+        if (end == ReadEnd::nextBlock) continue;
+        if (end == ReadEnd::recordingEnd) return tracker.count;
+        bool found = end != ReadEnd::signalLost;
         huntFrom = inProgram ? tracker.start : -1;
         if (found) {
             found = false;
@@ -114,8 +116,8 @@ std::int64_t readBlocks(Search& search, CellTracker& tracker, SyncHunt& hunt, co
         if (huntFrom >= 0) {
             BlockReading missed;
             if (findMissedBlock(search, tracker, huntFrom, tracker.start, missed)) {
-                keep(search, missed, tracker, lock);
                 resume = std::max(resume, missed.lastSample);
+                keep(search, std::move(missed), tracker, lock);
             } else if (tracker.start - huntFrom > longestGap) {
                 noteBlockless(search, huntFrom, tracker.start);
             }
@@ -237,8 +239,8 @@ std::int64_t searchStretch(Search& search, std::int64_t position) {
 
 SearchResult searchBlocks(const Recording& recording) {
     Search search{recording, {}};
-    if (recording.rate <= 0) return search.result;
+    if (recording.rate <= 0) return {};
     for (std::int64_t position = 0; position < recording.count;)
         position = std::max(position + 1, searchStretch(search, position));
-    return search.result;
+    return std::move(search.result);
 }

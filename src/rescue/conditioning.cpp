@@ -61,21 +61,76 @@ inline float filterStep(SignalFilter& f, double x) {
 
 }  // namespace
 
-// The filters are recursive, so a sample waits for the one before; the two
-// halves of the recording are filtered side by side, so that the processor
-// works on both at once. The second half's filters start settled: they first
-// run over the stretch before it, 32 time constants of the high-pass.
-void filterInPlace(float* samples, std::int64_t count, const FilterSettings& settings, double rate) {
-    SignalFilter first = makeSignalFilter(settings, rate), second = first;
-    const std::int64_t half = count / 2;
-    const auto settle = static_cast<std::int64_t>(32 * rate / (2 * kPi * settings.highPassHz)) + 64;
-    for (std::int64_t n = std::max<std::int64_t>(0, half - settle); n < half; ++n)
-        filterStep(second, samples[n]);
-    for (std::int64_t i = 0; i < half; ++i) {
-        samples[i] = filterStep(first, samples[i]);
-        samples[half + i] = filterStep(second, samples[half + i]);
+namespace {
+
+// The envelope's filters: one pole each, a high-pass at 300 Hz and a
+// low-pass at 3 kHz, and the magnitudes summed over the stride.
+struct EnvelopeFilter {
+    float highPole = 0, lowGain = 0;
+    float lastInput = 0, high = 0, low = 0, sum = 0;
+};
+
+EnvelopeFilter makeEnvelopeFilter(double rate) {
+    EnvelopeFilter filter;
+    filter.highPole = static_cast<float>(1.0 / (1.0 + 2.0 * kPi * 300.0 / rate));
+    filter.lowGain = static_cast<float>(1.0 - std::exp(-2.0 * kPi * std::min(3000.0, 0.45 * rate) / rate));
+    return filter;
+}
+
+inline void envelopeStep(EnvelopeFilter& f, float x) {
+    f.high = f.highPole * (f.high + x - f.lastInput);
+    f.lastInput = x;
+    f.low += f.lowGain * (f.high - f.low);
+    f.sum += std::fabs(f.low);
+}
+
+// Stores the envelope value of the stride that sample n completes.
+inline void closeStride(EnvelopeFilter& f, std::int64_t n, std::int64_t stride, float* envelope) {
+    if ((n + 1) % stride != 0) return;
+    envelope[n / stride] = f.sum / static_cast<float>(stride);
+    f.sum = 0;
+}
+
+}  // namespace
+
+// The filters are recursive, so a sample waits for the one before: the
+// recording is filtered in four parts side by side, so that the processor
+// works on all of them at once. Each part's filters start settled: they
+// first run over the stretch before it, 32 time constants of the slowest
+// high-pass.
+void filterInPlace(float* samples, std::int64_t count, const FilterSettings& settings, double rate,
+                   float* envelope, std::int64_t stride) {
+    constexpr int kParts = 4;
+    // With an envelope, the parts meet at a stride's boundary.
+    const std::int64_t unit = envelope != nullptr ? stride : 1;
+    const std::int64_t part = count / kParts / unit * unit;
+    const double slowest = std::min(settings.highPassHz, 300.0);
+    const auto settle = static_cast<std::int64_t>(32 * rate / (2 * kPi * slowest)) + 64;
+    SignalFilter filters[kParts];
+    EnvelopeFilter levels[kParts];
+    for (int k = 0; k < kParts; ++k) {
+        filters[k] = makeSignalFilter(settings, rate);
+        levels[k] = makeEnvelopeFilter(rate);
+        for (std::int64_t n = std::max<std::int64_t>(0, k * part - settle); n < k * part; ++n) {
+            filterStep(filters[k], samples[n]);
+            envelopeStep(levels[k], samples[n]);
+        }
+        levels[k].sum = 0;
     }
-    if (count % 2 != 0) samples[count - 1] = filterStep(second, samples[count - 1]);
+    for (std::int64_t i = 0; i < part; ++i) {
+        for (int k = 0; k < kParts; ++k) {
+            const std::int64_t n = k * part + i;
+            if (envelope != nullptr) envelopeStep(levels[k], samples[n]);
+            samples[n] = filterStep(filters[k], samples[n]);
+            if (envelope != nullptr) closeStride(levels[k], n, stride, envelope);
+        }
+    }
+    // The rest, after the last part.
+    for (std::int64_t n = kParts * part; n < count; ++n) {
+        if (envelope != nullptr) envelopeStep(levels[kParts - 1], samples[n]);
+        samples[n] = filterStep(filters[kParts - 1], samples[n]);
+        if (envelope != nullptr) closeStride(levels[kParts - 1], n, stride, envelope);
+    }
 }
 
 void filterSamples(SignalFilter& f, const float* in, std::int64_t count, float* out) {

@@ -33,5 +33,13 @@ void filterSamples(SignalFilter& filter, const float* in, std::int64_t count, fl
 void emphasise(float* samples, std::int64_t count, const FilterSettings& settings, double rate);
 
 // Conditions count samples in place: the high-pass and the low-pass of the
-// settings (not the emphasis).
-void filterInPlace(float* samples, std::int64_t count, const FilterSettings& settings, double rate);
+// settings (not the emphasis). Where `envelope` is given, it also measures
+// the envelope of the samples as they were: the mean magnitude, over each
+// `stride` samples, of the tape's band, taken through gentle filters around
+// it (one pole each: a high-pass at 300 Hz, below the 0 bits' fundamental,
+// which leaves out offsets, hum, rumble and the low end of pink noise, and
+// a low-pass at 3 kHz for the hiss above the band). One-pole filters do not
+// ring, so a dropout shows within a stride or two. The value of a stride
+// the samples end within is not written.
+void filterInPlace(float* samples, std::int64_t count, const FilterSettings& settings, double rate,
+                   float* envelope = nullptr, std::int64_t stride = 1);

@@ -33,59 +33,15 @@ void convertBlock(const SampleBlock& block, std::int64_t width, std::int64_t cou
 // Samples to one level of the conditioned signal.
 constexpr std::int64_t kLevelStretch = 1024;
 
-// The envelope measures the tape's band: the samples through gentle
-// filters around it, one pole each (a high-pass at 300 Hz, below the 0
-// bits' fundamental, which leaves out offsets, hum, rumble and the low end
-// of pink noise; a low-pass at 3 kHz for the hiss above the band), and
-// their mean magnitude over each stride. One-pole filters do not ring, so a
-// dropout shows within a stride or two.
-struct EnvelopeFilter {
-    double highPole = 0;   // the high-pass: y = pole (y' + x - x')
-    double lowGain = 0;    // the low-pass: y += gain (x - y)
-    double lastInput = 0, high = 0, low = 0;
-    double sum = 0;        // magnitudes summed in the stride so far
-};
-
-EnvelopeFilter makeEnvelopeFilter(double rate) {
-    constexpr double kPi = 3.14159265358979323846;
-    rate = std::max(1.0, rate);
-    EnvelopeFilter filter;
-    filter.highPole = 1.0 / (1.0 + 2.0 * kPi * 300.0 / rate);
-    filter.lowGain = 1.0 - std::exp(-2.0 * kPi * std::min(3000.0, 0.45 * rate) / rate);
-    return filter;
-}
-
-// Adds samples [from, from + count) of the recording to the envelope.
-void measureEnvelope(EnvelopeFilter& f, const float* samples, std::int64_t from, std::int64_t count,
-                     std::vector<float>& envelope) {
-    for (std::int64_t i = 0; i < count; ++i) {
-        const double x = samples[i];
-        f.high = f.highPole * (f.high + x - f.lastInput);
-        f.lastInput = x;
-        f.low += f.lowGain * (f.high - f.low);
-        f.sum += std::fabs(f.low);
-        if ((from + i + 1) % kEnvelopeStride == 0) {
-            envelope[static_cast<std::size_t>((from + i) / kEnvelopeStride)] =
-                static_cast<float>(f.sum / kEnvelopeStride);
-            f.sum = 0;
-        }
-    }
-}
-
-// Reads every sample into recording.signal as read, and, on the first
-// reading, measures the envelope on the way.
-void readAllSamples(Recording& recording, bool measure) {
+// Reads every sample into recording.signal as read.
+void readAllSamples(Recording& recording) {
     WavInput& input = recording.input;
     const std::int64_t count = recording.count;
     seekSample(input, 0);
-    if (measure) recording.envelope.assign(static_cast<std::size_t>(count / kEnvelopeStride + 1), 0.0f);
-    EnvelopeFilter filter = makeEnvelopeFilter(recording.rate);
     std::int64_t stored = 0;
     for (SampleBlock block; stored < count && nextSampleBlock(input, block); stored += block.count) {
         block.count = std::min(block.count, count - stored);
-        float* raw = recording.signal.get() + stored;
-        convertBlock(block, input.sampleBytes, block.count, raw);
-        if (measure) measureEnvelope(filter, raw, stored, block.count, recording.envelope);
+        convertBlock(block, input.sampleBytes, block.count, recording.signal.get() + stored);
     }
 }
 
@@ -95,10 +51,7 @@ void openRecording(const char* path, Recording& recording) {
     openWavInput(path, recording.input);
     recording.rate = recording.input.layout.header.sampleRate;
     const std::int64_t count = recording.input.sampleCount;
-    if (static_cast<std::uint64_t>(count) < SIZE_MAX / sizeof(float)) {
-        recording.signal.reset(
-            new (std::nothrow) float[static_cast<std::size_t>(std::max<std::int64_t>(1, count))]);
-    }
+    recording.signal = allocateLargeArray<float>(count);
     if (!recording.signal) {
         closeWavInput(recording.input);
         reportFailure("Nincs elég memória a minták betöltéséhez.\n");
@@ -108,11 +61,17 @@ void openRecording(const char* path, Recording& recording) {
 }
 
 void conditionRecording(Recording& recording, const FilterSettings& settings) {
-    readAllSamples(recording, recording.envelope.empty());
+    readAllSamples(recording);
     recording.filter = settings;
     const std::int64_t count = recording.count;
     float* signal = recording.signal.get();
-    filterInPlace(signal, count, settings, std::max(1.0, recording.rate));
+    // The first reading also measures the envelope, on the samples as read.
+    float* envelope = nullptr;
+    if (recording.envelope.empty()) {
+        recording.envelope.assign(static_cast<std::size_t>(count / kEnvelopeStride + 1), 0.0f);
+        envelope = recording.envelope.data();
+    }
+    filterInPlace(signal, count, settings, std::max(1.0, recording.rate), envelope, kEnvelopeStride);
     emphasise(signal, count, settings, recording.rate);
     // The RMS of each stretch of the conditioned signal, for the cleaned copy's level.
     recording.stretchLevels.clear();

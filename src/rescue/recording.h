@@ -4,6 +4,7 @@
 #include <memory>
 #include <vector>
 
+#include "common/large_array.h"
 #include "decoder/wav_input.h"
 #include "rescue/conditioning.h"
 
@@ -18,7 +19,7 @@ struct Recording {
     WavInput input;                    // the file, kept open to read stretches of it again
     double rate = 0;                   // samples per second, from the header
     FilterSettings filter;             // how `signal` was conditioned
-    std::unique_ptr<float[]> signal;   // the conditioned samples
+    LargeArray<float> signal;          // the conditioned samples
     std::int64_t count = 0;            // samples in `signal`
     std::vector<float> envelope;       // one value per kEnvelopeStride samples: the mean magnitude of the
                                        // samples in the tape's band (full scale 1); where it falls away,
