@@ -152,15 +152,36 @@ double meanMagnitude(const float* signal, std::int64_t from, std::int64_t to) {
 // follow it only within a few bits. Of the noise, only as much is taken
 // off as its envelope surely holds (two deviations of its mean over those
 // values below the floor): a cell where the noise happens to be quiet is no
-// fall of the signal.
-double signalShare(const CellTracker& t, double envelope, double values) {
+// fall of the signal. An envelope below even that says that the noise has
+// fallen as well, as in a dropout of the tape itself, which takes the
+// tape's hiss along: signal and noise are then taken to have fallen alike,
+// and `hissShare` says by how much (1 elsewhere).
+double signalShare(const CellTracker& t, double envelope, double values, double& hissShare) {
+    hissShare = 1;
     if (envelope < 0 || t.envelopeLevel <= 0) return 1;
     const Recording& recording = *t.recording;
     const double sure = 1 - 2 * recording.noiseFluctuation / std::sqrt(std::max(1.0, values));
     const double noise = std::max(0.0, sure) * recording.noiseFloor;
+    if (envelope < noise) {
+        hissShare = envelope / t.envelopeLevel;
+        return std::min(1.0, hissShare / kEnvelopeSlack);
+    }
     const double steady = t.envelopeLevel * t.envelopeLevel - recording.noiseFloor * recording.noiseFloor;
     if (steady <= 0) return 1;  // the recent cells were no louder than the noise: nothing to compare with
     return std::min(1.0, std::sqrt(std::max(0.0, envelope * envelope - noise * noise) / steady) / kEnvelopeSlack);
+}
+
+// The envelope under a cell holds nothing but the noise: it lies within
+// two deviations of the noise's own mean over that many values around the
+// recording's noise floor, or below the sample width's quantisation. (Far
+// below the floor it says that the noise has fallen too: a dropout of the
+// tape itself takes the tape's hiss along.)
+bool onlyNoise(const CellTracker& t, double envelope, double values) {
+    if (envelope < 0 || t.recording == nullptr) return false;
+    const Recording& recording = *t.recording;
+    const double floor = recording.noiseFloor;
+    const double stray = 2 * recording.noiseFluctuation / std::sqrt(std::max(1.0, values)) * floor;
+    return envelope <= recording.quantisation || std::fabs(envelope - floor) <= stray;
 }
 
 // The deviation of the noise on a bit's value where the signal's level is
@@ -172,7 +193,7 @@ double signalShare(const CellTracker& t, double envelope, double values) {
 // hiss could not be measured, all of the spread counts as hiss: in a dip
 // the evidence then falls with the signal, as it must where noise may be
 // all that is left. Never less than the recording's quantisation.
-double noiseAt(CellTracker& t, int bit, double levelNow) {
+double noiseAt(CellTracker& t, int bit, double levelNow, double hissShare) {
     if (t.spreadCount % 4 == 0 || t.deviation <= 0) t.deviation = 1.4826 * t.sortedSpread[kSpreadWindow / 2];
     const double level = t.level[bit];
     const double spread = t.deviation * level;
@@ -181,7 +202,7 @@ double noiseAt(CellTracker& t, int bit, double levelNow) {
         const std::vector<float>& measured = t.recording->meanNoise;
         const auto slot = static_cast<std::size_t>(std::lround(halfWave(t)));
         if (!measured.empty()) hiss = measured[std::min(slot, measured.size() - 1)];
-        hiss = std::max(hiss, t.recording->quantisation);
+        hiss = std::max(hiss * hissShare, t.recording->quantisation);
     }
     const double withSignal = level > 0 ? std::sqrt(std::max(0.0, spread * spread - hiss * hiss)) / level : 0;
     return std::max(1e-12, std::sqrt(hiss * hiss + withSignal * withSignal * levelNow * levelNow));
@@ -350,7 +371,8 @@ bool nextBit(CellTracker& t, SoftBit& out) {
     if (!t.settings.decideOnLength) {
         double values;
         const double near = meanEnvelope(t, next - half, next + half, values);
-        level = std::min(level, recent * signalShare(t, near, values));
+        double hissShare;
+        level = std::min(level, recent * signalShare(t, near, values, hissShare));
     }
     double edge = -1;
     if (t.settings.decideOnLength) {
@@ -399,16 +421,19 @@ bool nextBit(CellTracker& t, SoftBit& out) {
     // less where the envelope shows that the signal has just fallen away.
     double values;
     const double envelope = meanEnvelope(t, t.start, next, values);
-    const double share = signalShare(t, envelope, values);
+    double hissShare;
+    const double share = signalShare(t, envelope, values, hissShare);
     const double levelNow = std::min(t.level[bit], t.steadyLevel[bit] * share);
-    const double deviation = noiseAt(t, bit, levelNow);
+    const double deviation = noiseAt(t, bit, levelNow, hissShare);
     double sureness = levelNow > 0 ? evidence(magnitude, levelNow, deviation) : 0;
     if (t.settings.decideOnLength) sureness = std::min(sureness, kMostLengthEvidence);
     out.llr = static_cast<float>(sureness);
     // Where the signal has fallen so far that a bit at its level could not
-    // be told from the noise, it is gone: the cell has no evidence, whatever
-    // the filters left there.
-    out.noSignal = share < 1 && evidence(levelNow, levelNow, deviation) < kGoneEvidence;
+    // be told from the noise, or the envelope shows nothing but the noise,
+    // it is gone: the cell has no evidence, whatever the filters left there
+    // (the high-pass holds a memory of the loud half-waves before a fall).
+    out.noSignal = share < 1 && (evidence(levelNow, levelNow, deviation) < kGoneEvidence ||
+                                 onlyNoise(t, envelope, values));
     if (out.noSignal) {
         out.llr = 0;
         out.timingSure = false;

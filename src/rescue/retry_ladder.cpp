@@ -252,15 +252,11 @@ BlockDecision decideBlock(Recording& recording, const BlockReading& first, int p
         BlockReading again;
         if (!readAgain(recording, first, polarity, step, again)) continue;
         const ReadingVerdict other = judgeReading(again);
+        if (step == kBestFitSearch && other.complete) testimony.fitted.push_back(again.bytes);
         // (The best-fit search has no evidence of its own: it is never sure.)
         if (step != kBestFitSearch) testify(testimony, again, other, probe);
         if (!other.checksumHolds) continue;
-        // It reads the conditioned signal, not the default decoder's 8-bit
-        // samples: it can confirm the default decoder's reading too.
-        if (step == kBestFitSearch) {
-            testimony.holding.push_back(again.bytes);
-            testimony.read.push_back(again.bytes);
-        }
+        if (step == kBestFitSearch) testimony.holding.push_back(again.bytes);
         if (agreed.mark != 'X') continue;
         if (step != kBestFitSearch && (!other.timingSure || other.slipRisk > kAgreeingSlipRisk)) continue;
         const Candidate* agreeing = nullptr;

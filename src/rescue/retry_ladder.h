@@ -13,6 +13,7 @@ struct Testimony {
     std::vector<std::vector<std::uint8_t>> holding;  // every complete reading's block whose checksum holds
     std::vector<std::vector<std::uint8_t>> sure;     // every reading sure of every bit, whatever its checksum
     std::vector<std::vector<std::uint8_t>> read;     // every complete reading's block, whatever its checksum
+    std::vector<std::vector<std::uint8_t>> fitted;   // the best-fit search's complete blocks (no evidence)
     double signalGone = -1;  // where a reading first found the signal gone within the block, or -1
 };
 

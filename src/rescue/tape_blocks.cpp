@@ -24,10 +24,15 @@ bool differs(const std::vector<std::vector<std::uint8_t>>& readings, const std::
     return std::any_of(readings.begin(), readings.end(), [&](const auto& other) { return other != bytes; });
 }
 
+bool holds(const std::vector<std::vector<std::uint8_t>>& readings, const std::vector<std::uint8_t>& bytes) {
+    return std::find(readings.begin(), readings.end(), bytes) != readings.end();
+}
+
 void join(Testimony& testimony, const Testimony& more) {
     testimony.holding.insert(testimony.holding.end(), more.holding.begin(), more.holding.end());
     testimony.sure.insert(testimony.sure.end(), more.sure.begin(), more.sure.end());
     testimony.read.insert(testimony.read.end(), more.read.begin(), more.read.end());
+    testimony.fitted.insert(testimony.fitted.end(), more.fitted.begin(), more.fitted.end());
     if (more.signalGone >= 0 && (testimony.signalGone < 0 || more.signalGone < testimony.signalGone))
         testimony.signalGone = more.signalGone;
 }
@@ -127,7 +132,10 @@ DecidedBlock decideTapeBlock(Recording& recording, const TapeBlock& block) {
     // another good block or reads another block sure of every bit. Else the
     // block is X, written as the default decoder read it: its checksum
     // passes one misread block in 256, and an end block whenever two bytes
-    // read from noise or fill happen to be equal.
+    // read from noise or fill happen to be equal. (The ladder's best-fit
+    // search reads the conditioned signal, not the default decoder's 8-bit
+    // samples, so it confirms too; but not where a reading found the signal
+    // gone: in silence both searches read the same 0 bits.)
     BlockDecision& decision = decided.decision;
     if (own.empty()) {
         const double rate = recording.rate;
@@ -150,7 +158,7 @@ DecidedBlock decideTapeBlock(Recording& recording, const TapeBlock& block) {
         decision.what =
             "ellentmondó olvasások: a szabványos dekóder jó ellenőrző összegű blokkot olvasott, de egy másik "
             "olvasás mást adott; a szabványos dekóder olvasása került a fájlba";
-    } else if (std::find(testimony.read.begin(), testimony.read.end(), plain->bytes) != testimony.read.end()) {
+    } else if (holds(testimony.read, plain->bytes) || (holds(testimony.fitted, plain->bytes) && testimony.signalGone < 0)) {
         decision.mark = 'O';
         decision.what.clear();
     } else if (testimony.signalGone >= 0) {

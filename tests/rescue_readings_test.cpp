@@ -1,0 +1,196 @@
+// The readings of a block and how the rescue decoder weighs them: its own,
+// with each bit's evidence measured against the noise, and the default
+// decoder's, which it reads quietly first. Each rule is shown on a
+// recording whose true blocks are known.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <sstream>
+
+#include "rescue/block_search.h"
+#include "rescue/noise_floor.h"
+#include "rescue/recording.h"
+#include "rescue/tape_blocks.h"
+#include "support/test_support.h"
+
+namespace {
+
+constexpr double kRate = 44100;
+
+const Bytes kData = withChecksum(concat({{0xF1, 0, 0x20, 0x43, 64}, Bytes(32, 0x5A), Bytes(32, 0xC3)}));
+const std::vector<Bytes> kBlocks = {kNameBlock, kData, kEndBlock};
+
+// The PTP image of the program, as the decoder writes it: the image
+// header with the file's length, a record for each block.
+Bytes imageOf(const std::vector<Bytes>& blocks) {
+    Bytes image = {0xFF, 0, 0};
+    for (const Bytes& block : blocks) {
+        const std::uint8_t type = &block == &blocks.back() ? 0xAA : 0x55;
+        image = concat({image, {type}, littleEndian(static_cast<std::uint32_t>(block.size()), 2), block});
+    }
+    std::ranges::copy(littleEndian(static_cast<std::uint32_t>(image.size()), 2), image.begin() + 1);
+    return image;
+}
+
+// Half a second of silence, the program as an ideal tape signal (1 cells
+// of 2 × 14 samples, 0 cells of 2 × 42) at `level` of full scale, and half
+// a second of silence.
+std::vector<double> recording(double level) {
+    const Bytes samples = concat({Bytes(22050, 128), tapeSignal(tapeBytes(kBlocks), 14, 42, true), Bytes(22050, 128)});
+    std::vector<double> out;
+    for (std::uint8_t s : samples) out.push_back(level * (s - 128) / 72.0);
+    return out;
+}
+
+// Where byte `byte` of the program's block `block` begins, in samples.
+std::size_t startOf(std::size_t block, std::size_t byte) {
+    Bytes before(80, 0xAA);
+    for (std::size_t b = 0; b < block; ++b) before = concat({before, Bytes(10, 0xFF), {0xD3, 0xD3, 0xD3}, kBlocks[b]});
+    before = concat({before, Bytes(10, 0xFF), {0xD3, 0xD3, 0xD3}, Bytes(kBlocks[block].begin(), kBlocks[block].begin() + static_cast<std::ptrdiff_t>(byte))});
+    return 22050 + tapeSignal(before, 14, 42, true).size();
+}
+
+Bytes wav16(const std::vector<double>& samples) {
+    Bytes data;
+    for (double s : samples) {
+        const auto value = static_cast<std::int16_t>(std::lround(std::clamp(s, -1.0, 32767 / 32768.0) * 32768));
+        data.insert(data.end(), {static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8)});
+    }
+    return wavFile(static_cast<std::uint32_t>(kRate), 16, data);
+}
+
+// The block lines of a run: the bytes as printed and the mark after them.
+std::vector<std::pair<Bytes, char>> blockLines(const std::string& output) {
+    std::vector<std::pair<Bytes, char>> lines;
+    std::istringstream in(output);
+    for (std::string line; std::getline(in, line);) {
+        std::istringstream words(line);
+        Bytes bytes;
+        std::string word;
+        while (words >> word && word.size() == 2 && std::isxdigit(static_cast<unsigned char>(word[0])))
+            bytes.push_back(static_cast<std::uint8_t>(std::stoi(word, nullptr, 16)));
+        if (!bytes.empty() && (word[0] == 'O' || word[0] == 'J' || word[0] == 'X')) lines.emplace_back(bytes, word[0]);
+    }
+    return lines;
+}
+
+}  // namespace
+
+// A 40 ms dip of 30 dB, with slopes of 5 ms, inside the data block of a
+// recording at -20 dBFS with hiss 60 dB below it: in the dip the signal is
+// 30 dB above the hiss, but below what 8-bit samples hold, so the default
+// decoder marks the block X. The rescue decoder measures the hiss in the
+// silence around the program, and the bits in the dip keep evidence enough
+// against it (a fixed fall of the level would erase them): the block is
+// read right, at first or repaired, and the others O.
+TEST(RescueReadings, ReadsADipThatLeavesTheSignalAboveTheHiss) {
+    ScratchDir dir;
+    std::vector<double> signal = recording(0.1);
+    const std::size_t at = startOf(1, 20);
+    for (std::size_t i = 0; i < 1764; ++i) {
+        const double slope = std::min({1.0, static_cast<double>(i) / 220.5, static_cast<double>(1764 - i) / 220.5});
+        signal[at + i] *= std::pow(10.0, -1.5 * slope);
+    }
+    std::mt19937 random(5);
+    std::normal_distribution<double> hiss(0, 0.1 * std::pow(10.0, -3.0));
+    for (double& s : signal) s += hiss(random);
+    const auto plain = blockLines(runOn(dir.path("rec.wav"), wav16(signal)).output);
+    ASSERT_EQ(plain.size(), 3u);
+    EXPECT_EQ(plain[1].second, 'X');
+
+    std::filesystem::remove_all(dir.path("rec"));
+    const RunResult run = runOn(dir.path("rec.wav"), wav16(signal), {"-r", "I"});
+    const auto lines = blockLines(run.output);
+    ASSERT_EQ(lines.size(), 3u) << run.output;
+    EXPECT_EQ(lines[0], std::make_pair(kNameBlock, 'O'));
+    // Read first or repaired by two readings that agree: the bits in the dip count.
+    EXPECT_EQ(lines[1].first, kData);
+    EXPECT_NE(lines[1].second, 'X') << run.output;
+    EXPECT_EQ(lines[2], std::make_pair(kEndBlock, 'O'));
+    EXPECT_EQ(readFile(dir.path("rec/01_AB.ptp")), imageOf(kBlocks));
+}
+
+// The recording falls silent from the end block's second byte on. The
+// default decoder reads the silence as 0 bits, and its end block b1 00 00
+// passes its checksum: it marks a wrong block O. The rescue decoder finds
+// the signal gone there, and no reading of its own gives that block: the
+// block is written as the default decoder read it, marked X, and the report
+// says so; the blocks before it are O.
+TEST(RescueReadings, TheDefaultDecodersReadingOfSilenceIsNoGoodBlock) {
+    ScratchDir dir;
+    std::vector<double> signal = recording(0.5);
+    std::fill(signal.begin() + static_cast<std::ptrdiff_t>(startOf(2, 1)), signal.end(), 0.0);
+    const Bytes falseEnd = {0xB1, 0x00, 0x00};
+    const auto plain = blockLines(runOn(dir.path("rec.wav"), wav16(signal)).output);
+    ASSERT_EQ(plain.size(), 3u);
+    EXPECT_EQ(plain[2], std::make_pair(falseEnd, 'O'));
+
+    std::filesystem::remove_all(dir.path("rec"));
+    const RunResult run = runOn(dir.path("rec.wav"), wav16(signal), {"-r", "I"});
+    const std::vector<std::pair<Bytes, char>> expected = {{kNameBlock, 'O'}, {kData, 'O'}, {falseEnd, 'X'}};
+    EXPECT_EQ(blockLines(run.output), expected) << run.output;
+    EXPECT_NE(run.output.find(" mp  záróblokk  X  "), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("Összesen 1 program, 3 blokk: 2 O, 0 J, 1 X\n"), std::string::npos);
+}
+
+// Readings whose blocks begin within 32 T of the first reading of a block
+// are of that block, whichever reader made them (a second look that finds
+// a block already read is no second block); one further away begins the
+// next. The default decoder's reading is placed by its third sync byte.
+TEST(RescueReadings, ReadingsOfOneBlockAreGatheredOnce) {
+    auto found = [](double at) {
+        FoundBlock block;
+        block.reading.firstSample = at;
+        block.reading.half = 14;
+        return block;
+    };
+    SearchResult search;
+    search.blocks = {found(1000), found(1000 + 32 * 14), found(1000 + 32 * 14 + 1), found(1000)};
+    DecodedBlock plain;
+    plain.syncPositions[1] = 1010;
+    plain.separator = 28;
+    const std::vector<TapeBlock> blocks = gatherTapeBlocks(search, {plain}, kRate);
+    ASSERT_EQ(blocks.size(), 2u);
+    const std::vector<const FoundBlock*> first = {&search.blocks[0], &search.blocks[1], &search.blocks[3]};
+    EXPECT_EQ(blocks[0].found, first);
+    EXPECT_EQ(blocks[0].plain.size(), 1u);
+    EXPECT_EQ(blocks[1].found, std::vector<const FoundBlock*>{&search.blocks[2]});
+}
+
+// Where only the default decoder found a block, the rescue decoder's ladder
+// reads it where it was found. Its reading stands (O) where one of those
+// readings gives the same block; a good block of another content there, or
+// a block in the silence after the program, where no reading finds one,
+// is written as the default decoder read it, marked X.
+TEST(RescueReadings, TheDefaultDecodersBlockStandsWhereItsOwnReadingsGiveIt) {
+    ScratchDir dir;
+    writeFile(dir.path("rec.wav"), wav16(recording(0.5)));
+    Recording taken;
+    openRecording(dir.path("rec.wav").c_str(), taken);
+    conditionRecording(taken, FilterSettings{});
+    measureNoiseFloor(taken);
+    // A block of the default decoder's whose third sync byte's last cell
+    // (a 1: 28 samples) ends where `at` begins; the second is 28 T before.
+    auto claimed = [](const Bytes& bytes, std::size_t at) {
+        DecodedBlock block;
+        block.bytes = bytes;
+        block.checksumOk = true;
+        block.syncPositions[1] = static_cast<std::int64_t>(at) - 28;
+        block.syncPositions[0] = block.syncPositions[1] - 28 * 14;
+        block.lastSample = static_cast<std::int64_t>(at + tapeSignal(bytes, 14, 42, true).size());
+        block.separator = 28;
+        return block;
+    };
+    Bytes other = kData;
+    other[10] = 0x11;
+    other.back() = static_cast<std::uint8_t>(other.back() + 0x11 - 0x5A);
+    const DecodedBlock right = claimed(kData, startOf(1, 0));
+    const DecodedBlock wrong = claimed(other, startOf(1, 0));
+    const DecodedBlock nothing = claimed(kEndBlock, taken.count - 11025);
+    for (const auto& [plain, mark] : {std::pair{&right, 'O'}, std::pair{&wrong, 'X'}, std::pair{&nothing, 'X'}}) {
+        const DecidedBlock decided = decideTapeBlock(taken, {static_cast<double>(plain->syncPositions[1]), {}, {plain}});
+        EXPECT_EQ(decided.decision.mark, mark) << decided.decision.what;
+        EXPECT_EQ(decided.decision.bytes, plain->bytes);
+    }
+}
