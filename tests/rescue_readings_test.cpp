@@ -167,7 +167,7 @@ TEST(RescueReadings, TheDefaultDecodersBlockStandsWhereItsOwnReadingsGiveIt) {
     ScratchDir dir;
     writeFile(dir.path("rec.wav"), wav16(recording(0.5)));
     Recording taken;
-    openRecording(dir.path("rec.wav").c_str(), taken);
+    openRecording(dir.path("rec.wav").c_str(), kChannelOption, taken);
     conditionRecording(taken, FilterSettings{});
     measureNoiseFloor(taken);
     // A block of the default decoder's whose third sync byte's last cell

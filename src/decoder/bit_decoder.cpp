@@ -193,11 +193,11 @@ void convertWavFile(const char* path) {
     closeProgramFileAtEnd();
 }
 
-std::vector<DecodedBlock> collectDecodedBlocks(const char* path) {
+std::vector<DecodedBlock> collectDecodedBlocks(const char* path, int channel) {
     resetDecoderState();
     blockSink.collecting = true;
     WavInput input;
-    readWavSamples(path, input);
+    readWavSamples(path, channel, input);
     DecodingRun run;
     if (decoderState.sampleCount > 0) scanSamples(run);
     std::vector<DecodedBlock> blocks = std::move(blockSink.blocks);

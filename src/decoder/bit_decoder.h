@@ -10,7 +10,8 @@
 // framing, which writes the programs into the output directory.
 void convertWavFile(const char* path);
 
-// Decodes the recording as convertWavFile does, but quietly: nothing is
-// printed, no directory or file is made. Returns the blocks it completed;
-// the decoder's state, the samples among it, is reset afterwards.
-std::vector<DecodedBlock> collectDecodedBlocks(const char* path);
+// Decodes the recording (the channel given: wav_input.h) as convertWavFile
+// does, but quietly: nothing is printed, no directory or file is made, and
+// pathBase is left as it is. Returns the blocks it completed; the decoder's
+// state, the samples among it, is reset afterwards.
+std::vector<DecodedBlock> collectDecodedBlocks(const char* path, int channel);

@@ -73,8 +73,8 @@ std::string cleanedWavPath(const std::string& directory) {
     return directory + name + ".wav";
 }
 
-void readWavSamples(const char* path, WavInput& input) {
-    openWavInput(path, input);
+void readWavSamples(const char* path, int channel, WavInput& input) {
+    openWavFile(path, channel, input);
     decoderHeader = input.layout.header;
     const int bitsPerSample = decoderHeader.bitsPerSample;
     const std::int64_t sampleCount = input.sampleCount;
@@ -98,7 +98,8 @@ void readWavSamples(const char* path, WavInput& input) {
 
 void loadWavSamples(const char* path) {
     WavInput input;
-    readWavSamples(path, input);
+    setPathBase(path);
+    readWavSamples(path, kChannelOption, input);
     createOutputDirectory(pathBase);
     writeCleanedWav(cleanedWavPath(pathBase), input);
 }

@@ -10,10 +10,11 @@
 // output directory and writes the cleaned 8-bit WAV into it.
 void loadWavSamples(const char* path);
 
-// The same without the outputs: the samples loaded and cleaned, the
-// directory not made and no cleaned copy written. `input` is closed on return.
+// The same without the outputs and pathBase: the samples of the channel
+// given (wav_input.h) loaded and cleaned, the directory not made and no
+// cleaned copy written. `input` is closed on return.
 struct WavInput;
-void readWavSamples(const char* path, WavInput& input);
+void readWavSamples(const char* path, int channel, WavInput& input);
 
 // Reduces count samples of the given width, little-endian, the first at
 // `first` and each `stride` bytes after the one before, to one unsigned byte

@@ -24,31 +24,47 @@ constexpr std::int64_t kReadBlockBytes = 12 * 65536;
     std::abort();
 }
 
-// -c N picks channel N (from 1) of a recording with two or more channels;
-// any other value, or a mono recording, leaves the file as it is.
-int chosenChannel(const WavHeader& header) {
-    const char* option = lookupOption('c');
-    if (option == nullptr || header.channelCount < 2) return 0;
-    const std::int64_t channel = optionNumber(option);
+// Channel `wanted` (from 1) of a recording with two or more channels, or
+// for kChannelOption the one -c N names; any other value, or a mono
+// recording, leaves the file as it is (0).
+int chosenChannel(const WavHeader& header, int wanted) {
+    if (header.channelCount < 2) return 0;
+    std::int64_t channel = wanted;
+    if (wanted == kChannelOption) {
+        const char* option = lookupOption('c');
+        if (option == nullptr) return 0;
+        channel = optionNumber(option);
+    }
     return channel >= 1 && channel <= header.channelCount ? static_cast<int>(channel) : 0;
+}
+
+// Opens the file and reads its layout; false when it cannot be opened.
+bool openLayout(const std::string& path, WavInput& input) {
+    input.stream = openInputFile(path);
+    if (!input.stream) return false;
+    std::int64_t length = 0;
+    if (seekFile(input.stream.get(), 0, SEEK_END))
+        length = std::max<std::int64_t>(0, tellFile(input.stream.get()));
+    input.layout = readWavLayout(input.stream.get(), length);
+    return true;
 }
 
 }  // namespace
 
 void openWavInput(const char* path, WavInput& input) {
-    pathBase = path;
-    input.stream = openInputFile(pathBase);
-    if (!input.stream) reportFailure(kOpenFailedMessage, pathBase.c_str());
-    const std::size_t dot = pathBase.find('.');
-    if (dot != std::string::npos) pathBase.resize(dot);
+    setPathBase(path);
+    openWavFile(path, kChannelOption, input);
+}
 
-    std::int64_t length = 0;
-    if (seekFile(input.stream.get(), 0, SEEK_END))
-        length = std::max<std::int64_t>(0, tellFile(input.stream.get()));
-    input.layout = readWavLayout(input.stream.get(), length);
+int wavChannelCount(const std::string& path) {
+    WavInput input;
+    return openLayout(path, input) ? input.layout.header.channelCount : 0;
+}
 
+void openWavFile(const std::string& path, int wanted, WavInput& input) {
+    if (!openLayout(path, input)) reportFailure(kOpenFailedMessage, path.c_str());
     WavHeader tested = input.layout.header;
-    const int channel = chosenChannel(tested);
+    const int channel = chosenChannel(tested, wanted);
     input.channelChosen = channel != 0;
     if (input.channelChosen) tested.channelCount = 1;  // taken as the mono recording it holds
     if (!wavHeaderAccepted(tested)) {

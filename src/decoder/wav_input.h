@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "common/input_file.h"
@@ -30,10 +31,22 @@ struct SampleBlock {
     std::int64_t stride = 1;
 };
 
-// Opens the recording: sets pathBase to the path cut at its first '.',
-// reads the layout and refuses (message, status 1) a file that is not PCM
-// mono of 8, 16, 24 or 32 bits (or, with -c N, whose channel N is not there).
+// Which channel of a multichannel recording to read: a number from 1, or
+// this for the one -c names.
+inline constexpr int kChannelOption = -1;
+
+// Opens the recording as the default decoder does: sets pathBase to the
+// path cut at its first '.', then opens it with the channel -c names.
 void openWavInput(const char* path, WavInput& input);
+
+// Opens a recording and reads its layout, as one mono recording: channel
+// `channel` of a multichannel file (0, or a channel it does not have,
+// leaves the file as it is). Refuses (message, status 1) a file that cannot
+// be opened or is not, so taken, PCM mono of 8, 16, 24 or 32 bits.
+void openWavFile(const std::string& path, int channel, WavInput& input);
+
+// The channels the recording's header names; 0 where it cannot be opened.
+int wavChannelCount(const std::string& path);
 
 // The next block of samples; false once all are read. A recording that no
 // longer has the length it was measured with stops the program abnormally.

@@ -47,8 +47,8 @@ void readAllSamples(Recording& recording) {
 
 }  // namespace
 
-void openRecording(const char* path, Recording& recording) {
-    openWavInput(path, recording.input);
+void openRecording(const char* path, int channel, Recording& recording) {
+    openWavFile(path, channel, recording.input);
     recording.rate = recording.input.layout.header.sampleRate;
     const std::int64_t count = recording.input.sampleCount;
     recording.signal = allocateLargeArray<float>(count);

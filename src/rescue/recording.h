@@ -33,9 +33,9 @@ struct Recording {
     double quantisation = 0;           // the noise of the sample width itself, one step over √12
 };
 
-// Opens the recording as the default decoder does: pathBase, the header
-// check and -c; a refused file ends the run with the decoder's message.
-void openRecording(const char* path, Recording& recording);
+// Opens the recording, the channel given (wav_input.h), with the default
+// decoder's header check: a refused file ends the run with its message.
+void openRecording(const char* path, int channel, Recording& recording);
 
 // Reads every sample from the start of the file and conditions it with
 // `settings` into recording.signal. The first reading also measures the

@@ -55,9 +55,10 @@ void rescueWavFile(const char* path) {
     // reads is a reading of the block here too, so that the rescue decoder
     // never reads less than it. Its samples are gone before the recording's
     // floating-point ones take their place.
-    const std::vector<DecodedBlock> plain = collectDecodedBlocks(path);
+    setPathBase(path);
+    const std::vector<DecodedBlock> plain = collectDecodedBlocks(path, kChannelOption);
     Recording recording;
-    openRecording(path, recording);
+    openRecording(path, kChannelOption, recording);
     conditionRecording(recording, FilterSettings{});
     measureNoiseFloor(recording);
     createOutputDirectory(pathBase);
