@@ -5,11 +5,17 @@
 // marked O or J whose bytes are not exactly one of the blocks on the tape
 // is a wrong block; the program stops with status 1 if it finds one.
 //
+// With --takes 2 each tape is damaged twice, independently (noise and
+// dropouts of their own; with --take-speed f the second take runs f times
+// as fast), and decoded from each take alone and from both: with -t, or,
+// with --stereo, as the two channels of one file.
+//
 // Usage: rescue_sim [--trials N] [--blocks N] [--seed N] [--rate 44|22|11|48|...] [--shape N] [--bits N]
 //                   [--snr dB] [--pink dB] [--gain dB] [--dc x] [--lowpass Hz] [--highpass Hz]
 //                   [--speed f] [--wow Hz depth] [--flutter Hz depth] [--dropout ms] [--dip ms gain]
 //                   [--clicks perSecond height] [--differentiate] [--invert] [--no-leadin] [--both] [--quiet]
-//                   [--work dir]
+//                   [--takes 1|2] [--take-speed f] [--stereo] [--work dir]
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -38,6 +44,9 @@ struct Options {
     double wowHz = 0, wowDepth = 0, flutterHz = 0, flutterDepth = 0, dropoutMs = 0, dipMs = 0, dipGain = 1;
     double clicks = 0, clickLevel = 3;  // clicks per second, and their height against the signal's RMS
     bool differentiate = false, invert = false, noLeadIn = false, both = false, quiet = false;
+    int takes = 1;           // recordings of each tape, damaged independently
+    double takeSpeed = 1;    // the second take's speed against the first's
+    bool stereo = false;     // two takes as the channels of one file
     std::string work = "/dev/shm/kazettor_sim";
 };
 
@@ -54,6 +63,73 @@ std::vector<double> warp(const std::vector<double>& s, const Options& o, double 
                                o.flutterDepth * std::sin(2 * M_PI * o.flutterHz * t));
     }
     return out;
+}
+
+// One take of the clean recording: every damage the options ask for, with
+// draws of its own from `random`.
+std::vector<double> damaged(std::vector<double> s, const Options& o, double rate, double signalRms,
+                            std::mt19937& random) {
+    if (o.noLeadIn)
+        s.erase(s.begin() + static_cast<std::ptrdiff_t>(3 * rate),
+                s.begin() + static_cast<std::ptrdiff_t>(7.5 * rate));
+    if (o.speed != 1 || o.wowDepth != 0 || o.flutterDepth != 0) s = warp(s, o, rate);
+    if (o.lowpass > 0) {
+        Biquad f = butterworth(o.lowpass, rate, false);
+        for (double& v : s) v = f.step(v);
+    }
+    if (o.highpass > 0) {
+        Biquad f = butterworth(o.highpass, rate, true);
+        for (double& v : s) v = f.step(v);
+    }
+    if (o.differentiate) {
+        double last = 0;
+        for (double& v : s) {
+            const double d = (v - last) * 2;
+            last = v;
+            v = d;
+        }
+    }
+    const double gain = std::pow(10.0, o.gainDb / 20) * (o.invert ? -1 : 1);
+    std::normal_distribution<double> gauss(0, 1);
+    const double white = o.snr < 1e8 ? signalRms * std::pow(10.0, -o.snr / 20) : 0;
+    const double pink = o.pink < 1e8 ? signalRms * std::pow(10.0, -o.pink / 20) : 0;
+    double b0 = 0, b1 = 0, b2 = 0;  // Paul Kellet's economy pink filter
+    for (double& v : s) {
+        double noise = white * gauss(random);
+        if (pink > 0) {
+            const double w = gauss(random);
+            b0 = 0.99765 * b0 + w * 0.0990460;
+            b1 = 0.96300 * b1 + w * 0.2965164;
+            b2 = 0.57000 * b2 + w * 1.0526913;
+            noise += pink * (b0 + b1 + b2 + w * 0.1848) / 3.2;
+        }
+        v = v * gain + o.dc + noise * std::abs(gain);
+    }
+    // Dropouts and dips inside the data blocks: one per block, at random.
+    if (o.dropoutMs > 0 || o.dipMs > 0) {
+        const double ms = o.dropoutMs > 0 ? o.dropoutMs : o.dipMs;
+        const double scale = o.dropoutMs > 0 ? 0.0 : o.dipGain;
+        const double blockSeconds = 257 * 8 * 1.25e-3 + 99 * 8 * 0.624e-3;
+        for (int b = 0; b < o.blocks; ++b) {
+            const double at = (o.noLeadIn ? 3.0 : 7.5) + 0.2 +
+                              (b + 0.3 + 0.4 * (random() % 1000) / 1000.0) * blockSeconds;
+            const auto from = static_cast<std::size_t>(at * rate);
+            for (std::size_t n = from;
+                 n < from + static_cast<std::size_t>(ms * rate / 1000) && n < s.size(); ++n)
+                s[n] *= scale;
+        }
+    }
+    // Clicks: three samples of a large value of either sign, at random.
+    if (o.clicks > 0) {
+        std::uniform_real_distribution<double> where(0, static_cast<double>(s.size()) - 3);
+        const auto count = static_cast<int>(o.clicks * static_cast<double>(s.size()) / rate);
+        for (int c = 0; c < count; ++c) {
+            const auto at = static_cast<std::size_t>(where(random));
+            const double height = (random() % 2 ? 1 : -1) * o.clickLevel * signalRms * std::abs(gain);
+            for (std::size_t k = 0; k < 3; ++k) s[at + k] += height;
+        }
+    }
+    return s;
 }
 
 struct Tally {
@@ -136,6 +212,12 @@ int main(int argc, char** argv) {
             o.both = true;
         else if (a == "--quiet")
             o.quiet = true;
+        else if (a == "--takes")
+            o.takes = std::clamp(static_cast<int>(next()), 1, 2);
+        else if (a == "--take-speed")
+            o.takeSpeed = next();
+        else if (a == "--stereo")
+            o.stereo = true;
         else if (a == "--work")
             o.work = argv[++i];
         else {
@@ -146,7 +228,7 @@ int main(int argc, char** argv) {
     std::string mkdir = "mkdir -p " + o.work;
     if (std::system(mkdir.c_str()) != 0) return 2;
     std::mt19937 random(static_cast<unsigned>(o.seed));
-    Tally rescue, plain;
+    Tally tallies[3];
     for (int trial = 0; trial < o.trials; ++trial) {
         const TapeProgram program = simuProgram(o.blocks, random);
         const Bytes image = tapeImageOf(program);
@@ -166,75 +248,31 @@ int main(int argc, char** argv) {
                    leadTo = static_cast<std::size_t>(6.5 * rate);
         for (std::size_t n = leadFrom; n < leadTo; ++n) power += s[n] * s[n];
         const double signalRms = std::sqrt(power / static_cast<double>(leadTo - leadFrom));
-        if (o.noLeadIn)
-            s.erase(s.begin() + static_cast<std::ptrdiff_t>(3 * rate),
-                    s.begin() + static_cast<std::ptrdiff_t>(7.5 * rate));
-        if (o.speed != 1 || o.wowDepth != 0 || o.flutterDepth != 0) s = warp(s, o, rate);
-        if (o.lowpass > 0) {
-            Biquad f = butterworth(o.lowpass, rate, false);
-            for (double& v : s) v = f.step(v);
+        std::vector<std::vector<double>> takes;
+        for (int k = 0; k < o.takes; ++k) {
+            Options take = o;
+            if (k > 0) take.speed *= o.takeSpeed;
+            takes.push_back(damaged(s, take, rate, signalRms, random));
         }
-        if (o.highpass > 0) {
-            Biquad f = butterworth(o.highpass, rate, true);
-            for (double& v : s) v = f.step(v);
+        writeFile(o.work + "/rec.wav", wavOf(takes[0], static_cast<std::uint32_t>(rate), o.bits));
+        if (o.takes > 1) {
+            writeFile(o.work + "/take.wav", wavOf(takes[1], static_cast<std::uint32_t>(rate), o.bits));
+            if (o.stereo) writeFile(o.work + "/both.wav", stereoWavOf(takes[0], takes[1], static_cast<std::uint32_t>(rate)));
         }
-        if (o.differentiate) {
-            double last = 0;
-            for (double& v : s) {
-                const double d = (v - last) * 2;
-                last = v;
-                v = d;
-            }
-        }
-        const double gain = std::pow(10.0, o.gainDb / 20) * (o.invert ? -1 : 1);
-        std::normal_distribution<double> gauss(0, 1);
-        const double white = o.snr < 1e8 ? signalRms * std::pow(10.0, -o.snr / 20) : 0;
-        const double pink = o.pink < 1e8 ? signalRms * std::pow(10.0, -o.pink / 20) : 0;
-        double b0 = 0, b1 = 0, b2 = 0;  // Paul Kellet's economy pink filter
-        for (double& v : s) {
-            double noise = white * gauss(random);
-            if (pink > 0) {
-                const double w = gauss(random);
-                b0 = 0.99765 * b0 + w * 0.0990460;
-                b1 = 0.96300 * b1 + w * 0.2965164;
-                b2 = 0.57000 * b2 + w * 1.0526913;
-                noise += pink * (b0 + b1 + b2 + w * 0.1848) / 3.2;
-            }
-            v = v * gain + o.dc + noise * std::abs(gain);
-        }
-        // Dropouts and dips inside the data blocks: one per block, at random.
-        if (o.dropoutMs > 0 || o.dipMs > 0) {
-            const double ms = o.dropoutMs > 0 ? o.dropoutMs : o.dipMs;
-            const double scale = o.dropoutMs > 0 ? 0.0 : o.dipGain;
-            const double blockSeconds = 257 * 8 * 1.25e-3 + 99 * 8 * 0.624e-3;
-            for (int b = 0; b < o.blocks; ++b) {
-                const double at = (o.noLeadIn ? 3.0 : 7.5) + 0.2 +
-                                  (b + 0.3 + 0.4 * (random() % 1000) / 1000.0) * blockSeconds;
-                const auto from = static_cast<std::size_t>(at * rate);
-                for (std::size_t n = from;
-                     n < from + static_cast<std::size_t>(ms * rate / 1000) && n < s.size(); ++n)
-                    s[n] *= scale;
-            }
-        }
-        // Clicks: three samples of a large value of either sign, at random.
-        if (o.clicks > 0) {
-            std::uniform_real_distribution<double> where(0, static_cast<double>(s.size()) - 3);
-            const auto count = static_cast<int>(o.clicks * static_cast<double>(s.size()) / rate);
-            for (int c = 0; c < count; ++c) {
-                const auto at = static_cast<std::size_t>(where(random));
-                const double height = (random() % 2 ? 1 : -1) * o.clickLevel * signalRms * std::abs(gain);
-                for (std::size_t k = 0; k < 3; ++k) s[at + k] += height;
-            }
-        }
-        writeFile(o.work + "/rec.wav", wavOf(s, static_cast<std::uint32_t>(rate), o.bits));
-        for (int pass = 0; pass < (o.both ? 2 : 1); ++pass) {
-            std::filesystem::remove_all(o.work + "/rec");
-            std::vector<std::string> arguments = {o.work + "/rec.wav"};
-            if (pass == 0) arguments.insert(arguments.end(), {"-r", "I"});
+        // Passes: -r I on the first take; the default decoder; with takes,
+        // -r I on the second take alone and on both.
+        const int passes = o.takes > 1 ? 3 : o.both ? 2 : 1;
+        for (int pass = 0; pass < passes; ++pass) {
+            const bool merged = o.takes > 1 && pass == 2;
+            const std::string input = merged && o.stereo ? "/both" : o.takes > 1 && pass == 1 ? "/take" : "/rec";
+            std::filesystem::remove_all(o.work + input);
+            std::vector<std::string> arguments = {o.work + input + ".wav", "-r", "I"};
+            if (merged && !o.stereo) arguments.insert(arguments.end(), {"-t", o.work + "/take.wav"});
+            if (o.takes == 1 && pass == 1) arguments.resize(1);
             const Run run = runProgram(arguments);
-            Tally& t = pass == 0 ? rescue : plain;
+            Tally& t = tallies[static_cast<std::size_t>(pass)];
             ++t.trials;
-            const Bytes decoded = readFile(o.work + "/rec/01_SIMU.ptp");
+            const Bytes decoded = readFile(o.work + input + "/01_SIMU.ptp");
             t.programsExact += decoded == image;
             const int wrongBefore = t.wrong;
             tally(run.output, truth, t, o.quiet);
@@ -248,10 +286,13 @@ int main(int argc, char** argv) {
             if (!o.quiet && pass == 0 && o.trials == 1) std::fputs(run.output.c_str(), stderr);
         }
     }
-    for (int pass = 0; pass < (o.both ? 2 : 1); ++pass) {
-        const Tally& t = pass == 0 ? rescue : plain;
+    const char* const names[2][3] = {{"-r I", "default", ""}, {"take A", "take B", "A and B"}};
+    int wrong = 0;
+    for (int pass = 0; pass < (o.takes > 1 ? 3 : o.both ? 2 : 1); ++pass) {
+        const Tally& t = tallies[pass];
         std::printf("%-8s programs exact %d / %d, blocks O %d, J %d, X %d, wrong O/J %d\n",
-                    pass == 0 ? "-r I" : "default", t.programsExact, t.trials, t.o, t.j, t.x, t.wrong);
+                    names[o.takes > 1][pass], t.programsExact, t.trials, t.o, t.j, t.x, t.wrong);
+        wrong += t.wrong;
     }
-    return rescue.wrong + plain.wrong > 0 ? 1 : 0;
+    return wrong > 0 ? 1 : 0;
 }

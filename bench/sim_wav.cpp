@@ -1,5 +1,7 @@
 #include "sim_wav.h"
 
+#include <algorithm>
+
 #include <cmath>
 #include <fstream>
 
@@ -62,4 +64,20 @@ Bytes wavOf(const std::vector<double>& samples, std::uint32_t rate, int bits) {
     WavWriter writer(rate, bits, samples.size());
     for (double s : samples) writer.put(s);
     return writer.bytes();
+}
+
+Bytes stereoWavOf(const std::vector<double>& left, const std::vector<double>& right, std::uint32_t rate) {
+    // Written as a mono file of twice the frames, its header then made stereo.
+    const std::size_t frames = std::max(left.size(), right.size());
+    WavWriter writer(rate, 16, 2 * frames);
+    for (std::size_t n = 0; n < frames; ++n) {
+        writer.put(n < left.size() ? left[n] : 0.0);
+        writer.put(n < right.size() ? right[n] : 0.0);
+    }
+    Bytes file = writer.bytes();
+    file[22] = 2;  // channels
+    const std::uint32_t byteRate = rate * 4;
+    for (int i = 0; i < 4; ++i) file[28 + i] = static_cast<std::uint8_t>(byteRate >> (8 * i));
+    file[32] = 4;  // bytes per frame
+    return file;
 }

@@ -30,3 +30,6 @@ private:
 };
 
 Bytes wavOf(const std::vector<double>& samples, std::uint32_t rate, int bits);
+
+// A 16-bit stereo WAV of two channels (the shorter padded with silence).
+Bytes stereoWavOf(const std::vector<double>& left, const std::vector<double>& right, std::uint32_t rate);

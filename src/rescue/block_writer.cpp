@@ -61,7 +61,7 @@ void writeTapeBlocks(const Recording& recording, const std::vector<DecidedBlock>
         if (block.run >= 0) lastRun = block.run;
         storeBlock(block);
         noteBlock(report, decision, secondsIn(recording, decision.firstSample),
-                  secondsIn(recording, decision.lastSample));
+                  secondsIn(recording, decision.lastSample), block.takes);
         programStart = decision.kind == BlockKind::end;
     }
     for (; restart != pending.end(); ++restart)

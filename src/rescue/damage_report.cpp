@@ -31,7 +31,8 @@ const char* blockKindName(BlockKind kind) {
     return "ismeretlen blokk";
 }
 
-void noteBlock(DamageReport& report, const BlockDecision& decision, double firstSecond, double lastSecond) {
+void noteBlock(DamageReport& report, const BlockDecision& decision, double firstSecond, double lastSecond,
+               const std::string& takes) {
     if (decision.kind == BlockKind::name) ++report.programs;
     if (decision.mark == 'O') {
         ++report.clean;
@@ -39,7 +40,7 @@ void noteBlock(DamageReport& report, const BlockDecision& decision, double first
     }
     ++(decision.mark == 'J' ? report.repaired : report.failed);
     report.damage.push_back({firstSecond, lastSecond, blockKindName(decision.kind), decision.mark, decision.what,
-                             decision.uncertainBits});
+                             decision.uncertainBits, takes});
 }
 
 void noteBlocklessStretch(DamageReport& report, double firstSecond, double lastSecond) {
@@ -71,11 +72,13 @@ void printDamageReport(const DamageReport& report) {
     };
     for (const DamageEntry& entry : report.damage) {
         printStretchesBefore(entry.firstSecond);
-        consolePrint("  %.3f-%.3f mp  %s  %c  %s; bizonytalan bit: %d\n", entry.firstSecond, entry.lastSecond,
-                     entry.kind.c_str(), entry.mark, entry.what.c_str(), entry.uncertainBits);
+        consolePrint("  %.3f-%.3f mp  %s  %c  %s; bizonytalan bit: %d%s%s\n", entry.firstSecond, entry.lastSecond,
+                     entry.kind.c_str(), entry.mark, entry.what.c_str(), entry.uncertainBits,
+                     entry.takes.empty() ? "" : "; felvétel: ", entry.takes.c_str());
     }
     printStretchesBefore(std::numeric_limits<double>::infinity());
     consolePrint("Összesen %d program, %d blokk: %d O, %d J, %d X\n", report.programs, blocks, report.clean,
                  report.repaired, report.failed);
+    for (const std::string& line : report.takeLines) consolePrint("%s\n", line.c_str());
     consoleFlush();
 }

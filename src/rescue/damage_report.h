@@ -19,6 +19,7 @@ struct DamageEntry {
     char mark = 'X';         // J or X
     std::string what;        // the repair step that succeeded, or what is wrong
     int uncertainBits = 0;   // bits whose decision was in doubt
+    std::string takes;       // with several takes: those that gave it
 };
 
 // A stretch of the recording that holds tape signal but gave no block: a
@@ -35,6 +36,7 @@ struct DamageReport {
     int clean = 0;                            // blocks marked O
     int repaired = 0;                         // blocks marked J
     int failed = 0;                           // blocks marked X
+    std::vector<std::string> takeLines;       // with several takes: how each fared, after the summary
 };
 
 // The block's kind in the report's words.
@@ -42,7 +44,8 @@ const char* blockKindName(BlockKind kind);
 
 // Counts the block and, unless it is clean, notes it for the report; its
 // extent is given in seconds.
-void noteBlock(DamageReport& report, const BlockDecision& decision, double firstSecond, double lastSecond);
+void noteBlock(DamageReport& report, const BlockDecision& decision, double firstSecond, double lastSecond,
+               const std::string& takes = "");
 
 // Notes a stretch of tape signal in which no block was found; stretches
 // must be noted in tape order, and one that nearly meets the one before it

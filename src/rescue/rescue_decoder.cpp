@@ -5,24 +5,17 @@
 
 #include "cli/option_table.h"
 #include "common/path_base.h"
-#include "decoder/bit_decoder.h"
 #include "decoder/program_files.h"
 #include "decoder/sample_loader.h"
-#include "rescue/block_search.h"
+#include "decoder/wav_input.h"
 #include "rescue/block_writer.h"
 #include "rescue/damage_report.h"
-#include "rescue/noise_floor.h"
 #include "rescue/recording.h"
+#include "rescue/take.h"
+#include "rescue/take_merge.h"
 #include "rescue/tape_blocks.h"
 
 namespace {
-
-// Where a recording gave no block, it is read again through a two-pole
-// high-pass at this frequency, between the 0 bits' fundamental (534 Hz on a
-// standard tape) and the 1 bits' (1602 Hz): the first falls by 11 dB, the
-// second by less than 1, so the 1 bits come out 10 dB louder against the 0
-// bits than they were.
-constexpr double kEmphasisHz = 1000;
 
 // The stretches of tape signal that gave no block, for the report: in tape
 // order, without the parts where a block was decided after all (one that
@@ -43,6 +36,24 @@ void noteBlockless(DamageReport& report, const Recording& recording, std::vector
     }
 }
 
+// How the takes fared, for the report: the blocks each gave, those read
+// only with their evidence added up, and the takes of another tape.
+void noteTakes(DamageReport& report, const MergedTape& tape) {
+    if (tape.takes.size() < 2) return;
+    std::string line = "Felvételek:";
+    for (const TakeOutcome& take : tape.takes) {
+        if (take.matched) line += " " + take.name + " (" + take.label + ") " + std::to_string(take.blocks) + " blokk,";
+    }
+    report.takeLines.push_back(line + " együtt, bitenként összeadva " + std::to_string(tape.merged) + " blokk");
+    for (const TakeOutcome& take : tape.takes) {
+        if (!take.matched)
+            report.takeLines.push_back(take.name + " (" + take.label + "): nem ennek a szalagnak a felvétele, egyetlen "
+                                       "blokkja sem egyezett: semmi sem került belőle a fájlokba");
+    }
+    if (tape.reference != 0)
+        report.takeLines.push_back("Az időpontok a(z) " + tape.takes[tape.reference].name + " felvétel szerint");
+}
+
 }  // namespace
 
 bool rescueRequested() {
@@ -51,37 +62,25 @@ bool rescueRequested() {
 }
 
 void rescueWavFile(const char* path) {
-    // The default decoder reads the recording first, quietly: every block it
-    // reads is a reading of the block here too, so that the rescue decoder
-    // never reads less than it. Its samples are gone before the recording's
-    // floating-point ones take their place.
     setPathBase(path);
-    const std::vector<DecodedBlock> plain = collectDecodedBlocks(path, kChannelOption);
-    Recording recording;
-    openRecording(path, kChannelOption, recording);
-    conditionRecording(recording, FilterSettings{});
-    measureNoiseFloor(recording);
-    createOutputDirectory(pathBase);
-    SearchResult search = searchBlocks(recording);
-    // Tape signal, and not a block in it: a dull playback head, or a steep
-    // low-pass on the way, can leave the short half-waves of the 1 bits so
-    // small beside the long ones that no edge shows between them. With them
-    // made louder against the long ones, the recording is read once more.
-    if (search.blocks.empty() && !search.blockless.empty()) {
-        FilterSettings emphasised;
-        emphasised.emphasisHz = kEmphasisHz;
-        conditionRecording(recording, emphasised);
-        measureNoiseFloor(recording);
-        search = searchBlocks(recording);
+    std::vector<Take> takes = listTakes(path);
+    for (Take& take : takes) {
+        readTake(take);
+        // Of the other takes nothing more is read: their samples go.
+        if (&take != &takes.front()) {
+            take.recording.signal.reset();
+            closeWavInput(take.recording.input);
+        }
     }
-    std::vector<DecidedBlock> decided;
-    for (const TapeBlock& block : gatherTapeBlocks(search, plain, recording.rate))
-        decided.push_back(decideTapeBlock(recording, block));
+    createOutputDirectory(pathBase);
+    const MergedTape tape = mergeTakes(takes);
+    const Take& reference = takes[tape.reference];
     DamageReport report;
-    noteBlockless(report, recording, search.blockless, decided);
-    writeTapeBlocks(recording, decided, search.restarts, report);
+    noteBlockless(report, reference.recording, reference.search.blockless, tape.blocks);
+    writeTapeBlocks(reference.recording, tape.blocks, reference.search.restarts, report);
+    noteTakes(report, tape);
     closeProgramFileAtEnd();
-    closeWavInput(recording.input);
-    writeConditionedWav(recording);
+    closeWavInput(takes.front().recording.input);
+    writeConditionedWav(takes.front().recording);
     printDamageReport(report);
 }

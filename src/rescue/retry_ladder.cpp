@@ -129,6 +129,11 @@ void testify(Testimony& testimony, const BlockReading& reading, const ReadingVer
     if (verdict.checksumHolds) testimony.holding.push_back(reading.bytes);
     if (sureOfEveryBit(verdict)) testimony.sure.push_back(reading.bytes);
     if (verdict.complete) testimony.read.push_back(reading.bytes);
+    if (verdict.complete && verdict.timingSure) {
+        SignedReading& signedReading = testimony.aligned.emplace_back();
+        signedReading.slipRisk = verdict.slipRisk;
+        for (const SoftBit& bit : reading.bits) signedReading.evidence.push_back(bit.bit ? bit.llr : -bit.llr);
+    }
     if (!ofSignal) return;
     const double gone = signalGoneIn(reading, verdict);
     if (gone >= 0 && (testimony.signalGone < 0 || gone < testimony.signalGone)) testimony.signalGone = gone;

@@ -7,6 +7,14 @@
 #include "rescue/block_reader.h"
 #include "rescue/recording.h"
 
+// A reading's bits as signed evidence: each bit's evidence, positive for
+// a 1 and negative for a 0 (on one scale for both kinds of decision), so
+// that readings of one block from different takes add up bit by bit.
+struct SignedReading {
+    std::vector<float> evidence;  // one per bit, most significant bit of each byte first
+    double slipRisk = 0;          // the reading's own slip risk
+};
+
 // What the readings of a block said, beyond the decision: for weighing
 // another reading of the same block (the default decoder's) against them.
 struct Testimony {
@@ -14,6 +22,7 @@ struct Testimony {
     std::vector<std::vector<std::uint8_t>> sure;     // every reading sure of every bit, whatever its checksum
     std::vector<std::vector<std::uint8_t>> read;     // every complete reading's block, whatever its checksum
     std::vector<std::vector<std::uint8_t>> fitted;   // the best-fit search's complete blocks (no evidence)
+    std::vector<SignedReading> aligned;              // every complete reading whose cells all lay on their edges
     double signalGone = -1;  // where a reading first found the signal gone within the block, or -1
 };
 

@@ -33,6 +33,7 @@ void join(Testimony& testimony, const Testimony& more) {
     testimony.sure.insert(testimony.sure.end(), more.sure.begin(), more.sure.end());
     testimony.read.insert(testimony.read.end(), more.read.begin(), more.read.end());
     testimony.fitted.insert(testimony.fitted.end(), more.fitted.begin(), more.fitted.end());
+    testimony.aligned.insert(testimony.aligned.end(), more.aligned.begin(), more.aligned.end());
     if (more.signalGone >= 0 && (testimony.signalGone < 0 || more.signalGone < testimony.signalGone))
         testimony.signalGone = more.signalGone;
 }
@@ -125,6 +126,7 @@ DecidedBlock decideTapeBlock(Recording& recording, const TapeBlock& block) {
             decision.what = "ellentmondó olvasások: két olvasás más-más blokkot adott, mindkettő jó ellenőrző összeggel";
         }
     }
+    decided.testimony = testimony;
     if (plain == nullptr) return decided;
 
     // The default decoder's reading, where its checksum holds, stands where

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include "decoder/block_sink.h"
@@ -23,6 +24,8 @@ struct DecidedBlock {
     double syncSeconds[2] = {0, 0};  // the second and third sync bytes, as the chosen reading saw them
     LockLine lock;                   // the timing of the tracker or decoder that read it
     int run = -1;                    // the tracker run that read it; -1: the default decoder alone
+    Testimony testimony;             // what all the readings of it said
+    std::string takes;               // with several takes: those that gave it ("A+B")
 };
 
 // Gathers the readings into tape blocks, in tape order: readings whose

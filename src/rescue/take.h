@@ -1,0 +1,32 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "decoder/block_sink.h"
+#include "rescue/block_search.h"
+#include "rescue/recording.h"
+#include "rescue/tape_blocks.h"
+
+// One take: a recording of the tape, a file or one channel of a
+// multichannel file, read by the rescue decoder on its own. Several takes
+// of one tape are then merged (take_merge.h).
+struct Take {
+    std::string name;                  // "A", "B", ... in the order given
+    std::string path;                  // its file
+    int channel = 0;                   // the channel read (wav_input.h)
+    Recording recording;               // its samples, conditioned, and its envelope
+    std::vector<DecodedBlock> plain;   // the default decoder's blocks
+    SearchResult search;               // the trackers' readings, restarts and blockless stretches
+    std::vector<DecidedBlock> blocks;  // each block decided, in the take's order and positions
+};
+
+// The takes a run reads: the input (each channel of a multichannel input
+// that -c does not narrow to one), then the recording -t names (each of
+// its channels). Named A, B, ... in that order.
+std::vector<Take> listTakes(const char* input);
+
+// Reads the take: the default decoder's pass, the conditioning and the
+// noise, the trackers' search (once more through the emphasis where the
+// take gave no block at all), and a decision on each block.
+void readTake(Take& take);
