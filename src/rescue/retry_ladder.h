@@ -22,7 +22,7 @@ struct Testimony {
     std::vector<std::vector<std::uint8_t>> sure;     // every reading sure of every bit, whatever its checksum
     std::vector<std::vector<std::uint8_t>> read;     // every complete reading's block, whatever its checksum
     std::vector<std::vector<std::uint8_t>> fitted;   // the best-fit search's complete blocks (no evidence)
-    std::vector<SignedReading> aligned;              // every complete reading whose cells all lay on their edges
+    std::vector<SignedReading> complete;             // every complete reading, as signed evidence
     double signalGone = -1;  // where a reading first found the signal gone within the block, or -1
 };
 

@@ -22,6 +22,7 @@ struct Group {
 };
 
 bool holdsOtherThan(const std::vector<Part>& parts, const std::vector<std::uint8_t>& bytes);
+bool wholeBlock(const std::vector<std::uint8_t>& bytes);
 
 bool good(const DecidedBlock& block) { return block.decision.mark != 'X'; }
 
@@ -69,6 +70,27 @@ std::vector<std::pair<std::size_t, std::size_t>> anchorsBetween(const Take& refe
     return chain;
 }
 
+// The tape's speed as the take saw it: the median of its blocks' separators
+// (2T, in microseconds at their locks); 0 where it read none.
+double separatorOf(const Take& take) {
+    std::vector<int> separators;
+    for (const DecidedBlock& block : take.blocks) {
+        if (block.lock.microseconds > 0) separators.push_back(block.lock.microseconds);
+    }
+    if (separators.empty()) return 0;
+    std::nth_element(separators.begin(), separators.begin() + static_cast<std::ptrdiff_t>(separators.size() / 2),
+                     separators.end());
+    return separators[separators.size() / 2];
+}
+
+// A time map of one take onto the reference: its anchors, and the ratio of
+// their speeds for where one anchor is all there is.
+struct TimeMap {
+    std::vector<std::pair<double, double>> anchors;
+    double slope = 1;
+    double operator()(double seconds) const { return mapTime(anchors, seconds, slope); }
+};
+
 // The take's label for the report: its file, and its channel where it is
 // one of several.
 std::string labelOf(const Take& take) {
@@ -76,46 +98,61 @@ std::string labelOf(const Take& take) {
 }
 
 // A decided block of another take, its positions moved onto the reference's time.
-DecidedBlock moved(const DecidedBlock& block, const Take& take, const Take& reference,
-                   const std::vector<std::pair<double, double>>& anchors) {
+DecidedBlock moved(const DecidedBlock& block, const Take& take, const Take& reference, const TimeMap& map) {
     DecidedBlock copy = block;
     if (&take == &reference) return copy;
     const double rate = reference.recording.rate;
-    auto sample = [&](double position) { return mapTime(anchors, secondsOf(take, position)) * rate; };
+    auto sample = [&](double position) { return map(secondsOf(take, position)) * rate; };
     copy.decision.firstSample = sample(block.decision.firstSample);
     copy.decision.lastSample = sample(block.decision.lastSample);
-    for (double& at : copy.syncSeconds) at = mapTime(anchors, at);
+    for (double& at : copy.syncSeconds) at = map(at);
     copy.lock.position = sample(block.lock.position);
     copy.run = -1;  // its lock line is shown only where a program starts
     return copy;
 }
 
-// Each take's best reading of the block whose cells all lay on their edges,
-// summed bit by bit: the block as the sums decide it, where at least two
-// takes have such a reading of the same length. Empty where none.
-Block summedReading(const std::vector<Part>& parts, std::string& takes, double& slipRisk) {
-    std::vector<const SignedReading*> best;
-    takes.clear();
-    for (const Part& part : parts) {
-        const SignedReading* chosen = nullptr;
-        for (const SignedReading& reading : part.block->testimony.aligned) {
-            if (chosen == nullptr || reading.slipRisk < chosen->slipRisk) chosen = &reading;
-        }
-        if (chosen == nullptr) continue;
-        if (!best.empty() && chosen->evidence.size() != best.front()->evidence.size()) continue;
-        best.push_back(chosen);
-        takes += (takes.empty() ? "" : "+") + part.take->name;
-    }
-    if (best.size() < 2 || best.front()->evidence.size() % 8 != 0) return {};
-    Block bytes(best.front()->evidence.size() / 8, 0);
+// The readings of two takes added bit by bit: the block the sums decide,
+// with the sums' slip risk.
+Block summed(const SignedReading& one, const SignedReading& other, double& slipRisk) {
+    Block bytes(one.evidence.size() / 8, 0);
     slipRisk = 0;
-    for (std::size_t bit = 0; bit < best.front()->evidence.size(); ++bit) {
-        double sum = 0;
-        for (const SignedReading* reading : best) sum += reading->evidence[bit];
+    for (std::size_t bit = 0; bit < 8 * bytes.size(); ++bit) {
+        const double sum = one.evidence[bit] + other.evidence[bit];
         slipRisk += std::exp(-std::fabs(sum));
         if (sum > 0) bytes[bit / 8] = static_cast<std::uint8_t>(bytes[bit / 8] | (0x80 >> (bit % 8)));
     }
     return bytes;
+}
+
+// Where the takes' complete readings of a block, one of each of two takes
+// added bit by bit, give whole blocks whose checksum holds and whose slip
+// risk is below what one reading is trusted with alone: that block, where
+// they all give the same one, with the takes that gave it. A reading that
+// slipped adds up with the other take's to bits that do not agree, which
+// the slip risk shows, and the checksum then fails. Empty where none, or
+// where they give different blocks.
+Block summedReading(const std::vector<Part>& parts, std::string& takes) {
+    Block found;
+    takes.clear();
+    for (std::size_t p = 0; p < parts.size(); ++p) {
+        for (std::size_t q = p + 1; q < parts.size(); ++q) {
+            if (parts[p].take == parts[q].take) continue;
+            for (const SignedReading& one : parts[p].block->testimony.complete) {
+                for (const SignedReading& other : parts[q].block->testimony.complete) {
+                    if (one.evidence.size() != other.evidence.size() || one.evidence.size() % 8 != 0) continue;
+                    double slipRisk = 0;
+                    const Block bytes = summed(one, other, slipRisk);
+                    if (!wholeBlock(bytes) || slipRisk > kTrustedSlipRisk) continue;
+                    if (!found.empty() && bytes != found) return {};
+                    found = bytes;
+                    for (const Take* take : {parts[p].take, parts[q].take}) {
+                        if (takes.find(take->name) == std::string::npos) takes += (takes.empty() ? "" : "+") + take->name;
+                    }
+                }
+            }
+        }
+    }
+    return found;
 }
 
 bool holdsOtherThan(const std::vector<Part>& parts, const Block& bytes) {
@@ -144,8 +181,11 @@ DecidedBlock decideGroup(const std::vector<Part>& parts, const Take*& source, st
     if (firstGood != parts.end()) {
         DecidedBlock decided = *firstGood->block;
         source = firstGood->take;
+        // Each take's decision stands for the take: its own readings have
+        // been weighed against each other already, and the takes' noise is
+        // their own.
         const Block bytes = decided.decision.bytes;
-        bool agree = !holdsOtherThan(parts, bytes);
+        bool agree = true;
         std::string takes;
         for (std::size_t p = 0; p < parts.size(); ++p) {
             const BlockDecision& decision = parts[p].block->decision;
@@ -170,33 +210,31 @@ DecidedBlock decideGroup(const std::vector<Part>& parts, const Take*& source, st
     DecidedBlock decided = *parts.front().block;
     source = parts.front().take;
     std::string takes;
-    double slipRisk = 0;
-    const Block summed = summedReading(parts, takes, slipRisk);
-    if (wholeBlock(summed) && slipRisk <= kTrustedSlipRisk && !holdsOtherThan(parts, summed)) {
+    const Block sum = summedReading(parts, takes);
+    if (!sum.empty() && !holdsOtherThan(parts, sum)) {
         decided.decision.mark = 'J';
-        decided.decision.kind = blockKindOf(summed[0]);
-        decided.decision.bytes = summed;
+        decided.decision.kind = blockKindOf(sum[0]);
+        decided.decision.bytes = sum;
         decided.decision.what = "a felvételek együtt, bitenként összeadva (" + takes + ")";
         decided.takes = takes;
         ++merged;
-        for (std::size_t p = 0; p < parts.size(); ++p) gave[p] = !parts[p].block->testimony.aligned.empty();
+        for (std::size_t p = 0; p < parts.size(); ++p) gave[p] = takes.find(parts[p].take->name) != std::string::npos;
     }
     return decided;
 }
 
 }  // namespace
 
-double mapTime(const std::vector<std::pair<double, double>>& anchors, double seconds) {
+double mapTime(const std::vector<std::pair<double, double>>& anchors, double seconds, double slope) {
     if (anchors.empty()) return seconds;
-    if (anchors.size() == 1) return anchors[0].second + (seconds - anchors[0].first);
+    if (anchors.size() == 1) return anchors[0].second + (seconds - anchors[0].first) * slope;
     auto next = std::upper_bound(anchors.begin(), anchors.end(), seconds,
                                  [](double s, const auto& anchor) { return s < anchor.first; });
     if (next == anchors.begin()) ++next;
     if (next == anchors.end()) --next;
     const auto& [t0, r0] = *(next - 1);
     const auto& [t1, r1] = *next;
-    const double slope = t1 > t0 ? (r1 - r0) / (t1 - t0) : 1.0;
-    return r0 + (seconds - t0) * slope;
+    return r0 + (seconds - t0) * (t1 > t0 ? (r1 - r0) / (t1 - t0) : slope);
 }
 
 MergedTape mergeTakes(const std::vector<Take>& takes) {
@@ -216,7 +254,7 @@ MergedTape mergeTakes(const std::vector<Take>& takes) {
     }
     const Take& reference = takes[tape.reference];
     std::vector<Group> groups;
-    std::vector<std::vector<std::pair<double, double>>> anchorsOf(takes.size());  // each take's time map
+    std::vector<TimeMap> maps(takes.size());  // each take's time map onto the reference
     for (const DecidedBlock& block : reference.blocks)
         groups.push_back({secondsOf(reference, block.decision.firstSample), {{&reference, &block}}});
     for (std::size_t t = 0; t < takes.size(); ++t) {
@@ -227,13 +265,16 @@ MergedTape mergeTakes(const std::vector<Take>& takes) {
             tape.takes[t].matched = false;
             continue;
         }
-        std::vector<std::pair<double, double>>& anchors = anchorsOf[t];
+        TimeMap& map = maps[t];
         for (const auto& [i, j] : pairs)
-            anchors.emplace_back(secondsOf(take, take.blocks[j].decision.firstSample),
-                                 secondsOf(reference, reference.blocks[i].decision.firstSample));
+            map.anchors.emplace_back(secondsOf(take, take.blocks[j].decision.firstSample),
+                                     secondsOf(reference, reference.blocks[i].decision.firstSample));
+        const double separator = separatorOf(take);
+        if (separator > 0) map.slope = separatorOf(reference) / separator;
+        const std::vector<std::pair<double, double>>& anchors = map.anchors;
         std::vector<bool> taken(groups.size(), false);
         for (std::size_t j = 0; j < take.blocks.size(); ++j) {
-            const double at = mapTime(anchors, secondsOf(take, take.blocks[j].decision.firstSample));
+            const double at = map(secondsOf(take, take.blocks[j].decision.firstSample));
             // The nearest block of the reference, within 0.1 s and the 3 % that
             // the speed may wander by between the anchors around it.
             double nearestAnchor = 1e300;
@@ -259,7 +300,7 @@ MergedTape mergeTakes(const std::vector<Take>& takes) {
         std::vector<bool> gave(group.parts.size(), false);
         const DecidedBlock decided = decideGroup(group.parts, source, gave, tape.merged);
         for (std::size_t p = 0; p < gave.size(); ++p) tape.takes[static_cast<std::size_t>(group.parts[p].take - takes.data())].blocks += gave[p];
-        tape.blocks.push_back(moved(decided, *source, reference, anchorsOf[static_cast<std::size_t>(source - takes.data())]));
+        tape.blocks.push_back(moved(decided, *source, reference, maps[static_cast<std::size_t>(source - takes.data())]));
     }
     return tape;
 }

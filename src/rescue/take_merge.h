@@ -42,6 +42,6 @@ MergedTape mergeTakes(const std::vector<Take>& takes);
 
 // The time map of one take onto another: pairs of the same instant, in
 // seconds of each, in increasing order; between them the map is linear,
-// beyond them it goes on with the slope of the nearest pair of pairs (or
-// 1 with a single pair).
-double mapTime(const std::vector<std::pair<double, double>>& anchors, double seconds);
+// beyond them it goes on with the slope of the nearest pair of pairs, or
+// with `slope` (the takes' speed ratio) where there is a single pair.
+double mapTime(const std::vector<std::pair<double, double>>& anchors, double seconds, double slope = 1);

@@ -33,7 +33,7 @@ void join(Testimony& testimony, const Testimony& more) {
     testimony.sure.insert(testimony.sure.end(), more.sure.begin(), more.sure.end());
     testimony.read.insert(testimony.read.end(), more.read.begin(), more.read.end());
     testimony.fitted.insert(testimony.fitted.end(), more.fitted.begin(), more.fitted.end());
-    testimony.aligned.insert(testimony.aligned.end(), more.aligned.begin(), more.aligned.end());
+    testimony.complete.insert(testimony.complete.end(), more.complete.begin(), more.complete.end());
     if (more.signalGone >= 0 && (testimony.signalGone < 0 || more.signalGone < testimony.signalGone))
         testimony.signalGone = more.signalGone;
 }
