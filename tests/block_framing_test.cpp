@@ -28,6 +28,7 @@ protected:
         decoderState.samplePos = 1500;
         decoderState.syncLocked = true;
         decoderState.preambleRunCount = 601;
+        decoderState.preambleRunTotal = 7014;
     }
 
     // Feeds the bytes bit by bit, most significant first; returns the echo.
@@ -69,8 +70,11 @@ TEST_F(BlockFraming, WritesAndCompletesAnImage) {
 TEST_F(BlockFraming, RecognisesBlockKindsByTheirTypeByte) {
     EXPECT_EQ(feed(synced({withChecksum({0x0C, 0, 0, 0, 1, 9})})),
               kSync + kSync + "0c 00 00 00 01 09 0a  O\n");
-    for (std::uint8_t unknown : {0x0D, 0x1C, 0xC0}) {
-        feed(synced({withChecksum({unknown, 0, 0, 0, 1, 9})}));
+    EXPECT_EQ(feed(synced({withChecksum({0x8F, 0x00, 0x01, 'Q'})})),
+              kSync + kSync + "8f 00 01 51 52  O: " + pathBase + "/02_Q.ptp\n");
+    // Read as a name, data, 0xB9 or end block, these bytes would complete one.
+    for (std::uint8_t unknown : {0x0B, 0x0D, 0x1C, 0x7F, 0x90, 0xAF, 0xC0, 0xEF}) {
+        feed(synced({withChecksum({unknown, 0, 1, 0, 1, 9})}));
         EXPECT_EQ(decoderState.bitCount, 73) << int(unknown);  // still collecting
         fresh();
     }
@@ -83,6 +87,13 @@ TEST_F(BlockFraming, RecognisesBlockKindsByTheirTypeByte) {
         EXPECT_EQ(feed(synced({{typeByte, 4, 5}})), kSync + kSync + type + " 04 05  X\n");
         EXPECT_FALSE(decoderState.syncLocked);
     }
+    // A name or data block that began in time lifts the deadline with its length byte.
+    for (const Bytes& start : {Bytes{0x83, 0x01, 0x02}, Bytes{0xF1, 0x00, 0x10, 0x43, 0x02}}) {
+        fresh();
+        decoderState.blockDeadline = 2500;
+        feed(synced({start}));
+        EXPECT_EQ(decoderState.blockDeadline, kNoDeadline);
+    }
 }
 
 TEST_F(BlockFraming, DropsABlockAtTheLengthCapAndABadSyncByte) {
@@ -93,6 +104,7 @@ TEST_F(BlockFraming, DropsABlockAtTheLengthCapAndABadSyncByte) {
     EXPECT_EQ(decoderState.bitCount, 0);
     EXPECT_FALSE(decoderState.syncLocked);
     EXPECT_EQ(decoderState.preambleRunCount, 0);
+    EXPECT_EQ(decoderState.preambleRunTotal, 0);  // the next lead-in is summed afresh
 
     // A wrong second or third sync byte: the hunt starts again after it.
     fresh();
