@@ -87,6 +87,13 @@ TEST_F(BlockFraming, RecognisesBlockKindsByTheirTypeByte) {
         EXPECT_EQ(feed(synced({{typeByte, 4, 5}})), kSync + kSync + type + " 04 05  X\n");
         EXPECT_FALSE(decoderState.syncLocked);
     }
+    // Every complete block starts the idle count again.
+    for (const Bytes& block : {kNameBlock, kDataBlock, kB9Block, kEndBlock}) {
+        fresh();
+        decoderState.idleByteCount = 2000;
+        feed(synced({block}));
+        EXPECT_EQ(decoderState.idleByteCount, 0);
+    }
     // A name or data block that began in time lifts the deadline with its length byte.
     for (const Bytes& start : {Bytes{0x83, 0x01, 0x02}, Bytes{0xF1, 0x00, 0x10, 0x43, 0x02}}) {
         fresh();
@@ -121,11 +128,12 @@ TEST_F(BlockFraming, OutputFilesFollowTheNameBlocks) {
     // printed and whose first record header gets no length written into it.
     const std::string echo =
         feed(synced({kDataBlock, kEndBlock, kNameBlock, second, badData, kB9Block, kDataBlock, kEndBlock, raw,
-                     kDataBlock, kB9Block, kDataBlock, kEndBlock}));
+                     kDataBlock, kB9Block, kDataBlock, kEndBlock, kDataBlock, kEndBlock}));
     EXPECT_EQ(echo.find("Unknown"), std::string::npos);
     EXPECT_NE(echo.find("c3 00 00  X\n"), std::string::npos);
-    EXPECT_EQ(file("01_Unknown.bin"),
-              concat({{0x55, 0x08, 0x00}, kDataBlock, {0xAA, 0x03, 0x00}, kEndBlock}));
+    const Bytes headerless = concat({{0x55, 0x08, 0x00}, kDataBlock, {0xAA, 0x03, 0x00}, kEndBlock});
+    EXPECT_EQ(file("01_Unknown.bin"), headerless);
+    EXPECT_EQ(file("05_Unknown.bin"), headerless);  // records again after a raw program
     // A second name block closes the first image as it stands.
     EXPECT_EQ(file("02_AB.ptp"), concat({{0xFF, 0x00, 0x00, 0x55, 0x06, 0x00}, kNameBlock}));
     // A bad checksum is written all the same; records may follow a 0xB9 block.
