@@ -126,7 +126,7 @@ TEST(SampleLoading, ReadsOneChannelOfEightBitFrames) {
     Bytes frames;
     for (std::uint8_t sample : tape) frames.insert(frames.end(), {std::uint8_t(255 - sample), 128, sample});
     Bytes file = wavFile(22050, 8, frames, 3);
-    file[32] = 0;
+    file[32] = 0;  // blockAlign
     const std::string lock =
         "\nProgram szinkron 0.427 másodpercnél 634 mikromásodperces elválasztóval és magas";
     EXPECT_EQ(runOn(dir.path("rec.wav"), file, {"-c", "3"}).output.substr(0, lock.size()), lock);
