@@ -68,7 +68,18 @@ TEST(BitDecoder, LocksOnTheLeadInAndDecodesEitherPolarity) {
         return concat({lowStart, tapeSignal(tapeBytes({kNameBlock, kDataBlock, kEndBlock}, leadIn), shortHalf,
                                             longHalf, highFirst)});
     };
-    Bytes lowAt128 = tape(7, 21, true);  // the low side includes 128
+    // The program after fill and whatever stands before its sync and its data block, cut to `kept` samples.
+    const Bytes fill(10, 0xFF), d3 = {0xD3, 0xD3, 0xD3};
+    auto program = [&](const Bytes& beforeSync, const Bytes& beforeData, std::size_t kept = SIZE_MAX) {
+        Bytes samples =
+            concat({lowStart, tapeSignal(concat({fill, beforeSync, d3, kNameBlock, beforeData, d3, kDataBlock,
+                                                 fill, d3, kEndBlock, Bytes(4, 0xFF)}),
+                                         7, 21, true)});
+        samples.resize(std::min(kept, samples.size()));
+        return samples;
+    };
+    const std::size_t last = program({}, fill).size() - 33 * 14;  // the end block's last cell, a 1
+    Bytes lowAt128 = tape(7, 21, true);                           // the low side includes 128
     std::replace(lowAt128.begin(), lowAt128.end(), std::uint8_t{56}, std::uint8_t{128});
     // The lock comes at the 601st change counted once both runs are under 60
     // samples: starting high, from the end of the first cell (sample 1014)
@@ -85,6 +96,16 @@ TEST(BitDecoder, LocksOnTheLeadInAndDecodesEitherPolarity) {
         {"-s, -j h: no lead-in needed", tape(7, 21, false, 0), {"-s", "624", "-j", "h"}, sync},
         {"-s 435: 9.59 samples rounded to 10, a half of 10 is a 1", tape(10, 20, true, 0), {"-s435"}, sync},
         {"-s on a lead-in of 600 bytes: no idle restart", tape(7, 21, true, 600), {"-s624"}, sync},
+        // Out of 100 to 5000, or past 2^64 (not wrapped to 5000): 624.
+        {"-s 99", tape(7, 21, false, 0), {"-s99", "-jH"}, sync},
+        {"-s 5001", tape(7, 21, false, 0), {"-s5001", "-jh"}, sync},
+        {"-s 2^64 + 5000", tape(7, 21, false, 0), {"-s18446744073709556616", "-jh"}, sync},
+        // Fill is no idle signal; after a wrong sync byte the hunt starts from a
+        // cleared register (E9 and a 1 would make a false D3); a cell is read
+        // where more than 3 x 14 samples remain from its start.
+        {"300 fill bytes", program({}, Bytes(300, 0xFF)), {"-s624"}, sync},
+        {"D3 E9, then the sync", program({0xD3, 0xE9}, fill), {"-s624"}, sync},
+        {"43 samples from the last cell's start", program({}, fill, last + 43), {"-s624"}, sync},
     };
     // clang-format on
     for (const auto& [name, samples, options, start] : cases) {
@@ -95,6 +116,13 @@ TEST(BitDecoder, LocksOnTheLeadInAndDecodesEitherPolarity) {
             EXPECT_EQ(readFile(dir.path("rec/01_AB.ptp")), kImage) << name;
         }
     }
+    // -s 100 is taken: 5 samples at 50000 Hz.
+    EXPECT_EQ(decode(dir, 50000, tape(3, 9, true), {"-s100"}).output.substr(0, sync.size()), sync);
+    // 42 samples from the last cell's start: the end block is not complete, its image stays open.
+    const std::string cut = decode(dir, 22050, program({}, fill, last + 42), {"-s624"}).output;
+    EXPECT_EQ(cut.substr(cut.size() - 6), "b1 05 ");
+    EXPECT_EQ(readFile(dir.path("rec/01_AB.ptp")),
+              concat({{0xFF, 0x00, 0x00, 0x55, 0x06, 0x00}, kNameBlock, {0x55, 0x08, 0x00}, kDataBlock}));
 
     // Two programs back to back: the second locks on its own lead-in, at the
     // 601st change after the end block. The scan resumes with the polarity at
@@ -112,6 +140,23 @@ TEST(BitDecoder, LocksOnTheLeadInAndDecodesEitherPolarity) {
     EXPECT_EQ(readFile(dir.path("rec/01_AB.ptp")), kImage);
     Bytes image = kImage;
     std::copy(nameCD.begin(), nameCD.end(), image.begin() + 6);
+    EXPECT_EQ(readFile(dir.path("rec/02_CD.ptp")), image);
+
+    // A program cut short by zero bits: the data block's last bit and 2000
+    // zeros make the idle limit; the restart drops the lock and its count, and
+    // the next program locks 8414 samples into its tape, after a silence.
+    Bytes unfinished = tapeBytes({kNameBlock, kDataBlock});
+    unfinished.resize(unfinished.size() - 4);
+    const std::size_t end = 1000 + tapeSignal(unfinished, 7, 21, true).size();
+    const std::string restarted =
+        decode(dir, 22050,
+               concat({lowStart, tapeSignal(concat({unfinished, Bytes(252, 0)}), 7, 21, true), lowStart,
+                       tapeSignal(tapeBytes({nameCD, kDataBlock, kEndBlock}), 7, 21, true)}))
+            .output;
+    EXPECT_NE(restarted.find("c3 00 18  O\n" + printed(kRestart, (end + 2000 * 42) / 22050.0) +
+                             printed(kLock, (end + 2016 * 42 + 1000 + 8414) / 22050.0, "magas")),
+              std::string::npos)
+        << restarted;
     EXPECT_EQ(readFile(dir.path("rec/02_CD.ptp")), image);
 }
 
@@ -139,5 +184,35 @@ TEST(BitDecoder, RestartsOnTheIdleLimitAndTheBlockDeadline) {
                       .output.find("b9 01 02 03 06  O\n" + printed(kRestart, restartAt / double(rate))),
                   std::string::npos)
             << rate;
+    }
+}
+
+// The automatic lock sums the last high run at each qualifying change from the
+// 101st to the 601st (501 terms) and divides by 500; a run of 522 samples or
+// more (60 at 22050 Hz), high or low, starts the count and the sum again. At
+// 192000 Hz: two bursts of 299 and 399 changes, each after such a run, then
+// pairs of runs (high h, low l) 1 to 301 and 5 high samples. Change 2m - 1
+// ends l_m and adds h_m, change 2m ends h_m+1 and adds it: the sum is
+// h_51 + 2 (249 x 10 + h_301), 10 samples (52 us) in every case, but 9 or 11
+// with h_51 once more or less, or over 499 or 501. The cell begins high where
+// h_301 and l_301 are both below or both above 10.
+TEST(BitDecoder, TakesTheSeparatorFromTheLeadInsHighRuns) {
+    ScratchDir dir;
+    // h_51, h_301, l_301, the cell's first half
+    const std::tuple<int, int, int, const char*> cases[] = {
+        {491, 9, 9, "magas"},   {4, 11, 9, "alacsony"}, {4, 11, 11, "magas"},    {4, 9, 11, "alacsony"},
+        {4, 10, 9, "alacsony"}, {4, 9, 10, "alacsony"}, {4, 10, 11, "alacsony"}, {4, 11, 10, "alacsony"}};
+    for (const auto& [h51, h301, l301, half] : cases) {
+        Bytes samples;
+        const int pairs[][3] = {
+            {150, 10, 30}, {1, 1000, 30}, {199, 10, 30},   {1, 10, 1000}, {50, 10, 30},
+            {1, h51, 30},  {249, 10, 30}, {1, h301, l301}, {1, 5, 0}};  // count, high, low
+        for (const auto& [count, high, low] : pairs) {
+            for (int i = 0; i < count; ++i) samples = concat({samples, Bytes(high, 200), Bytes(low, 56)});
+        }
+        const char* lock =
+            "\nProgram szinkron %.3f másodpercnél 52 mikromásodperces elválasztóval és %s jellel\n";
+        EXPECT_EQ(decode(dir, 192000, samples).output, printed(lock, (samples.size() - 5) / 192000.0, half))
+            << h51 << " " << h301 << " " << l301;
     }
 }

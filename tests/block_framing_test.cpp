@@ -28,6 +28,7 @@ protected:
         decoderState.samplePos = 1500;
         decoderState.syncLocked = true;
         decoderState.preambleRunCount = 601;
+        decoderState.preambleRunTotal = 7014;
     }
 
     // Feeds the bytes bit by bit, most significant first; returns the echo.
@@ -69,8 +70,11 @@ TEST_F(BlockFraming, WritesAndCompletesAnImage) {
 TEST_F(BlockFraming, RecognisesBlockKindsByTheirTypeByte) {
     EXPECT_EQ(feed(synced({withChecksum({0x0C, 0, 0, 0, 1, 9})})),
               kSync + kSync + "0c 00 00 00 01 09 0a  O\n");
-    for (std::uint8_t unknown : {0x0D, 0x1C, 0xC0}) {
-        feed(synced({withChecksum({unknown, 0, 0, 0, 1, 9})}));
+    EXPECT_EQ(feed(synced({withChecksum({0x8F, 0x00, 0x01, 'Q'})})),
+              kSync + kSync + "8f 00 01 51 52  O: " + pathBase + "/02_Q.ptp\n");
+    // Read as a name, data, 0xB9 or end block, these bytes would complete one.
+    for (std::uint8_t unknown : {0x0B, 0x0D, 0x1C, 0x7F, 0x90, 0xAF, 0xC0, 0xEF}) {
+        feed(synced({withChecksum({unknown, 0, 1, 0, 1, 9})}));
         EXPECT_EQ(decoderState.bitCount, 73) << int(unknown);  // still collecting
         fresh();
     }
@@ -83,6 +87,20 @@ TEST_F(BlockFraming, RecognisesBlockKindsByTheirTypeByte) {
         EXPECT_EQ(feed(synced({{typeByte, 4, 5}})), kSync + kSync + type + " 04 05  X\n");
         EXPECT_FALSE(decoderState.syncLocked);
     }
+    // Every complete block starts the idle count again.
+    for (const Bytes& block : {kNameBlock, kDataBlock, kB9Block, kEndBlock}) {
+        fresh();
+        decoderState.idleByteCount = 2000;
+        feed(synced({block}));
+        EXPECT_EQ(decoderState.idleByteCount, 0);
+    }
+    // A name or data block that began in time lifts the deadline with its length byte.
+    for (const Bytes& start : {Bytes{0x83, 0x01, 0x02}, Bytes{0xF1, 0x00, 0x10, 0x43, 0x02}}) {
+        fresh();
+        decoderState.blockDeadline = 2500;
+        feed(synced({start}));
+        EXPECT_EQ(decoderState.blockDeadline, kNoDeadline);
+    }
 }
 
 TEST_F(BlockFraming, DropsABlockAtTheLengthCapAndABadSyncByte) {
@@ -93,6 +111,7 @@ TEST_F(BlockFraming, DropsABlockAtTheLengthCapAndABadSyncByte) {
     EXPECT_EQ(decoderState.bitCount, 0);
     EXPECT_FALSE(decoderState.syncLocked);
     EXPECT_EQ(decoderState.preambleRunCount, 0);
+    EXPECT_EQ(decoderState.preambleRunTotal, 0);  // the next lead-in is summed afresh
 
     // A wrong second or third sync byte: the hunt starts again after it.
     fresh();
@@ -109,11 +128,12 @@ TEST_F(BlockFraming, OutputFilesFollowTheNameBlocks) {
     // printed and whose first record header gets no length written into it.
     const std::string echo =
         feed(synced({kDataBlock, kEndBlock, kNameBlock, second, badData, kB9Block, kDataBlock, kEndBlock, raw,
-                     kDataBlock, kB9Block, kDataBlock, kEndBlock}));
+                     kDataBlock, kB9Block, kDataBlock, kEndBlock, kDataBlock, kEndBlock}));
     EXPECT_EQ(echo.find("Unknown"), std::string::npos);
     EXPECT_NE(echo.find("c3 00 00  X\n"), std::string::npos);
-    EXPECT_EQ(file("01_Unknown.bin"),
-              concat({{0x55, 0x08, 0x00}, kDataBlock, {0xAA, 0x03, 0x00}, kEndBlock}));
+    const Bytes headerless = concat({{0x55, 0x08, 0x00}, kDataBlock, {0xAA, 0x03, 0x00}, kEndBlock});
+    EXPECT_EQ(file("01_Unknown.bin"), headerless);
+    EXPECT_EQ(file("05_Unknown.bin"), headerless);  // records again after a raw program
     // A second name block closes the first image as it stands.
     EXPECT_EQ(file("02_AB.ptp"), concat({{0xFF, 0x00, 0x00, 0x55, 0x06, 0x00}, kNameBlock}));
     // A bad checksum is written all the same; records may follow a 0xB9 block.

@@ -41,6 +41,8 @@ TEST(CommandLine, RefusesBadArgumentsBeforeAnyFileIsTouched) {
         {{"tapes/.wav", "-s", "624"}, kBadExtension}, {{".PTP"}, kBadExtension},
         {{tape, "-s"}, "Nem teljes opció: -s\n"}, {{tape, "-S624"}, "Ismeretlen opció: -S624\n"},
         {{tape, "624"}, "Ismeretlen opció: 624\n"}, {{tape, "-"}, "Ismeretlen opció: -\n"},
+        {{tape, "-{5"}, "Ismeretlen opció: -{5\n"}, {{tape, "-`5"}, "Ismeretlen opció: -`5\n"},
+        {{tape, "/s624"}, "Ismeretlen opció: /s624\n"}, {{"rec.wa"}, kBadExtension},
         {{tape, "-m", "8", "-b"}, "Nem teljes opció: -b\n"},
         {{dir.path("d.wav")}, cannotOpen + dir.path("d.wav") + "\n"}, {{dir.path("d.ptp")}, cannotOpen + dir.path("d.ptp") + "\n"},
         {{dir.path("b\\d.wav")}, cannotOpen + dir.path("b\\d/b\\d.wav") + "\n"},

@@ -72,6 +72,7 @@ TEST(PtpToWav, MalformedInputStopsWithItsMessage) {
         {concat({shortImage, {0x55, 0x01, 0x00, 0x44}}), "nem 0xFF-el kezdődik: 55 01 00", {concat({kLeadIn, onTape({0x44}), {0xFF}})}, {}},
         {{0xFF, 0, 0, 0x55, 0x05, 0x00, 0x01, 0x02}, "a blokk rövidebb a megadott hossznál: 55 05 00", {}, concat({kLeadIn, onTape({1, 2})})},
         {{0xFF, 0, 0, 0x55, 0x00, 0x01, 0x01, 0x02}, "a blokk rövidebb a megadott hossznál: 55 00 01", {}, concat({kLeadIn, onTape({1, 2})})},
+        {concat({{0xFF, 0, 0, 0x55, 0x02, 0x00, 0x01, 0x02}, kImage}), "nem 0x55 vagy 0xAA a blokk kezdete: ff 1d 00", {}, concat({kLeadIn, onTape({1, 2})})},
     };
     // clang-format on
     for (const auto& [input, message, images, partial] : cases) {
@@ -91,6 +92,8 @@ TEST(PtpToWav, OptionsSettleRateWidthAndShape) {
         {{"-f", "6"}, 8000, 8, 3, 6},  {{"-f", "7"}, 8000, 8, 3, 0},       {{"-f", "0"}, 8000, 8, 3, 0},
         {{"-f", "-3"}, 8000, 8, 3, 0}, {{"-f", "x"}, 8000, 8, 3, 0},       {{"-m48", "-b16", "-f30"}, 48000, 16, 15, 30},
         {{"-r", "I"}, 8000, 8, 3, 1},
+        // 2^64 + 44, + 16 and + 2 saturate (they do not wrap): out of range.
+        {{"-m", "18446744073709551660", "-b", "18446744073709551632", "-f", "18446744073709551618"}, 8000, 8, 3, 0},
     };
     // clang-format on
     for (const auto& [options, rate, bits, h, shape] : cases) {

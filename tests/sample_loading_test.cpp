@@ -52,7 +52,7 @@ TEST(SampleLoading, RefusesAllButMonoPcmOfTheFourWidths) {
     const std::vector<std::string> none;
     // clang-format off
     const std::pair<Bytes, std::vector<std::string>> cases[] = {
-        {stereo, none}, {stereo, {"-c", "3"}}, {stereo, {"-c0"}}, {stereo, {"-c", "x"}},
+        {stereo, none}, {stereo, {"-c", "3"}}, {stereo, {"-c0"}}, {stereo, {"-c", "-1"}}, {stereo, {"-c", "x"}},
         {riffFile({chunk("fmt ", formatFields(1, 8000, 32, 3)), data}), none},  // floating point
         {wavFile(8000, 8, Bytes(10, 0), 0), none},                              // no channels
         {wavFile(8000, 0, {}), none}, {wavFile(8000, 12, {}), none}, {wavFile(8000, 40, {}), none},
@@ -80,7 +80,8 @@ TEST(SampleLoading, ReadsTheLayoutsAudioToolsWrite) {
     ScratchDir dir;
     const Bytes s = {0x10, 0x30, 0x50, 0x70, 0x90, 0xB0}, t = {0xC0, 0xA0, 0x80, 0x60, 0x40, 0x20};
     const Bytes list = chunk("LIST", fromHex("494e464f 49534654 05000000 4c617666 00"));  // odd, padded
-    const Bytes fmt16 = chunk("fmt ", formatFields(1, 8000, 16));
+    const Bytes fmt8 = chunk("fmt ", formatFields(1, 8000, 8)),
+                fmt16 = chunk("fmt ", formatFields(1, 8000, 16));
     const Bytes head = riffFile({fmt16, list});
     const Bytes canonical = pcmHeader(8000, 8, 6);
     Bytes ramp(500000);  // one and a third read blocks of 16-bit samples
@@ -89,14 +90,18 @@ TEST(SampleLoading, ReadsTheLayoutsAudioToolsWrite) {
     const std::tuple<std::string, Bytes, std::vector<std::string>, Bytes> cases[] = {
         {"tagged LIST, a stray byte", concat({fromHex("4c495354 d1000000 57415645 666d7420 10000000 0100 0100 44ac0000 88580100 0200 1000 64617461 c8000000"), Bytes(200, 0x11), {0x99}}), {},
          concat({fromHex("4c495354 88000000 57415645 666d7420 10000000 0100 0100 44ac0000 44ac0000 0100 0800 64617461 64000000"), Bytes(100, 0x91)})},
-        {"no data chunk", riffFile({chunk("fmt ", formatFields(1, 8000, 8)), chunk("LIST", Bytes(8, 0x70))}), {},
+        {"no data chunk", riffFile({fmt8, chunk("LIST", Bytes(8, 0x70))}), {},
          concat({fromHex("52494646 2c000000 57415645 666d7420 10000000 0100 0100 401f0000 401f0000 0100 0800 4c495354 08000000"), Bytes(8, 0x70)})},
         {"extensible 24-bit after LIST", riffFile({chunk("fmt ", extensibleFormat(1, 8000, 24)), list, chunk("data", widened(s, 24))}), {}, concat({canonical, s})},
         {"fmt of 18, fact, odd bext", riffFile({chunk("fmt ", concat({formatFields(1, 8000, 32), {0, 0}})), chunk("fact", littleEndian(6, 4)), chunk("bext", {1, 2, 3}), chunk("data", widened(s, 32))}), {}, concat({canonical, s})},
         {"data size 0", concat({head, fromHex("64617461 00000000"), widened(s, 16)}), {}, concat({canonical, s})},
         {"data size all ones", concat({head, fromHex("64617461 ffffffff"), widened(s, 16)}), {}, concat({canonical, s})},
-        {"data size past the end", concat({riffFile({chunk("fmt ", formatFields(1, 8000, 8)), list}), fromHex("64617461 00010000"), s}), {}, concat({canonical, s})},
+        {"data size past the end", concat({riffFile({fmt8, list}), fromHex("64617461 00010000"), s}), {}, concat({canonical, s})},
         {"odd data size, chunk after", riffFile({fmt16, list, chunk("data", firstBytes(widened(s, 16), 7)), list}), {}, concat({pcmHeader(8000, 8, 3), {0x10, 0x30, 0x50}})},
+        // Chunk headers are read through a window of 64 KiB from offset 12: this data header lies across its end.
+        {"a LIST of 65,500 bytes", riffFile({fmt8, chunk("LIST", Bytes(65500, 0x70)), chunk("data", s), list}), {}, concat({canonical, s})},
+        {"data before the format", riffFile({chunk("data", t), fmt8, chunk("data", s)}), {}, concat({canonical, s})},
+        {"the first whole format counts", riffFile({chunk("fmt ", {1, 0, 1, 0}), fmt8, fmt16, chunk("data", s)}), {}, concat({canonical, s})},
         {"data header at the very end", concat({head, fromHex("64617461 06000000")}), {}, pcmHeader(8000, 8, 0)},
         {"stereo, -c 2", wavFile(8000, 16, interleaved(widened(s, 16), widened(t, 16), 2), 2), {"-c", "2"}, concat({canonical, t})},
         {"stereo extensible, -c1, partial frame", riffFile({list, chunk("fmt ", extensibleFormat(2, 8000, 24)), chunk("data", concat({interleaved(widened(s, 24), widened(t, 24), 3), {1, 2, 3}}))}), {"-c1"}, concat({canonical, s})},
@@ -109,4 +114,23 @@ TEST(SampleLoading, ReadsTheLayoutsAudioToolsWrite) {
         EXPECT_EQ(runOn(dir.path("rec.wav"), file, options).status, 0) << name;
         EXPECT_EQ(readFile(dir.path("rec/rec.wav")), cleaned) << name;
     }
+}
+
+// 8-bit samples are unsigned around 128 however many channels there are: -c 3
+// takes every third byte as it stands (a blockAlign of 0 is not looked at),
+// the tape decodes with the polarity it has, and the cleaned copy is mono.
+TEST(SampleLoading, ReadsOneChannelOfEightBitFrames) {
+    ScratchDir dir;
+    const Bytes tape =
+        concat({Bytes(1000, 56), tapeSignal(tapeBytes({kNameBlock, kDataBlock, kEndBlock}), 7, 21, true)});
+    Bytes frames;
+    for (std::uint8_t sample : tape) frames.insert(frames.end(), {std::uint8_t(255 - sample), 128, sample});
+    Bytes file = wavFile(22050, 8, frames, 3);
+    file[32] = 0;  // blockAlign
+    const std::string lock =
+        "\nProgram szinkron 0.427 másodpercnél 634 mikromásodperces elválasztóval és magas";
+    EXPECT_EQ(runOn(dir.path("rec.wav"), file, {"-c", "3"}).output.substr(0, lock.size()), lock);
+    EXPECT_EQ(readFile(dir.path("rec/01_AB.ptp")), kImage);
+    EXPECT_EQ(readFile(dir.path("rec/rec.wav")),
+              concat({pcmHeader(22050, 8, std::uint32_t(tape.size())), tape}));
 }
