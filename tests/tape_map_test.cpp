@@ -103,7 +103,7 @@ TEST(TapeMap, DrawsEachBlockSpanAndTakeWhereItLies) {
         EXPECT_EQ(bars[i].tag, "rect");
         EXPECT_EQ(bars[i].what, blocks[i].what);
         EXPECT_NEAR(bars[i].x, blocks[i].x, 1) << blocks[i].text;
-        EXPECT_NEAR(bars[i].width, blocks[i].width, 1) << blocks[i].text;
+        EXPECT_NEAR(bars[i].width, blocks[i].width, 0.5) << blocks[i].text;
         EXPECT_EQ(bars[i].text, blocks[i].text);
     }
 
@@ -199,6 +199,8 @@ TEST(TapeMap, AnHourOfFortyProgramsStaysSmallAndReadable) {
     std::size_t bars = 0;
     for (const Element& element : elements) bars += element.what.starts_with("block ");
     EXPECT_EQ(bars, 600u);
+    // Dropouts 2.2 pixels apart stay apart.
+    EXPECT_EQ(withClass(elements, "dropout").size(), 600u);
     std::vector<std::string> ticks;
     for (const Element& tick : withClass(elements, "tick")) ticks.push_back(tick.text);
     EXPECT_EQ(ticks, (std::vector<std::string>{"0:00", "5:00", "10:00", "15:00", "20:00", "25:00", "30:00",
@@ -217,15 +219,23 @@ TEST(TapeMap, AnHourOfFortyProgramsStaysSmallAndReadable) {
     }
 }
 
-TEST(TapeMap, TenSecondsGetATickEverySecond) {
+TEST(TapeMap, TenSecondsGetATickEverySecondAndCloseNamesTwoRows) {
     TapeMap map;
     map.durationSeconds = 10;
-    const std::vector<Element> ticks = withClass(elementsOf(tapeMapSvg(map)), "tick");
+    // 66 pixels apart: less than a name of 12 letters of 11 px needs.
+    map.programs = {{{1, 1.4}, "01_HELLO.ptp"}, {{1.44, 9}, "02_WORLD.ptp"}};
+    const std::vector<Element> elements = elementsOf(tapeMapSvg(map));
+    const std::vector<Element> ticks = withClass(elements, "tick");
     ASSERT_EQ(ticks.size(), 11u);
     for (std::size_t i = 0; i < ticks.size(); ++i) {
         EXPECT_EQ(ticks[i].text, "0:" + std::string(i < 10 ? "0" : "") + std::to_string(i));
         EXPECT_NEAR(ticks[i].x, 50 + 150.0 * static_cast<double>(i), 0.05);
     }
+    const std::vector<Element> labels = withClass(elements, "program-label");
+    ASSERT_EQ(labels.size(), 2u);
+    EXPECT_EQ(labels[1].text, "02_WORLD.ptp");
+    EXPECT_NEAR(labels[1].x, 266, 1);
+    EXPECT_NE(labels[0].y, labels[1].y);
 }
 
 TEST(TapeMap, MapsThatMakeNoSenseGiveFiniteCoordinatesOnThePlot) {
