@@ -85,8 +85,7 @@ std::string svgNumber(double value) {
     value = std::fmax(-1e9, std::fmin(1e9, value));
     char digits[32];
     const auto end = std::to_chars(digits, digits + sizeof digits, value, std::chars_format::fixed, 1).ptr;
-    std::string text(digits, end);
-    if (text.ends_with(".0")) text.resize(text.size() - 2);
-    if (text == "-0") text = "0";
-    return text;
+    std::string_view text(digits, static_cast<std::size_t>(end - digits));
+    if (text.ends_with(".0")) text.remove_suffix(2);
+    return text == "-0" ? "0" : std::string(text);
 }
