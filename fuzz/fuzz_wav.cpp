@@ -1,6 +1,7 @@
 // Arbitrary bytes as a WAV recording, through loading, cleaning and decoding,
 // with and without the timing and channel options, by the default decoder
-// or the rescue decoder (-r I). The first byte chooses the options.
+// or the rescue decoder (-r I), alone or with a second take (-t). The first
+// byte chooses the options.
 #include "fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -15,7 +16,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (separator != nullptr) arguments.insert(arguments.end(), {"-s", separator});
     if (firstHalf != nullptr) arguments.insert(arguments.end(), {"-j", firstHalf});
     if (channel != nullptr) arguments.insert(arguments.end(), {"-c", channel});
-    if ((data[0] & 0x80) != 0) arguments.insert(arguments.end(), {"-r", "I"});
+    if ((data[0] & 0x80) != 0) {
+        arguments.insert(arguments.end(), {"-r", "I"});
+        // Half of the rescue runs read the recording twice, as two takes of
+        // one tape: the file again under another name, or, where the input
+        // has an odd length, its second half as a recording of its own.
+        if (size > 1 && (data[1] & 1) != 0) {
+            const std::size_t from = size % 2 == 0 ? 1 : size / 2;
+            arguments.insert(arguments.end(), {"-t", writeScratchFile("take.wav", data + from, size - from)});
+        }
+    }
     runProgram(arguments);
     return 0;
 }

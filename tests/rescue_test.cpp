@@ -51,9 +51,11 @@ RunResult decode(const ScratchDir& dir, const Signal& samples, std::uint32_t rat
     return runOn(dir.path("rec.wav"), wavOf(samples, rate, bits), options);
 }
 
+// The damage report, up to the line that names the damage map after it.
 std::string report(const RunResult& run) {
     const std::size_t at = run.output.rfind("\nSérülésjelentés:\n");
-    return at == std::string::npos ? "" : run.output.substr(at);
+    const std::size_t map = run.output.rfind("Sérüléstérkép: ");
+    return at == std::string::npos ? "" : run.output.substr(at, map == std::string::npos ? map : map - at);
 }
 
 // The numbers that follow the occurrences of `text` in the output (0 where none does).

@@ -4,6 +4,7 @@
 // to being well-formed.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <map>
@@ -284,3 +285,52 @@ TEST(TapeMap, WriterWritesThePictureOrReportsAFileItCannotOpen) {
 }
 
 }  // namespace
+
+// A rescue run writes the picture beside the cleaned copy, named like it, and
+// says so in the last line: one bar per block, classed by the mark the
+// console printed, its title the report's line for it (an O block's, its
+// place, kind and mark), at its time within a column.
+TEST(TapeMap, ARescueRunDrawsEveryBlockAsItsReportHasIt) {
+    ScratchDir dir;
+    const Bytes second = withChecksum(concat({{0xF2, 0, 0x20, 0x43, 40}, Bytes(40, 0x55)}));
+    const Bytes tape = tapeBytes({kNameBlock, kDataBlock, second, kEndBlock}, 80);
+    Bytes samples = concat({Bytes(22050, 128), tapeSignal(tape, 14, 42, true), Bytes(22050, 128)});
+    // A dropout in the second data block, from its tenth byte for 40 ms.
+    const std::size_t at = 22050 + tapeSignal(Bytes(tape.begin(), tape.end() - 4 - 3 - 13 - 36), 14, 42, true).size();
+    std::fill_n(samples.begin() + static_cast<std::ptrdiff_t>(at), 1764, 128);
+    const RunResult run = runOn(dir.path("rec.wav"), wavFile(44100, 8, samples), {"-r", "I"});
+    const std::string last = run.output.substr(run.output.rfind('\n', run.output.size() - 2) + 1);
+    EXPECT_EQ(last, "Sérüléstérkép: " + dir.path("rec/rec.svg") + "\n");
+    const std::string svg = [&] {
+        const Bytes bytes = readFile(dir.path("rec/rec.svg"));
+        return std::string(bytes.begin(), bytes.end());
+    }();
+    std::vector<Element> bars;
+    for (const Element& element : elementsOf(svg)) {
+        if (element.what.starts_with("block ")) bars.push_back(element);
+    }
+    // The console's block lines: their marks, and the report's lines.
+    std::string marks;
+    std::istringstream lines(run.output);
+    std::vector<std::string> damage;
+    for (std::string line; std::getline(lines, line);) {
+        if (line.ends_with("  O") || line.ends_with("  X") || line.ends_with("  J") || line.find("  O: ") != std::string::npos)
+            marks += line.find("  O") != std::string::npos ? 'O' : line.find("  J") != std::string::npos ? 'J' : 'X';
+        if (line.find(" mp  ") != std::string::npos) damage.push_back(line.substr(2));
+    }
+    ASSERT_EQ(marks, "OOXO") << run.output;
+    ASSERT_EQ(bars.size(), 4u);
+    std::ranges::sort(bars, {}, &Element::x);  // drawn by mark, X on top; in tape order by place
+    ASSERT_EQ(damage.size(), 1u) << run.output;
+    const double seconds = static_cast<double>(samples.size()) / 44100;
+    for (std::size_t i = 0; i < bars.size(); ++i) {
+        EXPECT_EQ(bars[i].what, std::string("block ") + marks[i]);
+        const double first = std::atof(bars[i].text.c_str());
+        EXPECT_NEAR(bars[i].x, 50 + 1500 * first / seconds, 1.0) << bars[i].text;
+        if (marks[i] == 'X') {
+            EXPECT_EQ(bars[i].text, damage[0]);
+        } else {
+            EXPECT_TRUE(bars[i].text.ends_with(std::string("  ") + marks[i])) << bars[i].text;
+        }
+    }
+}

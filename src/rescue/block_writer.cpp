@@ -40,10 +40,37 @@ void storeBlock(const DecidedBlock& block) {
     consoleFlush();
 }
 
+// The file name of a path, without its directory.
+std::string fileNameOf(const std::string& path) { return path.substr(path.rfind('/') + 1); }
+
+// Follows the programs as the blocks are written: a name block starts one
+// (with the file it opened), so does a data block that opened a file of its
+// own; every block stretches the one it went into, and an end block ends it.
+void notePrograms(const BlockDecision& decision, const Recording& recording, std::vector<MapProgram>& programs,
+                  bool& open) {
+    const double first = secondsIn(recording, decision.firstSample), last = secondsIn(recording, decision.lastSample);
+    const DecoderState& state = decoderState;
+    const int lengthAt = lengthByteIndex(decision.kind);
+    const bool lengthKnown = lengthAt < 0 || static_cast<int>(decision.bytes.size()) > lengthAt;
+    if (decision.kind == BlockKind::name && lengthKnown) {
+        const int n = blockLength(decision.bytes[static_cast<std::size_t>(lengthAt)]);
+        const std::string path = programFilePath(state.fileCounter, decision.bytes.data() + 3,
+                                                 static_cast<std::size_t>(n), decision.bytes[0] == kRawProgramType);
+        programs.push_back({{first, last}, fileNameOf(path)});
+        open = true;
+    } else if (!open && outputIsOpen(state.outFile)) {
+        programs.push_back({{first, last}, fileNameOf(state.outFile.path)});
+        open = true;
+    }
+    if (open) programs.back().span.lastSecond = last;
+    if (decision.kind == BlockKind::end) open = false;
+}
+
 }  // namespace
 
 void writeTapeBlocks(const Recording& recording, const std::vector<DecidedBlock>& blocks,
-                     const std::vector<double>& restarts, DamageReport& report) {
+                     const std::vector<double>& restarts, DamageReport& report, std::vector<MapProgram>& programs) {
+    bool programOpen = false;
     std::vector<double> pending = restarts;
     std::sort(pending.begin(), pending.end());
     auto restart = pending.begin();
@@ -60,6 +87,7 @@ void writeTapeBlocks(const Recording& recording, const std::vector<DecidedBlock>
         if (block.run >= 0 ? block.run != lastRun : programStart) printLockLine(recording, block.lock);
         if (block.run >= 0) lastRun = block.run;
         storeBlock(block);
+        notePrograms(decision, recording, programs, programOpen);
         noteBlock(report, decision, secondsIn(recording, decision.firstSample),
                   secondsIn(recording, decision.lastSample), block.takes);
         programStart = decision.kind == BlockKind::end;

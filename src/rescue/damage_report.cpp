@@ -1,6 +1,7 @@
 #include "rescue/damage_report.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <limits>
 
 #include "common/console.h"
@@ -72,13 +73,27 @@ void printDamageReport(const DamageReport& report) {
     };
     for (const DamageEntry& entry : report.damage) {
         printStretchesBefore(entry.firstSecond);
-        consolePrint("  %.3f-%.3f mp  %s  %c  %s; bizonytalan bit: %d%s%s\n", entry.firstSecond, entry.lastSecond,
-                     entry.kind.c_str(), entry.mark, entry.what.c_str(), entry.uncertainBits,
-                     entry.takes.empty() ? "" : "; felvétel: ", entry.takes.c_str());
+        consolePrint("  %s\n", blockLine(entry).c_str());
     }
     printStretchesBefore(std::numeric_limits<double>::infinity());
-    consolePrint("Összesen %d program, %d blokk: %d O, %d J, %d X\n", report.programs, blocks, report.clean,
-                 report.repaired, report.failed);
+    consolePrint("%s\n", summaryLine(report).c_str());
     for (const std::string& line : report.takeLines) consolePrint("%s\n", line.c_str());
     consoleFlush();
+}
+
+std::string blockLine(const DamageEntry& entry) {
+    char text[128];
+    std::snprintf(text, sizeof text, "%.3f-%.3f mp  %s  %c", entry.firstSecond, entry.lastSecond, entry.kind.c_str(),
+                  entry.mark);
+    std::string line = text;
+    if (entry.mark != 'O') line += "  " + entry.what + "; bizonytalan bit: " + std::to_string(entry.uncertainBits);
+    if (!entry.takes.empty()) line += "; felvétel: " + entry.takes;
+    return line;
+}
+
+std::string summaryLine(const DamageReport& report) {
+    char text[128];
+    std::snprintf(text, sizeof text, "Összesen %d program, %d blokk: %d O, %d J, %d X", report.programs,
+                  report.clean + report.repaired + report.failed, report.clean, report.repaired, report.failed);
+    return text;
 }

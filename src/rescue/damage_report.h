@@ -53,3 +53,10 @@ void noteBlock(DamageReport& report, const BlockDecision& decision, double first
 void noteBlocklessStretch(DamageReport& report, double firstSecond, double lastSecond);
 
 void printDamageReport(const DamageReport& report);
+
+// The report's line for a block (without its indent and line feed); an O
+// block, which the report leaves out, gets its place, kind and mark.
+std::string blockLine(const DamageEntry& entry);
+
+// The report's summary line (without its line feed).
+std::string summaryLine(const DamageReport& report);

@@ -1,6 +1,8 @@
 #include "rescue/rescue_decoder.h"
 
 #include <algorithm>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "cli/option_table.h"
@@ -11,6 +13,9 @@
 #include "rescue/block_writer.h"
 #include "rescue/damage_report.h"
 #include "rescue/recording.h"
+#include "rescue/rescue_map.h"
+#include "map/tape_map_svg.h"
+#include "common/console.h"
 #include "rescue/take.h"
 #include "rescue/take_merge.h"
 #include "rescue/tape_blocks.h"
@@ -77,10 +82,18 @@ void rescueWavFile(const char* path) {
     const Take& reference = takes[tape.reference];
     DamageReport report;
     noteBlockless(report, reference.recording, reference.search.blockless, tape.blocks);
-    writeTapeBlocks(reference.recording, tape.blocks, reference.search.restarts, report);
+    std::vector<MapProgram> programs;
+    writeTapeBlocks(reference.recording, tape.blocks, reference.search.restarts, report, programs);
     noteTakes(report, tape);
     closeProgramFileAtEnd();
     closeWavInput(takes.front().recording.input);
     writeConditionedWav(takes.front().recording);
     printDamageReport(report);
+    // The damage map beside the cleaned copy, named like it.
+    std::string picture = cleanedWavPath(pathBase);
+    picture.replace(picture.size() - 4, 4, ".svg");
+    const std::string title = path;
+    writeTapeMap(rescueMap(takes, tape, report, std::move(programs), title.substr(title.rfind('/') + 1)), picture);
+    consolePrint("Sérüléstérkép: %s\n", picture.c_str());
+    consoleFlush();
 }

@@ -271,6 +271,12 @@ MergedTape mergeTakes(const std::vector<Take>& takes) {
                                      secondsOf(reference, reference.blocks[i].decision.firstSample));
         const double separator = separatorOf(take);
         if (separator > 0) map.slope = separatorOf(reference) / separator;
+        // A straight line through its first and last anchors, for the picture.
+        const auto& [t0, r0] = map.anchors.front();
+        const auto& [t1, r1] = map.anchors.back();
+        const double slope = t1 > t0 ? (r1 - r0) / (t1 - t0) : map.slope;
+        tape.takes[t].speed = slope > 0 ? 1 / slope : 1;
+        tape.takes[t].offsetSeconds = r0 - t0 * slope;
         const std::vector<std::pair<double, double>>& anchors = map.anchors;
         std::vector<bool> taken(groups.size(), false);
         for (std::size_t j = 0; j < take.blocks.size(); ++j) {

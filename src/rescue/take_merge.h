@@ -27,6 +27,8 @@ struct TakeOutcome {
     std::string label;    // its file, and channel where it is one of several
     bool matched = true;  // its blocks found their places on the tape
     int blocks = 0;       // the blocks it gave
+    double offsetSeconds = 0;  // its time on the reference's, near enough to draw: reference seconds =
+    double speed = 1;          // offsetSeconds + its seconds / speed
 };
 
 struct MergedTape {
