@@ -14,7 +14,7 @@
 //                   [--snr dB] [--pink dB] [--gain dB] [--dc x] [--lowpass Hz] [--highpass Hz]
 //                   [--speed f] [--wow Hz depth] [--flutter Hz depth] [--dropout ms] [--dip ms gain]
 //                   [--clicks perSecond height] [--differentiate] [--invert] [--no-leadin] [--both] [--quiet]
-//                   [--takes 1|2] [--take-speed f] [--stereo] [--work dir]
+//                   [--dropout-share p] [--takes 1|2] [--take-speed f] [--stereo] [--work dir]
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -44,6 +44,7 @@ struct Options {
     double wowHz = 0, wowDepth = 0, flutterHz = 0, flutterDepth = 0, dropoutMs = 0, dipMs = 0, dipGain = 1;
     double clicks = 0, clickLevel = 3;  // clicks per second, and their height against the signal's RMS
     bool differentiate = false, invert = false, noLeadIn = false, both = false, quiet = false;
+    double dropoutShare = 1;  // the share of data blocks that get a dropout (or dip)
     int takes = 1;           // recordings of each tape, damaged independently
     double takeSpeed = 1;    // the second take's speed against the first's
     bool stereo = false;     // two takes as the channels of one file
@@ -111,6 +112,7 @@ std::vector<double> damaged(std::vector<double> s, const Options& o, double rate
         const double scale = o.dropoutMs > 0 ? 0.0 : o.dipGain;
         const double blockSeconds = 257 * 8 * 1.25e-3 + 99 * 8 * 0.624e-3;
         for (int b = 0; b < o.blocks; ++b) {
+            if (static_cast<double>(random() % 1000) >= 1000 * o.dropoutShare) continue;
             const double at = (o.noLeadIn ? 3.0 : 7.5) + 0.2 +
                               (b + 0.3 + 0.4 * (random() % 1000) / 1000.0) * blockSeconds;
             const auto from = static_cast<std::size_t>(at * rate);
@@ -212,6 +214,8 @@ int main(int argc, char** argv) {
             o.both = true;
         else if (a == "--quiet")
             o.quiet = true;
+        else if (a == "--dropout-share")
+            o.dropoutShare = next();
         else if (a == "--takes")
             o.takes = std::clamp(static_cast<int>(next()), 1, 2);
         else if (a == "--take-speed")

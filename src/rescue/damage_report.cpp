@@ -66,7 +66,7 @@ void printDamageReport(const DamageReport& report) {
     auto printStretchesBefore = [&](double second) {
         for (; stretch < report.blockless.size() && report.blockless[stretch].firstSecond < second; ++stretch) {
             const BlocklessStretch& s = report.blockless[stretch];
-            if (s.lastSecond - s.firstSecond < kShortestReportedSeconds) continue;
+            if (!reported(s)) continue;
             consolePrint("  %.3f-%.3f mp  szalagjel, de blokkot nem találtam benne\n", s.firstSecond,
                          s.lastSecond);
         }
@@ -96,4 +96,8 @@ std::string summaryLine(const DamageReport& report) {
     std::snprintf(text, sizeof text, "Összesen %d program, %d blokk: %d O, %d J, %d X", report.programs,
                   report.clean + report.repaired + report.failed, report.clean, report.repaired, report.failed);
     return text;
+}
+
+bool reported(const BlocklessStretch& stretch) {
+    return stretch.lastSecond - stretch.firstSecond >= kShortestReportedSeconds;
 }

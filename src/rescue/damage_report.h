@@ -54,6 +54,10 @@ void noteBlocklessStretch(DamageReport& report, double firstSecond, double lastS
 
 void printDamageReport(const DamageReport& report);
 
+// A blockless stretch long enough for the report to name (a burst of noise
+// can look like tape signal for a moment).
+bool reported(const BlocklessStretch& stretch);
+
 // The report's line for a block (without its indent and line feed); an O
 // block, which the report leaves out, gets its place, kind and mark.
 std::string blockLine(const DamageEntry& entry);

@@ -39,7 +39,9 @@ TapeMap rescueMap(const std::vector<Take>& takes, const MergedTape& tape, const 
     map.durationSeconds = secondsIn(reference.recording, static_cast<double>(reference.recording.count));
     map.programs = std::move(programs);
     map.summary = summaryLine(report);
-    for (const BlocklessStretch& stretch : report.blockless) map.blockless.push_back({stretch.firstSecond, stretch.lastSecond});
+    for (const BlocklessStretch& stretch : report.blockless) {
+        if (reported(stretch)) map.blockless.push_back({stretch.firstSecond, stretch.lastSecond});
+    }
     for (std::size_t t = 0; t < takes.size(); ++t) {
         const Take& take = takes[t];
         const TakeOutcome& outcome = tape.takes[t];
