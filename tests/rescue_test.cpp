@@ -535,3 +535,45 @@ TEST(RescueDecoder, MarksEachBlockByWhatItsReadingsShow) {
     EXPECT_NEAR(numbersAfter(entries[3], "jelkiesés ").at(0), static_cast<double>(dropout) / 44100, 0.001);
     EXPECT_GT(numbersAfter(entries[6], "bizonytalan bit: ").at(0), 0) << entries[6];
 }
+
+// A program whose first sync has two edges late (a 1 cell's end 0.9 T late,
+// before a 0 cell): trackers on the slot miss them, trackers on lengths miss
+// none, and of the trackers that sync there the one that missed the fewest
+// edges reads the program. Its last data block has a tone of 2400 Hz, 1.8
+// times the signal, over six of its bytes.
+Tape lengthsReadIt(const std::vector<Bytes>& blocks) {
+    Tape tape{blocks};
+    for (int bit : {2, 4}) tape.set(tape.at(0, -3, bit), 0, 19, -1);
+    tape.tone(blocks.size() - 2, 2400, 1.8);
+    return tape;
+}
+
+const Bytes kToneBlock = fromHex("F1 05 00 47 10 12 34 56 78 9A BC DE F0 0F ED CB A9 87 65 43 21 54");
+
+// Readings on lengths are never trusted alone: their evidence is a cap. In a
+// block, the crossings inside a run of 111 (before a 0) step by 0.16 of the
+// level, too little for an edge on lengths, which read a 0 there; the bytes
+// are such that this reading holds a checksum too, and the slot reads it so
+// as well, but the default decoder's search reads the cells: X, by
+// contradicting readings. Where the tone garbles the lengths, the narrower
+// band's lengths and the slot agree: J, the report naming the first four
+// bytes repaired, and where the block lies. The default decoder reads
+// nothing of the quiet recording.
+TEST(RescueDecoder, TrustsNoReadingOnLengthsAlone) {
+    ScratchDir dir;
+    const Bytes lengthsMisread = fromHex("F1 06 00 48 08 11 22 33 44 55 66 87 0E 50");  // read ...87 01 43
+    Tape tape = lengthsReadIt({kNameBlock, lengthsMisread, kToneBlock, kEndBlock});
+    const std::size_t run111 = tape.at(1, 12, 4);
+    for (int k = 1; k < 5; ++k) tape.set(run111, k * Tape::T, (k + 1) * Tape::T, k % 2 ? -0.08 : 0.08);
+    const Signal recording = quiet(tape.signal);
+    EXPECT_EQ(decode(dir, recording, 44100, {}).output, "");
+
+    const RunResult run = decode(dir, recording, 44100);
+    expectBlocks(run.output, {{kNameBlock, 'O'}, {{}, 'X'}, {kToneBlock, 'J'}, {kEndBlock, 'O'}});
+    const std::vector<std::string> entries =
+        expectReport(run, {"X  ellentmondó olvasások: az első és a szűkebb sávú egyezik, ",
+                           "J  két olvasás egyezik: a szűkebb sávú és a résátlag szerint döntő: "});
+    EXPECT_EQ(numbersAfter(entries[1], " helyett ").size(), 4u) << entries[1];
+    EXPECT_TRUE(report(run).ends_with("Összesen 1 program, 4 blokk: 2 O, 1 J, 1 X\n")) << report(run);
+    EXPECT_NEAR(std::strtod(entries[1].c_str(), nullptr), static_cast<double>(tape.at(2, 0)) / 44100, 0.002);
+}
