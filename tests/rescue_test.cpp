@@ -18,16 +18,21 @@ namespace {
 
 using Signal = std::vector<double>;
 
-// Samples of full scale ±1 as a WAV file of 16 or 32 bits.
-Bytes wavOf(const Signal& samples, std::uint32_t rate, int bits = 16) {
+// Samples of full scale ±1, a signal to each channel, as a WAV file of 8
+// (unsigned), 16, 24 or 32 bits.
+Bytes wavOf(const std::vector<Signal>& channels, std::uint32_t rate, int bits = 16) {
     Bytes data;
-    const double scale = bits == 16 ? 32768.0 : 2147483648.0;
-    for (double s : samples) {
-        const auto value = static_cast<std::int64_t>(std::lround(std::clamp(s, -1.0, 1 - 1 / scale) * scale));
-        for (int shift = 0; shift < bits; shift += 8)
-            data.push_back(static_cast<std::uint8_t>(value >> shift));
+    const double scale = std::ldexp(1.0, bits - 1);
+    for (std::size_t n = 0; n < channels[0].size(); ++n) {
+        for (const Signal& channel : channels) {
+            auto value =
+                static_cast<std::int64_t>(std::lround(std::clamp(channel[n], -1.0, 1 - 1 / scale) * scale));
+            if (bits == 8) value += 128;
+            for (int shift = 0; shift < bits; shift += 8)
+                data.push_back(static_cast<std::uint8_t>(value >> shift));
+        }
     }
-    return wavFile(rate, bits, data);
+    return wavFile(rate, bits, data, static_cast<int>(channels.size()));
 }
 
 // The samples of a 16-bit WAV file with a 44-byte header, as ±1 values.
@@ -48,7 +53,7 @@ Signal fromTape(const Bytes& samples) {
 RunResult decode(const ScratchDir& dir, const Signal& samples, std::uint32_t rate,
                  const std::vector<std::string>& options = {"-r", "I"}, int bits = 16) {
     std::filesystem::remove_all(dir.path("rec"));
-    return runOn(dir.path("rec.wav"), wavOf(samples, rate, bits), options);
+    return runOn(dir.path("rec.wav"), wavOf({samples}, rate, bits), options);
 }
 
 std::string report(const RunResult& run) {
@@ -342,7 +347,7 @@ TEST(RescueDecoder, ReadsCellsOfOtherShapes) {
             x = second += pole * ((first += pole * (x - first)) - second);
         return out;
     };
-    for (const Bytes& recording : {wavOf(drooping, 44100), encoded, wavOf(twoLowPasses(600), 44100)}) {
+    for (const Bytes& recording : {wavOf({drooping}, 44100), encoded, wavOf({twoLowPasses(600)}, 44100)}) {
         std::filesystem::remove_all(dir.path("rec"));
         const RunResult run = runOn(dir.path("rec.wav"), recording, {"-r", "I"});
         EXPECT_EQ(report(run), kAllClean) << run.output;
@@ -576,4 +581,40 @@ TEST(RescueDecoder, TrustsNoReadingOnLengthsAlone) {
     EXPECT_EQ(numbersAfter(entries[1], " helyett ").size(), 4u) << entries[1];
     EXPECT_TRUE(report(run).ends_with("Összesen 1 program, 4 blokk: 2 O, 1 J, 1 X\n")) << report(run);
     EXPECT_NEAR(std::strtod(entries[1].c_str(), nullptr), static_cast<double>(tape.at(2, 0)) / 44100, 0.002);
+}
+
+// -c N with -r I, in files of 8, 16 and 24 bits of two to four channels,
+// the others silent: the narrower band is read again from the file, from
+// the chosen channel, and repairs the block with the tone (which the default
+// decoder reads wrong). The cleaned WAV: the conditioned channel at the
+// recording's length (an odd number of samples), its DC offset of a tenth
+// of full scale taken off to the last sample, the lead-in at 0.3 of full
+// scale though the 2 s of silence before it are more than half the file.
+TEST(RescueDecoder, ReadsOneChannelOfSeveral) {
+    ScratchDir dir;
+    Signal channel(90000, 0.0);
+    for (double s : lengthsReadIt({kNameBlock, kToneBlock, kEndBlock}).signal) channel.push_back(s);
+    if (channel.size() % 2 == 0) channel.push_back(0);
+    for (double& s : channel) s = 0.1 + 0.3 * s;
+    for (const auto& [bits, channels, chosen] : {std::tuple{8, 2, 2}, {16, 3, 1}, {24, 4, 3}}) {
+        std::vector<Signal> all(static_cast<std::size_t>(channels), Signal(channel.size(), 0.0));
+        all[static_cast<std::size_t>(chosen - 1)] = channel;
+        const Bytes file = wavOf(all, 44100, bits);
+        std::filesystem::remove_all(dir.path("rec"));
+        const RunResult plain = runOn(dir.path("rec.wav"), file, {"-c", std::to_string(chosen)});
+        EXPECT_EQ(std::ranges::count(blockLines(plain.output), BlockLine{kToneBlock, 'O'}), 0)
+            << plain.output;
+        std::filesystem::remove_all(dir.path("rec"));
+        const RunResult run = runOn(dir.path("rec.wav"), file, {"-c", std::to_string(chosen), "-r", "I"});
+        expectBlocks(run.output, {{kNameBlock, 'O'}, {kToneBlock, 'J'}, {kEndBlock, 'O'}});
+        EXPECT_NE(report(run).find("J  két olvasás egyezik: a szűkebb sávú"), std::string::npos)
+            << report(run);
+        const Bytes cleaned = readFile(dir.path("rec/rec.wav"));
+        ASSERT_EQ(cleaned.size(), 44 + channel.size());
+        EXPECT_EQ(cleaned.back(), 128);
+        double power = 0;
+        for (std::size_t n = 100000; n < 140000; ++n)
+            power += (cleaned[44 + n] - 128.0) * (cleaned[44 + n] - 128.0);
+        EXPECT_NEAR(std::sqrt(power / 40000), 0.3 * 127, 1.5);
+    }
 }
