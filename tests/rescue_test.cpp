@@ -450,6 +450,24 @@ TEST(RescueTracker, SlidingWindowStaysSorted) {
     }
 }
 
+// A tracker counts as lost after four cells in a row without their end edge,
+// or where 9 of its last 16 bits, from its sixteenth on, had little
+// evidence. (Where a run shows the four cells: SyncsAndLosesTheSignalByItsEdges.)
+TEST(RescueTracker, CountsAsLostByItsLastCells) {
+    // clang-format off
+    const std::tuple<int, int, std::uint16_t, bool> cases[] = {  // cells in a row, bits, weak ones, lost
+        {3, 100, 0, false}, {4, 100, 0, true}, {0, 100, 0x01FF, true}, {0, 100, 0xFF00, false},
+        {0, 15, 0xFFFF, false}, {0, 16, 0x01FF, true}};
+    // clang-format on
+    for (const auto& [missed, bits, weak, lost] : cases) {
+        CellTracker tracker;
+        tracker.missedEdges = missed;
+        tracker.bitsSinceStart = bits;
+        tracker.weakBits = weak;
+        EXPECT_EQ(trackerLost(tracker), lost) << missed << " " << bits << " " << weak;
+    }
+}
+
 // -r with a value starting with I or i runs the rescue decoder; any other
 // value, or none, the default one, unchanged. On a clean recording both show
 // the sync bytes at the same times, to the millisecond.
@@ -617,4 +635,54 @@ TEST(RescueDecoder, ReadsOneChannelOfSeveral) {
             power += (cleaned[44 + n] - 128.0) * (cleaned[44 + n] - 128.0);
         EXPECT_NEAR(std::sqrt(power / 40000), 0.3 * 127, 1.5);
     }
+}
+
+// The sync and the loss of the signal, on edges made late: a 1 cell's end
+// 0.9 T late before a 0 cell, or a 1 cell's before another (a tracker on the
+// slot misses such an edge, one on lengths finds it), or each edge of a run
+// of 0 cells 1.4 T late (the slot still reads the 0s). Of the 24 sync bits, 3
+// may miss their edge: a block whose sync misses 3 is read, even with a
+// fourth missed in the fill just before. One whose sync misses 4 (one in its
+// first byte) is not, and within a program its stretch is looked at again
+// only where the gap since the last block is longer than 1.5 s: at 1.44 s
+// the block is lost, at 1.56 s found. A block with three edges in a row
+// missed is read to its end; with four in a row the signal counts as lost
+// at the end of the third: the end block, whose record, cut short, still
+// ends the image.
+TEST(RescueDecoder, SyncsAndLosesTheSignalByItsEdges) {
+    ScratchDir dir;
+    auto data = [](std::uint8_t number, std::size_t length, std::uint8_t byte) {
+        return withChecksum(
+            concat({{0xF1, number, 0x00, 0x43, static_cast<std::uint8_t>(length)}, Bytes(length, byte)}));
+    };
+    const Bytes threeMissed = data(1, 4, 0x11), lostAt144 = data(2, 75, 0x0F), lostAt156 = data(3, 83, 0x0F);
+    const Bytes threeInARow = data(4, 2, 0x00), endBlock = {0xB1, 0x00, 0xA5};
+    Tape tape{{kNameBlock, threeMissed, kDataBlock, lostAt144, kDataBlock, lostAt156, kDataBlock, threeInARow,
+               endBlock}};
+    auto late = [&](std::size_t block, int byte, int bit, int by = 18) {
+        tape.set(tape.at(block, byte, bit), 0, by, -1);
+    };
+    for (const auto& [byte, bit] : {std::pair{-3, 2}, {-2, 4}, {-1, 2}, {-3, 0}}) late(1, byte, bit);
+    for (std::size_t block : {3u, 5u})
+        for (const auto& [byte, bit] : {std::pair{-3, 2}, {-2, 2}, {-2, 4}, {-1, 4}}) late(block, byte, bit);
+    for (int bit : {1, 2, 3}) late(7, 5, bit, 30);
+    for (int bit : {1, 2, 3, 4}) late(8, 1, bit, 30);
+    EXPECT_NEAR(static_cast<double>(tape.at(4, -3) - tape.at(2, 8)) / 44100, 1.44, 0.01);
+    EXPECT_NEAR(static_cast<double>(tape.at(6, -3) - tape.at(4, 8)) / 44100, 1.56, 0.01);
+
+    const RunResult run = decode(dir, tape.signal, 44100);
+    // clang-format off
+    expectBlocks(run.output, {{kNameBlock, 'O'}, {threeMissed, 'O'}, {kDataBlock, 'O'}, {kDataBlock, 'O'},
+                              {lostAt156, 'O'}, {kDataBlock, 'O'}, {{}, 'X'}, {{0xB1, 0x00, 0x00}, 'X'}});
+    // clang-format on
+    const std::vector<std::string> entries =
+        expectReport(run, {"adatblokk  X  az ellenőrző összeg stimmel, de az olvasás nem elég biztos",
+                           "záróblokk  X  jelkiesés "});
+    EXPECT_NE(entries[1].find(" másodpercnél, 2 byte hiányzik"), std::string::npos) << entries[1];
+    EXPECT_NEAR(numbersAfter(entries[1], "jelkiesés ").at(0),
+                static_cast<double>(tape.at(8, 1) + 18 * Tape::T) / 44100, 0.0005);
+    const Bytes image = readFile(dir.path("rec/01_AB.ptp"));
+    ASSERT_GT(image.size(), 6u);
+    EXPECT_EQ(Bytes(image.end() - 6, image.end()), fromHex("AA 03 00 B1 00 00"));
+    EXPECT_EQ(image[1] + 256u * image[2], image.size());
 }
