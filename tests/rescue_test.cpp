@@ -12,6 +12,9 @@
 #include "rescue/block_reader.h"
 #include "rescue/cell_tracker.h"
 #include "rescue/conditioning.h"
+#include "rescue/damage_report.h"
+#include "rescue/reading_verdict.h"
+#include "rescue/rescue_state.h"
 #include "support/test_support.h"
 
 namespace {
@@ -685,4 +688,71 @@ TEST(RescueDecoder, SyncsAndLosesTheSignalByItsEdges) {
     ASSERT_GT(image.size(), 6u);
     EXPECT_EQ(Bytes(image.end() - 6, image.end()), fromHex("AA 03 00 B1 00 00"));
     EXPECT_EQ(image[1] + 256u * image[2], image.size());
+}
+
+// A recording whose only block is X, a second of lead-in without a block
+// before it: read once (only a recording without a block is conditioned and
+// read again), the block written as read, the stretch reported.
+TEST(RescueDecoder, ReadsARecordingOfFailedBlocksOnce) {
+    ScratchDir dir;
+    const Bytes wrongOnTape = fromHex("F1 06 00 48 04 09 09 09 09 8B");
+    const Signal signal =
+        fromTape(concat({Bytes(4000, 128), tapeSignal(Bytes(70, 0xAA), 21, 63, true), Bytes(20000, 128),
+                         tapeSignal(tapeBytes({wrongOnTape}), 21, 63, true), Bytes(4000, 128)}));
+    const RunResult run = decode(dir, signal, 44100);
+    expectBlocks(run.output, {{wrongOnTape, 'X'}});
+    expectReport(
+        run, {" mp  szalagjel, de blokkot nem találtam benne", "X  hibás ellenőrző összeg, pedig minden"});
+    EXPECT_TRUE(report(run).ends_with("Összesen 0 program, 1 blokk: 0 O, 0 J, 1 X\n")) << report(run);
+}
+
+// What one reading says by itself, at the bars: read with evidence 9.21 on
+// every one of its 24 bits (exp(-9.21) = 0.0001), a slip risk of 0.0024, an
+// end block is trusted alone; at 9.13 (0.00011 a bit, 0.0026 in all) it is
+// not, though no bit comes near the bar by itself; nor where a cell lay off
+// its edges, where its bits were decided on lengths, cut short, or with a
+// wrong checksum. Bits below 99 % (4.6) are in doubt; bits in a dropout are
+// counted from where the first began.
+TEST(RescueVerdict, JudgesAReadingAtItsBars) {
+    BlockReading sure{.bytes = {0xB1, 0x05, 0x05}, .bits = {}, .expectedBytes = 3, .end = ReadEnd::complete};
+    for (int i = 0; i < 24; ++i)
+        sure.bits.push_back({(0xB10505 >> (23 - i)) & 1, 30, 100.0 * i, 100.0 * i + 100, true, false, true});
+    auto evidence = [](BlockReading r, float llr) {
+        for (SoftBit& bit : r.bits) bit.llr = llr;
+        return r;
+    };
+    // clang-format off
+    const std::tuple<BlockReading, bool, int, int, double> cases[] = {  // trusted, in doubt, silent, first silent
+        {sure, true, 0, 0, 0}, {evidence(sure, 9.21f), true, 0, 0, 0}, {evidence(sure, 9.13f), false, 0, 0, 0},
+        {[](BlockReading r) { r.bits[7].timingSure = false; return r; }(sure), false, 0, 0, 0},
+        {[](BlockReading r) { r.decideOnLength = true; return r; }(sure), false, 0, 0, 0},
+        {[](BlockReading r) { r.end = ReadEnd::signalLost; return r; }(sure), false, 0, 0, 0},
+        {[](BlockReading r) { r.bytes[2] = 0x06; return r; }(sure), false, 0, 0, 0},
+        {[](BlockReading r) { r.bits[3].llr = 4.55f, r.bits[4].llr = 4.65f; return r; }(sure), false, 1, 0, 0},
+        {[](BlockReading r) { for (int i : {5, 9}) r.bits[i].noSignal = true, r.bits[i].llr = 0; return r; }(sure),
+         false, 2, 2, 500}};
+    // clang-format on
+    for (const auto& [reading, trusted, inDoubt, silent, firstSilence] : cases) {
+        const ReadingVerdict verdict = judgeReading(reading);
+        EXPECT_EQ(trustedAlone(verdict), trusted) << &reading - &std::get<0>(cases[0]);
+        EXPECT_EQ(std::tuple(verdict.uncertainBits, verdict.silentBits, verdict.firstSilence),
+                  std::tuple(inDoubt, silent, firstSilence));
+    }
+}
+
+// Stretches of tape signal without a block closer than 0.25 s are reported
+// as one; one shorter than 0.5 s is not reported.
+TEST(RescueReport, JoinsAndLeavesOutStretchesWithoutABlock) {
+    resetRescueState();
+    rescueState.rate = 1000;
+    for (const auto& [from, to] : {std::pair{0, 300}, {540, 800}, {1060, 1500}, {2000, 2499}, {3000, 3500}})
+        noteBlocklessStretch(from, to);
+    testing::internal::CaptureStdout();
+    printDamageReport();
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "\nSérülésjelentés:\n  nem találtam blokkot\n"
+              "  0.000-0.800 mp  szalagjel, de blokkot nem találtam benne\n"
+              "  3.000-3.500 mp  szalagjel, de blokkot nem találtam benne\n"
+              "Összesen 0 program, 0 blokk: 0 O, 0 J, 0 X\n");
+    resetRescueState();
 }
