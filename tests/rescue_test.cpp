@@ -263,66 +263,6 @@ TEST(RescueDecoder, ReportsWhatIsLostAndRepairsNothingOnAGuess) {
         EXPECT_NE(std::search(file.begin(), file.end(), record.begin(), record.end()), file.end());
 }
 
-// In-band interference: a burst of 1800 Hz, 1.5 times the signal, for 4 ms
-// in each of eight data blocks, each at another place in its block. Some
-// blocks the first reading gets wrong; two other readings that agree repair
-// some of them (J), the rest stay X. No block marked O or J is wrong, the
-// report's repairs name the bytes as they are, counted from 1, and its
-// totals are the marks shown.
-TEST(RescueDecoder, RepairsOnlyWhereTwoReadingsAgree) {
-    ScratchDir dir;
-    std::mt19937 random(7);
-    std::vector<Bytes> blocks = {kNameBlock};
-    for (int b = 0; b < 8; ++b) {
-        Bytes block = {0xF1, static_cast<std::uint8_t>(b), 0x00, 0x43, 100};
-        for (int i = 0; i < 100; ++i) block.push_back(static_cast<std::uint8_t>(random()));
-        blocks.push_back(withChecksum(block));
-    }
-    blocks.push_back(kEndBlock);
-    Signal signal = fromTape(
-        concat({Bytes(2000, 128), tapeSignal(tapeBytes(blocks, 100), 14, 42, true), Bytes(2000, 128)}));
-    Bytes before(100, 0xAA);
-    for (std::size_t b = 0; b < blocks.size(); ++b) {
-        before = concat({before, Bytes(10, 0xFF), {0xD3, 0xD3, 0xD3}});
-        const double length = static_cast<double>(tapeSignal(blocks[b], 14, 42, true).size());
-        const double at = 2000.0 + static_cast<double>(tapeSignal(before, 14, 42, true).size()) +
-                          std::fmod(0.13 * static_cast<double>(b) - 0.03, 1.0) * length;
-        for (int k = 0; b > 0 && b < 9 && k < 176; ++k)
-            signal[static_cast<std::size_t>(at) + static_cast<std::size_t>(k)] +=
-                1.5 * std::sin(2 * M_PI * 1800 * k / 44100);
-        before = concat({before, blocks[b]});
-    }
-    const RunResult run = decode(dir, signal, 44100);
-    const std::string damage = report(run);
-    const Bytes file = readFile(dir.path("rec/01_AB.ptp"));
-    int right = 0, repaired = 0, failed = 0;
-    for (const Bytes& block : blocks)
-        right += std::search(file.begin(), file.end(), block.begin(), block.end()) != file.end();
-    for (std::size_t at = damage.find(" mp  "); at != std::string::npos; at = damage.find(" mp  ", at + 1)) {
-        const std::string entry = damage.substr(at, damage.find('\n', at) - at);
-        failed += entry.find("  X  ") != std::string::npos;
-        if (entry.find("  J  ") == std::string::npos) continue;
-        ++repaired;
-        // "a 23. byte 41 helyett 43": byte 23 of the true block is 43, for every byte named.
-        auto named = [&](const Bytes& block) {
-            unsigned number = 0, read = 0, written = 0;
-            for (std::size_t c = entry.find(" a "); c != std::string::npos; c = entry.find(" a ", c + 1)) {
-                const int got =
-                    std::sscanf(entry.c_str() + c, " a %u. byte %x helyett %x", &number, &read, &written);
-                if (got == 3 && (number > block.size() || block[number - 1] != written)) return false;
-            }
-            return number > 0;
-        };
-        EXPECT_TRUE(std::any_of(blocks.begin(), blocks.end(), named)) << entry;
-    }
-    EXPECT_GT(repaired, 0) << damage;
-    EXPECT_EQ(right, 10 - failed) << damage;  // every block marked O or J is right
-    EXPECT_TRUE(damage.ends_with("Összesen 1 program, 10 blokk: " + std::to_string(10 - repaired - failed) +
-                                 " O, " + std::to_string(repaired) + " J, " + std::to_string(failed) +
-                                 " X\n"))
-        << damage;
-}
-
 // Recordings whose cells are not the textbook shape read exactly, every
 // block O: through a first-order 1 kHz high-pass (a coupling capacitor),
 // where a long half-wave droops past zero before the edge that ends it; the
