@@ -257,13 +257,7 @@ MUTANTS = [
     Mutant('src/rescue/conditioning.cpp', 'header.riffSize = headerSizeField(count + 36);',
            'header.riffSize = headerSizeField(count + 44);', 'a wrong RIFF size in the cleaned copy'),
     Mutant('src/rescue/cell_tracker.cpp', 'if (t.missedEdges >= kLostAfterMissedEdges) return true;', '',
-           'cells without their end edge never count as a loss of signal',
-           survives='The loss of signal has two rules, the evidence of the last 16 bits and four cells in a row '
-           'without their end edge. Where a recording loses its signal (a dropout, silence, the end of the '
-           'tape) both hold within a few cells of each other, and the tuning decides which comes first: '
-           'without this rule the 45 ms dropout of ReportsWhatIsLostAndRepairsNothingOnAGuess is found 2 ms '
-           'later, by the other, with the same blocks and marks (an earlier tuning of the tracker let the '
-           'test see it). A test that pinned the millisecond of the loss would pin the tuning.'),
+           'cells without their end edge never count as a loss of signal'),
     Mutant('src/rescue/cell_tracker.cpp', 'const double slot = t.polarity * (meanOver(', 'const double slot = (meanOver(',
            'the slot decided without the polarity'),
     Mutant('src/rescue/cell_tracker.cpp', 't.cell[0] = t.measuredCell[0] = 6 * half;',
@@ -282,12 +276,7 @@ MUTANTS = [
     Mutant('src/rescue/cell_tracker.cpp', 'if (cellEnd >= 0) bit = fromBetween < 0 ? 1 : 0;',
            'if (cellEnd >= 0) bit = fromBetween > 0 ? 1 : 0;', 'a tracker deciding on lengths takes a long cell for a 1'),
     Mutant('src/rescue/retry_ladder.cpp', 'if (!contradicted) return agreed;', 'if (true || !contradicted) return agreed;',
-           'two agreeing readings decide a block that another reading contradicts',
-           survives='It takes a slip that passes the checksum (one slip in 256) in two readings and another '
-           'reading of the same block that does not slip, on a recording at the edge of what the decoder '
-           'reads: no recording short enough for a test does that on purpose. bench/rescue_sim finds such '
-           'blocks in its long runs (one in about 37,000 marks before the rule), and the README gives the '
-           'count.'),
+           'two agreeing readings decide a block that another reading contradicts'),
     Mutant('src/rescue/cell_tracker.cpp', 'envelope < kDropoutShare * t.envelopeLevel',
            'envelope > kDropoutShare * t.envelopeLevel', 'a dropout where the signal is, none where it falls away'),
     Mutant('src/rescue/block_reader.cpp', ' &&\n           std::popcount(hunt.missed & 0xFFFFFFu) <= kMostMissedSyncEdges;', ';',
@@ -311,16 +300,11 @@ MUTANTS = [
     Mutant('src/rescue/retry_ladder.cpp', 'if (!other.checksumHolds) continue;', '',
            'readings whose checksum fails may agree on a repair'),
     Mutant('src/rescue/retry_ladder.cpp', 'if (step != kBestFitSearch && (!other.timingSure',
-           'if ((!other.timingSure', 'the best-fit search held to an evidence it does not have: it never confirms',
-           survives='Which two readings agree on a block is the tuning\'s business. On the bursts of '
-           'RepairsOnlyWhereTwoReadingsAgree the best-fit search confirms one of the two repairs today, and '
-           'without it that block is marked X, consistently; a test that required the best-fit search among '
-           'the agreeing readings would fail whenever the tuning lets another rung agree first, so the tests '
-           'require only that repairs happen and that every one is right.'),
+           'if ((!other.timingSure', 'the best-fit search held to an evidence it does not have: it never confirms'),
     Mutant('src/rescue/reading_verdict.cpp', 'bit.llr < kUncertainEvidence', 'bit.llr > kUncertainEvidence',
            'the sure bits counted as the uncertain ones'),
-    Mutant('src/rescue/reading_verdict.cpp', 'return verdict.checksumHolds && verdict.timingSure &&',
-           'return verdict.timingSure &&', 'a sure reading trusted alone whatever its checksum'),
+    Mutant('src/rescue/reading_verdict.cpp', 'return verdict.checksumHolds && !verdict.onLengths &&',
+           'return !verdict.onLengths &&', 'a sure reading trusted alone whatever its checksum'),
     Mutant('src/rescue/reading_verdict.cpp', 'reading.expectedBytes - 2);', 'reading.expectedBytes - 1);',
            'the checksum looked for one byte too far'),
     Mutant('src/rescue/damage_report.cpp', '++(decision.mark == \'J\' ? state.blocksRepaired : state.blocksFailed);',
@@ -352,6 +336,185 @@ MUTANTS = [
            'no second look before a loss of the signal within a program'),
     Mutant('src/decoder/wav_input.cpp', 'input.bytesRead = index * input.frameBytes;', 'input.bytesRead = index;',
            'a stretch read again from the wrong place (wider samples)'),
+
+    # ---------------------------------------------------------------- rescue decoder, the fine rules
+    # Each threshold of a guard a little laxer and a little stricter, each
+    # condition of a guard dropped, each bound shifted by one, a state not reset.
+    # trusting one reading, and judging it
+    Mutant('src/rescue/reading_verdict.h', 'kTrustedSlipRisk = 0.0025;', 'kTrustedSlipRisk = 0.003;',
+           'a reading trusted alone up to a slip risk of 0.003'),
+    Mutant('src/rescue/reading_verdict.h', 'kTrustedSlipRisk = 0.0025;', 'kTrustedSlipRisk = 0.002;',
+           'a reading trusted alone only up to a slip risk of 0.002'),
+    Mutant('src/rescue/reading_verdict.cpp', '!verdict.onLengths && verdict.timingSure &&', '!verdict.onLengths &&',
+           'a reading trusted alone whatever its timing'),
+    Mutant('src/rescue/reading_verdict.cpp', 'return verdict.checksumHolds && !verdict.onLengths &&',
+           'return verdict.checksumHolds &&', 'a reading on lengths trusted alone'),
+    Mutant('src/rescue/reading_verdict.cpp', 'verdict.slipRisk += std::exp(-static_cast<double>(bit.llr));',
+           'verdict.slipRisk = std::max(verdict.slipRisk, std::exp(-static_cast<double>(bit.llr)));',
+           'the slip risk the largest of the bits\' instead of their sum'),
+    Mutant('src/rescue/reading_verdict.cpp', 'verdict.timingSure = verdict.timingSure && bit.timingSure;',
+           'verdict.timingSure = verdict.timingSure || bit.timingSure;', 'one cell on its edges makes the timing sure'),
+    Mutant('src/rescue/reading_verdict.cpp', 'kUncertainEvidence = 4.6;', 'kUncertainEvidence = 4.5;',
+           'bits in doubt only below an evidence of 4.5'),
+    Mutant('src/rescue/reading_verdict.cpp', 'kUncertainEvidence = 4.6;', 'kUncertainEvidence = 4.7;',
+           'bits in doubt up to an evidence of 4.7'),
+    Mutant('src/rescue/reading_verdict.cpp', 'verdict.silentBits++ == 0', 'verdict.silentBits++ == 1',
+           'the dropout reported from its second bit'),
+    Mutant('src/rescue/reading_verdict.cpp', 'verdict.firstSilence = bit.start;', 'verdict.firstSilence = bit.end;',
+           'the dropout reported from the end of its first bit'),
+    # agreeing and contradicting readings
+    Mutant('src/rescue/retry_ladder.cpp', 'kAgreeingSlipRisk = 0.05;', 'kAgreeingSlipRisk = 0.06;',
+           'agreeing readings trusted up to a slip risk of 0.06',
+           survives='A reading of the ladder whose slip risk lies between 0.05 and 0.06 is tuning, not something a recording '
+           'can be made to give: slip risks of agreeing readings in the tests are far below 0.05 or far above it.'),
+    Mutant('src/rescue/retry_ladder.cpp', 'kAgreeingSlipRisk = 0.05;', 'kAgreeingSlipRisk = 0.04;',
+           'agreeing readings trusted only up to a slip risk of 0.04',
+           survives='As the one before: no recording places a slip risk between 0.04 and 0.05 on purpose.'),
+    Mutant('src/rescue/retry_ladder.cpp', 'if (verdict.checksumHolds && verdict.slipRisk <= kAgreeingSlipRisk) candidates',
+           'if (verdict.checksumHolds) candidates', 'the first reading agrees whatever its slip risk'),
+    Mutant('src/rescue/retry_ladder.cpp', 'if (verdict.checksumHolds) holding.push_back(first.bytes);', '',
+           'a first reading whose checksum holds never contradicts a repair',
+           survives='Where the first reading holds another block than the agreeing ones, the ladder\'s readings of the same '
+           'kind hold it too (they read the same cells in the same way), and contradict on their own; only a '
+           'first tracker whose history made it read differently from all of them would show this, and that '
+           'cannot be made on purpose. The tests show the contradiction itself (MarksEachBlockByWhatItsReadingsShow).'),
+    Mutant('src/rescue/retry_ladder.cpp', '        holding.push_back(again.bytes);\n', '',
+           'a reading of the ladder never contradicts the agreeing ones'),
+    Mutant('src/rescue/retry_ladder.cpp', '(!other.timingSure || other.slipRisk > kAgreeingSlipRisk)',
+           '(other.slipRisk > kAgreeingSlipRisk)', 'a reading of the ladder agrees whatever its timing'),
+    Mutant('src/rescue/retry_ladder.cpp', '(!other.timingSure || other.slipRisk > kAgreeingSlipRisk)',
+           '(!other.timingSure)', 'a reading of the ladder agrees whatever its slip risk'),
+    Mutant('src/rescue/retry_ladder.cpp', 'verdict.checksumHolds && verdict.silentBits == 0 &&',
+           'verdict.checksumHolds &&', 'the best-fit search confirms a first reading through a dropout'),
+    Mutant('src/rescue/retry_ladder.cpp', '        if (agreed.mark != \'X\') continue;\n', '',
+           'a later pair of agreeing readings replaces the first'),
+    Mutant('src/rescue/retry_ladder.cpp', 'if (verdict.uncertainBits == 0 && verdict.timingSure)',
+           'if (verdict.timingSure)', 'every bit called sure where some were in doubt'),
+    Mutant('src/rescue/retry_ladder.cpp', 'if (verdict.uncertainBits == 0 && verdict.timingSure)',
+           'if (verdict.uncertainBits == 0)', 'every bit called sure where a cell lay off its edges'),
+    Mutant('src/rescue/retry_ladder.cpp', 'if (++shown > 4) {', 'if (++shown > 5) {',
+           'the report names five changed bytes, not four'),
+    Mutant('src/rescue/retry_ladder.cpp', '"a szűkebb sávú",        "a szélesebb sávú",',
+           '"a szélesebb sávú",        "a szűkebb sávú",', 'the bands named the other way round'),
+    Mutant('src/rescue/retry_ladder.cpp', 'step == kNarrowerBand ? 0.6 : 1.6', 'step == kNarrowerBand ? 1.0 : 1.6',
+           'the narrower band as wide as the first'),
+    Mutant('src/rescue/retry_ladder.cpp', 'if (step == kWiderBand) settings.highPassHz /= 2;', '',
+           'the wider band keeps the high-pass at 40 Hz',
+           survives='Only the tape\'s own low frequencies pass a high-pass at 40 Hz differently from one at '
+           '20 Hz, and the conditioning\'s zero line follows them either way; the wider band\'s reading differs '
+           'in its low-pass, which the tests see.'),
+    Mutant('src/rescue/retry_ladder.cpp', 'offset = std::max<std::int64_t>(0, from - kWarmUpSamples);',
+           'offset = from;', 'a stretch read again without the filters\' warm-up',
+           survives='The stretch read again begins 90 T before the sync, in the fill, and the filters settle within a few '
+           'milliseconds (the high-pass\'s time constant is 4 ms): the warm-up matters only where the fill is '
+           'shorter than a tape\'s.'),
+    Mutant('src/rescue/retry_ladder.cpp', 'again.firstSample += static_cast<double>(offset);', '',
+           'a block repaired from a band read again placed at the start of the recording in the report'),
+    # the cell tracker: the loss of the signal, the dropout, the edges
+    Mutant('src/rescue/cell_tracker.cpp', 'kLostAfterMissedEdges = 4;', 'kLostAfterMissedEdges = 3;',
+           'the signal lost after three cells in a row without an end edge'),
+    Mutant('src/rescue/cell_tracker.cpp', 'kLostAfterMissedEdges = 4;', 'kLostAfterMissedEdges = 5;',
+           'the signal lost only after five cells in a row without an end edge'),
+    Mutant('src/rescue/cell_tracker.cpp', 'kLostMedianEvidence = 3.0;', 'kLostMedianEvidence = 2.5;',
+           'the signal lost only below a median evidence of 2.5',
+           survives='The bar on the evidence of weak bits is tuning: tape signal gives tens to hundreds, hiss a few, and no '
+           'recording places the median of 16 bits between 2.5 and 3. The count of weak bits is pinned '
+           '(RescueTracker.CountsAsLostByItsLastCells).'),
+    Mutant('src/rescue/cell_tracker.cpp', 'kLostMedianEvidence = 3.0;', 'kLostMedianEvidence = 3.5;',
+           'the signal lost below a median evidence of 3.5',
+           survives='As the one before, between 3 and 3.5.'),
+    Mutant('src/rescue/cell_tracker.cpp', 'std::popcount(t.weakBits) >= 9;', 'std::popcount(t.weakBits) >= 8;',
+           'the signal lost where 8 of the last 16 bits are weak'),
+    Mutant('src/rescue/cell_tracker.cpp', 'std::popcount(t.weakBits) >= 9;', 'std::popcount(t.weakBits) >= 10;',
+           'the signal lost only where 10 of the last 16 bits are weak'),
+    Mutant('src/rescue/cell_tracker.cpp', 'return t.bitsSinceStart >= 16 && std::popcount',
+           'return t.bitsSinceStart >= 15 && std::popcount', 'the loss judged on weak bits from the fifteenth bit'),
+    Mutant('src/rescue/cell_tracker.cpp', 'kDropoutShare = 1.0 / 16;', 'kDropoutShare = 1.0 / 12;',
+           'a dropout where the level falls 21.6 dB'),
+    Mutant('src/rescue/cell_tracker.cpp', 'kDropoutShare = 1.0 / 16;', 'kDropoutShare = 1.0 / 20;',
+           'a dropout only where the level falls 26 dB',
+           survives='The tests\' dropouts are real silence, which any bar catches; a stretch between 24 and 26 dB down '
+           'would pin this bar, which is about to be replaced by one measured against the recording\'s noise.'),
+    Mutant('src/rescue/cell_tracker.cpp', 'kSureTiming = 0.75;', 'kSureTiming = 0.7;',
+           'a cell\'s timing sure only within 0.7 of the window',
+           survives='Only an edge lying between 0.7 and 0.75 of its window from where it was expected shows it, and then only '
+           'in a reading whose checksum holds wrongly; the conditioning moves edges by parts of a sample, so a '
+           'recording cannot put one there on purpose.'),
+    Mutant('src/rescue/cell_tracker.cpp', 'kSureTiming = 0.75;', 'kSureTiming = 0.8;',
+           'a cell\'s timing sure within 0.8 of the window',
+           survives='As the one before, between 0.75 and 0.8.'),
+    Mutant('src/rescue/cell_tracker.cpp', 'kEdgeShare = 0.1;', 'kEdgeShare = 0.09;',
+           'a step of 0.09 of the level counts as an edge',
+           survives='The least step of an edge is tuning: the tests\' edges step by twice the level, or by 0.16 of it where '
+           'they must not count; a recording that pinned 0.1 would pin the filters\' exact shape.'),
+    Mutant('src/rescue/cell_tracker.cpp', 'kEdgeShare = 0.1;', 'kEdgeShare = 0.11;',
+           'a step of 0.1 of the level no longer counts as an edge',
+           survives='As the one before.'),
+    Mutant('src/rescue/cell_tracker.cpp', '        t.missedEdges = 0;\n    } else {', '    } else {',
+           'cells without an end edge counted in a row across edges found'),
+    Mutant('src/rescue/cell_tracker.cpp', '    t.missedEdges = 0;\n    t.missedCells = 0;', '    t.missedCells = 0;',
+           'a tracker started again keeps its count of cells without an end edge',
+           survives='It shows only where the second look after a loss of the signal starts from a reader lost on missed edges '
+           'and a block before the loss had its sync missed; a loss within a program makes the next sync prefer '
+           'the other kind of tracker, so one recording cannot also hold the losses and the late syncs that the '
+           'other tests need. LooksAgainWhereABlockWasMissed loses its signal in hiss, on weak bits.'),
+    Mutant('src/rescue/cell_tracker.cpp', '    t.missedCells = 0;\n    t.recentEvidence', '    t.recentEvidence',
+           'a tracker started again keeps the missed edges of its last 64 cells',
+           survives='A tracker is started again where it lost the signal, and only its choice at the next sync (the fewest '
+           'missed edges) could differ; the trackers that compete there are all started afresh in the tests.'),
+    Mutant('src/rescue/cell_tracker.cpp', '(static_cast<std::int64_t>(to) + t.offset) / kEnvelopeStride',
+           '(static_cast<std::int64_t>(to) + t.offset) / kEnvelopeStride - 1',
+           'the envelope\'s last stride under a cell left out',
+           survives='A dropout shows in the strides inside its cell; only one that begins in the last 32 samples of a cell '
+           'and ends within the next one would be reported a cell later, which no recording can aim at through '
+           'the tracker\'s own edges.'),
+    # the sync, the second look, the choice of the reading tracker
+    Mutant('src/rescue/block_reader.cpp', 'kMostMissedSyncEdges = 3;', 'kMostMissedSyncEdges = 2;',
+           'a sync may miss only two edges'),
+    Mutant('src/rescue/block_reader.cpp', 'kMostMissedSyncEdges = 3;', 'kMostMissedSyncEdges = 4;',
+           'a sync may miss four edges'),
+    Mutant('src/rescue/block_reader.cpp', 'std::popcount(hunt.missed & 0xFFFFFFu)', 'std::popcount(hunt.missed & 0xFFFFFu)',
+           'missed edges counted over the last 20 bits of the sync'),
+    Mutant('src/rescue/block_reader.cpp', 'std::popcount(hunt.missed & 0xFFFFFFu)', 'std::popcount(hunt.missed & 0xFFFFFFFu)',
+           'missed edges counted over the sync and four bits before it'),
+    Mutant('src/rescue/rescue_decoder.cpp', 'kLongestGapSeconds = 1.5;', 'kLongestGapSeconds = 1.4;',
+           'a missed block looked for after a gap of 1.4 s'),
+    Mutant('src/rescue/rescue_decoder.cpp', 'kLongestGapSeconds = 1.5;', 'kLongestGapSeconds = 1.6;',
+           'a missed block looked for only after a gap of 1.6 s'),
+    Mutant('src/rescue/rescue_decoder.cpp', 'for (const bool onLength : {reader.settings.decideOnLength, !reader.settings.decideOnLength})',
+           'for (const bool onLength : {reader.settings.decideOnLength})',
+           'the second look for a missed block with a tracker of the reader\'s kind only'),
+    Mutant('src/rescue/rescue_decoder.cpp', 'if (missedA != missedB) return missedA < missedB;',
+           'if (missedA != missedB) return missedA > missedB;', 'the tracker that missed the most edges reads'),
+    Mutant('src/rescue/rescue_decoder.cpp', 'state.blocksClean + state.blocksRepaired + state.blocksFailed == 0;',
+           'state.blocksClean + state.blocksRepaired == 0;', 'a recording of X blocks conditioned and read again'),
+    Mutant('src/rescue/rescue_decoder.cpp', 'if (kind == BlockKind::end) finishProgramFile();',
+           'if (kind == BlockKind::end && decision.mark != \'X\') finishProgramFile();',
+           'an X end block leaves its image unfinished'),
+    # the report and the cleaned copy
+    Mutant('src/rescue/damage_report.cpp', 'kJoinSeconds = 0.25;', 'kJoinSeconds = 0.2;',
+           'stretches without a block joined only within 0.2 s'),
+    Mutant('src/rescue/damage_report.cpp', 'kJoinSeconds = 0.25;', 'kJoinSeconds = 0.3;',
+           'stretches without a block joined within 0.3 s'),
+    Mutant('src/rescue/damage_report.cpp', 'kShortestReportedSeconds = 0.5;', 'kShortestReportedSeconds = 0.45;',
+           'a stretch without a block reported from 0.45 s'),
+    Mutant('src/rescue/damage_report.cpp', 'kShortestReportedSeconds = 0.5;', 'kShortestReportedSeconds = 0.55;',
+           'a stretch without a block reported only from 0.55 s'),
+    Mutant('src/rescue/conditioning.cpp', '0.3 * 127.0 / level', '0.33 * 127.0 / level',
+           'the cleaned copy a tenth louder'),
+    Mutant('src/rescue/conditioning.cpp', '0.3 * 127.0 / level', '0.27 * 127.0 / level',
+           'the cleaned copy a tenth quieter'),
+    Mutant('src/rescue/conditioning.cpp', 'levels.size() * 9 / 10', 'levels.size() * 5 / 10',
+           'the cleaned copy\'s level set from the median stretch'),
+    Mutant('src/rescue/conditioning.cpp', '    if (count % 2 != 0) samples[count - 1] = filterStep(second, samples[count - 1]);\n', '',
+           'the last sample of an odd recording left unconditioned'),
+    Mutant('src/rescue/conditioning.cpp', 'seekSample(state.input, 0);', 'seekSample(state.input, 1);',
+           'the second conditioning a sample late'),
+    Mutant('src/rescue/conditioning.cpp', 'seekSample(input, first);', 'seekSample(input, 0);',
+           'a stretch read again from the start of the recording'),
+    Mutant('src/decoder/wav_input.cpp', 'input.bytesRead = index * input.frameBytes;',
+           'input.bytesRead = index * input.sampleBytes;',
+           'the rescue decoder\'s re-read of one channel of several lands on another channel'),
 ]
 
 
