@@ -60,21 +60,6 @@ Bytes wav16(const std::vector<double>& samples) {
     return wavFile(static_cast<std::uint32_t>(kRate), 16, data);
 }
 
-// The block lines of a run: the bytes as printed and the mark after them.
-std::vector<std::pair<Bytes, char>> blockLines(const std::string& output) {
-    std::vector<std::pair<Bytes, char>> lines;
-    std::istringstream in(output);
-    for (std::string line; std::getline(in, line);) {
-        std::istringstream words(line);
-        Bytes bytes;
-        std::string word;
-        while (words >> word && word.size() == 2 && std::isxdigit(static_cast<unsigned char>(word[0])))
-            bytes.push_back(static_cast<std::uint8_t>(std::stoi(word, nullptr, 16)));
-        if (!bytes.empty() && (word[0] == 'O' || word[0] == 'J' || word[0] == 'X')) lines.emplace_back(bytes, word[0]);
-    }
-    return lines;
-}
-
 }  // namespace
 
 // A 40 ms dip of 30 dB, with slopes of 5 ms, inside the data block of a
@@ -97,17 +82,17 @@ TEST(RescueReadings, ReadsADipThatLeavesTheSignalAboveTheHiss) {
     for (double& s : signal) s += hiss(random);
     const auto plain = blockLines(runOn(dir.path("rec.wav"), wav16(signal)).output);
     ASSERT_EQ(plain.size(), 3u);
-    EXPECT_EQ(plain[1].second, 'X');
+    EXPECT_EQ(plain[1].mark, 'X');
 
     std::filesystem::remove_all(dir.path("rec"));
     const RunResult run = runOn(dir.path("rec.wav"), wav16(signal), {"-r", "I"});
     const auto lines = blockLines(run.output);
     ASSERT_EQ(lines.size(), 3u) << run.output;
-    EXPECT_EQ(lines[0], std::make_pair(kNameBlock, 'O'));
+    EXPECT_EQ(lines[0], (BlockLine{kNameBlock, 'O'}));
     // Read first or repaired by two readings that agree: the bits in the dip count.
-    EXPECT_EQ(lines[1].first, kData);
-    EXPECT_NE(lines[1].second, 'X') << run.output;
-    EXPECT_EQ(lines[2], std::make_pair(kEndBlock, 'O'));
+    EXPECT_EQ(lines[1].bytes, kData);
+    EXPECT_NE(lines[1].mark, 'X') << run.output;
+    EXPECT_EQ(lines[2], (BlockLine{kEndBlock, 'O'}));
     EXPECT_EQ(readFile(dir.path("rec/01_AB.ptp")), imageOf(kBlocks));
 }
 
@@ -124,11 +109,11 @@ TEST(RescueReadings, TheDefaultDecodersReadingOfSilenceIsNoGoodBlock) {
     const Bytes falseEnd = {0xB1, 0x00, 0x00};
     const auto plain = blockLines(runOn(dir.path("rec.wav"), wav16(signal)).output);
     ASSERT_EQ(plain.size(), 3u);
-    EXPECT_EQ(plain[2], std::make_pair(falseEnd, 'O'));
+    EXPECT_EQ(plain[2], (BlockLine{falseEnd, 'O'}));
 
     std::filesystem::remove_all(dir.path("rec"));
     const RunResult run = runOn(dir.path("rec.wav"), wav16(signal), {"-r", "I"});
-    const std::vector<std::pair<Bytes, char>> expected = {{kNameBlock, 'O'}, {kData, 'O'}, {falseEnd, 'X'}};
+    const std::vector<BlockLine> expected = {{kNameBlock, 'O'}, {kData, 'O'}, {falseEnd, 'X'}};
     EXPECT_EQ(blockLines(run.output), expected) << run.output;
     EXPECT_NE(run.output.find(" mp  záróblokk  X  "), std::string::npos) << run.output;
     EXPECT_NE(run.output.find("Összesen 1 program, 3 blokk: 2 O, 0 J, 1 X\n"), std::string::npos);

@@ -8,6 +8,13 @@
 
 namespace {
 
+// A window without tape signal counts as quiet only below this share of
+// the median window of tape signal: one as loud holds something else.
+constexpr float kQuietShare = 0.8f;
+
+// The windows whose hiss is measured lie within this factor of the floor.
+constexpr float kHissReach = 1.5f;
+
 // The hiss on a slot: over the quiet windows (a second of them is plenty),
 // the RMS of the conditioned signal's mean over n samples, for n up to a
 // millisecond, longer than any half-wave the trackers follow.
@@ -55,31 +62,51 @@ void measureNoiseFloor(Recording& recording) {
         windows.emplace_back(sum / static_cast<float>(values), at);
     }
     std::sort(windows.begin(), windows.end());
-    std::vector<float> quiet;
+    // The quietest fifth, less the windows that hold tape signal. A window
+    // whose signal the half-wave count does not take for a tape's (a tone, a
+    // voice, cells of a kind it cannot group) is still no noise where it is
+    // about as loud as the tape signal: only those clearly quieter than the
+    // median window of tape signal count.
+    std::vector<float> quiet, tapeLevels;
     std::vector<std::int64_t> quietWindows;
-    for (std::size_t i = 0; i < windows.size() / 5 + 1 && i < windows.size(); ++i) {
+    for (std::size_t i = 0; i < windows.size(); ++i) {
         const std::int64_t from = windows[i].second * kEnvelopeStride;
         const std::int64_t to = std::min(recording.count, from + values * kEnvelopeStride);
-        if (estimateHalfWave(recording.signal.get(), from, to, recording.rate) > 0) continue;  // tape signal
-        quiet.push_back(windows[i].first);
-        quietWindows.push_back(from);
+        if (estimateHalfWave(recording.signal.get(), from, to, recording.rate) > 0) {
+            tapeLevels.push_back(windows[i].first);
+        } else if (i < windows.size() / 5 + 1) {
+            quiet.push_back(windows[i].first);
+            quietWindows.push_back(from);
+        }
+    }
+    if (!tapeLevels.empty()) {
+        const float tapeLevel = tapeLevels[tapeLevels.size() / 2];  // ascending, as the windows
+        while (!quiet.empty() && quiet.back() >= kQuietShare * tapeLevel) {
+            quiet.pop_back();
+            quietWindows.pop_back();
+        }
     }
     if (quiet.empty()) return;
-    measureMeanNoise(recording, quietWindows, values * kEnvelopeStride);
-    // The median of the quiet windows: a click or the edge of a program in
-    // one of them does not set the floor.
-    const auto middle = quiet.begin() + static_cast<std::ptrdiff_t>(quiet.size() / 2);
-    std::nth_element(quiet.begin(), middle, quiet.end());
-    recording.noiseFloor = *middle;
+    // The median of the quiet windows (in ascending order): a click or the
+    // edge of a program in one of them does not set the floor.
+    const float floor = quiet[quiet.size() / 2];
+    recording.noiseFloor = floor;
     // How far one envelope value strays from the floor there: the median
     // distance, as a deviation.
     std::vector<float> distances;
     for (const std::int64_t from : quietWindows) {
         const std::int64_t first = from / kEnvelopeStride;
         for (std::int64_t k = first; k < first + values && k < static_cast<std::int64_t>(envelope.size()); ++k)
-            distances.push_back(std::fabs(envelope[static_cast<std::size_t>(k)] - *middle));
+            distances.push_back(std::fabs(envelope[static_cast<std::size_t>(k)] - floor));
     }
     const auto half = distances.begin() + static_cast<std::ptrdiff_t>(distances.size() / 2);
     std::nth_element(distances.begin(), half, distances.end());
-    recording.noiseFluctuation = *middle > 0 ? 1.4826 * *half / *middle : 0;
+    recording.noiseFluctuation = floor > 0 ? 1.4826 * *half / floor : 0;
+    // The hiss is a mean of powers, which one window holding a program's
+    // edge would swell: it is measured on the windows near the floor only.
+    while (quiet.size() > 1 && quiet.back() > kHissReach * floor) {
+        quiet.pop_back();
+        quietWindows.pop_back();
+    }
+    measureMeanNoise(recording, quietWindows, values * kEnvelopeStride);
 }

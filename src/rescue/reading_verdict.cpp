@@ -17,6 +17,7 @@ ReadingVerdict judgeReading(const BlockReading& reading) {
         verdict.slipRisk += std::exp(-static_cast<double>(bit.llr));
         if (bit.noSignal && verdict.silentBits++ == 0) verdict.firstSilence = bit.start;
     }
+    verdict.onLengths = reading.decideOnLength;
     verdict.complete = reading.end == ReadEnd::complete;
     verdict.checksumHolds =
         verdict.complete && checksumHolds(reading.bytes.data(), reading.expectedBytes - 2);
@@ -24,7 +25,8 @@ ReadingVerdict judgeReading(const BlockReading& reading) {
 }
 
 bool trustedAlone(const ReadingVerdict& verdict) {
-    return verdict.checksumHolds && verdict.timingSure && verdict.slipRisk <= kTrustedSlipRisk;
+    return verdict.checksumHolds && !verdict.onLengths && verdict.timingSure &&
+           verdict.slipRisk <= kTrustedSlipRisk;
 }
 
 bool sureOfEveryBit(const ReadingVerdict& verdict) {

@@ -18,6 +18,7 @@ struct ReadingVerdict {
     bool complete = false;  // every byte of the block was read
     bool checksumHolds = false;
     bool timingSure = true;   // every cell lay on its edges
+    bool onLengths = false;   // its bits were decided on the cells' lengths, whose evidence is capped
     double slipRisk = 0;      // the sum over the bits of exp(-evidence)
     int uncertainBits = 0;    // bits whose decision had less than 99 % behind it
     int silentBits = 0;       // bits read where the signal had dropped out
@@ -30,8 +31,9 @@ inline constexpr double kTrustedSlipRisk = 0.0025;
 
 ReadingVerdict judgeReading(const BlockReading& reading);
 
-// Trusted alone: complete, its checksum holds, its timing sure, its slip
-// risk below kTrustedSlipRisk.
+// Trusted alone: complete, its checksum holds, its bits decided on the slot
+// (a reading on lengths never is: its evidence is a cap, not a measure), its
+// timing sure, its slip risk below kTrustedSlipRisk.
 bool trustedAlone(const ReadingVerdict& verdict);
 
 // Sure of every bit: complete, every cell on its edges, signal throughout

@@ -4,7 +4,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <sstream>
 
 #include "cli/command_line.h"
 #include "common/run_end.h"
@@ -143,4 +145,33 @@ Bytes withChecksum(Bytes block) {
     for (std::size_t i = 1; i < block.size(); ++i) sum += block[i];
     block.push_back(static_cast<std::uint8_t>(sum));
     return block;
+}
+
+std::vector<BlockLine> blockLines(const std::string& output) {
+    std::vector<BlockLine> lines;
+    std::istringstream text(output);
+    auto hex = [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); };
+    for (std::string line; std::getline(text, line);) {
+        // Bytes, each two digits and a blank, from the line's start; a blank, the mark, and ':' or the end.
+        std::size_t at = 0;
+        while (at + 3 <= line.size() && hex(line[at]) && hex(line[at + 1]) && line[at + 2] == ' ') at += 3;
+        if (at > 0 && at + 2 <= line.size() && line[at] == ' ' && std::string("OJX").find(line[at + 1]) < 3 &&
+            (at + 2 == line.size() || line[at + 2] == ':'))
+            lines.push_back({fromHex(line.substr(0, at)), line[at + 1]});
+    }
+    return lines;
+}
+
+void expectBlocks(const std::string& output, const std::vector<BlockLine>& expected) {
+    const std::vector<BlockLine> lines = blockLines(output);
+    EXPECT_EQ(lines.size(), expected.size()) << output;
+    for (std::size_t i = 0; i < std::min(lines.size(), expected.size()); ++i) {
+        const BlockLine &line = lines[i], &truth = expected[i];
+        if (truth.mark != '?') {
+            EXPECT_EQ(line.mark, truth.mark) << "block " << i << "\n" << output;
+        }
+        if (line.mark != 'X' || (truth.mark == 'X' && !truth.bytes.empty())) {
+            EXPECT_EQ(line.bytes, truth.bytes) << "block " << i << " " << line.mark << "\n" << output;
+        }
+    }
 }

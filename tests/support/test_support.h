@@ -62,6 +62,21 @@ Bytes tapeBytes(const std::vector<Bytes>& blocks, int leadInBytes = 80);
 // A tape block with its checksum appended: the sum of all bytes after the type byte.
 Bytes withChecksum(Bytes block);
 
+// A block as the console shows it: its bytes, then O, J or X.
+struct BlockLine {
+    Bytes bytes;
+    char mark;
+    bool operator==(const BlockLine&) const = default;
+};
+// The block lines of a run's output ("83 01 02 41 42 86  O: path", "b1 05 05  X"),
+// in the order printed; the lines between them are left out.
+std::vector<BlockLine> blockLines(const std::string& output);
+// Compares a run's block lines with the blocks on the tape, line by line: a
+// line marked O or J must show its true block. The mark expected is O, J or X,
+// or '?' where the tuning decides between them; an X line's bytes are checked
+// only where expected ones are given (a block is written as first read).
+void expectBlocks(const std::string& output, const std::vector<BlockLine>& expected);
+
 // The example program "AB" of the tape format: name, one data block, end,
 // as blocks and as a complete 29-byte image; and a 0xB9 block.
 extern const Bytes kNameBlock, kDataBlock, kEndBlock, kImage, kB9Block;
