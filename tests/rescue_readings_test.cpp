@@ -37,7 +37,8 @@ Bytes imageOf(const std::vector<Bytes>& blocks) {
 // of 2 × 14 samples, 0 cells of 2 × 42) at `level` of full scale, and half
 // a second of silence.
 std::vector<double> recording(double level) {
-    const Bytes samples = concat({Bytes(22050, 128), tapeSignal(tapeBytes(kBlocks), 14, 42, true), Bytes(22050, 128)});
+    const Bytes samples =
+        concat({Bytes(22050, 128), tapeSignal(tapeBytes(kBlocks), 14, 42, true), Bytes(22050, 128)});
     std::vector<double> out;
     for (std::uint8_t s : samples) out.push_back(level * (s - 128) / 72.0);
     return out;
@@ -46,15 +47,21 @@ std::vector<double> recording(double level) {
 // Where byte `byte` of the program's block `block` begins, in samples.
 std::size_t startOf(std::size_t block, std::size_t byte) {
     Bytes before(80, 0xAA);
-    for (std::size_t b = 0; b < block; ++b) before = concat({before, Bytes(10, 0xFF), {0xD3, 0xD3, 0xD3}, kBlocks[b]});
-    before = concat({before, Bytes(10, 0xFF), {0xD3, 0xD3, 0xD3}, Bytes(kBlocks[block].begin(), kBlocks[block].begin() + static_cast<std::ptrdiff_t>(byte))});
+    for (std::size_t b = 0; b < block; ++b)
+        before = concat({before, Bytes(10, 0xFF), {0xD3, 0xD3, 0xD3}, kBlocks[b]});
+    before =
+        concat({before,
+                Bytes(10, 0xFF),
+                {0xD3, 0xD3, 0xD3},
+                Bytes(kBlocks[block].begin(), kBlocks[block].begin() + static_cast<std::ptrdiff_t>(byte))});
     return 22050 + tapeSignal(before, 14, 42, true).size();
 }
 
 Bytes wav16(const std::vector<double>& samples) {
     Bytes data;
     for (double s : samples) {
-        const auto value = static_cast<std::int16_t>(std::lround(std::clamp(s, -1.0, 32767 / 32768.0) * 32768));
+        const auto value =
+            static_cast<std::int16_t>(std::lround(std::clamp(s, -1.0, 32767 / 32768.0) * 32768));
         data.insert(data.end(), {static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8)});
     }
     return wavFile(static_cast<std::uint32_t>(kRate), 16, data);
@@ -74,7 +81,8 @@ TEST(RescueReadings, ReadsADipThatLeavesTheSignalAboveTheHiss) {
     std::vector<double> signal = recording(0.1);
     const std::size_t at = startOf(1, 20);
     for (std::size_t i = 0; i < 1764; ++i) {
-        const double slope = std::min({1.0, static_cast<double>(i) / 220.5, static_cast<double>(1764 - i) / 220.5});
+        const double slope =
+            std::min({1.0, static_cast<double>(i) / 220.5, static_cast<double>(1764 - i) / 220.5});
         signal[at + i] *= std::pow(10.0, -1.5 * slope);
     }
     std::mt19937 random(5);
@@ -173,9 +181,55 @@ TEST(RescueReadings, TheDefaultDecodersBlockStandsWhereItsOwnReadingsGiveIt) {
     const DecodedBlock right = claimed(kData, startOf(1, 0));
     const DecodedBlock wrong = claimed(other, startOf(1, 0));
     const DecodedBlock nothing = claimed(kEndBlock, taken.count - 11025);
-    for (const auto& [plain, mark] : {std::pair{&right, 'O'}, std::pair{&wrong, 'X'}, std::pair{&nothing, 'X'}}) {
-        const DecidedBlock decided = decideTapeBlock(taken, {static_cast<double>(plain->syncPositions[1]), {}, {plain}});
+    for (const auto& [plain, mark] :
+         {std::pair{&right, 'O'}, std::pair{&wrong, 'X'}, std::pair{&nothing, 'X'}}) {
+        const DecidedBlock decided =
+            decideTapeBlock(taken, {static_cast<double>(plain->syncPositions[1]), {}, {plain}});
         EXPECT_EQ(decided.decision.mark, mark) << decided.decision.what;
         EXPECT_EQ(decided.decision.bytes, plain->bytes);
+    }
+}
+
+// Print-through: 0.4 s after the program, in the silence, a copy of its data
+// block 45 dB below it (and 0.8 s of silence after). The trackers read it
+// whole, but it is the data block again: it is left out, and the report
+// says where it lies and which block it copies. At 15 dB below, it would be
+// no print-through: a second block, kept.
+TEST(RescueReadings, LeavesOutACopyByPrintThrough) {
+    ScratchDir dir;
+    for (const double decibels : {-45.0, -15.0}) {
+        std::vector<double> signal = recording(0.5);
+        signal.resize(signal.size() - 22050 + 17640, 0.0);
+        const std::size_t copyAt = signal.size();
+        const double level = 0.5 * std::pow(10.0, decibels / 20);
+        for (std::uint8_t s : tapeSignal(tapeBytes({kData}), 14, 42, true))
+            signal.push_back(level * (s - 128) / 72.0);
+        signal.resize(signal.size() + 35280, 0.0);
+        std::filesystem::remove_all(dir.path("rec"));
+        const RunResult run = runOn(dir.path("rec.wav"), wav16(signal), {"-r", "I"});
+        const std::vector<BlockLine> lines = blockLines(run.output);
+        if (decibels < -20) {
+            EXPECT_EQ(lines, (std::vector<BlockLine>{{kNameBlock, 'O'}, {kData, 'O'}, {kEndBlock, 'O'}}));
+            // "  FROM-TO mp  a(z) SOURCE mp-nél kezdődő blokk ..."
+            const std::size_t at = run.output.find(" mp  a(z) ");
+            ASSERT_NE(at, std::string::npos) << run.output;
+            const std::size_t line = run.output.rfind("\n  ", at) + 3;
+            const std::size_t copied =
+                copyAt +
+                tapeSignal(concat({Bytes(80, 0xAA), Bytes(10, 0xFF), {0xD3, 0xD3, 0xD3}}), 14, 42, true)
+                    .size();
+            EXPECT_NEAR(std::strtod(run.output.c_str() + line, nullptr), static_cast<double>(copied) / kRate,
+                        0.01);
+            EXPECT_NEAR(std::strtod(run.output.c_str() + at + 10, nullptr),
+                        static_cast<double>(startOf(1, 0)) / kRate, 0.01);
+            EXPECT_NE(run.output.find(
+                          " blokk gyenge másolata a szalag szomszédos menetéről (átmásolódás): kihagytam\n"),
+                      std::string::npos);
+            EXPECT_NE(run.output.find("Összesen 1 program, 3 blokk: 3 O, 0 J, 0 X\n"), std::string::npos);
+        } else {
+            EXPECT_EQ(lines, (std::vector<BlockLine>{
+                                 {kNameBlock, 'O'}, {kData, 'O'}, {kEndBlock, 'O'}, {kData, 'O'}}));
+            EXPECT_EQ(run.output.find("átmásolódás"), std::string::npos);
+        }
     }
 }

@@ -61,14 +61,25 @@ void printDamageReport(const DamageReport& report) {
     } else if (report.damage.empty()) {
         consolePrint("  minden blokk hibátlan\n");
     }
-    // Blocks and blockless stretches, in the order of the recording.
-    std::size_t stretch = 0;
+    // Blocks, blockless stretches and echoes, in the order of the recording.
+    std::size_t stretch = 0, echo = 0;
     auto printStretchesBefore = [&](double second) {
-        for (; stretch < report.blockless.size() && report.blockless[stretch].firstSecond < second; ++stretch) {
-            const BlocklessStretch& s = report.blockless[stretch];
-            if (!reported(s)) continue;
-            consolePrint("  %.3f-%.3f mp  szalagjel, de blokkot nem találtam benne\n", s.firstSecond,
-                         s.lastSecond);
+        for (;;) {
+            const bool stretchNext = stretch < report.blockless.size() && report.blockless[stretch].firstSecond < second;
+            const bool echoNext = echo < report.echoes.size() && report.echoes[echo].firstSecond < second;
+            if (echoNext && (!stretchNext || report.echoes[echo].firstSecond < report.blockless[stretch].firstSecond)) {
+                const Echo& e = report.echoes[echo++];
+                consolePrint("  %.3f-%.3f mp  a(z) %.3f mp-nél kezdődő blokk gyenge másolata a szalag szomszédos "
+                             "menetéről (átmásolódás): kihagytam\n",
+                             e.firstSecond, e.lastSecond, e.sourceSecond);
+            } else if (stretchNext) {
+                const BlocklessStretch& s = report.blockless[stretch++];
+                if (!reported(s)) continue;
+                consolePrint("  %.3f-%.3f mp  szalagjel, de blokkot nem találtam benne\n", s.firstSecond,
+                             s.lastSecond);
+            } else {
+                return;
+            }
         }
     };
     for (const DamageEntry& entry : report.damage) {

@@ -3,13 +3,15 @@
 #include <string>
 #include <vector>
 
+#include "rescue/print_through.h"
 #include "rescue/retry_ladder.h"
 
 // The damage report the rescue decoder prints after the run: one line per
 // block that was not read clean, with where it lies, its kind, its mark,
 // what was repaired or what is wrong, and how many of its bits were in
-// doubt; lines for the stretches of tape signal that gave no block; then a
-// summary of the programs and blocks.
+// doubt; lines for the stretches of tape signal that gave no block, and for
+// the copies of blocks by print-through left out; then a summary of the
+// programs and blocks.
 
 // One entry of the report: a block that was not read clean.
 struct DamageEntry {
@@ -32,6 +34,7 @@ struct BlocklessStretch {
 struct DamageReport {
     std::vector<DamageEntry> damage;          // in tape order
     std::vector<BlocklessStretch> blockless;  // in tape order
+    std::vector<Echo> echoes;                 // print-through left out, in tape order
     int programs = 0;                         // name blocks written (programs started)
     int clean = 0;                            // blocks marked O
     int repaired = 0;                         // blocks marked J

@@ -82,6 +82,7 @@ void rescueWavFile(const char* path) {
     const Take& reference = takes[tape.reference];
     DamageReport report;
     noteBlockless(report, reference.recording, reference.search.blockless, tape.blocks);
+    report.echoes = reference.echoes;
     std::vector<MapProgram> programs;
     writeTapeBlocks(reference.recording, tape.blocks, reference.search.restarts, report, programs);
     noteTakes(report, tape);

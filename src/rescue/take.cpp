@@ -64,4 +64,5 @@ void readTake(Take& take) {
     }
     for (const TapeBlock& block : gatherTapeBlocks(take.search, take.plain, recording.rate))
         take.blocks.push_back(decideTapeBlock(recording, block));
+    take.echoes = takeOutEchoes(recording, take.blocks);
 }

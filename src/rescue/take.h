@@ -5,6 +5,7 @@
 
 #include "decoder/block_sink.h"
 #include "rescue/block_search.h"
+#include "rescue/print_through.h"
 #include "rescue/recording.h"
 #include "rescue/tape_blocks.h"
 
@@ -19,6 +20,7 @@ struct Take {
     std::vector<DecodedBlock> plain;   // the default decoder's blocks
     SearchResult search;               // the trackers' readings, restarts and blockless stretches
     std::vector<DecidedBlock> blocks;  // each block decided, in the take's order and positions
+    std::vector<Echo> echoes;          // blocks taken out as print-through of others
 };
 
 // The takes a run reads: the input (each channel of a multichannel input
@@ -28,5 +30,6 @@ std::vector<Take> listTakes(const char* input);
 
 // Reads the take: the default decoder's pass, the conditioning and the
 // noise, the trackers' search (once more through the emphasis where the
-// take gave no block at all), and a decision on each block.
+// take gave no block at all), and a decision on each block; copies of
+// blocks by print-through are taken out.
 void readTake(Take& take);

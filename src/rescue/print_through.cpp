@@ -1,0 +1,57 @@
+#include "rescue/print_through.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// A copy lies within this many seconds of its block: a turn of the tape on
+// a full reel, with room for a slow deck.
+constexpr double kEchoSeconds = 5.0;
+
+// Its envelope is at most this share of its block's (-20 dB): print-through
+// is 35 dB down or more, and the hiss under it lifts it a little.
+constexpr double kEchoShare = 0.1;
+
+// The mean of the envelope over the block.
+double levelOf(const Recording& recording, const BlockDecision& decision) {
+    const auto size = static_cast<std::int64_t>(recording.envelope.size());
+    const std::int64_t first =
+        std::clamp(static_cast<std::int64_t>(decision.firstSample) / kEnvelopeStride, std::int64_t{0}, size);
+    const std::int64_t last =
+        std::clamp(static_cast<std::int64_t>(decision.lastSample) / kEnvelopeStride + 1, first, size);
+    double sum = 0;
+    for (std::int64_t k = first; k < last; ++k) sum += recording.envelope[static_cast<std::size_t>(k)];
+    return last > first ? sum / static_cast<double>(last - first) : 0;
+}
+
+bool good(const DecidedBlock& block) { return block.decision.mark != 'X'; }
+
+}  // namespace
+
+std::vector<Echo> takeOutEchoes(const Recording& recording, std::vector<DecidedBlock>& blocks) {
+    std::vector<double> levels;
+    for (const DecidedBlock& block : blocks) levels.push_back(levelOf(recording, block.decision));
+    const double reach = kEchoSeconds * recording.rate;
+    std::vector<bool> echo(blocks.size(), false);
+    std::vector<Echo> echoes;
+    for (std::size_t i = 0; i < blocks.size(); ++i) {
+        const BlockDecision& copy = blocks[i].decision;
+        if (!good(blocks[i])) continue;
+        for (std::size_t j = 0; j < blocks.size(); ++j) {
+            const BlockDecision& source = blocks[j].decision;
+            if (j == i || !good(blocks[j]) || source.bytes != copy.bytes) continue;
+            if (std::fabs(source.firstSample - copy.firstSample) > reach) continue;
+            if (levels[i] > kEchoShare * levels[j]) continue;
+            echo[i] = true;
+            echoes.push_back({secondsIn(recording, copy.firstSample), secondsIn(recording, copy.lastSample),
+                              secondsIn(recording, source.firstSample)});
+            break;
+        }
+    }
+    std::vector<DecidedBlock> kept;
+    for (std::size_t i = 0; i < blocks.size(); ++i)
+        if (!echo[i]) kept.push_back(std::move(blocks[i]));
+    blocks = std::move(kept);
+    return echoes;
+}
