@@ -117,12 +117,22 @@ void filterInPlace(float* samples, std::int64_t count, const FilterSettings& set
         }
         levels[k].sum = 0;
     }
-    for (std::int64_t i = 0; i < part; ++i) {
-        for (int k = 0; k < kParts; ++k) {
-            const std::int64_t n = k * part + i;
-            if (envelope != nullptr) envelopeStep(levels[k], samples[n]);
-            samples[n] = filterStep(filters[k], samples[n]);
-            if (envelope != nullptr) closeStride(levels[k], n, stride, envelope);
+    if (envelope == nullptr) {
+        for (std::int64_t i = 0; i < part; ++i) {
+            for (int k = 0; k < kParts; ++k) samples[k * part + i] = filterStep(filters[k], samples[k * part + i]);
+        }
+    } else {
+        // A stride at a time, each part's envelope value closed after it
+        // (the parts start at strides' boundaries): no division per sample.
+        for (std::int64_t first = 0; first < part; first += stride) {
+            for (std::int64_t i = first; i < first + stride; ++i) {
+                for (int k = 0; k < kParts; ++k) {
+                    const std::int64_t n = k * part + i;
+                    envelopeStep(levels[k], samples[n]);
+                    samples[n] = filterStep(filters[k], samples[n]);
+                }
+            }
+            for (int k = 0; k < kParts; ++k) closeStride(levels[k], k * part + first + stride - 1, stride, envelope);
         }
     }
     // The rest, after the last part.

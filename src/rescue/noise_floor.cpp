@@ -12,6 +12,9 @@ namespace {
 // the median window of tape signal: one as loud holds something else.
 constexpr float kQuietShare = 0.8f;
 
+// Windows looked at for the median level of tape signal, at most.
+constexpr std::size_t kTapeSample = 64;
+
 // The windows whose hiss is measured lie within this factor of the floor.
 constexpr float kHissReach = 1.5f;
 
@@ -66,15 +69,20 @@ void measureNoiseFloor(Recording& recording) {
     // whose signal the half-wave count does not take for a tape's (a tone, a
     // voice, cells of a kind it cannot group) is still no noise where it is
     // about as loud as the tape signal: only those clearly quieter than the
-    // median window of tape signal count.
+    // median window of tape signal count. That median is taken on windows
+    // spread evenly over the order, kTapeSample of them at most.
+    const std::size_t fifth = windows.size() / 5 + 1;
+    const std::size_t stride = std::max<std::size_t>(1, windows.size() / kTapeSample);
     std::vector<float> quiet, tapeLevels;
     std::vector<std::int64_t> quietWindows;
     for (std::size_t i = 0; i < windows.size(); ++i) {
+        const bool sampled = i % stride == 0;
+        if (i >= fifth && !sampled) continue;
         const std::int64_t from = windows[i].second * kEnvelopeStride;
         const std::int64_t to = std::min(recording.count, from + values * kEnvelopeStride);
         if (estimateHalfWave(recording.signal.get(), from, to, recording.rate) > 0) {
-            tapeLevels.push_back(windows[i].first);
-        } else if (i < windows.size() / 5 + 1) {
+            if (sampled) tapeLevels.push_back(windows[i].first);
+        } else if (i < fifth) {
             quiet.push_back(windows[i].first);
             quietWindows.push_back(from);
         }
