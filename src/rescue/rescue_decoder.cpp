@@ -69,16 +69,16 @@ bool rescueRequested() {
 void rescueWavFile(const char* path) {
     setPathBase(path);
     std::vector<Take> takes = listTakes(path);
-    for (Take& take : takes) {
-        readTake(take);
-        // Of the other takes nothing more is read: their samples go.
-        if (&take != &takes.front()) {
-            take.recording.signal.reset();
-            closeWavInput(take.recording.input);
-        }
-    }
+    // Every take's samples stay until the takes are merged: a block that
+    // each take lost in a dropout is pieced together from them.
+    for (Take& take : takes) readTake(take);
     createOutputDirectory(pathBase);
     const MergedTape tape = mergeTakes(takes);
+    for (Take& take : takes) {
+        if (&take == &takes.front()) continue;
+        take.recording.signal.reset();
+        closeWavInput(take.recording.input);
+    }
     const Take& reference = takes[tape.reference];
     DamageReport report;
     noteBlockless(report, reference.recording, reference.search.blockless, tape.blocks);

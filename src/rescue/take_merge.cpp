@@ -5,6 +5,7 @@
 
 #include "decoder/block_kinds.h"
 #include "rescue/reading_verdict.h"
+#include "rescue/take_stitch.h"
 
 namespace {
 
@@ -12,17 +13,14 @@ using Block = std::vector<std::uint8_t>;
 
 // A block of the tape as the takes read it: one decided block of each take
 // that has it.
-struct Part {
-    const Take* take;
-    const DecidedBlock* block;
-};
+using Part = TakePart;
 struct Group {
     double seconds;           // where it lies, in the reference take's time
     std::vector<Part> parts;  // the reference take's first, then the others' in take order
 };
 
 bool holdsOtherThan(const std::vector<Part>& parts, const std::vector<std::uint8_t>& bytes);
-bool wholeBlock(const std::vector<std::uint8_t>& bytes);
+bool sureOfOtherThan(const std::vector<Part>& parts, const std::vector<std::uint8_t>& bytes);
 
 bool good(const DecidedBlock& block) { return block.decision.mark != 'X'; }
 
@@ -164,14 +162,16 @@ bool holdsOtherThan(const std::vector<Part>& parts, const Block& bytes) {
     return false;
 }
 
-// The block kind and length a summed reading gives, where it is a whole block.
-bool wholeBlock(const Block& bytes) {
-    if (bytes.empty()) return false;
-    const BlockKind kind = blockKindOf(bytes[0]);
-    const int lengthAt = lengthByteIndex(kind);
-    if (kind == BlockKind::unknown || (lengthAt >= 0 && static_cast<int>(bytes.size()) <= lengthAt)) return false;
-    const int length = blockBytes(kind, lengthAt >= 0 ? bytes[static_cast<std::size_t>(lengthAt)] : 0);
-    return length == static_cast<int>(bytes.size()) && checksumHolds(bytes.data(), length - 2);
+// A reading sure of every bit gives another block. (A pieced reading is
+// that sure itself; a reading through a dropout whose checksum held by
+// chance does not outweigh it.)
+bool sureOfOtherThan(const std::vector<Part>& parts, const Block& bytes) {
+    for (const Part& part : parts) {
+        for (const Block& other : part.block->testimony.sure) {
+            if (other != bytes) return true;
+        }
+    }
+    return false;
 }
 
 // Decides a block of the tape from the takes' parts of it: the decided
@@ -210,12 +210,16 @@ DecidedBlock decideGroup(const std::vector<Part>& parts, const Take*& source, st
     DecidedBlock decided = *parts.front().block;
     source = parts.front().take;
     std::string takes;
-    const Block sum = summedReading(parts, takes);
-    if (!sum.empty() && !holdsOtherThan(parts, sum)) {
+    Block sum = summedReading(parts, takes);
+    const bool pieced = sum.empty();
+    if (pieced) sum = stitchedReading(parts, takes);
+    if (!sum.empty() && !(pieced ? sureOfOtherThan(parts, sum) : holdsOtherThan(parts, sum))) {
         decided.decision.mark = 'J';
         decided.decision.kind = blockKindOf(sum[0]);
         decided.decision.bytes = sum;
-        decided.decision.what = "a felvételek együtt, bitenként összeadva (" + takes + ")";
+        decided.decision.what = pieced ? "a felvételek együtt, a jelkiesések körül összeillesztve és bitenként "
+                                         "összeadva (" + takes + ")"
+                                       : "a felvételek együtt, bitenként összeadva (" + takes + ")";
         decided.takes = takes;
         ++merged;
         for (std::size_t p = 0; p < parts.size(); ++p) gave[p] = takes.find(parts[p].take->name) != std::string::npos;

@@ -119,6 +119,7 @@ DecidedBlock decideTapeBlock(Recording& recording, const TapeBlock& block) {
                   std::begin(decided.syncSeconds));
         decided.lock = found.lock;
         decided.run = found.run;
+        decided.found = &found;
         BlockDecision& decision = decided.decision;
         if (decision.mark != 'X' && differs(testimony.holding, decision.bytes)) {
             decision.mark = 'X';

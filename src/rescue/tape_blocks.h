@@ -26,6 +26,8 @@ struct DecidedBlock {
     int run = -1;                    // the tracker run that read it; -1: the default decoder alone
     Testimony testimony;             // what all the readings of it said
     std::string takes;               // with several takes: those that gave it ("A+B")
+    const FoundBlock* found = nullptr;  // the rescue decoder's reading decided on, where it made one (in
+                                        // the search the block was gathered from)
 };
 
 // Gathers the readings into tape blocks, in tape order: readings whose

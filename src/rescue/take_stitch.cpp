@@ -1,0 +1,193 @@
+#include "rescue/take_stitch.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "decoder/block_kinds.h"
+#include "rescue/cell_tracker.h"
+#include "rescue/reading_verdict.h"
+
+namespace {
+
+// A bit is sure at this evidence (99 %); the other takes' sure bits align a
+// reading taken up again after a dropout.
+constexpr double kSureEvidence = 4.6;
+
+// An alignment holds where the reading taken up again agrees with the
+// other takes on this many sure bits (a sync's worth), and disagrees on at
+// most one in kMostDisagreement of them.
+constexpr int kLeastAgreement = 24;
+constexpr int kMostDisagreement = 16;
+
+// The bits next to a dropout count for nothing: it may have begun or ended
+// inside their cells, and a tracker decides them before it knows. Those
+// before the loss (the tracker's last cells: four without an edge, or a
+// run of weak bits) and the first after the signal came back.
+constexpr std::size_t kEdgeBits = 8;
+
+// Where the signal has come back after a loss: the envelope back at half the
+// level it had under the block, for a millisecond; the tracker starts 2 ms
+// after that, past the edge of the dropout.
+constexpr double kBackShare = 0.5;
+constexpr double kBackSeconds = 0.001;
+constexpr double kSettleSeconds = 0.002;
+
+// One take's evidence on the block's bits, signed (positive: 1), 0 where it
+// read nothing.
+using Evidence = std::vector<float>;
+
+// Adds bits [first, last) of a reading, bit i at place + i.
+void addReading(Evidence& evidence, const std::vector<SoftBit>& bits, std::size_t first, std::size_t last,
+                std::size_t place) {
+    for (std::size_t i = first; i < std::min(last, bits.size()) && place + i < evidence.size(); ++i)
+        evidence[place + i] += bits[i].bit ? bits[i].llr : -bits[i].llr;
+}
+
+// The envelope's median over the samples [from, to).
+double medianEnvelope(const Recording& recording, double from, double to) {
+    const auto size = static_cast<std::int64_t>(recording.envelope.size());
+    const std::int64_t first =
+        std::clamp(static_cast<std::int64_t>(from) / kEnvelopeStride, std::int64_t{0}, size);
+    const std::int64_t last = std::clamp(static_cast<std::int64_t>(to) / kEnvelopeStride, first, size);
+    if (last <= first) return 0;
+    std::vector<float> values(recording.envelope.begin() + first, recording.envelope.begin() + last);
+    std::nth_element(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2),
+                     values.end());
+    return values[values.size() / 2];
+}
+
+// Reads on after a reading that lost the signal: from where the signal
+// comes back (before `until`), with the reading's timing and polarity, at
+// most `most` bits. The bits' place in the block is not known yet.
+std::vector<SoftBit> readOnAfterLoss(const Recording& recording, const FoundBlock& found, double until,
+                                     std::size_t most) {
+    const BlockReading& reading = found.reading;
+    const double level = medianEnvelope(recording, reading.firstSample, reading.lastSample);
+    const double bar = std::max(kBackShare * level, 2 * recording.noiseFloor);
+    const auto run =
+        std::max<std::int64_t>(1, static_cast<std::int64_t>(kBackSeconds * recording.rate) / kEnvelopeStride);
+    const auto size = static_cast<std::int64_t>(recording.envelope.size());
+    const std::int64_t last = std::min(size, static_cast<std::int64_t>(until) / kEnvelopeStride);
+    std::int64_t back = -1;
+    for (std::int64_t k = static_cast<std::int64_t>(reading.lastSample) / kEnvelopeStride, length = 0;
+         k < last; ++k) {
+        length = recording.envelope[static_cast<std::size_t>(k)] >= bar ? length + 1 : 0;
+        if (length >= run) {
+            back = k - run + 1;
+            break;
+        }
+    }
+    if (bar <= 0 || back < 0) return {};
+    CellTracker tracker;
+    tracker.polarity = found.polarity;
+    tracker.recording = &recording;
+    tracker.signal = recording.signal.get();
+    tracker.count = std::min(recording.count, static_cast<std::int64_t>(until));
+    tracker.settings.decideOnLength = reading.decideOnLength;
+    const std::int64_t from =
+        back * kEnvelopeStride + static_cast<std::int64_t>(kSettleSeconds * recording.rate);
+    if (!startTracker(tracker, from, reading.half, recording.rate)) return {};
+    std::copy(std::begin(reading.cells), std::end(reading.cells), std::begin(tracker.cell));
+    std::copy(std::begin(reading.cells), std::end(reading.cells), std::begin(tracker.measuredCell));
+    std::vector<SoftBit> bits;
+    for (SoftBit bit; bits.size() < most && nextBit(tracker, bit) && !trackerLost(tracker);)
+        bits.push_back(bit);
+    return bits;
+}
+
+// Where bits read on after a loss lie in the block: the one offset (past
+// `after`) at which they agree with `other` on at least kLeastAgreement
+// sure bits, and disagree on few of them (a reading may slip somewhere
+// further on; at any other offset about half disagree). -1 where no
+// offset, or more than one, does (a block of one byte over and over).
+std::ptrdiff_t placeOf(const std::vector<SoftBit>& bits, const Evidence& other, std::size_t after) {
+    std::ptrdiff_t place = -1;
+    for (std::size_t offset = after; offset < other.size(); ++offset) {
+        int agree = 0, disagree = 0;
+        for (std::size_t i = 0; i < bits.size() && offset + i < other.size(); ++i) {
+            if (bits[i].llr < kSureEvidence || std::fabs(other[offset + i]) < kSureEvidence) continue;
+            ((other[offset + i] > 0) == (bits[i].bit == 1) ? agree : disagree) += 1;
+        }
+        if (agree < kLeastAgreement || disagree * kMostDisagreement > agree) continue;
+        if (place >= 0) return -1;
+        place = static_cast<std::ptrdiff_t>(offset);
+    }
+    return place;
+}
+
+}  // namespace
+
+bool wholeBlock(const std::vector<std::uint8_t>& bytes) {
+    if (bytes.empty()) return false;
+    const BlockKind kind = blockKindOf(bytes[0]);
+    const int lengthAt = lengthByteIndex(kind);
+    if (kind == BlockKind::unknown || (lengthAt >= 0 && static_cast<int>(bytes.size()) <= lengthAt))
+        return false;
+    const int length = blockBytes(kind, lengthAt >= 0 ? bytes[static_cast<std::size_t>(lengthAt)] : 0);
+    return length == static_cast<int>(bytes.size()) && checksumHolds(bytes.data(), length - 2);
+}
+
+std::vector<std::uint8_t> stitchedReading(const std::vector<TakePart>& parts, std::string& takes) {
+    takes.clear();
+    // The block's length, where the takes' readings agree on it.
+    int length = 0;
+    std::vector<const TakePart*> read;
+    for (const TakePart& part : parts) {
+        const FoundBlock* found = part.block->found;
+        if (found == nullptr || found->reading.expectedBytes <= 0) continue;
+        if (length != 0 && found->reading.expectedBytes != length) return {};
+        length = found->reading.expectedBytes;
+        read.push_back(&part);
+    }
+    if (read.size() < 2) return {};
+    const std::size_t bits = 8 * static_cast<std::size_t>(length);
+    // Each take's reading as read, then each lost one read on, placed by
+    // the other takes' readings.
+    std::vector<Evidence> evidence(read.size(), Evidence(bits, 0.0f));
+    for (std::size_t p = 0; p < read.size(); ++p) {
+        const BlockReading& reading = read[p]->block->found->reading;
+        const bool lost = reading.end == ReadEnd::signalLost;
+        addReading(evidence[p], reading.bits, 0,
+                   reading.bits.size() - (lost ? std::min(reading.bits.size(), kEdgeBits) : 0), 0);
+    }
+    // A reading read on is placed by the others' bits, theirs read on too
+    // once placed: so a take can be placed by one that lost the block
+    // earlier, but was placed itself.
+    std::vector<std::vector<SoftBit>> more(read.size());
+    std::vector<bool> placed(read.size(), false);
+    for (std::size_t p = 0; p < read.size(); ++p) {
+        const FoundBlock& found = *read[p]->block->found;
+        const BlockReading& reading = found.reading;
+        if (reading.end != ReadEnd::signalLost || reading.bits.size() >= bits) continue;
+        // No further than the block's end could lie at the longest cells.
+        const double until =
+            reading.lastSample + static_cast<double>(bits - reading.bits.size() + 16) * reading.cells[0];
+        more[p] = readOnAfterLoss(read[p]->take->recording, found, until, bits);
+    }
+    for (bool again = true; again;) {
+        again = false;
+        for (std::size_t p = 0; p < read.size(); ++p) {
+            if (placed[p] || more[p].empty()) continue;
+            Evidence others(bits, 0.0f);
+            for (std::size_t q = 0; q < read.size(); ++q) {
+                for (std::size_t i = 0; q != p && i < bits; ++i) others[i] += evidence[q][i];
+            }
+            const std::ptrdiff_t place = placeOf(more[p], others, read[p]->block->found->reading.bits.size());
+            if (place < 0) continue;
+            addReading(evidence[p], more[p], kEdgeBits, more[p].size(), static_cast<std::size_t>(place));
+            placed[p] = again = true;
+        }
+    }
+    // The sum, bit by bit.
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(length), 0);
+    double slipRisk = 0;
+    for (std::size_t i = 0; i < bits; ++i) {
+        double sum = 0;
+        for (const Evidence& take : evidence) sum += take[i];
+        slipRisk += std::exp(-std::fabs(sum));
+        if (sum > 0) bytes[i / 8] = static_cast<std::uint8_t>(bytes[i / 8] | (0x80 >> (i % 8)));
+    }
+    if (slipRisk > kTrustedSlipRisk || !wholeBlock(bytes)) return {};
+    for (const TakePart* part : read) takes += (takes.empty() ? "" : "+") + part->take->name;
+    return bytes;
+}

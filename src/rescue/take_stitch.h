@@ -1,0 +1,29 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "rescue/take.h"
+
+// A block that every take lost to a dropout, each at another place: each
+// take's reading up to where its signal went, and again from where it came
+// back, is set in its place by the bits the other takes read there, and the
+// pieces are added bit by bit.
+
+// A take's part of one block of the tape.
+struct TakePart {
+    const Take* take;
+    const DecidedBlock* block;
+};
+
+// The block the pieced readings give, where every bit of it has evidence
+// enough in the sum that its checksum holds and its slip risk is below
+// what one reading is trusted with alone; `takes` names the takes whose
+// readings went into it. Empty where there is none. The takes' recordings
+// must still hold their conditioned samples.
+std::vector<std::uint8_t> stitchedReading(const std::vector<TakePart>& parts, std::string& takes);
+
+// Bytes decided from summed evidence form a whole block: of a known kind,
+// as long as its length byte says, its checksum holding.
+bool wholeBlock(const std::vector<std::uint8_t>& bytes);
