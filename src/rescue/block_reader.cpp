@@ -1,5 +1,7 @@
 #include "rescue/block_reader.h"
 
+#include <algorithm>
+
 #include <bit>
 
 namespace {
@@ -57,8 +59,13 @@ bool addBlockBit(BlockReading& reading, const SoftBit& bit) {
         }
     }
     const int lengthAt = lengthByteIndex(reading.kind);
-    if (lengthAt < 0 || count == lengthAt + 1)
+    if (lengthAt < 0 || count == lengthAt + 1) {
         reading.expectedBytes = blockBytes(reading.kind, reading.bytes.back());
+        // Every bit of a recording's blocks is kept until they are decided:
+        // no more room than the block needs.
+        reading.bits.reserve(8 * static_cast<std::size_t>(std::max(0, reading.expectedBytes)));
+        reading.bytes.reserve(static_cast<std::size_t>(std::max(0, reading.expectedBytes)));
+    }
     if (reading.expectedBytes > 0 && count == reading.expectedBytes) {
         reading.end = ReadEnd::complete;
         return true;

@@ -30,11 +30,15 @@ void followReading(const BlockReading& reading, double rate, std::vector<MapSpan
 
 }  // namespace
 
+void noteReadings(Take& take) {
+    for (const FoundBlock& found : take.search.blocks)
+        followReading(found.reading, take.recording.rate, take.dropouts, take.halfWave);
+}
+
 TapeMap rescueMap(const std::vector<Take>& takes, const MergedTape& tape, const DamageReport& report,
                   std::vector<MapProgram> programs, const std::string& title) {
     TapeMap map;
     const Take& reference = takes[tape.reference];
-    const double rate = reference.recording.rate;
     map.title = title;
     map.durationSeconds = secondsIn(reference.recording, static_cast<double>(reference.recording.count));
     map.programs = std::move(programs);
@@ -69,7 +73,8 @@ TapeMap rescueMap(const std::vector<Take>& takes, const MergedTape& tape, const 
             if (gave && lane.matched) lane.blocksGiven.push_back({entry.firstSecond, entry.lastSecond});
         }
     }
-    for (const FoundBlock& found : reference.search.blocks) followReading(found.reading, rate, map.dropouts, map.halfWave);
+    map.dropouts = reference.dropouts;
+    map.halfWave = reference.halfWave;
     std::sort(map.halfWave.begin(), map.halfWave.end(),
               [](const MapHalfWave& a, const MapHalfWave& b) { return a.second < b.second; });
     std::sort(map.dropouts.begin(), map.dropouts.end(),

@@ -4,6 +4,7 @@
 #include "decoder/bit_decoder.h"
 #include "decoder/wav_input.h"
 #include "rescue/noise_floor.h"
+#include "rescue/rescue_map.h"
 
 namespace {
 
@@ -65,4 +66,15 @@ void readTake(Take& take) {
     for (const TapeBlock& block : gatherTapeBlocks(take.search, take.plain, recording.rate))
         take.blocks.push_back(decideTapeBlock(recording, block));
     take.echoes = takeOutEchoes(recording, take.blocks);
+    noteReadings(take);
+    // A recording's readings hold some 30 bytes a bit: those no longer
+    // needed go before the next take is read.
+    std::vector<bool> failed(take.search.blocks.size(), false);
+    for (const DecidedBlock& block : take.blocks) {
+        if (block.decision.mark == 'X' && block.found != nullptr)
+            failed[static_cast<std::size_t>(block.found - take.search.blocks.data())] = true;
+    }
+    for (std::size_t i = 0; i < failed.size(); ++i) {
+        if (!failed[i]) std::vector<SoftBit>().swap(take.search.blocks[i].reading.bits);
+    }
 }

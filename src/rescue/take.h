@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "decoder/block_sink.h"
+#include "map/tape_map.h"
 #include "rescue/block_search.h"
 #include "rescue/print_through.h"
 #include "rescue/recording.h"
@@ -21,6 +22,8 @@ struct Take {
     SearchResult search;               // the trackers' readings, restarts and blockless stretches
     std::vector<DecidedBlock> blocks;  // each block decided, in the take's order and positions
     std::vector<Echo> echoes;          // blocks taken out as print-through of others
+    std::vector<MapSpan> dropouts;     // for the damage map: where its readings found the signal gone...
+    std::vector<MapHalfWave> halfWave;  // ...and the half-wave their cells showed, in its seconds
 };
 
 // The takes a run reads: the input (each channel of a multichannel input
@@ -31,5 +34,7 @@ std::vector<Take> listTakes(const char* input);
 // Reads the take: the default decoder's pass, the conditioning and the
 // noise, the trackers' search (once more through the emphasis where the
 // take gave no block at all), and a decision on each block; copies of
-// blocks by print-through are taken out.
+// blocks by print-through are taken out. Of the readings' bits, only those
+// of blocks it failed stay (the takes may piece those together): what the
+// damage map needs of the others is noted first.
 void readTake(Take& take);
