@@ -91,6 +91,59 @@ inline void closeStride(EnvelopeFilter& f, std::int64_t n, std::int64_t stride, 
     f.sum = 0;
 }
 
+
+// The four parts side by side in the lanes of vectors (of doubles for the
+// signal's filters, of floats for the envelope's), a stride at a time, each
+// part's envelope value closed after it (the parts start at strides'
+// boundaries). Each lane computes what filterStep and envelopeStep compute,
+// operation for operation, so the values are the same.
+using Doubles = double __attribute__((vector_size(32)));
+using Floats = float __attribute__((vector_size(16)));
+using FloatBits = std::int32_t __attribute__((vector_size(16)));
+
+void filterParts(float* samples, std::int64_t part, std::int64_t stride, SignalFilter* filters,
+                 EnvelopeFilter* levels, float* envelope) {
+    const SignalFilter& c = filters[0];
+    const Doubles pole = Doubles{} + c.highPassPole, b0 = Doubles{} + c.b0, b1 = Doubles{} + c.b1,
+                  b2 = Doubles{} + c.b2, a1 = Doubles{} + c.a1, a2 = Doubles{} + c.a2;
+    const Floats highPole = Floats{} + levels[0].highPole, lowGain = Floats{} + levels[0].lowGain;
+    Doubles last, high, x1, x2, y1, y2;
+    Floats envelopeLast, envelopeHigh, envelopeLow, sum;
+    for (int k = 0; k < 4; ++k) {
+        last[k] = filters[k].lastInput, high[k] = filters[k].highPassed;
+        x1[k] = filters[k].x1, x2[k] = filters[k].x2, y1[k] = filters[k].y1, y2[k] = filters[k].y2;
+        envelopeLast[k] = levels[k].lastInput, envelopeHigh[k] = levels[k].high, envelopeLow[k] = levels[k].low;
+        sum[k] = levels[k].sum;
+    }
+    for (std::int64_t first = 0; first < part; first += stride) {
+        for (std::int64_t i = first; i < first + stride; ++i) {
+            const Floats in = {samples[i], samples[part + i], samples[2 * part + i], samples[3 * part + i]};
+            envelopeHigh = highPole * (envelopeHigh + in - envelopeLast);
+            envelopeLast = in;
+            envelopeLow += lowGain * (envelopeHigh - envelopeLow);
+            sum += reinterpret_cast<Floats>(reinterpret_cast<FloatBits>(envelopeLow) & 0x7FFFFFFF);  // |low|
+            const Doubles x = __builtin_convertvector(in, Doubles);
+            high = pole * (high + x - last);
+            last = x;
+            const Doubles y = b0 * high + b1 * x1 + b2 * x2 - a1 * y1 - a2 * y2;
+            x2 = x1;
+            x1 = high;
+            y2 = y1;
+            y1 = y;
+            const Floats out = __builtin_convertvector(y, Floats);
+            for (int k = 0; k < 4; ++k) samples[k * part + i] = out[k];
+        }
+        for (int k = 0; k < 4; ++k) envelope[(k * part + first) / stride] = sum[k] / static_cast<float>(stride);
+        sum = Floats{};
+    }
+    for (int k = 0; k < 4; ++k) {
+        filters[k].lastInput = last[k], filters[k].highPassed = high[k];
+        filters[k].x1 = x1[k], filters[k].x2 = x2[k], filters[k].y1 = y1[k], filters[k].y2 = y2[k];
+        levels[k].lastInput = envelopeLast[k], levels[k].high = envelopeHigh[k], levels[k].low = envelopeLow[k];
+        levels[k].sum = sum[k];
+    }
+}
+
 }  // namespace
 
 // The filters are recursive, so a sample waits for the one before: the
@@ -100,7 +153,7 @@ inline void closeStride(EnvelopeFilter& f, std::int64_t n, std::int64_t stride, 
 // high-pass.
 void filterInPlace(float* samples, std::int64_t count, const FilterSettings& settings, double rate,
                    float* envelope, std::int64_t stride) {
-    constexpr int kParts = 4;
+    constexpr int kParts = 4;  // the lanes of filterParts
     // With an envelope, the parts meet at a stride's boundary.
     const std::int64_t unit = envelope != nullptr ? stride : 1;
     const std::int64_t part = count / kParts / unit * unit;
@@ -122,18 +175,7 @@ void filterInPlace(float* samples, std::int64_t count, const FilterSettings& set
             for (int k = 0; k < kParts; ++k) samples[k * part + i] = filterStep(filters[k], samples[k * part + i]);
         }
     } else {
-        // A stride at a time, each part's envelope value closed after it
-        // (the parts start at strides' boundaries): no division per sample.
-        for (std::int64_t first = 0; first < part; first += stride) {
-            for (std::int64_t i = first; i < first + stride; ++i) {
-                for (int k = 0; k < kParts; ++k) {
-                    const std::int64_t n = k * part + i;
-                    envelopeStep(levels[k], samples[n]);
-                    samples[n] = filterStep(filters[k], samples[n]);
-                }
-            }
-            for (int k = 0; k < kParts; ++k) closeStride(levels[k], k * part + first + stride - 1, stride, envelope);
-        }
+        filterParts(samples, part, stride, filters, levels, envelope);
     }
     // The rest, after the last part.
     for (std::int64_t n = kParts * part; n < count; ++n) {
