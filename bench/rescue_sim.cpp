@@ -281,7 +281,9 @@ int main(int argc, char** argv) {
             const int wrongBefore = t.wrong;
             tally(run.output, truth, t, o.quiet);
             if (t.wrong > wrongBefore) {
-                std::istringstream report(run.output.substr(run.output.find("Sérülésjelentés")));
+                // The report's repairs (the default decoder's run has no report).
+                const std::size_t reportAt = run.output.find("Sérülésjelentés");
+                std::istringstream report(reportAt != std::string::npos ? run.output.substr(reportAt) : "");
                 for (std::string line; std::getline(report, line);) {
                     if (line.find("  J  ") != std::string::npos) std::fprintf(stderr, "%s\n", line.c_str());
                 }
