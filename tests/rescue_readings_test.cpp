@@ -233,3 +233,56 @@ TEST(RescueReadings, LeavesOutACopyByPrintThrough) {
         }
     }
 }
+
+// The default decoder's reading of a block against what the rescue
+// decoder's readings of it said, rule by rule: it stands (O) where a
+// complete reading gives the same block, or the best-fit search does where
+// the signal held; a reading that gives another good block, or one sure of
+// every bit that gives another block, contradicts it; with no reading to
+// confirm it, a dropout within it or a failed checksum, it is X. (Its
+// checksum alone is not enough: the worn-tape simulator once met a block
+// it read slipped from its 105th byte on, whose checksum held.)
+TEST(RescueReadings, TheDefaultDecodersReadingStandsWhereNothingSpeaksAgainstIt) {
+    auto plain = [](const Bytes& bytes, bool checksumOk) {
+        DecodedBlock block;
+        block.bytes = bytes;
+        block.checksumOk = checksumOk;
+        return block;
+    };
+    Bytes otherGood = kData;  // another block whose checksum holds
+    otherGood[10] = 0x11;
+    otherGood.back() = static_cast<std::uint8_t>(otherGood.back() + 0x11 - 0x5A);
+    Bytes misread = kData;  // and one whose checksum fails
+    misread[10] = 0x11;
+    auto testimony = [](std::vector<Bytes> holding, std::vector<Bytes> sure, std::vector<Bytes> read,
+                        std::vector<Bytes> fitted, double signalGone) {
+        return Testimony{std::move(holding), std::move(sure), std::move(read), std::move(fitted), {},
+                         signalGone};
+    };
+    const DecodedBlock data = plain(kData, true), end = plain(kEndBlock, true);
+    // clang-format off
+    const std::tuple<DecodedBlock, Testimony, char, std::string> cases[] = {
+        {data, testimony({}, {}, {}, {}, -1), 'X', "de egyetlen más olvasás sem adta ugyanezt"},
+        {data, testimony({}, {}, {misread}, {}, -1), 'X', "de egyetlen más olvasás sem adta ugyanezt"},
+        {end, testimony({}, {}, {}, {}, -1), 'X', "de egyetlen más olvasás sem adta ugyanezt"},
+        {end, testimony({}, {}, {kEndBlock}, {}, -1), 'O', ""},
+        {end, testimony({}, {}, {}, {kEndBlock}, -1), 'O', ""},
+        {end, testimony({}, {}, {}, {kEndBlock}, 88200), 'X', "de a jel 2.000 másodpercnél kiesett benne"},
+        {data, testimony({}, {}, {kData}, {}, 88200), 'O', ""},
+        {data, testimony({}, {}, {}, {kData}, 110250), 'X', "de a jel 2.500 másodpercnél kiesett benne"},
+        {data, testimony({otherGood}, {}, {kData}, {}, -1), 'X', "ellentmondó olvasások: "},
+        {data, testimony({}, {misread}, {kData}, {}, -1), 'X', "ellentmondó olvasások: "},
+        {plain(misread, false), testimony({}, {}, {}, {}, -1), 'X', "csak a szabványos dekóder olvasta"},
+    };
+    // clang-format on
+    for (const auto& [block, said, mark, why] : cases) {
+        BlockDecision decision;
+        judgeDefaultReading(block, said, kRate, decision);
+        EXPECT_EQ(decision.mark, mark) << &block - &std::get<0>(cases[0]) << " " << decision.what;
+        EXPECT_EQ(decision.bytes, block.bytes);
+        EXPECT_NE(decision.what.find(why), std::string::npos) << decision.what;
+        if (mark == 'O') {
+            EXPECT_EQ(decision.what, "");
+        }
+    }
+}

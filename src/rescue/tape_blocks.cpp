@@ -152,16 +152,21 @@ DecidedBlock decideTapeBlock(Recording& recording, const TapeBlock& block) {
         decision.lastSample = static_cast<double>(plain->lastSample);
         decision.uncertainBits = 0;
     }
-    decision.bytes = plain->bytes;
-    decision.kind = blockKindOf(plain->bytes[0]);
+    judgeDefaultReading(*plain, testimony, recording.rate, decision);
+    return decided;
+}
+
+void judgeDefaultReading(const DecodedBlock& plain, const Testimony& testimony, double rate, BlockDecision& decision) {
+    decision.bytes = plain.bytes;
+    decision.kind = blockKindOf(plain.bytes[0]);
     decision.mark = 'X';
-    if (!plain->checksumOk) {
+    if (!plain.checksumOk) {
         decision.what = "csak a szabványos dekóder olvasta, hibás ellenőrző összeggel";
-    } else if (differs(testimony.holding, plain->bytes) || differs(testimony.sure, plain->bytes)) {
+    } else if (differs(testimony.holding, plain.bytes) || differs(testimony.sure, plain.bytes)) {
         decision.what =
             "ellentmondó olvasások: a szabványos dekóder jó ellenőrző összegű blokkot olvasott, de egy másik "
             "olvasás mást adott; a szabványos dekóder olvasása került a fájlba";
-    } else if (holds(testimony.read, plain->bytes) || (holds(testimony.fitted, plain->bytes) && testimony.signalGone < 0)) {
+    } else if (holds(testimony.read, plain.bytes) || (holds(testimony.fitted, plain.bytes) && testimony.signalGone < 0)) {
         decision.mark = 'O';
         decision.what.clear();
     } else if (testimony.signalGone >= 0) {
@@ -169,11 +174,10 @@ DecidedBlock decideTapeBlock(Recording& recording, const TapeBlock& block) {
         std::snprintf(text, sizeof text,
                       "a szabványos dekóder jó ellenőrző összegű blokkot olvasott, de a jel %.3f másodpercnél "
                       "kiesett benne: nem biztos",
-                      secondsIn(recording, testimony.signalGone));
+                      rate > 0 ? testimony.signalGone / rate : 0.0);
         decision.what = text;
     } else {
         decision.what =
             "a szabványos dekóder jó ellenőrző összegű blokkot olvasott, de egyetlen más olvasás sem adta ugyanezt";
     }
-    return decided;
 }

@@ -38,3 +38,13 @@ std::vector<TapeBlock> gatherTapeBlocks(const SearchResult& search, const std::v
 // Decides one block: its own readings through the retry ladder, then the
 // default decoder's reading against them.
 DecidedBlock decideTapeBlock(Recording& recording, const TapeBlock& block);
+
+// The default decoder's reading of a block against what the rescue
+// decoder's readings of it said: written as that decoder read it, O where
+// its checksum holds, a reading of the rescue decoder's gives the same block
+// (the best-fit search only where the signal held throughout), and none
+// gives another good block or is sure of another; else X with the reason.
+// Its checksum alone is not enough: it passes one misread block in 256,
+// and an end block whenever two bytes read from noise or fill happen to be
+// equal. `rate` gives the seconds of the report.
+void judgeDefaultReading(const DecodedBlock& plain, const Testimony& testimony, double rate, BlockDecision& decision);
