@@ -65,10 +65,8 @@ TEST(RescueConditioning, SamplesAtFullResolution) {
 TEST(RescueDecoder, ReadsWhatTheDefaultDecoderCannot) {
     ScratchDir dir;
     runOn(dir.path("src.ptp"), kImage, {"-m22", "-b16", "-f0"});
-    Signal signal = samplesOf(readFile(dir.path("src.wav")));
-    std::mt19937 random(1);  // white noise, the same on every platform
-    for (double& s : signal)
-        s = 0.1 + 0.003 * (s + 0.707 / std::sqrt(10.0) * std::sqrt(12.0) * (random() / 4294967296.0 - 0.5));
+    Signal signal = withHiss(samplesOf(readFile(dir.path("src.wav"))), 0.707 / std::sqrt(10.0), 1);
+    for (double& s : signal) s = 0.1 + 0.003 * s;
     EXPECT_EQ(decode(dir, signal, 22050, {}, 32).output, "");  // not even a lock
 
     const RunResult run = decode(dir, signal, 22050, {"-r", "i"}, 32);
@@ -251,11 +249,7 @@ TEST(RescueDecoder, LooksAgainWhereABlockWasMissed) {
     const Signal clean = fromTape(
         concat({Bytes(4000, 128), tapeSignal(tapeBytes(blocks, 100), 14, 42, true), Bytes(4000, 128)}));
     for (const auto& [seed, decibels] : {std::pair{3u, 1.0}, std::pair{4u, 1.5}}) {
-        Signal signal = clean;
-        std::mt19937 random(seed);
-        for (double& s : signal)
-            s += std::pow(10.0, -decibels / 20) * std::sqrt(12.0) * (random() / 4294967296.0 - 0.5);
-        const RunResult run = decode(dir, signal, 44100);
+        const RunResult run = decode(dir, withHiss(clean, std::pow(10.0, -decibels / 20), seed), 44100);
         EXPECT_EQ(report(run).find("blokkot nem találtam"), std::string::npos) << report(run);
         for (const auto& [bytes, mark] : blockLines(run.output))  // a block may be lost, none is wrong
             EXPECT_TRUE(mark == 'X' || std::ranges::find(blocks, bytes) != blocks.end()) << run.output;
