@@ -16,120 +16,9 @@
 #include "rescue/noise_floor.h"
 #include "rescue/reading_verdict.h"
 #include "rescue/recording.h"
-#include "support/test_support.h"
+#include "support/recordings.h"
 
 namespace {
-
-using Signal = std::vector<double>;
-
-// Samples of full scale ±1, a signal to each channel, as a WAV file of 8
-// (unsigned), 16, 24 or 32 bits.
-Bytes wavOf(const std::vector<Signal>& channels, std::uint32_t rate, int bits = 16) {
-    Bytes data;
-    const double scale = std::ldexp(1.0, bits - 1);
-    for (std::size_t n = 0; n < channels[0].size(); ++n) {
-        for (const Signal& channel : channels) {
-            auto value =
-                static_cast<std::int64_t>(std::lround(std::clamp(channel[n], -1.0, 1 - 1 / scale) * scale));
-            if (bits == 8) value += 128;
-            for (int shift = 0; shift < bits; shift += 8)
-                data.push_back(static_cast<std::uint8_t>(value >> shift));
-        }
-    }
-    return wavFile(rate, bits, data, static_cast<int>(channels.size()));
-}
-
-// The samples of a 16-bit WAV file with a 44-byte header, as ±1 values.
-Signal samplesOf(const Bytes& wav) {
-    Signal out;
-    for (std::size_t at = 44; at + 1 < wav.size(); at += 2)
-        out.push_back(static_cast<std::int16_t>(wav[at] | (wav[at + 1] << 8)) / 32768.0);
-    return out;
-}
-
-// An 8-bit ideal tape signal (test_support.h) as ±1 samples.
-Signal fromTape(const Bytes& samples) {
-    Signal out;
-    for (std::uint8_t s : samples) out.push_back((s - 128) / 72.0);
-    return out;
-}
-
-RunResult decode(const ScratchDir& dir, const Signal& samples, std::uint32_t rate,
-                 const std::vector<std::string>& options = {"-r", "I"}, int bits = 16) {
-    std::filesystem::remove_all(dir.path("rec"));
-    return runOn(dir.path("rec.wav"), wavOf({samples}, rate, bits), options);
-}
-
-// The damage report, up to the line that names the damage map after it.
-std::string report(const RunResult& run) {
-    const std::size_t at = run.output.rfind("\nSérülésjelentés:\n");
-    const std::size_t map = run.output.rfind("Sérüléstérkép: ");
-    return at == std::string::npos ? "" : run.output.substr(at, map == std::string::npos ? map : map - at);
-}
-
-// The numbers that follow the occurrences of `text` in the output (0 where none does).
-std::vector<double> numbersAfter(const std::string& output, const std::string& text) {
-    std::vector<double> numbers;
-    for (std::size_t at = output.find(text); at != std::string::npos; at = output.find(text, at + 1))
-        numbers.push_back(std::strtod(output.c_str() + at + text.size(), nullptr));
-    return numbers;
-}
-
-// The report's lines on blocks and on stretches without one, in order, each
-// expected to hold its text; returned for a closer look.
-std::vector<std::string> expectReport(const RunResult& run, const std::vector<std::string>& texts) {
-    std::vector<std::string> entries;
-    std::istringstream lines(report(run));
-    for (std::string line; std::getline(lines, line);)
-        if (line.find(" mp  ") != std::string::npos) entries.push_back(line);
-    EXPECT_EQ(entries.size(), texts.size()) << report(run);
-    entries.resize(texts.size());
-    for (std::size_t i = 0; i < texts.size(); ++i)
-        EXPECT_NE(entries[i].find(texts[i]), std::string::npos) << texts[i] << "\n" << report(run);
-    return entries;
-}
-
-// A program recorded as an ideal square wave, T of 21 samples at 44100 Hz
-// (476 µs: a deck 35 % slow), after `start` samples of silence, to be
-// damaged sample by sample.
-struct Tape {
-    static constexpr int T = 21;
-    std::vector<Bytes> blocks;
-    std::size_t start = 4000;
-    Bytes bytes = tapeBytes(blocks);
-    Signal signal =
-        fromTape(concat({Bytes(start, 128), tapeSignal(bytes, T, 3 * T, true), Bytes(4000, 128)}));
-
-    // The first sample of bit `bit` (0 the most significant) of byte `byte`
-    // of block `block`; bytes -3 to -1 are its sync bytes.
-    std::size_t at(std::size_t block, int byte, int bit = 0) const {
-        std::size_t offset = 80 + 13;
-        for (std::size_t b = 0; b < block; ++b) offset += 13 + blocks[b].size();
-        const std::size_t index =
-            (offset + static_cast<std::size_t>(byte)) * 8 + static_cast<std::size_t>(bit);
-        std::size_t sample = start;
-        for (std::size_t i = 0; i < index; ++i) sample += (bytes[i / 8] >> (7 - i % 8)) & 1 ? 2 * T : 6 * T;
-        return sample;
-    }
-    // Samples at + from .. at + to - 1 set to value.
-    void set(std::size_t at, int from, int to, double value) {
-        std::fill(signal.begin() + static_cast<std::ptrdiff_t>(at) + from,
-                  signal.begin() + static_cast<std::ptrdiff_t>(at) + to, value);
-    }
-    // A tone over bytes 6 to 11 of a block, `level` times the signal.
-    void tone(std::size_t block, double hz, double level) {
-        for (std::size_t from = at(block, 6), n = from; n < at(block, 12); ++n)
-            signal[n] += level * std::sin(2 * M_PI * hz * static_cast<double>(n - from) / 44100);
-    }
-};
-
-// The signal at -46 dBFS: in 16 bits below the default decoder's first
-// level (+256), so that it reads nothing there and only the rescue decoder's
-// readings decide.
-Signal quiet(Signal signal) {
-    for (double& s : signal) s *= 0.005;
-    return signal;
-}
 
 // The blocks that one tracker alone reads in the signal from `from` on, with
 // T measured on the whole signal: which kind of tracker reads what shows in
@@ -176,10 +65,8 @@ TEST(RescueConditioning, SamplesAtFullResolution) {
 TEST(RescueDecoder, ReadsWhatTheDefaultDecoderCannot) {
     ScratchDir dir;
     runOn(dir.path("src.ptp"), kImage, {"-m22", "-b16", "-f0"});
-    Signal signal = samplesOf(readFile(dir.path("src.wav")));
-    std::mt19937 random(1);  // white noise, the same on every platform
-    for (double& s : signal)
-        s = 0.1 + 0.003 * (s + 0.707 / std::sqrt(10.0) * std::sqrt(12.0) * (random() / 4294967296.0 - 0.5));
+    Signal signal = withHiss(samplesOf(readFile(dir.path("src.wav"))), 0.707 / std::sqrt(10.0), 1);
+    for (double& s : signal) s = 0.1 + 0.003 * s;
     EXPECT_EQ(decode(dir, signal, 22050, {}, 32).output, "");  // not even a lock
 
     const RunResult run = decode(dir, signal, 22050, {"-r", "i"}, 32);
@@ -332,13 +219,7 @@ TEST(RescueDecoder, LengthsMovedByAHighPassAreNoLoss) {
         blocks.push_back(withChecksum(concat({block, Bytes(256, patterns[b])})));
     }
     blocks.push_back(kEndBlock);
-    Bytes image = {0xFF, 0, 0};  // records of a type byte, their size and the block; the file's size
-    for (const Bytes& block : blocks)
-        image = concat({image,
-                        {&block == &blocks.back() ? std::uint8_t{0xAA} : std::uint8_t{0x55}},
-                        littleEndian(static_cast<std::uint32_t>(block.size()), 2),
-                        block});
-    std::ranges::copy(littleEndian(static_cast<std::uint32_t>(image.size()), 2), image.begin() + 1);
+    const Bytes image = imageOf(blocks);
     runOn(dir.path("src.ptp"), image, {"-m22", "-b16", "-f0"});
     Signal signal = samplesOf(readFile(dir.path("src.wav")));
     for (double previous = 0, filtered = 0; double& x : signal) {
@@ -368,11 +249,7 @@ TEST(RescueDecoder, LooksAgainWhereABlockWasMissed) {
     const Signal clean = fromTape(
         concat({Bytes(4000, 128), tapeSignal(tapeBytes(blocks, 100), 14, 42, true), Bytes(4000, 128)}));
     for (const auto& [seed, decibels] : {std::pair{3u, 1.0}, std::pair{4u, 1.5}}) {
-        Signal signal = clean;
-        std::mt19937 random(seed);
-        for (double& s : signal)
-            s += std::pow(10.0, -decibels / 20) * std::sqrt(12.0) * (random() / 4294967296.0 - 0.5);
-        const RunResult run = decode(dir, signal, 44100);
+        const RunResult run = decode(dir, withHiss(clean, std::pow(10.0, -decibels / 20), seed), 44100);
         EXPECT_EQ(report(run).find("blokkot nem találtam"), std::string::npos) << report(run);
         for (const auto& [bytes, mark] : blockLines(run.output))  // a block may be lost, none is wrong
             EXPECT_TRUE(mark == 'X' || std::ranges::find(blocks, bytes) != blocks.end()) << run.output;
@@ -480,7 +357,7 @@ TEST(RescueDecoder, MarksEachBlockByWhatItsReadingsShow) {
     const Bytes tonedWrong = fromHex("F1 07 00 49 10 12 34 56 78 9A BC DE F0 0F ED CB A9 87 65 43 21 59");
     Tape tape{
         {kNameBlock, unsure, contradicted, repaired, silenced, wrongOnTape, toned, tonedWrong, kEndBlock}};
-    const int T = Tape::T;
+    const int T = tape.T;
     for (const auto& [block, byte, bit] : {std::tuple{1u, 12, 4}, {5u, 5, 0}})
         tape.set(tape.at(block, byte, bit), T, 3 * T, -1);
     for (const auto& [block, byte] : {std::pair{2u, 12}, {2u, 13}, {3u, 12}}) {
@@ -542,7 +419,7 @@ TEST(RescueDecoder, TrustsNoReadingOnLengthsAlone) {
     ScratchDir dir;
     Tape tape = lengthsReadIt({kNameBlock, kLengthsMisread, kToneBlock, kEndBlock});
     const std::size_t run111 = tape.at(1, 12, 4);
-    for (int k = 1; k < 5; ++k) tape.set(run111, k * Tape::T, (k + 1) * Tape::T, k % 2 ? -0.08 : 0.08);
+    for (int k = 1; k < 5; ++k) tape.set(run111, k * tape.T, (k + 1) * tape.T, k % 2 ? -0.08 : 0.08);
     const Signal recording = quiet(tape.signal);
     EXPECT_EQ(decode(dir, recording, 44100, {}).output, "");
 
@@ -658,7 +535,7 @@ TEST(RescueDecoder, SyncsAndLosesTheSignalByItsEdges) {
                            "záróblokk  X  jelkiesés "});
     EXPECT_NE(entries[1].find(" másodpercnél, 2 byte hiányzik"), std::string::npos) << entries[1];
     EXPECT_NEAR(numbersAfter(entries[1], "jelkiesés ").at(0),
-                static_cast<double>(tape.at(8, 1) + 18 * Tape::T) / 44100, 0.0005);
+                static_cast<double>(tape.at(8, 1) + 18 * tape.T) / 44100, 0.0005);
     const Bytes image = readFile(dir.path("rec/01_AB.ptp"));
     ASSERT_GT(image.size(), 6u);
     EXPECT_EQ(Bytes(image.end() - 6, image.end()), fromHex("AA 03 00 B1 00 00"));

@@ -28,8 +28,10 @@ struct RunResult {
 RunResult runKazettor(const std::vector<std::string>& arguments);
 // Writes the file, then runs the program on it with the options.
 RunResult runOn(const std::string& path, const Bytes& contents, std::vector<std::string> options = {});
+// Runs a shell command: its standard output and exit status.
+RunResult runShell(const std::string& command);
 // Runs the built executable, for what only a real process shows.
-RunResult runBinary(const std::string& arguments);
+inline RunResult runBinary(const std::string& arguments) { return runShell(KAZETTOR_BINARY " " + arguments); }
 
 // Bytes written as hexadecimal digits, two to a byte; blanks between bytes are ignored.
 Bytes fromHex(const std::string& hex);
