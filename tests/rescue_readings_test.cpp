@@ -177,7 +177,9 @@ TEST(RescueReadings, LeavesOutACopyByPrintThrough) {
 // The default decoder's reading of a block against what the rescue
 // decoder's readings of it said, rule by rule: it stands (O) where a
 // complete reading gives the same block, or the best-fit search does where
-// the signal held; a reading that gives another good block, or one sure of
+// the signal held and no reading holds strong evidence against it (the
+// search can repeat the default decoder's slip); a reading that gives
+// another good block, or one sure of
 // every bit that gives another block, contradicts it; with no reading to
 // confirm it, a dropout within it or a failed checksum, it is X. (Its
 // checksum alone is not enough: the worn-tape simulator once met a block
@@ -195,9 +197,17 @@ TEST(RescueReadings, TheDefaultDecodersReadingStandsWhereNothingSpeaksAgainstIt)
     Bytes misread = kData;  // and one whose checksum fails
     misread[10] = 0x11;
     auto testimony = [](std::vector<Bytes> holding, std::vector<Bytes> sure, std::vector<Bytes> read,
-                        std::vector<Bytes> fitted, double signalGone) {
-        return Testimony{std::move(holding), std::move(sure), std::move(read), std::move(fitted), {},
-                         signalGone};
+                        std::vector<Bytes> fitted, double signalGone,
+                        std::vector<SignedReading> complete = {}) {
+        return Testimony{std::move(holding), std::move(sure),     std::move(read),
+                         std::move(fitted),  std::move(complete), signalGone};
+    };
+    // A reading of `bytes` with the same evidence on every bit.
+    auto signedOf = [](const Bytes& bytes, float evidence) {
+        SignedReading reading;
+        for (std::size_t i = 0; i < 8 * bytes.size(); ++i)
+            reading.evidence.push_back((bytes[i / 8] >> (7 - i % 8)) & 1 ? evidence : -evidence);
+        return reading;
     };
     const DecodedBlock data = plain(kData, true), end = plain(kEndBlock, true);
     // clang-format off
@@ -210,6 +220,10 @@ TEST(RescueReadings, TheDefaultDecodersReadingStandsWhereNothingSpeaksAgainstIt)
         {end, testimony({}, {}, {}, {kEndBlock}, 88200), 'X', "de a jel 2.000 másodpercnél kiesett benne"},
         {data, testimony({}, {}, {kData}, {}, 88200), 'O', ""},
         {data, testimony({}, {}, {}, {kData}, 110250), 'X', "de a jel 2.500 másodpercnél kiesett benne"},
+        // misread differs from kData in 4 bits (0x11 against 0x5A): 4 × 2.9 of
+        // evidence against the block denies what the best-fit search read, 4 × 2.85 not.
+        {data, testimony({}, {}, {misread}, {kData}, -1, {signedOf(misread, 2.9f)}), 'X', "ellentmondó olvasások: "},
+        {data, testimony({}, {}, {misread}, {kData}, -1, {signedOf(misread, 2.85f)}), 'O', ""},
         {data, testimony({otherGood}, {}, {kData}, {}, -1), 'X', "ellentmondó olvasások: "},
         {data, testimony({}, {misread}, {kData}, {}, -1), 'X', "ellentmondó olvasások: "},
         {plain(misread, false), testimony({}, {}, {}, {}, -1), 'X', "csak a szabványos dekóder olvasta"},

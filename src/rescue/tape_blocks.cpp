@@ -28,6 +28,27 @@ bool holds(const std::vector<std::vector<std::uint8_t>>& readings, const std::ve
     return std::find(readings.begin(), readings.end(), bytes) != readings.end();
 }
 
+// The best-fit search is the default decoder's own way of reading, so it
+// can repeat that decoder's slip; a reading of the trackers' that holds
+// strong evidence against the block then denies it. The sum of its evidence
+// over the bits where it differs from the block, kDenied = 11.5, is odds of
+// 10^5 to 1 that the block is wrong, unless the reading's own timing slipped:
+// far above what a few bits flipped by noise in a right block add up to.
+// (A slipped reading denies a right block too; the block is then X, its
+// bytes written as the default decoder read them.)
+constexpr double kDenied = 11.5;
+
+bool denies(const std::vector<SignedReading>& readings, const std::vector<std::uint8_t>& bytes) {
+    return std::any_of(readings.begin(), readings.end(), [&](const SignedReading& reading) {
+        double against = 0;
+        for (std::size_t i = 0; i < reading.evidence.size() && i / 8 < bytes.size(); ++i) {
+            const bool one = (bytes[i / 8] >> (7 - i % 8)) & 1;
+            against += std::max(0.0f, one ? -reading.evidence[i] : reading.evidence[i]);
+        }
+        return against >= kDenied;
+    });
+}
+
 void join(Testimony& testimony, const Testimony& more) {
     testimony.holding.insert(testimony.holding.end(), more.holding.begin(), more.holding.end());
     testimony.sure.insert(testimony.sure.end(), more.sure.begin(), more.sure.end());
@@ -68,7 +89,8 @@ std::vector<TapeBlock> gatherTapeBlocks(const SearchResult& search, const std::v
     for (const DecodedBlock& block : plain)
         placed.push_back({static_cast<double>(block.syncPositions[1]),
                           kSameBlockHalves * static_cast<double>(block.separator) / 2, nullptr, &block});
-    std::stable_sort(placed.begin(), placed.end(), [](const Placed& a, const Placed& b) { return a.at < b.at; });
+    std::stable_sort(placed.begin(), placed.end(),
+                     [](const Placed& a, const Placed& b) { return a.at < b.at; });
     std::vector<TapeBlock> blocks;
     double tolerance = 0;
     for (const Placed& reading : placed) {
@@ -80,8 +102,7 @@ std::vector<TapeBlock> gatherTapeBlocks(const SearchResult& search, const std::v
         if (reading.plain != nullptr) blocks.back().plain.push_back(reading.plain);
     }
     // The rescue decoder's readings in the order its trackers found them.
-    for (TapeBlock& block : blocks)
-        std::sort(block.found.begin(), block.found.end());
+    for (TapeBlock& block : blocks) std::sort(block.found.begin(), block.found.end());
     return blocks;
 }
 
@@ -99,7 +120,8 @@ DecidedBlock decideTapeBlock(Recording& recording, const TapeBlock& block) {
     // found no sync there, its trackers read the block where the default
     // decoder found it.
     std::vector<BlockDecision> own;
-    for (const FoundBlock* found : block.found) own.push_back(decideBlock(recording, found->reading, found->polarity));
+    for (const FoundBlock* found : block.found)
+        own.push_back(decideBlock(recording, found->reading, found->polarity));
     Testimony testimony;
     for (const BlockDecision& decision : own) join(testimony, decision.testimony);
     if (own.empty() && plain != nullptr && plain->checksumOk)
@@ -124,7 +146,8 @@ DecidedBlock decideTapeBlock(Recording& recording, const TapeBlock& block) {
         if (decision.mark != 'X' && differs(testimony.holding, decision.bytes)) {
             decision.mark = 'X';
             decision.bytes = own[0].bytes;
-            decision.what = "ellentmondó olvasások: két olvasás más-más blokkot adott, mindkettő jó ellenőrző összeggel";
+            decision.what =
+                "ellentmondó olvasások: két olvasás más-más blokkot adott, mindkettő jó ellenőrző összeggel";
         }
     }
     decided.testimony = testimony;
@@ -156,7 +179,8 @@ DecidedBlock decideTapeBlock(Recording& recording, const TapeBlock& block) {
     return decided;
 }
 
-void judgeDefaultReading(const DecodedBlock& plain, const Testimony& testimony, double rate, BlockDecision& decision) {
+void judgeDefaultReading(const DecodedBlock& plain, const Testimony& testimony, double rate,
+                         BlockDecision& decision) {
     decision.bytes = plain.bytes;
     decision.kind = blockKindOf(plain.bytes[0]);
     decision.mark = 'X';
@@ -166,18 +190,26 @@ void judgeDefaultReading(const DecodedBlock& plain, const Testimony& testimony, 
         decision.what =
             "ellentmondó olvasások: a szabványos dekóder jó ellenőrző összegű blokkot olvasott, de egy másik "
             "olvasás mást adott; a szabványos dekóder olvasása került a fájlba";
-    } else if (holds(testimony.read, plain.bytes) || (holds(testimony.fitted, plain.bytes) && testimony.signalGone < 0)) {
+    } else if (holds(testimony.read, plain.bytes) ||
+               (holds(testimony.fitted, plain.bytes) && testimony.signalGone < 0 &&
+                !denies(testimony.complete, plain.bytes))) {
         decision.mark = 'O';
         decision.what.clear();
+    } else if (holds(testimony.fitted, plain.bytes) && testimony.signalGone < 0) {
+        decision.what =
+            "ellentmondó olvasások: a szabványos dekóder jó ellenőrző összegű blokkot olvasott, de egy másik "
+            "olvasás mást adott; a szabványos dekóder olvasása került a fájlba";
     } else if (testimony.signalGone >= 0) {
         char text[200];
-        std::snprintf(text, sizeof text,
-                      "a szabványos dekóder jó ellenőrző összegű blokkot olvasott, de a jel %.3f másodpercnél "
-                      "kiesett benne: nem biztos",
-                      rate > 0 ? testimony.signalGone / rate : 0.0);
+        std::snprintf(
+            text, sizeof text,
+            "a szabványos dekóder jó ellenőrző összegű blokkot olvasott, de a jel %.3f másodpercnél "
+            "kiesett benne: nem biztos",
+            rate > 0 ? testimony.signalGone / rate : 0.0);
         decision.what = text;
     } else {
         decision.what =
-            "a szabványos dekóder jó ellenőrző összegű blokkot olvasott, de egyetlen más olvasás sem adta ugyanezt";
+            "a szabványos dekóder jó ellenőrző összegű blokkot olvasott, de egyetlen más olvasás sem adta "
+            "ugyanezt";
     }
 }
