@@ -22,11 +22,13 @@ constexpr std::int64_t kWarmUpSamples = 4096;
 
 // The readings, for the report: "két olvasás egyezik: <one> és <other>".
 const char* const kFirstReading = "az első";
-const char* const kStepNames[kLadderSteps] = {
-    "a szűkebb sávú",        "a szélesebb sávú",
-    "a lassabb időzítésű",   "a cellák közepére igazított",
-    "az újramért időzítésű", "",  // named by stepName
-    "a szabványos dekóder keresésével kapott"};
+const char* const kStepNames[kLadderSteps] = {"a szűkebb sávú",
+                                              "a szélesebb sávú",
+                                              "a lassabb időzítésű",
+                                              "a cellák közepére igazított",
+                                              "az újramért időzítésű",
+                                              "",  // named by stepName
+                                              "a szabványos dekóder keresésével kapott"};
 
 const char* stepName(LadderStep step, const BlockReading& first) {
     if (step != kOtherDecision) return kStepNames[step];
@@ -62,16 +64,19 @@ std::string changes(const std::vector<std::uint8_t>& read, const std::vector<std
 // an unknown number.
 std::string missingBytes(const BlockReading& first) {
     if (first.expectedBytes <= 0) return "a hossza nem derült ki";
-    return format("%d byte hiányzik", std::max(0, first.expectedBytes - static_cast<int>(first.bytes.size())));
+    return format("%d byte hiányzik",
+                  std::max(0, first.expectedBytes - static_cast<int>(first.bytes.size())));
 }
 
-std::string whatIsWrong(const Recording& recording, const BlockReading& first, const ReadingVerdict& verdict) {
+std::string whatIsWrong(const Recording& recording, const BlockReading& first,
+                        const ReadingVerdict& verdict) {
     switch (first.end) {
         case ReadEnd::unknownType:
             return format("ismeretlen blokktípus (%02x)", first.bytes.empty() ? 0 : first.bytes[0]);
         case ReadEnd::signalLost: {
             char text[120];
-            std::snprintf(text, sizeof text, "jelkiesés %.3f másodpercnél, ", secondsIn(recording, first.lastSample));
+            std::snprintf(text, sizeof text, "jelkiesés %.3f másodpercnél, ",
+                          secondsIn(recording, first.lastSample));
             return text + missingBytes(first);
         }
         case ReadEnd::nextBlock:
@@ -125,14 +130,16 @@ double signalGoneIn(const BlockReading& reading, const ReadingVerdict& verdict) 
 // Adds what a reading says to the testimony; where the signal was gone,
 // only where `ofSignal` (the ladder's other readings share the first one's
 // view of the signal, and lose their way in a deep dip where it did not).
-void testify(Testimony& testimony, const BlockReading& reading, const ReadingVerdict& verdict, bool ofSignal) {
+void testify(Testimony& testimony, const BlockReading& reading, const ReadingVerdict& verdict,
+             bool ofSignal) {
     if (verdict.checksumHolds) testimony.holding.push_back(reading.bytes);
     if (sureOfEveryBit(verdict)) testimony.sure.push_back(reading.bytes);
     if (verdict.complete) testimony.read.push_back(reading.bytes);
     if (verdict.complete) {
         SignedReading& signedReading = testimony.complete.emplace_back();
         signedReading.slipRisk = verdict.slipRisk;
-        for (const SoftBit& bit : reading.bits) signedReading.evidence.push_back(bit.bit ? bit.llr : -bit.llr);
+        for (const SoftBit& bit : reading.bits)
+            signedReading.evidence.push_back(bit.bit ? bit.llr : -bit.llr);
     }
     if (!ofSignal) return;
     const double gone = signalGoneIn(reading, verdict);
@@ -205,43 +212,17 @@ bool readAgain(Recording& recording, const BlockReading& first, int polarity, La
     return false;
 }
 
-BlockDecision decideBlock(Recording& recording, const BlockReading& first, int polarity) {
-    BlockDecision decision;
-    const ReadingVerdict verdict = judgeReading(first);
-    decision.uncertainBits = verdict.uncertainBits;
-    decision.kind = first.kind;
-    decision.bytes = first.bytes;
-    decision.firstSample = first.firstSample;
-    decision.lastSample = first.lastSample;
-    if (first.expectedBytes > static_cast<int>(decision.bytes.size())) {
-        decision.bytes.resize(static_cast<std::size_t>(first.expectedBytes), 0);
-    }
-    Testimony& testimony = decision.testimony;
-    // A reading with no bits of its own (where only the default decoder found
-    // the block) leaves what the signal is like to the ladder's readings.
-    const bool probe = first.end == ReadEnd::notRead;
-    testify(testimony, first, verdict, !probe);
-    if (trustedAlone(verdict)) {
-        decision.mark = 'O';
-        return decision;
-    }
-    // A block the recording cuts short cannot be read further. (One of no
-    // known kind is read again: its type byte may have been misread.)
-    if (first.end == ReadEnd::recordingEnd) {
-        decision.what = whatIsWrong(recording, first, verdict);
-        return decision;
-    }
-
-    // The ladder: the block read again in each of its ways. Two readings that
-    // agree on a block whose checksum holds decide it; each must be
-    // complete, and the cell tracker's readings sure of their timing and
-    // with a slip risk of at most kAgreeingSlipRisk; the best-fit search has
-    // no evidence of its own, and only confirms. The readings share the
-    // recording's noise, so a slip one of them makes, the others may make
-    // too: where any reading gives another block whose checksum holds as
-    // well, the readings contradict each other, and nothing is decided.
-    // A candidate's extent in the recording is the block's, as that complete
-    // reading saw it (the best-fit search, never a candidate, has none).
+bool agreeOnBlock(const BlockReading& first, const ReadingVerdict& verdict,
+                  const std::vector<LadderReading>& ladder, BlockDecision& decision) {
+    // Two readings that agree on a block whose checksum holds decide it;
+    // each must be complete, and the cell tracker's readings sure of their
+    // timing and with a slip risk of at most kAgreeingSlipRisk; the best-fit
+    // search has no evidence of its own, and only confirms. The readings
+    // share the recording's noise, so a slip one of them makes, the others
+    // may make too: where any reading gives another block whose checksum
+    // holds as well, the readings contradict each other, and nothing is
+    // decided. A candidate's extent in the recording is the block's, as that
+    // complete reading saw it (the best-fit search, never a candidate, has none).
     struct Candidate {
         std::vector<std::uint8_t> bytes;
         const char* how;
@@ -250,18 +231,13 @@ BlockDecision decideBlock(Recording& recording, const BlockReading& first, int p
     std::vector<Candidate> candidates;
     const Candidate firstCandidate = {first.bytes, kFirstReading, first.firstSample, first.lastSample};
     if (verdict.checksumHolds && verdict.slipRisk <= kAgreeingSlipRisk) candidates.push_back(firstCandidate);
+    std::vector<std::vector<std::uint8_t>> holding;  // every block read whose checksum holds
+    if (verdict.checksumHolds) holding.push_back(first.bytes);
     BlockDecision agreed;
     std::string agreeingPair;  // the two readings that agree, in words
-    for (int rung = 0; rung < kLadderSteps; ++rung) {
-        const auto step = static_cast<LadderStep>(rung);
-        BlockReading again;
-        if (!readAgain(recording, first, polarity, step, again)) continue;
-        const ReadingVerdict other = judgeReading(again);
-        if (step == kBestFitSearch && other.complete) testimony.fitted.push_back(again.bytes);
-        // (The best-fit search has no evidence of its own: it is never sure.)
-        if (step != kBestFitSearch) testify(testimony, again, other, probe);
+    for (const auto& [step, again, other] : ladder) {
         if (!other.checksumHolds) continue;
-        if (step == kBestFitSearch) testimony.holding.push_back(again.bytes);
+        holding.push_back(again.bytes);
         if (agreed.mark != 'X') continue;
         if (step != kBestFitSearch && (!other.timingSure || other.slipRisk > kAgreeingSlipRisk)) continue;
         const Candidate* agreeing = nullptr;
@@ -290,16 +266,64 @@ BlockDecision decideBlock(Recording& recording, const BlockReading& first, int p
         if (step != kBestFitSearch)
             candidates.push_back({again.bytes, stepName(step, first), again.firstSample, again.lastSample});
     }
-    if (agreed.mark != 'X') {
-        agreed.testimony = testimony;
-        const std::vector<std::vector<std::uint8_t>>& holding = testimony.holding;
-        const bool contradicted = std::any_of(holding.begin(), holding.end(),
-                                              [&](const auto& bytes) { return bytes != agreed.bytes; });
-        if (!contradicted) return agreed;
-        decision.what = "ellentmondó olvasások: " + agreeingPair +
-                        " egyezik, de egy másik olvasás más blokkot adott, szintén jó ellenőrző összeggel";
+    if (agreed.mark == 'X') return false;
+    if (std::none_of(holding.begin(), holding.end(),
+                     [&](const auto& bytes) { return bytes != agreed.bytes; })) {
+        agreed.testimony = std::move(decision.testimony);
+        decision = std::move(agreed);
+        return true;
+    }
+    decision.what = "ellentmondó olvasások: " + agreeingPair +
+                    " egyezik, de egy másik olvasás más blokkot adott, szintén jó ellenőrző összeggel";
+    return true;
+}
+
+BlockDecision decideBlock(Recording& recording, const BlockReading& first, int polarity) {
+    BlockDecision decision;
+    const ReadingVerdict verdict = judgeReading(first);
+    decision.uncertainBits = verdict.uncertainBits;
+    decision.kind = first.kind;
+    decision.bytes = first.bytes;
+    decision.firstSample = first.firstSample;
+    decision.lastSample = first.lastSample;
+    if (first.expectedBytes > static_cast<int>(decision.bytes.size())) {
+        decision.bytes.resize(static_cast<std::size_t>(first.expectedBytes), 0);
+    }
+    Testimony& testimony = decision.testimony;
+    // A reading with no bits of its own (where only the default decoder found
+    // the block) leaves what the signal is like to the ladder's readings.
+    const bool probe = first.end == ReadEnd::notRead;
+    testify(testimony, first, verdict, !probe);
+    if (trustedAlone(verdict)) {
+        decision.mark = 'O';
         return decision;
     }
+    // A block the recording cuts short cannot be read further. (One of no
+    // known kind is read again: its type byte may have been misread.)
+    if (first.end == ReadEnd::recordingEnd) {
+        decision.what = whatIsWrong(recording, first, verdict);
+        return decision;
+    }
+
+    // The ladder: the block read again in each of its ways.
+    std::vector<LadderReading> ladder;
+    for (int rung = 0; rung < kLadderSteps; ++rung) {
+        LadderReading& again = ladder.emplace_back();
+        again.step = static_cast<LadderStep>(rung);
+        if (!readAgain(recording, first, polarity, again.step, again.reading)) {
+            ladder.pop_back();
+            continue;
+        }
+        again.verdict = judgeReading(again.reading);
+        if (again.step != kBestFitSearch) {
+            testify(testimony, again.reading, again.verdict, probe);
+        } else {
+            // (The best-fit search has no evidence of its own: it is never sure.)
+            if (again.verdict.complete) testimony.fitted.push_back(again.reading.bytes);
+            if (again.verdict.checksumHolds) testimony.holding.push_back(again.reading.bytes);
+        }
+    }
+    if (agreeOnBlock(first, verdict, ladder, decision)) return decision;
     decision.what = whatIsWrong(recording, first, verdict);
     return decision;
 }

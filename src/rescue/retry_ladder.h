@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "rescue/block_reader.h"
+#include "rescue/reading_verdict.h"
 #include "rescue/recording.h"
 
 // A reading's bits as signed evidence: each bit's evidence, positive for
@@ -40,12 +41,12 @@ struct Testimony {
 struct BlockDecision {
     char mark = 'X';
     BlockKind kind = BlockKind::unknown;  // the block's kind, by its type byte as written
-    std::vector<std::uint8_t> bytes;  // the block to write (as read, or repaired), expectedBytes long
-    std::string what;                 // for the report: the repair step, or what is wrong
-    int uncertainBits = 0;            // doubtful bits of the first reading
-    double firstSample = 0;           // the block's extent in the recording, from the reading decided on
+    std::vector<std::uint8_t> bytes;      // the block to write (as read, or repaired), expectedBytes long
+    std::string what;                     // for the report: the repair step, or what is wrong
+    int uncertainBits = 0;                // doubtful bits of the first reading
+    double firstSample = 0;               // the block's extent in the recording, from the reading decided on
     double lastSample = 0;
-    Testimony testimony;              // what every reading said, for weighing other readings of the block
+    Testimony testimony;  // what every reading said, for weighing other readings of the block
 };
 
 // The ways of reading a block again, in the order they are tried; a block
@@ -62,6 +63,21 @@ enum LadderStep {
 };
 
 BlockDecision decideBlock(Recording& recording, const BlockReading& first, int polarity);
+
+// A reading of the ladder: its way, the reading and its verdict.
+struct LadderReading {
+    LadderStep step = kNarrowerBand;
+    BlockReading reading;
+    ReadingVerdict verdict;
+};
+
+// Decides a block that its first reading alone did not, on the ladder's
+// readings of it (in the ladder's order): two that agree, each sure enough,
+// make it O (as first read) or J (repaired); a reading that gives another
+// block whose checksum holds too leaves it X, saying so. False where no two
+// agree: `decision` is left as it was.
+bool agreeOnBlock(const BlockReading& first, const ReadingVerdict& verdict,
+                  const std::vector<LadderReading>& ladder, BlockDecision& decision);
 
 // Reads the block of `first` again in the ladder's way `step`: false when
 // that reading finds no sync where the first one found it.
