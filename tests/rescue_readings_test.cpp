@@ -9,6 +9,7 @@
 #include "rescue/block_search.h"
 #include "rescue/noise_floor.h"
 #include "rescue/recording.h"
+#include "rescue/retry_ladder.h"
 #include "rescue/tape_blocks.h"
 #include "support/recordings.h"
 
@@ -18,6 +19,11 @@ constexpr double kRate = 44100;
 
 const Bytes kData = withChecksum(concat({{0xF1, 0, 0x20, 0x43, 64}, Bytes(32, 0x5A), Bytes(32, 0xC3)}));
 const std::vector<Bytes> kBlocks = {kNameBlock, kData, kEndBlock};
+// kData with its 11th byte 0x11 for 0x5A: with the checksum set right
+// (another good block), and as it stands (a misread).
+const Bytes kOtherGood = withChecksum(concat(
+    {{0xF1, 0, 0x20, 0x43, 64, 0x5A, 0x5A, 0x5A, 0x5A, 0x5A, 0x11}, Bytes(26, 0x5A), Bytes(32, 0xC3)}));
+const Bytes kMisread = concat({Bytes(kOtherGood.begin(), kOtherGood.end() - 1), {kData.back()}});
 
 // Half a second of silence, the program as an ideal tape signal (1 cells of
 // 2 × 14 samples, 0 cells of 2 × 42) at `level` of full scale, and half a
@@ -191,11 +197,7 @@ TEST(RescueReadings, TheDefaultDecodersReadingStandsWhereNothingSpeaksAgainstIt)
         block.checksumOk = checksumOk;
         return block;
     };
-    Bytes otherGood = kData;  // another block whose checksum holds
-    otherGood[10] = 0x11;
-    otherGood.back() = static_cast<std::uint8_t>(otherGood.back() + 0x11 - 0x5A);
-    Bytes misread = kData;  // and one whose checksum fails
-    misread[10] = 0x11;
+    const Bytes &otherGood = kOtherGood, &misread = kMisread;
     auto testimony = [](std::vector<Bytes> holding, std::vector<Bytes> sure, std::vector<Bytes> read,
                         std::vector<Bytes> fitted, double signalGone,
                         std::vector<SignedReading> complete = {}) {
@@ -229,14 +231,76 @@ TEST(RescueReadings, TheDefaultDecodersReadingStandsWhereNothingSpeaksAgainstIt)
         {plain(misread, false), testimony({}, {}, {}, {}, -1), 'X', "csak a szabványos dekóder olvasta"},
     };
     // clang-format on
-    for (const auto& [block, said, mark, why] : cases) {
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const auto& [block, said, mark, why] = cases[i];
         BlockDecision decision;
         judgeDefaultReading(block, said, kRate, decision);
-        EXPECT_EQ(decision.mark, mark) << &block - &std::get<0>(cases[0]) << " " << decision.what;
+        EXPECT_EQ(decision.mark, mark) << i << " " << decision.what;
         EXPECT_EQ(decision.bytes, block.bytes);
         EXPECT_NE(decision.what.find(why), std::string::npos) << decision.what;
         if (mark == 'O') {
             EXPECT_EQ(decision.what, "");
         }
+    }
+}
+
+// The ladder's readings of a block its first reading did not decide, rule by
+// rule: two readings that agree on a good block decide it, O where the first
+// reading gave it, J where they repaired it; the cell tracker's readings
+// count only with sure timing and a slip risk of at most 0.05; the best-fit
+// search confirms only the first reading, and only where that one had signal
+// throughout; any reading that gives another good block, the first one too,
+// leaves the block X.
+TEST(RescueReadings, TheLaddersReadingsDecideWhereTwoAgreeAndNoneContradicts) {
+    struct Read {
+        LadderStep step;
+        Bytes bytes;
+        bool holds;
+        double slipRisk;
+        bool timingSure = true;
+        int silentBits = 0;
+    };
+    auto reading = [](const Read& r) {
+        LadderReading read{r.step, {}, {}};
+        read.reading.bytes = r.bytes;
+        read.verdict = {.complete = true,
+                        .checksumHolds = r.holds,
+                        .timingSure = r.timingSure,
+                        .slipRisk = r.slipRisk,
+                        .silentBits = r.silentBits};
+        return read;
+    };
+    const Read narrower{kNarrowerBand, kData, true, 0.05}, wider{kWiderBand, kData, true, 0.05};
+    const std::string agree = "két olvasás egyezik: ", bands = "a szűkebb sávú és a szélesebb sávú";
+    const std::string contradicted = "ellentmondó olvasások: " + bands +
+                                     " egyezik, de egy másik olvasás más blokkot adott, szintén jó "
+                                     "ellenőrző összeggel";
+    // clang-format off
+    const std::tuple<Read, std::vector<Read>, char, std::string> cases[] = {
+        {{kNarrowerBand, kMisread, false, 0.01}, {narrower, wider}, 'J', agree + bands + ": a 11. byte 11 helyett 5a"},
+        {{kNarrowerBand, kMisread, false, 0.01}, {narrower, {kWiderBand, kData, true, 0.0501}}, 'X', ""},
+        {{kNarrowerBand, kMisread, false, 0.01}, {narrower, {kWiderBand, kData, true, 0.01, false}}, 'X', ""},
+        {{kNarrowerBand, kData, true, 0.05}, {narrower}, 'O', agree + "az első és a szűkebb sávú"},
+        {{kNarrowerBand, kData, true, 0.0501}, {narrower}, 'X', ""},
+        {{kNarrowerBand, kData, true, 0.3}, {{kBestFitSearch, kData, true, 1, false}}, 'O',
+         agree + "az első és a szabványos dekóder keresésével kapott"},
+        {{kNarrowerBand, kData, true, 0.3, true, 3}, {{kBestFitSearch, kData, true, 1}}, 'X', ""},
+        {{kNarrowerBand, kOtherGood, true, 0.3}, {narrower, wider}, 'X', contradicted},
+        {{kNarrowerBand, kMisread, false, 0.01}, {narrower, wider, {kSlowerTiming, kOtherGood, true, 0.9}}, 'X',
+         contradicted},
+    };
+    // clang-format on
+    for (std::size_t number = 0; number < std::size(cases); ++number) {
+        const auto& [firstRead, ladderReads, mark, what] = cases[number];
+        const LadderReading first = reading(firstRead);
+        std::vector<LadderReading> ladder;
+        for (const Read& r : ladderReads) ladder.push_back(reading(r));
+        BlockDecision decision;
+        decision.bytes = first.reading.bytes;
+        const bool decided = agreeOnBlock(first.reading, first.verdict, ladder, decision);
+        EXPECT_EQ(decided, !what.empty()) << number;
+        EXPECT_EQ(decision.mark, mark) << number;
+        EXPECT_EQ(decision.what, what) << number;
+        EXPECT_EQ(decision.bytes, mark == 'X' ? first.reading.bytes : kData) << number;
     }
 }

@@ -584,9 +584,10 @@ TEST(RescueVerdict, JudgesAReadingAtItsBars) {
         {[](BlockReading r) { for (int i : {5, 9}) r.bits[i].noSignal = true, r.bits[i].llr = 0; return r; }(sure),
          false, 2, 2, 500}};
     // clang-format on
-    for (const auto& [reading, trusted, inDoubt, silent, firstSilence] : cases) {
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const auto& [reading, trusted, inDoubt, silent, firstSilence] = cases[i];
         const ReadingVerdict verdict = judgeReading(reading);
-        EXPECT_EQ(trustedAlone(verdict), trusted) << &reading - &std::get<0>(cases[0]);
+        EXPECT_EQ(trustedAlone(verdict), trusted) << i;
         EXPECT_EQ(std::tuple(verdict.uncertainBits, verdict.silentBits, verdict.firstSilence),
                   std::tuple(inDoubt, silent, firstSilence));
     }
