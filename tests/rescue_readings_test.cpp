@@ -304,3 +304,40 @@ TEST(RescueReadings, TheLaddersReadingsDecideWhereTwoAgreeAndNoneContradicts) {
         EXPECT_EQ(decision.bytes, mark == 'X' ? first.reading.bytes : kData) << number;
     }
 }
+
+// What the report says of a block that no reading decided, by how its
+// reading ended and what its verdict found (times at 44100 Hz).
+TEST(RescueReadings, ReportsWhatIsWrongWithABlockNoReadingDecided) {
+    Recording recording;
+    recording.rate = kRate;
+    auto ended = [](ReadEnd end, int expected, std::size_t read) {
+        BlockReading reading;
+        reading.end = end, reading.expectedBytes = expected, reading.lastSample = 2.5 * kRate;
+        reading.bytes.assign(read, 0x12);
+        return reading;
+    };
+    auto verdict = [](bool holds, int uncertain, bool timingSure, int silent) {
+        return ReadingVerdict{.complete = true,
+                              .checksumHolds = holds,
+                              .timingSure = timingSure,
+                              .uncertainBits = uncertain,
+                              .silentBits = silent,
+                              .firstSilence = 1.25 * kRate};
+    };
+    const BlockReading complete = ended(ReadEnd::complete, 10, 10);
+    const std::string badSum = "hibás ellenőrző összeg, ";
+    // clang-format off
+    const std::tuple<BlockReading, ReadingVerdict, std::string> cases[] = {
+        {ended(ReadEnd::unknownType, 0, 1), verdict(false, 0, true, 0), "ismeretlen blokktípus (12)"},
+        {ended(ReadEnd::signalLost, 10, 4), verdict(false, 0, true, 0), "jelkiesés 2.500 másodpercnél, 6 byte hiányzik"},
+        {ended(ReadEnd::nextBlock, 0, 1), verdict(false, 0, true, 0), "a következő blokk a blokk vége előtt kezdődött, a hossza nem derült ki"},
+        {ended(ReadEnd::recordingEnd, 10, 3), verdict(false, 0, true, 0), "a felvétel a blokk vége előtt véget ért, 7 byte hiányzik"},
+        {complete, verdict(false, 0, true, 2), "jelkiesés 1.250 másodpercnél, 2 bit olvashatatlan"},
+        {complete, verdict(true, 3, true, 0), "az ellenőrző összeg stimmel, de az olvasás nem elég biztos, és más olvasás nem erősítette meg"},
+        {complete, verdict(false, 0, true, 0), badSum + "pedig minden bit biztos: a szalagon is hibás lehet"},
+        {complete, verdict(false, 1, true, 0), badSum + "és más olvasás sem adott egyező, jó blokkot"},
+        {complete, verdict(false, 0, false, 0), badSum + "és más olvasás sem adott egyező, jó blokkot"},
+    };
+    // clang-format on
+    for (const auto& [reading, said, what] : cases) EXPECT_EQ(whatIsWrong(recording, reading, said), what);
+}

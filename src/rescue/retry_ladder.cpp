@@ -68,41 +68,6 @@ std::string missingBytes(const BlockReading& first) {
                   std::max(0, first.expectedBytes - static_cast<int>(first.bytes.size())));
 }
 
-std::string whatIsWrong(const Recording& recording, const BlockReading& first,
-                        const ReadingVerdict& verdict) {
-    switch (first.end) {
-        case ReadEnd::unknownType:
-            return format("ismeretlen blokktípus (%02x)", first.bytes.empty() ? 0 : first.bytes[0]);
-        case ReadEnd::signalLost: {
-            char text[120];
-            std::snprintf(text, sizeof text, "jelkiesés %.3f másodpercnél, ",
-                          secondsIn(recording, first.lastSample));
-            return text + missingBytes(first);
-        }
-        case ReadEnd::nextBlock:
-            return "a következő blokk a blokk vége előtt kezdődött, " + missingBytes(first);
-        case ReadEnd::recordingEnd:
-            return "a felvétel a blokk vége előtt véget ért, " + missingBytes(first);
-        case ReadEnd::notRead:
-        case ReadEnd::complete:
-            break;
-    }
-    if (verdict.silentBits > 0) {
-        char text[120];
-        std::snprintf(text, sizeof text, "jelkiesés %.3f másodpercnél, %d bit olvashatatlan",
-                      secondsIn(recording, verdict.firstSilence), verdict.silentBits);
-        return text;
-    }
-    if (verdict.checksumHolds) {
-        return "az ellenőrző összeg stimmel, de az olvasás nem elég biztos, és más olvasás nem erősítette "
-               "meg";
-    }
-    if (verdict.uncertainBits == 0 && verdict.timingSure) {
-        return "hibás ellenőrző összeg, pedig minden bit biztos: a szalagon is hibás lehet";
-    }
-    return "hibás ellenőrző összeg, és más olvasás sem adott egyező, jó blokkot";
-}
-
 // The stretch a block lies in: some 40 fill bits before its sync, to past its end.
 void stretchOf(const Recording& recording, const BlockReading& first, std::int64_t& from, std::int64_t& to) {
     const int bytes = first.expectedBytes > 0 ? first.expectedBytes : 262;
@@ -147,6 +112,41 @@ void testify(Testimony& testimony, const BlockReading& reading, const ReadingVer
 }
 
 }  // namespace
+
+std::string whatIsWrong(const Recording& recording, const BlockReading& first,
+                        const ReadingVerdict& verdict) {
+    switch (first.end) {
+        case ReadEnd::unknownType:
+            return format("ismeretlen blokktípus (%02x)", first.bytes.empty() ? 0 : first.bytes[0]);
+        case ReadEnd::signalLost: {
+            char text[120];
+            std::snprintf(text, sizeof text, "jelkiesés %.3f másodpercnél, ",
+                          secondsIn(recording, first.lastSample));
+            return text + missingBytes(first);
+        }
+        case ReadEnd::nextBlock:
+            return "a következő blokk a blokk vége előtt kezdődött, " + missingBytes(first);
+        case ReadEnd::recordingEnd:
+            return "a felvétel a blokk vége előtt véget ért, " + missingBytes(first);
+        case ReadEnd::notRead:
+        case ReadEnd::complete:
+            break;
+    }
+    if (verdict.silentBits > 0) {
+        char text[120];
+        std::snprintf(text, sizeof text, "jelkiesés %.3f másodpercnél, %d bit olvashatatlan",
+                      secondsIn(recording, verdict.firstSilence), verdict.silentBits);
+        return text;
+    }
+    if (verdict.checksumHolds) {
+        return "az ellenőrző összeg stimmel, de az olvasás nem elég biztos, és más olvasás nem erősítette "
+               "meg";
+    }
+    if (verdict.uncertainBits == 0 && verdict.timingSure) {
+        return "hibás ellenőrző összeg, pedig minden bit biztos: a szalagon is hibás lehet";
+    }
+    return "hibás ellenőrző összeg, és más olvasás sem adott egyező, jó blokkot";
+}
 
 bool readAgain(Recording& recording, const BlockReading& first, int polarity, LadderStep step,
                BlockReading& again) {

@@ -64,6 +64,11 @@ enum LadderStep {
 
 BlockDecision decideBlock(Recording& recording, const BlockReading& first, int polarity);
 
+// What the report says of a block that no reading decided: where its
+// reading ended early, where the signal was gone, or what its checksum and
+// its bits say.
+std::string whatIsWrong(const Recording& recording, const BlockReading& first, const ReadingVerdict& verdict);
+
 // A reading of the ladder: its way, the reading and its verdict.
 struct LadderReading {
     LadderStep step = kNarrowerBand;
