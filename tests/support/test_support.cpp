@@ -1,6 +1,5 @@
 #include "support/test_support.h"
 
-#include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -33,6 +32,17 @@ Bytes concat(std::initializer_list<Bytes> parts) {
     return all;
 }
 
+RunResult captured(const std::function<int()>& run) {
+    testing::internal::CaptureStdout();
+    int status;
+    try {
+        status = run();
+    } catch (const RunEnded& ended) {
+        status = ended.status;
+    }
+    return {status, testing::internal::GetCapturedStdout()};
+}
+
 RunResult runKazettor(const std::vector<std::string>& arguments) {
     resetProgramState();
     // The option table refers into the arguments, so they outlive the run.
@@ -41,17 +51,11 @@ RunResult runKazettor(const std::vector<std::string>& arguments) {
     texts.insert(texts.begin(), "kazettor");
     std::vector<char*> argv;
     for (std::string& text : texts) argv.push_back(text.data());
-    testing::internal::CaptureStdout();
-    int status;
-    try {
-        status = runCommandLine(static_cast<int>(argv.size()), argv.data());
-    } catch (const RunEnded& ended) {
-        status = ended.status;
-    }
-    return {status, testing::internal::GetCapturedStdout()};
+    return captured([&] { return runCommandLine(static_cast<int>(argv.size()), argv.data()); });
 }
 
 RunResult runOn(const std::string& path, const Bytes& contents, std::vector<std::string> options) {
+    std::filesystem::remove_all(path.substr(0, path.rfind('.')));
     writeFile(path, contents);
     options.insert(options.begin(), path);
     return runKazettor(options);
@@ -145,6 +149,17 @@ Bytes withChecksum(Bytes block) {
     for (std::size_t i = 1; i < block.size(); ++i) sum += block[i];
     block.push_back(static_cast<std::uint8_t>(sum));
     return block;
+}
+
+Bytes dataBlock(std::uint8_t number, std::uint8_t fill, int length, std::uint8_t fourth) {
+    return withChecksum(concat({{0xF1, number, 0x00, fourth, static_cast<std::uint8_t>(length)},
+                                Bytes(static_cast<std::size_t>(length), fill)}));
+}
+
+testing::AssertionResult holds(const std::string& text, const std::string& part) {
+    return (text.find(part) == std::string::npos ? testing::AssertionFailure() : testing::AssertionSuccess())
+           << "\"" << part << "\" sought in:\n"
+           << text;
 }
 
 std::vector<BlockLine> blockLines(const std::string& output) {

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <filesystem>
+#include <functional>
 #include <initializer_list>
 
 #include "support/file_bytes.h"  // Bytes, std::string, std::vector
@@ -24,9 +27,13 @@ struct RunResult {
     std::string output;  // everything printed on standard output
 };
 
+// Runs `run`, catching the end of a run: its exit status (0 where it
+// returns none) and everything it printed on standard output.
+RunResult captured(const std::function<int()>& run);
 // Runs the program in this process, from a fresh start of all its state.
 RunResult runKazettor(const std::vector<std::string>& arguments);
-// Writes the file, then runs the program on it with the options.
+// Writes the file, then runs the program on it with the options, its output
+// folder (the path up to its '.') removed first.
 RunResult runOn(const std::string& path, const Bytes& contents, std::vector<std::string> options = {});
 // Runs a shell command: its standard output and exit status.
 RunResult runShell(const std::string& command);
@@ -63,6 +70,11 @@ Bytes tapeBytes(const std::vector<Bytes>& blocks, int leadInBytes = 80);
 
 // A tape block with its checksum appended: the sum of all bytes after the type byte.
 Bytes withChecksum(Bytes block);
+// A data block (type 0xF1) of `length` bytes `fill` (256 written as 0), with its checksum.
+Bytes dataBlock(std::uint8_t number, std::uint8_t fill, int length = 48, std::uint8_t fourth = 0x43);
+
+// Whether the text holds the part; a failure shows both.
+testing::AssertionResult holds(const std::string& text, const std::string& part);
 
 // A block as the console shows it: its bytes, then O, J or X.
 struct BlockLine {
