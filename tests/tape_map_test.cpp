@@ -10,7 +10,6 @@
 #include <map>
 #include <sstream>
 
-#include "common/run_end.h"
 #include "map/map_columns.h"
 #include "map/svg_text.h"
 #include "map/tape_map_svg.h"
@@ -84,12 +83,8 @@ TEST(TapeMap, DrawsEachBlockSpanAndTakeWhereItLies) {
         drawn[element.what].push_back(element);
     // Each class's elements in the order drawn (the blocks by mark, X on top):
     // x and width where not negative, the text where not empty.
-    struct Expected {
-        std::string what;
-        double x, width;
-        std::string text;
-    };
-    const Expected expected[] = {
+    // clang-format off
+    const std::tuple<std::string, double, double, std::string> expected[] = {
         {"block O", 80, 30, "2.000-4.000 mp  névblokk  O\\nfelvétel: A+B"},
         {"block O", 650, 1, "40.000-40.020 mp  adatblokk  O\\nfelvétel: A+B"},
         {"block O", 950, 45, "60.000-63.000 mp  adatblokk  O\\nfelvétel: A+B"},
@@ -97,26 +92,20 @@ TEST(TapeMap, DrawsEachBlockSpanAndTakeWhereItLies) {
         {"block X", 350, 60, "20.000-24.000 mp  adatblokk  X  jelkiesés 21.200 másodpercnél\\nfelvétel: A"},
         {"program", 80, 420, "01_HELLO.ptp: 2.000-30.000 mp"},
         {"program", 650, 450, "02_A&B<C>\uFFFD.ptp: 40.000-70.000 mp"},
-        {"program-label", 80, -1, "01_HELLO.ptp"},
-        {"program-label", -1, -1, "02_A&B<C>\uFFFD.ptp"},
-        {"dropout", 368, -1, "jelkiesés: 21.200-21.400 mp"},
-        {"blockless", 530, 90, ""},
-        {"take", -1, -1, ""},
-        {"take unmatched", -1, -1, ""},
-        {"name", -1, -1, "programok"},
-        {"name", -1, -1, "blokkok"},
-        {"name", -1, -1, "jelkiesés, szalagjel blokk nélkül"},
-        {"name", -1, -1, "A: rec.wav — szint"},
-        {"name", -1, -1, "B: masik.wav — nem illeszkedik, nem adott blokkot"},
-        {"name", -1, -1, "félhullám (µs)"},
-        {"summary", -1, -1, "Összesen 2 program, 5 blokk: 3 O, 1 J, 1 X"}};
+        {"program-label", 80, -1, "01_HELLO.ptp"}, {"program-label", -1, -1, "02_A&B<C>\uFFFD.ptp"},
+        {"dropout", 368, -1, "jelkiesés: 21.200-21.400 mp"}, {"blockless", 530, 90, ""},
+        {"take", -1, -1, ""}, {"take unmatched", -1, -1, ""},
+        {"name", -1, -1, "programok"}, {"name", -1, -1, "blokkok"}, {"name", -1, -1, "jelkiesés, szalagjel blokk nélkül"},
+        {"name", -1, -1, "A: rec.wav — szint"}, {"name", -1, -1, "B: masik.wav — nem illeszkedik, nem adott blokkot"},
+        {"name", -1, -1, "félhullám (µs)"}, {"summary", -1, -1, "Összesen 2 program, 5 blokk: 3 O, 1 J, 1 X"}};
+    // clang-format on
     std::map<std::string, std::size_t> seen;
-    for (const Expected& e : expected) {
-        ASSERT_LT(seen[e.what], drawn[e.what].size()) << e.what;
-        const Element& element = drawn[e.what][seen[e.what]++];
-        EXPECT_NEAR(element.x, e.x < 0 ? element.x : e.x, 1) << e.what << " " << e.text;
-        EXPECT_NEAR(element.width, e.width < 0 ? element.width : e.width, 0.5) << e.what << " " << e.text;
-        EXPECT_EQ(element.text, e.text.empty() ? element.text : e.text);
+    for (const auto& [what, x, width, text] : expected) {
+        ASSERT_LT(seen[what], drawn[what].size()) << what;
+        const Element& element = drawn[what][seen[what]++];
+        EXPECT_NEAR(element.x, x < 0 ? element.x : x, 1) << what << " " << text;
+        EXPECT_NEAR(element.width, width < 0 ? element.width : width, 0.5) << what << " " << text;
+        EXPECT_EQ(element.text, text.empty() ? element.text : text);
     }
     for (const auto& [what, count] : seen) EXPECT_EQ(drawn[what].size(), count) << what;
 }
@@ -126,35 +115,32 @@ TEST(TapeMap, EnvelopeReducesToTheColumnsItsValuesTouch) {
     const MapAxis axis{1.5};
     std::vector<float> values(4000);
     for (std::size_t i = 0; i < values.size(); ++i) values[i] = static_cast<float>(i);
-    // Two values a millisecond: column c holds 2c and 2c + 1.
-    const std::vector<ColumnRange> even = levelColumns({values.data(), 3000, 0.5, 1000}, axis);
-    EXPECT_EQ(even[7].least, 14);
-    EXPECT_EQ(even[7].most, 15);
-    EXPECT_EQ(even[1499].count, 2);
-    // Half a second later and twice as fast: four values a column from column 500.
-    const std::vector<ColumnRange> later = levelColumns({values.data(), 3000, 0.5, 1000, 0.5, 2}, axis);
-    EXPECT_EQ(later[499].count, 0);
-    EXPECT_EQ(later[500].least, 0);
-    EXPECT_EQ(later[500].most, 3);
-    EXPECT_EQ(later[1249].most, 2999);
-    EXPECT_EQ(later[1250].count, 0);
-    // A value every 3 ms fills three columns.
-    const std::vector<ColumnRange> wide = levelColumns({values.data(), 10, 3, 1000}, axis);
-    EXPECT_EQ(wide[2].most, 0);
-    EXPECT_EQ(wide[3].least, 1);
-    EXPECT_EQ(wide[29].most, 9);
-    EXPECT_EQ(wide[30].count, 0);
+    // Two values a millisecond: column c holds 2c and 2c + 1. Half a second
+    // later and twice as fast: four values a column from column 500. A value
+    // every 3 ms fills three columns. An empty column holds 0, 0 and no value.
+    const std::vector<ColumnRange> even = levelColumns({values.data(), 3000, 0.5, 1000}, axis),
+                                   later = levelColumns({values.data(), 3000, 0.5, 1000, 0.5, 2}, axis),
+                                   wide = levelColumns({values.data(), 10, 3, 1000}, axis);
+    // columns, column, least, most, count
+    // clang-format off
+    const std::tuple<const std::vector<ColumnRange>*, std::size_t, double, double, int> cases[] = {
+        {&even, 7, 14, 15, 2}, {&even, 1499, 2998, 2999, 2}, {&later, 499, 0, 0, 0}, {&later, 500, 0, 3, 4},
+        {&later, 1249, 2996, 2999, 4}, {&later, 1250, 0, 0, 0}, {&wide, 2, 0, 0, 1}, {&wide, 3, 1, 1, 1},
+        {&wide, 29, 9, 9, 1}, {&wide, 30, 0, 0, 0}};
+    // clang-format on
+    for (const auto& [columns, at, least, most, count] : cases) {
+        const ColumnRange& column = (*columns)[at];
+        EXPECT_EQ(std::tuple(column.least, column.most, column.count), std::tuple(least, most, count)) << at;
+    }
 }
 
 TEST(TapeMap, TextIsEscapedAndRepairedAndNumbersAreShort) {
     EXPECT_EQ(xmlText("A&B<C>\"'é\x01\xFF\xED\xA0\x80\xC0\xAF\tőrző"),
               "A&amp;B&lt;C&gt;&quot;&apos;é\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\tőrző");
     EXPECT_EQ(characterCount("félhullám (µs)"), 14);
-    EXPECT_EQ(svgNumber(3.0), "3");
-    EXPECT_EQ(svgNumber(1549.96), "1550");
-    EXPECT_EQ(svgNumber(-12.34), "-12.3");
-    EXPECT_EQ(svgNumber(-0.04), "0");
-    EXPECT_EQ(svgNumber(NAN), "0");
+    for (const auto& [value, text] :
+         {std::pair{3.0, "3"}, {1549.96, "1550"}, {-12.34, "-12.3"}, {-0.04, "0"}, {NAN, "0"}})
+        EXPECT_EQ(svgNumber(value), text) << value;
 }
 
 TEST(TapeMap, AnHourOfFortyProgramsStaysSmallAndReadable) {
@@ -181,9 +167,8 @@ TEST(TapeMap, AnHourOfFortyProgramsStaysSmallAndReadable) {
     EXPECT_LT(svg.size(), 400u * 1024);
 
     const std::vector<Element> elements = elementsOf(svg);
-    std::size_t bars = 0;
-    for (const Element& element : elements) bars += element.what.starts_with("block ");
-    EXPECT_EQ(bars, 600u);
+    EXPECT_EQ(std::ranges::count_if(elements, [](const Element& e) { return e.what.starts_with("block "); }),
+              600);
     // Dropouts 2.2 pixels apart stay apart.
     EXPECT_EQ(withClass(elements, "dropout").size(), 600u);
     std::vector<std::string> ticks;
@@ -256,16 +241,9 @@ TEST(TapeMap, WriterWritesThePictureOrReportsAFileItCannotOpen) {
     const Bytes written = readFile(dir.path("rec.svg"));
     EXPECT_EQ(std::string(written.begin(), written.end()), tapeMapSvg(map));
 
-    testing::internal::CaptureStdout();
-    int status = 0;
-    try {
-        writeTapeMap(map, dir.path("missing/rec.svg"));
-    } catch (const RunEnded& ended) {
-        status = ended.status;
-    }
-    EXPECT_EQ(status, 1);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
-              "Nem sikerült megnyitni a file-t: " + dir.path("missing/rec.svg") + "\n");
+    const RunResult failed = captured([&] { return writeTapeMap(map, dir.path("missing/rec.svg")), 0; });
+    EXPECT_EQ(failed.status, 1);
+    EXPECT_EQ(failed.output, "Nem sikerült megnyitni a file-t: " + dir.path("missing/rec.svg") + "\n");
 }
 
 }  // namespace
