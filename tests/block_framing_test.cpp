@@ -1,5 +1,3 @@
-#include <gtest/gtest.h>
-
 #include "common/path_base.h"
 #include "decoder/block_framing.h"
 #include "decoder/decoder_state.h"

@@ -1,5 +1,3 @@
-#include <gtest/gtest.h>
-
 #include "cli/option_table.h"
 #include "support/test_support.h"
 

@@ -1,5 +1,3 @@
-#include <gtest/gtest.h>
-
 #include <cmath>
 
 #include "common/little_endian.h"

@@ -2,8 +2,6 @@
 // with each bit's evidence measured against the noise, and the default
 // decoder's, which it reads quietly first. Each rule is shown on a
 // recording whose true blocks are known.
-#include <gtest/gtest.h>
-
 #include <cmath>
 
 #include "rescue/block_search.h"

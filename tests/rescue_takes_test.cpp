@@ -1,8 +1,6 @@
 // Several recordings (takes) of one tape, read by the rescue decoder
 // together: each takes the blocks the others lose; a take of another tape
 // adds nothing; takes that read a block differently, each good, leave it X.
-#include <gtest/gtest.h>
-
 #include <random>
 
 #include "rescue/take_merge.h"

@@ -2,8 +2,6 @@
 // the default decoder cannot read, with the damage report and its guards.
 // Its numbers are tuned and may change: the tests hold it to what it reads,
 // how it marks blocks and what the report says.
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <cmath>
 #include <random>

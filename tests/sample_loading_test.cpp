@@ -1,5 +1,3 @@
-#include <gtest/gtest.h>
-
 #include "formats/wav_header.h"
 #include "support/test_support.h"
 

@@ -2,8 +2,6 @@
 // text, its size on a long tape, and its numbers on maps that make no sense.
 // The picture is read back through Python's XML parser, which also holds it
 // to being well-formed.
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdio>

@@ -1,5 +1,6 @@
 #pragma once
 
+// What every test file uses: GoogleTest itself, and the helpers below.
 #include <gtest/gtest.h>
 
 #include <filesystem>
