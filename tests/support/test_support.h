@@ -26,7 +26,9 @@ Bytes concat(std::initializer_list<Bytes> parts);
 struct RunResult {
     int status;          // exit status
     std::string output;  // everything printed on standard output
+    bool operator==(const RunResult&) const = default;
 };
+inline void PrintTo(const RunResult& run, std::ostream* out) { *out << run.status << ": " << run.output; }
 
 // Runs `run`, catching the end of a run: its exit status (0 where it
 // returns none) and everything it printed on standard output.
