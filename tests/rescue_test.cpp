@@ -129,9 +129,9 @@ TEST(RescueDecoder, ReportsWhatIsLostAndRepairsNothingOnAGuess) {
     const Bytes wrongOnTape = {0xF3, 0, 0x30, 0x43, 4, 9, 9, 9, 9, 0x8B};  // the checksum is 9B
     const Bytes cutShort = {0xF4, 0, 0x50, 0x43, 0x20, 1, 2, 3};           // 38 bytes long by its length byte
     const Bytes unknown = withChecksum({0x12, 0, 0x60, 0x43, 2, 1, 2});
-    Tape tape{.blocks = {kNameBlock, kDataBlock, second, wrongOnTape, cutShort, unknown, kEndBlock},
-              .T = 14,
-              .leadIn = 200};
+    const std::vector<Bytes> blocks = {kNameBlock, kDataBlock, second,   wrongOnTape,
+                                       cutShort,   unknown,    kEndBlock};
+    Tape tape{.blocks = blocks, .T = 14, .leadIn = 200};
     // 45 ms of silence from kDataBlock's fourth byte on, which follows the
     // lead-in of 200 bytes, the name block after its fill and sync, and the
     // data block's own fill, sync and first three bytes.
@@ -274,10 +274,9 @@ TEST(RescueTracker, CountsAsLostByItsLastCells) {
         {3, 100, 0, false}, {4, 100, 0, true}, {0, 100, 0x01FF, true}, {0, 100, 0xFF00, false},
         {0, 15, 0xFFFF, false}, {0, 16, 0x01FF, true}};
     // clang-format on
-    for (const auto& [missed, bits, weak, lost] : cases) {
+    for (const auto& [missed, bits, weak, lost] : cases)
         EXPECT_EQ(trackerLost({.missedEdges = missed, .weakBits = weak, .bitsSinceStart = bits}), lost)
             << missed << " " << bits << " " << weak;
-    }
 }
 
 // -r with a value starting with I or i runs the rescue decoder; any other

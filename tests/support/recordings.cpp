@@ -10,7 +10,7 @@ Bytes wavOf(const std::vector<Signal>& channels, std::uint32_t rate, int bits) {
     const double scale = std::ldexp(1.0, bits - 1);
     std::size_t length = 0;
     for (const Signal& channel : channels) length = std::max(length, channel.size());
-    for (std::size_t n = 0; n < length; ++n) {
+    for (std::size_t n = 0; n < length; ++n)
         for (const Signal& channel : channels) {
             const double s = n < channel.size() ? channel[n] : 0.0;
             auto value = static_cast<std::int64_t>(std::lround(std::clamp(s, -1.0, 1 - 1 / scale) * scale));
@@ -18,7 +18,6 @@ Bytes wavOf(const std::vector<Signal>& channels, std::uint32_t rate, int bits) {
             for (int shift = 0; shift < bits; shift += 8)
                 data.push_back(static_cast<std::uint8_t>(value >> shift));
         }
-    }
     return wavFile(rate, bits, data, static_cast<int>(channels.size()));
 }
 

@@ -44,7 +44,7 @@ RunResult runShell(const std::string& command);
 inline RunResult runBinary(const std::string& arguments) { return runShell(KAZETTOR_BINARY " " + arguments); }
 
 // Bytes written as hexadecimal digits, two to a byte; blanks between bytes are ignored.
-Bytes fromHex(const std::string& hex);
+Bytes fromHex(std::string hex);
 // value as count bytes, least significant first.
 Bytes littleEndian(std::uint32_t value, int count);
 
