@@ -67,12 +67,9 @@ TEST(BitDecoder, LocksOnTheLeadInAndDecodesEitherPolarity) {
     // The program after fill and whatever stands before its sync and its data block, cut to `kept` samples.
     const Bytes fill(10, 0xFF), d3 = {0xD3, 0xD3, 0xD3};
     auto program = [&](const Bytes& beforeSync, const Bytes& beforeData, std::size_t kept = SIZE_MAX) {
-        Bytes samples =
-            concat({lowStart, tapeSignal(concat({fill, beforeSync, d3, kNameBlock, beforeData, d3, kDataBlock,
-                                                 fill, d3, kEndBlock, Bytes(4, 0xFF)}),
-                                         7, 21, true)});
-        samples.resize(std::min(kept, samples.size()));
-        return samples;
+        const Bytes bytes = concat({fill, beforeSync, d3, kNameBlock, beforeData, d3, kDataBlock, fill, d3,
+                                    kEndBlock, Bytes(4, 0xFF)});
+        return firstBytes(concat({lowStart, tapeSignal(bytes, 7, 21, true)}), kept);
     };
     const std::size_t last = program({}, fill).size() - 33 * 14;  // the end block's last cell, a 1
     Bytes lowAt128 = tape(7, 21, true);                           // the low side includes 128

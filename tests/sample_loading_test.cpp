@@ -11,10 +11,6 @@ Bytes extensibleFormat(int channels, std::uint32_t rate, int bits,
                    fromHex("04000000"), fromHex(subFormat)});
 }
 
-Bytes firstBytes(const Bytes& bytes, std::size_t count) {
-    return Bytes(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(count));
-}
-
 // Two channels' samples, frame by frame.
 Bytes interleaved(const Bytes& first, const Bytes& second, std::ptrdiff_t size) {
     Bytes frames;

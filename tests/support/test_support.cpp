@@ -32,6 +32,10 @@ Bytes concat(std::initializer_list<Bytes> parts) {
     return all;
 }
 
+Bytes firstBytes(const Bytes& bytes, std::size_t count) {
+    return Bytes(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(std::min(count, bytes.size())));
+}
+
 RunResult captured(const std::function<int()>& run) {
     testing::internal::CaptureStdout();
     int status;

@@ -22,6 +22,8 @@ private:
 };
 
 Bytes concat(std::initializer_list<Bytes> parts);
+// The first `count` bytes, or all where there are fewer.
+Bytes firstBytes(const Bytes& bytes, std::size_t count);
 
 struct RunResult {
     int status;          // exit status
