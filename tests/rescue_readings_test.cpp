@@ -136,9 +136,10 @@ TEST(RescueReadings, LeavesOutACopyByPrintThrough) {
     const std::size_t prefix =
         tapeSignal(concat({Bytes(80, 0xAA), Bytes(10, 0xFF), {0xD3, 0xD3, 0xD3}}), 14, 42, true).size();
     // decibels below the data block, seconds from its start to the copy's, left out
-    const std::tuple<double, double, bool> cases[] = {{-45, 2.5, true},   {-15, 2.5, false},
-                                                      {-20.5, 2.5, true}, {-19.5, 2.5, false},
-                                                      {-45, 4.8, true},   {-45, 5.2, false}};
+    // clang-format off
+    const std::tuple<double, double, bool> cases[] = {
+        {-45, 2.5, true}, {-15, 2.5, false}, {-20.5, 2.5, true}, {-19.5, 2.5, false}, {-45, 4.8, true}, {-45, 5.2, false}};
+    // clang-format on
     for (const auto& [decibels, apart, leftOut] : cases) {
         Tape tape = recording(0.5);
         const std::size_t copied = tape.at(1, 0) + static_cast<std::size_t>(apart * kRate);

@@ -104,11 +104,11 @@ TEST(RescueDecoder, NeedsNoLeadInAndFindsThePolarity) {
     for (double at = 0; at + 1 < static_cast<double>(tape.size());
          at += 1.0 + 0.12 * at / static_cast<double>(tape.size()))
         drifting.push_back(tape[static_cast<std::size_t>(at)]);
+    // clang-format off
     const std::tuple<Signal, std::vector<std::string>, std::string> cases[] = {
-        {lowFirst, {"-r", "I"}, "alacsony"},
-        {lowFirst, {"-r", "I", "-s624", "-jH"}, "alacsony"},
-        {lowFirst, {"-r", "I", "-s624", "-jI"}, "magas"},
-        {drifting, {"-r", "I"}, "magas"}};
+        {lowFirst, {"-r", "I"}, "alacsony"}, {lowFirst, {"-r", "I", "-s624", "-jH"}, "alacsony"},
+        {lowFirst, {"-r", "I", "-s624", "-jI"}, "magas"}, {drifting, {"-r", "I"}, "magas"}};
+    // clang-format on
     for (const auto& [signal, options, level] : cases) {
         const RunResult run = decode(dir, signal, 44100, options);
         EXPECT_TRUE(holds(run.output, "elválasztóval és " + level + " jellel\n"));
