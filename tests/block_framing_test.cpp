@@ -1,7 +1,5 @@
-#include <gtest/gtest.h>
-
-#include "common/path_base.h"
 #include "decoder/block_framing.h"
+#include "common/path_base.h"
 #include "decoder/decoder_state.h"
 #include "support/test_support.h"
 
@@ -34,12 +32,10 @@ protected:
     // Feeds the bytes bit by bit, most significant first; returns the echo.
     std::string feed(const Bytes& bytes) {
         testing::internal::CaptureStdout();
-        for (std::uint8_t byte : bytes) {
-            for (int bit = 7; bit >= 0; --bit) {
-                shiftRegister = static_cast<std::uint16_t>((shiftRegister << 1) | ((byte >> bit) & 1));
-                takeBit(shiftRegister);
-            }
-        }
+        for (std::uint8_t byte : bytes)
+            for (int bit = 7; bit >= 0; --bit)
+                takeBit(shiftRegister =
+                            static_cast<std::uint16_t>((shiftRegister << 1) | ((byte >> bit) & 1)));
         return testing::internal::GetCapturedStdout();
     }
 
@@ -130,7 +126,7 @@ TEST_F(BlockFraming, OutputFilesFollowTheNameBlocks) {
         feed(synced({kDataBlock, kEndBlock, kNameBlock, second, badData, kB9Block, kDataBlock, kEndBlock, raw,
                      kDataBlock, kB9Block, kDataBlock, kEndBlock, kDataBlock, kEndBlock}));
     EXPECT_EQ(echo.find("Unknown"), std::string::npos);
-    EXPECT_NE(echo.find("c3 00 00  X\n"), std::string::npos);
+    EXPECT_TRUE(holds(echo, "c3 00 00  X\n"));
     const Bytes headerless = concat({{0x55, 0x08, 0x00}, kDataBlock, {0xAA, 0x03, 0x00}, kEndBlock});
     EXPECT_EQ(file("01_Unknown.bin"), headerless);
     EXPECT_EQ(file("05_Unknown.bin"), headerless);  // records again after a raw program
@@ -147,7 +143,7 @@ TEST_F(BlockFraming, OutputFilesFollowTheNameBlocks) {
 
 TEST_F(BlockFraming, NamesBecomeSafeFileNames) {
     const Bytes name = withChecksum({0x80, 0x00, 0x08, 0x5D, 0x7C, 0x60, '/', '.', '.', 0x00, 'Z'});
-    EXPECT_NE(feed(synced({name})).find(pathBase + "/01_Aoe_...ptp\n"), std::string::npos);
+    EXPECT_TRUE(holds(feed(synced({name})), pathBase + "/01_Aoe_...ptp\n"));
     EXPECT_TRUE(std::filesystem::exists(pathBase + "/01_Aoe_...ptp"));
     // A 256-byte name holding every byte value: printed whole (no '/' but the
     // directory's), too long for the file system, so its number is used up and

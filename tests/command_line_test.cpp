@@ -1,5 +1,3 @@
-#include <gtest/gtest.h>
-
 #include "cli/option_table.h"
 #include "support/test_support.h"
 
@@ -16,10 +14,8 @@ std::string slot(char letter) {
 
 // The whole text (tests/fixtures/usage.txt), with the name the program was started under.
 TEST(CommandLine, WithoutInputPrintsTheUsageWithTheProgramName) {
-    const RunResult run = runKazettor({});
-    EXPECT_EQ(run.status, 1);
     const Bytes usage = readFile(std::string(KAZETTOR_FIXTURES_DIR) + "/usage.txt");
-    EXPECT_EQ(run.output, std::string(usage.begin(), usage.end()));
+    EXPECT_EQ(runKazettor({}), (RunResult{1, std::string(usage.begin(), usage.end())}));
 }
 
 // A wrong extension, a malformed option, an input that cannot be opened (a
@@ -49,9 +45,7 @@ TEST(CommandLine, RefusesBadArgumentsBeforeAnyFileIsTouched) {
     };
     // clang-format on
     for (const auto& [arguments, message] : cases) {
-        const RunResult run = runKazettor(arguments);
-        EXPECT_EQ(run.status, 1);
-        EXPECT_EQ(run.output, message);
+        EXPECT_EQ(runKazettor(arguments), (RunResult{1, message}));
         EXPECT_FALSE(std::filesystem::exists(dir.path("x.wav")) || std::filesystem::exists(dir.path("d")));
     }
 }
@@ -84,11 +78,9 @@ TEST(CommandLine, ProcessStatusesAndWriteFailures) {
     EXPECT_EQ(runBinary(folder + "t.PTP").status, 0);
     EXPECT_EQ(runBinary(folder + "t.wav").status, 0);
     EXPECT_EQ(readFile(folder + "t/01_AB.ptp"), kImage);
-    for (const char* input : {"none.wav", "none.ptp"}) {
-        const RunResult missing = runBinary(folder + input);
-        EXPECT_EQ(missing.status, 1);
-        EXPECT_EQ(missing.output, "Nem sikerült megnyitni a file-t: " + folder + input + "\n");
-    }
+    for (const char* input : {"none.wav", "none.ptp"})
+        EXPECT_EQ(runBinary(folder + input),
+                  (RunResult{1, "Nem sikerült megnyitni a file-t: " + folder + input + "\n"}));
     EXPECT_FALSE(std::filesystem::exists(folder + "none") || std::filesystem::exists(folder + "none.wav"));
     // A full disk is reported, not passed off as success: when the decoder's
     // cleaned copy is closed, when the encoder completes its output, and at
@@ -102,8 +94,7 @@ TEST(CommandLine, ProcessStatusesAndWriteFailures) {
                                             {"t.PTP", "t.wav"},
                                             {"b.ptp -m48 -b32", "b.wav"}}) {
         std::filesystem::create_symlink("/dev/full", folder + output);
-        const RunResult full = runBinary(folder + arguments);
-        EXPECT_EQ(full.status, 1);
-        EXPECT_EQ(full.output, "Nem sikerült írni a file-t: " + folder + output + "\n");
+        EXPECT_EQ(runBinary(folder + arguments),
+                  (RunResult{1, "Nem sikerült írni a file-t: " + folder + output + "\n"}));
     }
 }

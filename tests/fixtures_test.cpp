@@ -1,8 +1,6 @@
 // Degraded recordings of one small program (tests/fixtures, made as its
 // README says) decode exactly: every block marked O, and the program's file
 // byte for byte the source image.
-#include <gtest/gtest.h>
-
 #include "support/test_support.h"
 
 TEST(DegradedRecording, DecodesToItsSourceImage) {

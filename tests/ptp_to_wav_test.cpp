@@ -1,5 +1,3 @@
-#include <gtest/gtest.h>
-
 #include <cmath>
 
 #include "common/little_endian.h"
@@ -76,9 +74,8 @@ TEST(PtpToWav, MalformedInputStopsWithItsMessage) {
     };
     // clang-format on
     for (const auto& [input, message, images, partial] : cases) {
-        const RunResult run = runOn(dir.path("bad.ptp"), input);
-        EXPECT_EQ(run.status, 1);
-        EXPECT_EQ(run.output, "\nNem szabványos PTP file, " + message + "\n");
+        EXPECT_EQ(runOn(dir.path("bad.ptp"), input),
+                  (RunResult{1, "\nNem szabványos PTP file, " + message + "\n"}));
         EXPECT_EQ(readFile(dir.path("bad.wav")), expectedWav({8000, 8, 1}, images, &partial)) << message;
     }
 }

@@ -1,5 +1,3 @@
-#include <gtest/gtest.h>
-
 #include <random>
 
 #include "decoder/pulse_cleaning.h"

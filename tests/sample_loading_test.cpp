@@ -1,5 +1,3 @@
-#include <gtest/gtest.h>
-
 #include "formats/wav_header.h"
 #include "support/test_support.h"
 
@@ -11,10 +9,6 @@ Bytes extensibleFormat(int channels, std::uint32_t rate, int bits,
                        const std::string& subFormat = "01000000 0000 1000 800000aa00389b71") {
     return concat({formatFields(channels, rate, bits, 0xFFFE), fromHex("1600"), littleEndian(bits, 2),
                    fromHex("04000000"), fromHex(subFormat)});
-}
-
-Bytes firstBytes(const Bytes& bytes, std::size_t count) {
-    return Bytes(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(count));
 }
 
 // Two channels' samples, frame by frame.
@@ -34,8 +28,7 @@ TEST(SampleLoading, CountsWholeSamplesFromTheFileLength) {
     const std::tuple<int, std::size_t, std::uint32_t> cases[] = {
         {8, 1044, 1000}, {16, 1045, 500}, {24, 54, 3}, {32, 47, 0}, {8, 44, 0}, {16, 40, 0}, {8, 35, 0}};
     for (const auto& [bits, fileBytes, samples] : cases) {
-        Bytes file = wavFile(8000, bits, Bytes(2000, 0x40));
-        file.resize(fileBytes);
+        const Bytes file = firstBytes(wavFile(8000, bits, Bytes(2000, 0x40)), fileBytes);
         EXPECT_EQ(runOn(dir.path("in.WAV"), file).status, 0) << fileBytes;  // the extension in any case
         const Bytes cleaned = readFile(dir.path("in/in.wav"));
         ASSERT_EQ(cleaned.size(), 44u + samples);

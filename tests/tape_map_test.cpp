@@ -2,15 +2,12 @@
 // text, its size on a long tape, and its numbers on maps that make no sense.
 // The picture is read back through Python's XML parser, which also holds it
 // to being well-formed.
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <map>
 #include <sstream>
 
-#include "common/run_end.h"
 #include "map/map_columns.h"
 #include "map/svg_text.h"
 #include "map/tape_map_svg.h"
@@ -58,23 +55,22 @@ MapBlock block(double first, double last, char mark, const std::string& line, co
 
 // 100 seconds across 1500 pixels from x = 50: 15 pixels a second.
 TapeMap knownMap(const std::vector<float>& envelope) {
-    TapeMap map;
-    map.title = "rec.wav";
-    map.durationSeconds = 100;
-    map.programs = {{{2, 30}, "01_HELLO.ptp"}, {{40, 70}, "02_A&B<C>\xFF.ptp"}};
-    map.blocks = {block(2, 4, 'O', "2.000-4.000 mp  névblokk  O", "A+B"),
-                  block(10, 13, 'J', "10.000-13.000 mp  adatblokk  J  két olvasás egyezik", "A"),
-                  block(20, 24, 'X', "20.000-24.000 mp  adatblokk  X  jelkiesés 21.200 másodpercnél", "A"),
-                  block(40, 40.02, 'O', "40.000-40.020 mp  adatblokk  O", "A+B"),
-                  block(60, 63, 'O', "60.000-63.000 mp  adatblokk  O", "A+B")};
-    map.dropouts = {{21.2, 21.4}};
-    map.blockless = {{32, 38}};
-    map.halfWave = {{3, 312}, {12, 318}, {41, 305}};
-    map.summary = "Összesen 2 program, 5 blokk: 3 O, 1 J, 1 X";
-    MapTake first{
-        "A", "rec.wav", {envelope.data(), std::ssize(envelope), 100, 1000}, {{2, 4}, {10, 13}}, true};
-    map.takes = {first, {"B", "masik.wav", {}, {}, false}};
-    return map;
+    return {
+        .title = "rec.wav",
+        .durationSeconds = 100,
+        .takes =
+            {{"A", "rec.wav", {envelope.data(), std::ssize(envelope), 100, 1000}, {{2, 4}, {10, 13}}, true},
+             {"B", "masik.wav", {}, {}, false}},
+        .programs = {{{2, 30}, "01_HELLO.ptp"}, {{40, 70}, "02_A&B<C>\xFF.ptp"}},
+        .blocks = {block(2, 4, 'O', "2.000-4.000 mp  névblokk  O", "A+B"),
+                   block(10, 13, 'J', "10.000-13.000 mp  adatblokk  J  két olvasás egyezik", "A"),
+                   block(20, 24, 'X', "20.000-24.000 mp  adatblokk  X  jelkiesés 21.200 másodpercnél", "A"),
+                   block(40, 40.02, 'O', "40.000-40.020 mp  adatblokk  O", "A+B"),
+                   block(60, 63, 'O', "60.000-63.000 mp  adatblokk  O", "A+B")},
+        .dropouts = {{21.2, 21.4}},
+        .blockless = {{32, 38}},
+        .halfWave = {{3, 312}, {12, 318}, {41, 305}},
+        .summary = "Összesen 2 program, 5 blokk: 3 O, 1 J, 1 X"};
 }
 
 TEST(TapeMap, DrawsEachBlockSpanAndTakeWhereItLies) {
@@ -84,12 +80,8 @@ TEST(TapeMap, DrawsEachBlockSpanAndTakeWhereItLies) {
         drawn[element.what].push_back(element);
     // Each class's elements in the order drawn (the blocks by mark, X on top):
     // x and width where not negative, the text where not empty.
-    struct Expected {
-        std::string what;
-        double x, width;
-        std::string text;
-    };
-    const Expected expected[] = {
+    // clang-format off
+    const std::tuple<std::string, double, double, std::string> expected[] = {
         {"block O", 80, 30, "2.000-4.000 mp  névblokk  O\\nfelvétel: A+B"},
         {"block O", 650, 1, "40.000-40.020 mp  adatblokk  O\\nfelvétel: A+B"},
         {"block O", 950, 45, "60.000-63.000 mp  adatblokk  O\\nfelvétel: A+B"},
@@ -97,26 +89,20 @@ TEST(TapeMap, DrawsEachBlockSpanAndTakeWhereItLies) {
         {"block X", 350, 60, "20.000-24.000 mp  adatblokk  X  jelkiesés 21.200 másodpercnél\\nfelvétel: A"},
         {"program", 80, 420, "01_HELLO.ptp: 2.000-30.000 mp"},
         {"program", 650, 450, "02_A&B<C>\uFFFD.ptp: 40.000-70.000 mp"},
-        {"program-label", 80, -1, "01_HELLO.ptp"},
-        {"program-label", -1, -1, "02_A&B<C>\uFFFD.ptp"},
-        {"dropout", 368, -1, "jelkiesés: 21.200-21.400 mp"},
-        {"blockless", 530, 90, ""},
-        {"take", -1, -1, ""},
-        {"take unmatched", -1, -1, ""},
-        {"name", -1, -1, "programok"},
-        {"name", -1, -1, "blokkok"},
-        {"name", -1, -1, "jelkiesés, szalagjel blokk nélkül"},
-        {"name", -1, -1, "A: rec.wav — szint"},
-        {"name", -1, -1, "B: masik.wav — nem illeszkedik, nem adott blokkot"},
-        {"name", -1, -1, "félhullám (µs)"},
-        {"summary", -1, -1, "Összesen 2 program, 5 blokk: 3 O, 1 J, 1 X"}};
+        {"program-label", 80, -1, "01_HELLO.ptp"}, {"program-label", -1, -1, "02_A&B<C>\uFFFD.ptp"},
+        {"dropout", 368, -1, "jelkiesés: 21.200-21.400 mp"}, {"blockless", 530, 90, ""},
+        {"take", -1, -1, ""}, {"take unmatched", -1, -1, ""},
+        {"name", -1, -1, "programok"}, {"name", -1, -1, "blokkok"}, {"name", -1, -1, "jelkiesés, szalagjel blokk nélkül"},
+        {"name", -1, -1, "A: rec.wav — szint"}, {"name", -1, -1, "B: masik.wav — nem illeszkedik, nem adott blokkot"},
+        {"name", -1, -1, "félhullám (µs)"}, {"summary", -1, -1, "Összesen 2 program, 5 blokk: 3 O, 1 J, 1 X"}};
+    // clang-format on
     std::map<std::string, std::size_t> seen;
-    for (const Expected& e : expected) {
-        ASSERT_LT(seen[e.what], drawn[e.what].size()) << e.what;
-        const Element& element = drawn[e.what][seen[e.what]++];
-        EXPECT_NEAR(element.x, e.x < 0 ? element.x : e.x, 1) << e.what << " " << e.text;
-        EXPECT_NEAR(element.width, e.width < 0 ? element.width : e.width, 0.5) << e.what << " " << e.text;
-        EXPECT_EQ(element.text, e.text.empty() ? element.text : e.text);
+    for (const auto& [what, x, width, text] : expected) {
+        ASSERT_LT(seen[what], drawn[what].size()) << what;
+        const Element& element = drawn[what][seen[what]++];
+        EXPECT_NEAR(element.x, x < 0 ? element.x : x, 1) << what << " " << text;
+        EXPECT_NEAR(element.width, width < 0 ? element.width : width, 0.5) << what << " " << text;
+        EXPECT_EQ(element.text, text.empty() ? element.text : text);
     }
     for (const auto& [what, count] : seen) EXPECT_EQ(drawn[what].size(), count) << what;
 }
@@ -126,35 +112,32 @@ TEST(TapeMap, EnvelopeReducesToTheColumnsItsValuesTouch) {
     const MapAxis axis{1.5};
     std::vector<float> values(4000);
     for (std::size_t i = 0; i < values.size(); ++i) values[i] = static_cast<float>(i);
-    // Two values a millisecond: column c holds 2c and 2c + 1.
-    const std::vector<ColumnRange> even = levelColumns({values.data(), 3000, 0.5, 1000}, axis);
-    EXPECT_EQ(even[7].least, 14);
-    EXPECT_EQ(even[7].most, 15);
-    EXPECT_EQ(even[1499].count, 2);
-    // Half a second later and twice as fast: four values a column from column 500.
-    const std::vector<ColumnRange> later = levelColumns({values.data(), 3000, 0.5, 1000, 0.5, 2}, axis);
-    EXPECT_EQ(later[499].count, 0);
-    EXPECT_EQ(later[500].least, 0);
-    EXPECT_EQ(later[500].most, 3);
-    EXPECT_EQ(later[1249].most, 2999);
-    EXPECT_EQ(later[1250].count, 0);
-    // A value every 3 ms fills three columns.
-    const std::vector<ColumnRange> wide = levelColumns({values.data(), 10, 3, 1000}, axis);
-    EXPECT_EQ(wide[2].most, 0);
-    EXPECT_EQ(wide[3].least, 1);
-    EXPECT_EQ(wide[29].most, 9);
-    EXPECT_EQ(wide[30].count, 0);
+    // Two values a millisecond: column c holds 2c and 2c + 1. Half a second
+    // later and twice as fast: four values a column from column 500. A value
+    // every 3 ms fills three columns. An empty column holds 0, 0 and no value.
+    const std::vector<ColumnRange> even = levelColumns({values.data(), 3000, 0.5, 1000}, axis),
+                                   later = levelColumns({values.data(), 3000, 0.5, 1000, 0.5, 2}, axis),
+                                   wide = levelColumns({values.data(), 10, 3, 1000}, axis);
+    // columns, column, least, most, count
+    // clang-format off
+    const std::tuple<const std::vector<ColumnRange>*, std::size_t, double, double, int> cases[] = {
+        {&even, 7, 14, 15, 2}, {&even, 1499, 2998, 2999, 2}, {&later, 499, 0, 0, 0}, {&later, 500, 0, 3, 4},
+        {&later, 1249, 2996, 2999, 4}, {&later, 1250, 0, 0, 0}, {&wide, 2, 0, 0, 1}, {&wide, 3, 1, 1, 1},
+        {&wide, 29, 9, 9, 1}, {&wide, 30, 0, 0, 0}};
+    // clang-format on
+    for (const auto& [columns, at, least, most, count] : cases) {
+        const ColumnRange& column = (*columns)[at];
+        EXPECT_EQ(std::tuple(column.least, column.most, column.count), std::tuple(least, most, count)) << at;
+    }
 }
 
 TEST(TapeMap, TextIsEscapedAndRepairedAndNumbersAreShort) {
     EXPECT_EQ(xmlText("A&B<C>\"'é\x01\xFF\xED\xA0\x80\xC0\xAF\tőrző"),
               "A&amp;B&lt;C&gt;&quot;&apos;é\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\tőrző");
     EXPECT_EQ(characterCount("félhullám (µs)"), 14);
-    EXPECT_EQ(svgNumber(3.0), "3");
-    EXPECT_EQ(svgNumber(1549.96), "1550");
-    EXPECT_EQ(svgNumber(-12.34), "-12.3");
-    EXPECT_EQ(svgNumber(-0.04), "0");
-    EXPECT_EQ(svgNumber(NAN), "0");
+    for (const auto& [value, text] :
+         {std::pair{3.0, "3"}, {1549.96, "1550"}, {-12.34, "-12.3"}, {-0.04, "0"}, {NAN, "0"}})
+        EXPECT_EQ(svgNumber(value), text) << value;
 }
 
 TEST(TapeMap, AnHourOfFortyProgramsStaysSmallAndReadable) {
@@ -162,9 +145,8 @@ TEST(TapeMap, AnHourOfFortyProgramsStaysSmallAndReadable) {
     std::vector<float> envelope(60 * 60 * 48000 / 32);
     for (std::size_t i = 0; i < envelope.size(); ++i)
         envelope[i] = 0.2f + 0.1f * static_cast<float>(i % 7) / 7;
-    TapeMap map;
-    map.durationSeconds = 3600;
-    map.takes = {{"A", "hour.wav", {envelope.data(), std::ssize(envelope), 32, 48000}, {}, true}};
+    TapeMap map{.durationSeconds = 3600,
+                .takes = {{"A", "hour.wav", {envelope.data(), std::ssize(envelope), 32, 48000}, {}, true}}};
     for (int program = 0; program < 40; ++program) {
         const double start = 5 + program * 89.5;
         char name[32];
@@ -181,9 +163,8 @@ TEST(TapeMap, AnHourOfFortyProgramsStaysSmallAndReadable) {
     EXPECT_LT(svg.size(), 400u * 1024);
 
     const std::vector<Element> elements = elementsOf(svg);
-    std::size_t bars = 0;
-    for (const Element& element : elements) bars += element.what.starts_with("block ");
-    EXPECT_EQ(bars, 600u);
+    EXPECT_EQ(std::ranges::count_if(elements, [](const Element& e) { return e.what.starts_with("block "); }),
+              600);
     // Dropouts 2.2 pixels apart stay apart.
     EXPECT_EQ(withClass(elements, "dropout").size(), 600u);
     std::vector<std::string> ticks;
@@ -197,19 +178,15 @@ TEST(TapeMap, AnHourOfFortyProgramsStaysSmallAndReadable) {
     EXPECT_EQ(labels.size(), 40u);
     std::map<double, double> rowEnds;
     for (const Element& label : labels) {
-        if (rowEnds.contains(label.y)) {
-            EXPECT_GE(label.x, rowEnds[label.y]) << label.text;
-        }
+        EXPECT_GE(label.x, rowEnds[label.y]) << label.text;  // 0 in a row's first
         rowEnds[label.y] = label.x + 6.0 * static_cast<double>(characterCount(label.text));
     }
 }
 
 TEST(TapeMap, TenSecondsGetATickEverySecondAndCloseNamesTwoRows) {
-    TapeMap map;
-    map.durationSeconds = 10;
     // 66 pixels apart: less than a name of 12 letters of 11 px needs.
-    map.programs = {{{1, 1.4}, "01_HELLO.ptp"}, {{1.44, 9}, "02_WORLD.ptp"}};
-    const std::vector<Element> elements = elementsOf(tapeMapSvg(map));
+    const std::vector<Element> elements = elementsOf(tapeMapSvg(
+        {.durationSeconds = 10, .programs = {{{1, 1.4}, "01_HELLO.ptp"}, {{1.44, 9}, "02_WORLD.ptp"}}}));
     const std::vector<Element> ticks = withClass(elements, "tick");
     ASSERT_EQ(ticks.size(), 11u);
     for (std::size_t i = 0; i < ticks.size(); ++i) {
@@ -225,17 +202,18 @@ TEST(TapeMap, TenSecondsGetATickEverySecondAndCloseNamesTwoRows) {
 
 TEST(TapeMap, MapsThatMakeNoSenseGiveFiniteCoordinatesOnThePlot) {
     const std::vector<float> envelope = {0.5f, NAN, 0.25f};
-    TapeMap empty;  // no duration, nothing in it, a take without a time base
-    empty.takes = {{"A", "a.wav", {envelope.data(), 3, 0, 0, NAN, 0}, {}, true}};
-    TapeMap odd;  // marks off the axis, backwards or not numbers, a take of speed 0
-    odd.durationSeconds = 10;
-    odd.takes = {{"A", "a.wav", {envelope.data(), 3, 32, 48000, -5, 0}, {{NAN, 1e300}}, true},
-                 {"B", "b.wav", {nullptr, 1000, 32, 48000}, {}, false}};
-    odd.programs = {{{NAN, INFINITY}, "01_X.ptp"}};
-    odd.blocks = {block(50, 60, 'X', "túl"), block(8, 2, 'J', "visszafelé"), block(-INFINITY, NAN, '?', "")};
-    odd.dropouts = {{20, 30}};
-    odd.blockless = {{-5, -1}};
-    odd.halfWave = {{5, 0}, {6, NAN}, {NAN, 312}, {7, 1e308}, {7.001, 1e308}};
+    // No duration, nothing in it, a take without a time base.
+    const TapeMap empty{.takes = {{"A", "a.wav", {envelope.data(), 3, 0, 0, NAN, 0}, {}, true}}};
+    // Marks off the axis, backwards or not numbers, a take of speed 0.
+    const TapeMap odd{
+        .durationSeconds = 10,
+        .takes = {{"A", "a.wav", {envelope.data(), 3, 32, 48000, -5, 0}, {{NAN, 1e300}}, true},
+                  {"B", "b.wav", {nullptr, 1000, 32, 48000}, {}, false}},
+        .programs = {{{NAN, INFINITY}, "01_X.ptp"}},
+        .blocks = {block(50, 60, 'X', "túl"), block(8, 2, 'J', "visszafelé"), block(-INFINITY, NAN, '?', "")},
+        .dropouts = {{20, 30}},
+        .blockless = {{-5, -1}},
+        .halfWave = {{5, 0}, {6, NAN}, {NAN, 312}, {7, 1e308}, {7.001, 1e308}}};
     for (const TapeMap& map : {empty, odd}) {
         const std::string svg = tapeMapSvg(map);
         EXPECT_EQ(svg.find("nan"), std::string::npos);
@@ -256,16 +234,8 @@ TEST(TapeMap, WriterWritesThePictureOrReportsAFileItCannotOpen) {
     const Bytes written = readFile(dir.path("rec.svg"));
     EXPECT_EQ(std::string(written.begin(), written.end()), tapeMapSvg(map));
 
-    testing::internal::CaptureStdout();
-    int status = 0;
-    try {
-        writeTapeMap(map, dir.path("missing/rec.svg"));
-    } catch (const RunEnded& ended) {
-        status = ended.status;
-    }
-    EXPECT_EQ(status, 1);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
-              "Nem sikerült megnyitni a file-t: " + dir.path("missing/rec.svg") + "\n");
+    EXPECT_EQ(captured([&] { return writeTapeMap(map, dir.path("missing/rec.svg")), 0; }),
+              (RunResult{1, "Nem sikerült megnyitni a file-t: " + dir.path("missing/rec.svg") + "\n"}));
 }
 
 }  // namespace

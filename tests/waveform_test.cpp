@@ -1,5 +1,3 @@
-#include <gtest/gtest.h>
-
 #include <cmath>
 
 #include "common/output_file.h"

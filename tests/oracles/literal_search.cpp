@@ -4,8 +4,7 @@
 
 std::int64_t literalBestFitHalf(const std::uint8_t* samples, std::int64_t sampleCount, std::int64_t position,
                                 std::int64_t separator, bool highFirst) {
-    std::int64_t best = 999999999;
-    std::int64_t bestHalf = 0;
+    std::int64_t best = 999999999, bestHalf = 0;
     for (std::int64_t i = std::max<std::int64_t>(1, separator / 2); i <= 3 * separator - 1; ++i) {
         std::int64_t score = 0;
         for (std::int64_t k = 0; k < 2 * i; ++k) {

@@ -26,18 +26,21 @@ Signal quiet(Signal signal);
 // with the file's length, a record for each block.
 Bytes imageOf(const std::vector<Bytes>& blocks);
 
-// A program (tapeBytes: a lead-in of 80 bytes) recorded as an ideal square
-// wave of ±level (full scale 1), a 1 bit's half-wave T samples (21 at 44100
-// Hz is 476 µs: a deck 35 % slow), between `start` and `end` samples of
-// silence, to be damaged sample by sample.
+// A program (tapeBytes: a lead-in of 80 bytes unless given) recorded as an
+// ideal square wave of ±level (full scale 1), a 1 bit's half-wave T samples
+// (21 at 44100 Hz is 476 µs: a deck 35 % slow), its cells high half first
+// unless said, between `start` and `end` samples of silence, to be damaged
+// sample by sample.
 struct Tape {
     std::vector<Bytes> blocks;
     int T = 21;
     std::size_t start = 4000, end = 4000;
     double level = 1;
-    Bytes bytes = tapeBytes(blocks);
+    int leadIn = 80;
+    bool highFirst = true;
+    Bytes bytes = tapeBytes(blocks, leadIn);
     Signal signal =
-        fromTape(concat({Bytes(start, 128), tapeSignal(bytes, T, 3 * T, true), Bytes(end, 128)}), level);
+        fromTape(concat({Bytes(start, 128), tapeSignal(bytes, T, 3 * T, highFirst), Bytes(end, 128)}), level);
 
     // The first sample of bit `bit` (0 the most significant) of byte `byte`
     // of block `block`; bytes -3 to -1 are its sync bytes, and byte n of an
@@ -58,4 +61,6 @@ std::string report(const RunResult& run);
 std::vector<double> numbersAfter(const std::string& output, const std::string& text);
 // The report's lines on blocks, on stretches without one and on copies left
 // out, in order, each expected to hold its text; returned for a closer look.
-std::vector<std::string> expectReport(const RunResult& run, const std::vector<std::string>& texts);
+// Where totals are given, the report ends with "Összesen " and them.
+std::vector<std::string> expectReport(const RunResult& run, const std::vector<std::string>& texts,
+                                      const std::string& totals = "");

@@ -1,4 +1,4 @@
-#!/usr/bin/env python3
+#!/ usr / bin / env python3
 """Lists the elements of an SVG file that have a class, one a line, for the tests.
 
 Usage: svg_elements.py PICTURE.svg

@@ -1,6 +1,10 @@
 #pragma once
 
+// What every test file uses: GoogleTest itself, and the helpers below.
+#include <gtest/gtest.h>
+
 #include <filesystem>
+#include <functional>
 #include <initializer_list>
 
 #include "support/file_bytes.h"  // Bytes, std::string, std::vector
@@ -18,15 +22,23 @@ private:
 };
 
 Bytes concat(std::initializer_list<Bytes> parts);
+// The first `count` bytes, or all where there are fewer.
+Bytes firstBytes(const Bytes& bytes, std::size_t count);
 
 struct RunResult {
     int status;          // exit status
     std::string output;  // everything printed on standard output
+    bool operator==(const RunResult&) const = default;
 };
+inline void PrintTo(const RunResult& run, std::ostream* out) { *out << run.status << ": " << run.output; }
 
+// Runs `run`, catching the end of a run: its exit status (0 where it
+// returns none) and everything it printed on standard output.
+RunResult captured(const std::function<int()>& run);
 // Runs the program in this process, from a fresh start of all its state.
 RunResult runKazettor(const std::vector<std::string>& arguments);
-// Writes the file, then runs the program on it with the options.
+// Writes the file, then runs the program on it with the options, its output
+// folder (the path up to its '.') removed first.
 RunResult runOn(const std::string& path, const Bytes& contents, std::vector<std::string> options = {});
 // Runs a shell command: its standard output and exit status.
 RunResult runShell(const std::string& command);
@@ -34,7 +46,7 @@ RunResult runShell(const std::string& command);
 inline RunResult runBinary(const std::string& arguments) { return runShell(KAZETTOR_BINARY " " + arguments); }
 
 // Bytes written as hexadecimal digits, two to a byte; blanks between bytes are ignored.
-Bytes fromHex(const std::string& hex);
+Bytes fromHex(std::string hex);
 // value as count bytes, least significant first.
 Bytes littleEndian(std::uint32_t value, int count);
 
@@ -63,6 +75,11 @@ Bytes tapeBytes(const std::vector<Bytes>& blocks, int leadInBytes = 80);
 
 // A tape block with its checksum appended: the sum of all bytes after the type byte.
 Bytes withChecksum(Bytes block);
+// A data block (type 0xF1) of `length` bytes `fill` (256 written as 0), with its checksum.
+Bytes dataBlock(std::uint8_t number, std::uint8_t fill, int length = 48, std::uint8_t fourth = 0x43);
+
+// Whether the text holds the part; a failure shows both.
+testing::AssertionResult holds(const std::string& text, const std::string& part);
 
 // A block as the console shows it: its bytes, then O, J or X.
 struct BlockLine {
