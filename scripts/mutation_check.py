@@ -1004,12 +1004,13 @@ def main():
     started = time.time()
     os.makedirs(tree, exist_ok=True)
     copy_tree(repository, tree)
-    if not os.path.exists(os.path.join(tree, 'build-tests', 'CMakeCache.txt')):
-        configured = run(['cmake', '-S', '.', '-B', 'build-tests', '-DCMAKE_BUILD_TYPE=Release',
-                          '-DKAZETTOR_WERROR=ON'], tree)
-        if configured.returncode != 0:
-            print(configured.stdout)
-            return 1
+    # Without warnings as errors: a fault that leaves a variable or a helper
+    # unused is still a fault for the tests to catch, not a build to refuse.
+    configured = run(['cmake', '-S', '.', '-B', 'build-tests', '-DCMAKE_BUILD_TYPE=Release',
+                      '-DKAZETTOR_WERROR=OFF'], tree)
+    if configured.returncode != 0:
+        print(configured.stdout)
+        return 1
     for step, result in (('build', build(tree)), ('tests', test(tree, args.timeout))):
         if result.returncode != 0:
             print('The unmutated copy fails its %s:\n%s' % (step, result.stdout[-4000:]))
