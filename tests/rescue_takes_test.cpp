@@ -23,11 +23,8 @@ struct Silence {
 // from a block's tenth byte to its end).
 Signal take(const std::vector<Bytes>& blocks, int half, const std::vector<Silence>& silent) {
     Tape tape{.blocks = blocks, .T = half, .start = 22050, .end = 22050, .level = 0.5};
-    for (const Silence& s : silent) {
-        const std::size_t from = tape.at(s.block, s.from);
-        const int to = std::min(s.to, static_cast<int>(blocks[s.block].size()));
-        tape.set(from, 0, static_cast<std::ptrdiff_t>(tape.at(s.block, to) - from), 0);
-    }
+    for (const auto& [block, from, to] : silent)
+        tape.set(0, tape.at(block, from), tape.at(block, std::min<int>(to, blocks[block].size())), 0);
     return tape.signal;
 }
 
@@ -40,6 +37,12 @@ std::vector<BlockLine> marked(const std::vector<Bytes>& blocks, const std::strin
     return lines;
 }
 
+// Take a read with take b (written as b.wav) by the rescue decoder.
+RunResult together(const ScratchDir& dir, const Signal& a, const Signal& b) {
+    writeFile(dir.path("b.wav"), wavOf({b}, 44100));
+    return runOn(dir.path("a.wav"), wavOf({a}, 44100), {"-r", "I", "-t", dir.path("b.wav")});
+}
+
 }  // namespace
 
 // Take A loses data blocks 1 and 3, take B (on a deck 7 % slow) 2 and 4:
@@ -49,11 +52,10 @@ std::vector<BlockLine> marked(const std::vector<Bytes>& blocks, const std::strin
 TEST(RescueTakes, TakesReadTogetherWhatEachLoses) {
     ScratchDir dir;
     const auto a = take(kBlocks, 14, {{1}, {3}}), b = take(kBlocks, 15, {{2}, {4}});
-    writeFile(dir.path("b.wav"), wavOf({b}, 44100));
     expectBlocks(runOn(dir.path("a.wav"), wavOf({a}, 44100), {"-r", "I"}).output, marked(kBlocks, "OXOXOO"));
     expectBlocks(runOn(dir.path("b2.wav"), wavOf({b}, 44100), {"-r", "I"}).output, marked(kBlocks, "OOXOXO"));
 
-    const RunResult both = runOn(dir.path("a.wav"), wavOf({a}, 44100), {"-r", "I", "-t", dir.path("b.wav")});
+    const RunResult both = together(dir, a, b);
     expectBlocks(both.output, marked(kBlocks, "OOOOOO"));
     EXPECT_EQ(readFile(dir.path("a/01_AB.ptp")), imageOf(kBlocks));
     EXPECT_TRUE(holds(both.output, "Felvételek: A (" + dir.path("a.wav") + ") 4 blokk, B (" +
@@ -78,20 +80,16 @@ TEST(RescueTakes, ATakeOfAnotherTapeAddsNothingAndDisagreeingTakesContradict) {
     const auto a = take(kBlocks, 14, {{1}});
     const std::vector<Bytes> other = {withChecksum({0x83, 0x01, 0x02, 0x58, 0x59}), dataBlock(1, 0x55),
                                       dataBlock(2, 0x66), kEndBlock};
-    writeFile(dir.path("other.wav"), wavOf({take(other, 14, {})}, 44100));
-    const RunResult run =
-        runOn(dir.path("a.wav"), wavOf({a}, 44100), {"-r", "I", "-t", dir.path("other.wav")});
+    const RunResult run = together(dir, a, take(other, 14, {}));
     expectBlocks(run.output, marked(kBlocks, "OXOOOO"));
     EXPECT_FALSE(std::filesystem::exists(dir.path("a/02_XY.ptp")));
-    EXPECT_TRUE(holds(run.output, "B (" + dir.path("other.wav") +
+    EXPECT_TRUE(holds(run.output, "B (" + dir.path("b.wav") +
                                       "): nem ennek a szalagnak a felvétele, egyetlen blokkja sem egyezett: "
                                       "semmi sem került belőle a fájlokba\n"));
 
     std::vector<Bytes> changed = kBlocks;
     changed[3] = dataBlock(3, 0x3C);
-    writeFile(dir.path("changed.wav"), wavOf({take(changed, 15, {})}, 44100));
-    const RunResult disagreeing =
-        runOn(dir.path("a.wav"), wavOf({a}, 44100), {"-r", "I", "-t", dir.path("changed.wav")});
+    const RunResult disagreeing = together(dir, a, take(changed, 15, {}));
     expectBlocks(disagreeing.output, marked(kBlocks, "OOOXOO"));
     EXPECT_TRUE(holds(
         disagreeing.output,
@@ -110,14 +108,12 @@ TEST(RescueTakes, EvidenceAddsUpAcrossTakes) {
         return withHiss(Tape{.blocks = blocks, .T = 14, .start = 22050, .end = 22050, .level = 0.25}.signal,
                         0.23, seed);
     };
-    writeFile(dir.path("b.wav"), wavOf({noisy(1003)}, 44100));
     const std::string a = runOn(dir.path("a.wav"), wavOf({noisy(3)}, 44100), {"-r", "I"}).output;
     const std::string b = runOn(dir.path("b2.wav"), wavOf({noisy(1003)}, 44100), {"-r", "I"}).output;
     for (const std::string& alone : {a, b})
         for (const auto& [bytes, mark] : blockLines(alone))
             EXPECT_TRUE(mark == 'X' || (bytes != blocks[1] && bytes != blocks[3])) << alone;
-    const std::string both =
-        runOn(dir.path("a.wav"), wavOf({noisy(3)}, 44100), {"-r", "I", "-t", dir.path("b.wav")}).output;
+    const std::string both = together(dir, noisy(3), noisy(1003)).output;
     expectBlocks(both, marked(blocks, "OJ?JO"));
     EXPECT_EQ(numbersAfter(both, "J  a felvételek együtt, bitenként összeadva (A+B)").size(), 2u) << both;
 }
@@ -150,13 +146,12 @@ TEST(RescueTakes, PiecesTogetherABlockEachTakeLostElsewhere) {
     const auto a = take(blocks, 14, {{1, 20, 24}, {2, 70, 74}}),
                b = take(blocks, 15, {{1, 60, 64}, {2, 30, 34}});
     ScratchDir dir;
-    writeFile(dir.path("b.wav"), wavOf({b}, 44100));
     for (const auto& one : {a, b}) {
         const RunResult alone = runOn(dir.path("one.wav"), wavOf({one}, 44100), {"-r", "I"});
         expectBlocks(alone.output, marked(blocks, "OXXO"));
         EXPECT_TRUE(holds(alone.output, "X  jelkiesés "));
     }
-    const RunResult both = runOn(dir.path("a.wav"), wavOf({a}, 44100), {"-r", "I", "-t", dir.path("b.wav")});
+    const RunResult both = together(dir, a, b);
     expectBlocks(both.output, marked(blocks, "OJJO"));
     EXPECT_EQ(readFile(dir.path("a/01_AB.ptp")), imageOf(blocks));
     EXPECT_TRUE(holds(both.output,
@@ -165,7 +160,5 @@ TEST(RescueTakes, PiecesTogetherABlockEachTakeLostElsewhere) {
     EXPECT_TRUE(holds(both.output, "együtt, bitenként összeadva 2 blokk\n"));
 
     const auto c = take(blocks, 14, {{1, 20, 24}, {2, 29, 35}});
-    const RunResult overlapping =
-        runOn(dir.path("c.wav"), wavOf({c}, 44100), {"-r", "I", "-t", dir.path("b.wav")});
-    expectBlocks(overlapping.output, marked(blocks, "OJXO"));
+    expectBlocks(together(dir, c, b).output, marked(blocks, "OJXO"));
 }
