@@ -37,6 +37,21 @@ std::vector<BlockLine> marked(const std::vector<Bytes>& blocks, const std::strin
     return lines;
 }
 
+// A block as a take decided it, at `at` seconds of it.
+DecidedBlock given(char mark, const Bytes& bytes, double at = 2) {
+    return {.decision = {mark, blockKindOf(bytes[0]), bytes, "", 0, at}};
+}
+
+// The marks of the blocks merged from takes made to order, their positions
+// in seconds (a sample a second).
+std::string mergedMarks(const std::vector<std::vector<DecidedBlock>>& blocks) {
+    std::vector<Take> takes(blocks.size());
+    for (std::size_t t = 0; t < takes.size(); ++t) takes[t].blocks = blocks[t], takes[t].recording.rate = 1;
+    std::string marks;
+    for (const DecidedBlock& block : mergeTakes(takes).blocks) marks += block.decision.mark;
+    return marks;
+}
+
 // Take a read with take b (written as b.wav) by the rescue decoder.
 RunResult together(const ScratchDir& dir, const Signal& a, const Signal& b) {
     writeFile(dir.path("b.wav"), wavOf({b}, 44100));
@@ -44,6 +59,55 @@ RunResult together(const ScratchDir& dir, const Signal& a, const Signal& b) {
 }
 
 }  // namespace
+
+// Takes A, B (, C) made to order, each with its decision on the name block
+// at 2 s and, but for B in the first case, data block 1 read O at 1 s to
+// anchor them; what the merge makes of them, case by case:
+// - a block read X anchors nothing, its bytes right or not: B, with no other
+//   block, adds nothing;
+// - B has the program twice (again 10 s later): anchored once, by the first;
+// - a block 10 s from the anchor matches the reference's 0.2 s away (within
+//   0.1 s and 3 % of the distance);
+// - a block read J by A and O by B is O; where B gives another good block
+//   than A and C, the block is X;
+// - 48 bits summed at 2 × 5.0 each have a slip risk of 48 e^-10 = 0.0022,
+//   trusted (J); at 2 × 4.9, 48 e^-9.8 = 0.0027, not (X);
+// - A+C sum to the name block, B+C to another (A+B cancel out): neither (X);
+// - a sum that a reading of A held another block against is X; pieced
+//   together, it yields only to a reading sure of every bit (J).
+TEST(RescueTakes, MergeRulesOnTakesMadeToOrder) {
+    const Bytes name = kNameBlock, one = dataBlock(1, 0x11), other = withChecksum({0x83, 1, 2, 0x58, 0x59});
+    const DecidedBlock data = given('O', one, 1), x = given('X', name);
+    std::vector<std::unique_ptr<FoundBlock>> found;
+    // A take that read the name block X, its one complete reading of `read`
+    // with `sure` evidence on every bit (pieced: only as a tracker's bits).
+    auto sum = [&](float sure, const Bytes& read = kNameBlock, const Bytes& holds = {}, bool pieced = false) {
+        DecidedBlock block = x;
+        BlockReading& tracked = found.emplace_back(std::make_unique<FoundBlock>())->reading;
+        block.found = found.back().get();
+        tracked.expectedBytes = static_cast<int>(read.size());
+        for (std::size_t bit = 0; bit < 8 * read.size(); ++bit)
+            tracked.bits.push_back({read[bit / 8] >> (7 - bit % 8) & 1, sure});
+        std::vector<float> evidence;
+        for (const SoftBit& b : tracked.bits) evidence.push_back(b.bit ? b.llr : -b.llr);
+        if (!pieced) block.testimony.complete = {{evidence}};
+        if (!holds.empty()) block.testimony.holding = {holds};
+        return std::vector<DecidedBlock>{data, block};
+    };
+    const std::pair<std::vector<std::vector<DecidedBlock>>, std::string> cases[] = {
+        {{{data, x}, {given('O', name)}}, "OX"},
+        {{{data, x}, {data, given('O', name), given('O', one, 11), given('O', name, 12)}}, "OOOO"},
+        {{{data, given('X', name, 11)}, {data, given('O', name, 11.2)}}, "OO"},
+        {{{data, given('J', name)}, {data, given('O', name)}}, "OO"},
+        {{{data, given('O', name)}, {data, given('O', other)}, {data, given('O', name)}}, "OX"},
+        {{sum(5), sum(5)}, "OJ"},
+        {{sum(4.9f), sum(4.9f)}, "OX"},
+        {{sum(20), sum(20, other), sum(5)}, "OX"},
+        {{sum(20, name, other), sum(20)}, "OX"},
+        {{sum(20, name, other, true), sum(20, name, {}, true)}, "OJ"},
+    };
+    for (const auto& [blocks, marks] : cases) EXPECT_EQ(mergedMarks(blocks), marks) << marks;
+}
 
 // Take A loses data blocks 1 and 3, take B (on a deck 7 % slow) 2 and 4:
 // each alone marks two blocks X, read together every block is O and the
@@ -126,6 +190,7 @@ TEST(RescueTakes, TimesMapBetweenTheAnchors) {
     const std::pair<double, double> cases[] = {{10, 20}, {15, 30}, {25, 45}, {40, 60}, {0, 0}};
     for (const auto& [take, reference] : cases) EXPECT_DOUBLE_EQ(mapTime(anchors, take), reference) << take;
     EXPECT_DOUBLE_EQ(mapTime({{10, 25}}, 12), 27);
+    EXPECT_DOUBLE_EQ(mapTime({{10, 25}, {10, 25}}, 12, 2), 29);
     EXPECT_DOUBLE_EQ(mapTime({}, 12), 12);
 }
 
