@@ -84,7 +84,7 @@ TEST(RescueTakes, MergeRulesOnTakesMadeToOrder) {
     auto sum = [&](float sure, const Bytes& read = kNameBlock, const Bytes& holds = {}, bool pieced = false) {
         DecidedBlock block = x;
         BlockReading& tracked = found.emplace_back(std::make_unique<FoundBlock>())->reading;
-        block.found = found.back().get();
+        if (pieced) block.found = found.back().get();
         tracked.expectedBytes = static_cast<int>(read.size());
         for (std::size_t bit = 0; bit < 8 * read.size(); ++bit)
             tracked.bits.push_back({read[bit / 8] >> (7 - bit % 8) & 1, sure});
