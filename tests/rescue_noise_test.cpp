@@ -1,8 +1,11 @@
 // The rescue decoder's noise: the floor and the hiss measured where the
-// recording holds no tape signal. Recordings are built by hand, so that
-// every level, and the noise on it, is known.
+// recording holds no tape signal, the evidence a bit has against them and
+// the bits erased where the signal has sunk into them. Recordings and
+// trackers are built by hand, so that every level, and the noise on it, is
+// known.
 #include <cmath>
 
+#include "rescue/cell_tracker.h"
 #include "rescue/noise_floor.h"
 #include "rescue/recording.h"
 #include "support/test_support.h"
@@ -36,5 +39,42 @@ TEST(RescueNoise, TheFloorAndTheHissComeFromTheQuietWindows) {
         measureNoiseFloor(recording);
         EXPECT_NEAR(recording.noiseFloor, floor, 1e-6) << quiet.back();
         EXPECT_NEAR(recording.meanNoise.empty() ? 0 : recording.meanNoise[1], hiss, 1e-6) << quiet.back();
+    }
+}
+
+// One 0 bit (96 samples, 4 envelope values, its slot 0.13 over a level of
+// 1) read with a spread of its bits s and a hiss of 0.1 measured in the
+// silence, over a floor F (deviation 0.2 of it per value: 0.1 F on the mean
+// of 4) under an envelope e where the cells before had E. The signal's share
+// p: above F - 0.1 F, sqrt(e² - (0.9 F)²) / sqrt(E² - F²) / 0.8, 1 where E is
+// no louder than F; below it the tape itself has dropped out and the hiss
+// falls with it, to e / E, with p = e / E / 0.8. The noise: the hiss h and
+// what comes with the signal, s² - h², the latter falling with p: the
+// evidence is 2 p 0.13 / (h² + (s² - h²) p²). A bit whose level p would
+// have less than 2, or whose envelope is at the floor (within 0.2 F / 2) or
+// below the quantisation q, is erased, where p < 1; one below 3 is weak.
+TEST(RescueTracker, ErasesABitWhereItsSignalHasSunkIntoTheNoise) {
+    // clang-format off
+    const std::tuple<double, double, float, double, double, double> cases[] = {  // F, E, e, q, s, evidence
+        {0, 1.25, 0.103f, 0, 0.125, 2.6621},  // p 0.103: 0.0206 / (0.01 + 0.005625 p²); its level gives 2.11
+        {0, 1.25, 0.097f, 0, 0.125, 0},  // p 0.097: its level gives 2 p² / (0.01 + 0.005625 p²) = 1.87
+        {0, 0.005, 0.002f, 0.0025, 0.125, 0},  // p 0.5, but below the quantisation
+        {0.1, 0.1, 0.078f, 0, 0.125, 16.7284},  // h 0.078, p 0.975: 0.2535 / (0.006084 + 0.009541 p²)
+        {0.1, 0.1, 0.082f, 0, 0.075, 26},  // at the floor, but p 1: h 0.1 > s, 0.26 / 0.01
+        {0.1, 1, 0.118f, 0, 0.125, 0}};  // at the floor, p 0.109
+    // clang-format on
+    const std::vector<float> signal(128, 0.13f);
+    for (const auto& [floor, steady, envelope, quantisation, spread, llr] : cases) {
+        // clang-format off
+        const Recording recording{.envelope = std::vector<float>(4, envelope), .noiseFloor = floor,
+                                  .noiseFluctuation = 0.2, .meanNoise = {0.1f}, .quantisation = quantisation};
+        CellTracker tracker{.signal = signal.data(), .count = 128, .recording = &recording,
+                            .envelopeLevel = steady, .cell = {96, 32}, .level = {1, 1}, .steadyLevel = {1, 1},
+                            .spreadCount = 1, .deviation = spread};
+        // clang-format on
+        SoftBit bit;
+        ASSERT_TRUE(nextBit(tracker, bit));
+        EXPECT_NEAR(bit.llr, llr, 1e-3) << envelope;
+        EXPECT_EQ(std::tuple(bit.noSignal, tracker.weakBits == 1), std::tuple(llr == 0, llr < 3)) << envelope;
     }
 }
