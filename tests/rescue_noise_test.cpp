@@ -1,12 +1,13 @@
 // The rescue decoder's noise: the floor and the hiss measured where the
-// recording holds no tape signal, the evidence a bit has against them and
-// the bits erased where the signal has sunk into them. Recordings and
-// trackers are built by hand, so that every level, and the noise on it, is
-// known.
+// recording holds no tape signal, the evidence a bit has against them, the
+// bits erased where the signal has sunk into them, and what a reading
+// through such bits is sure of. Recordings and trackers are built by hand,
+// so that every level, and the noise on it, is known.
 #include <cmath>
 
 #include "rescue/cell_tracker.h"
 #include "rescue/noise_floor.h"
+#include "rescue/reading_verdict.h"
 #include "rescue/recording.h"
 #include "support/test_support.h"
 
@@ -77,4 +78,12 @@ TEST(RescueTracker, ErasesABitWhereItsSignalHasSunkIntoTheNoise) {
         EXPECT_NEAR(bit.llr, llr, 1e-3) << envelope;
         EXPECT_EQ(std::tuple(bit.noSignal, tracker.weakBits == 1), std::tuple(llr == 0, llr < 3)) << envelope;
     }
+}
+
+// Sure of every bit only where the signal held throughout and every cell
+// lay on its edges.
+TEST(RescueVerdict, SureOfEveryBitOnlyWithSignalAndOnItsEdges) {
+    EXPECT_TRUE(sureOfEveryBit({.complete = true, .timingSure = true}));
+    EXPECT_FALSE(sureOfEveryBit({.complete = true, .timingSure = true, .silentBits = 1}));
+    EXPECT_FALSE(sureOfEveryBit({.complete = true, .timingSure = false}));
 }
