@@ -46,18 +46,20 @@ TEST(RescueNoise, TheFloorAndTheHissComeFromTheQuietWindows) {
 // One 0 bit (96 samples, 4 envelope values, its slot 0.13 over a level of
 // 1) read with a spread of its bits s and a hiss of 0.1 measured in the
 // silence, over a floor F (deviation 0.2 of it per value: 0.1 F on the mean
-// of 4) under an envelope e where the cells before had E. The signal's share
-// p: above F - 0.1 F, sqrt(e² - (0.9 F)²) / sqrt(E² - F²) / 0.8, 1 where E is
-// no louder than F; below it the tape itself has dropped out and the hiss
-// falls with it, to e / E, with p = e / E / 0.8. The noise: the hiss h and
-// what comes with the signal, s² - h², the latter falling with p: the
-// evidence is 2 p 0.13 / (h² + (s² - h²) p²). A bit whose level p would
-// have less than 2, or whose envelope is at the floor (within 0.2 F / 2) or
-// below the quantisation q, is erased, where p < 1; one below 3 is weak.
+// of 4, two of them 0.2 F) under an envelope e where the cells before had
+// E. The signal's share p: from e = 0.8 F up, sqrt(e² - (0.8 F)²) /
+// sqrt(E² - F²) / 0.8, and 1 where E is no louder than F; below 0.8 F the
+// tape itself has dropped out and its hiss falls with it, to e / E, with
+// p = e / E / 0.8; never above 1. The noise: the hiss h and what comes with
+// the signal, s² - h², the latter falling with p: the evidence is
+// 2 p 0.13 / (h² + (s² - h²) p²). Where p < 1, a bit whose level p would
+// have less than 2 (2 p² over the same noise), or whose envelope lies at
+// the floor (within 0.2 F) or below the quantisation q, is erased. A bit
+// below 3 is weak.
 TEST(RescueTracker, ErasesABitWhereItsSignalHasSunkIntoTheNoise) {
     // clang-format off
     const std::tuple<double, double, float, double, double, double> cases[] = {  // F, E, e, q, s, evidence
-        {0, 1.25, 0.103f, 0, 0.125, 2.6621},  // p 0.103: 0.0206 / (0.01 + 0.005625 p²); its level gives 2.11
+        {0, 1.25, 0.103f, 0, 0.125, 2.6621},  // p 0.103: 0.02678 / (0.01 + 0.005625 p²); its level 2.11
         {0, 1.25, 0.097f, 0, 0.125, 0},  // p 0.097: its level gives 2 p² / (0.01 + 0.005625 p²) = 1.87
         {0, 0.005, 0.002f, 0.0025, 0.125, 0},  // p 0.5, but below the quantisation
         {0.1, 0.1, 0.078f, 0, 0.125, 16.7284},  // h 0.078, p 0.975: 0.2535 / (0.006084 + 0.009541 p²)
