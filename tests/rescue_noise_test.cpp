@@ -1,0 +1,91 @@
+// The rescue decoder's noise: the floor and the hiss measured where the
+// recording holds no tape signal, the evidence a bit has against them, the
+// bits erased where the signal has sunk into them, and what a reading
+// through such bits is sure of. Recordings and trackers are built by hand,
+// so that every level, and the noise on it, is known.
+#include <cmath>
+
+#include "rescue/cell_tracker.h"
+#include "rescue/noise_floor.h"
+#include "rescue/reading_verdict.h"
+#include "rescue/recording.h"
+#include "support/test_support.h"
+
+// At 8000 Hz a window is a tenth of a second, 800 samples, 25 envelope
+// values. Quiet windows hold a constant at their envelope level (no
+// half-waves, a hiss of that RMS on a slot of any length); tape windows a
+// square wave of half-waves of 4 samples at level 1. The floor is the
+// median of the quiet windows among the quietest fifth (n / 5 + 1 of n)
+// that lie below 0.8 of the tape's level; the hiss is measured on those
+// within 1.5 times the floor. A floor left from before is never kept.
+TEST(RescueNoise, TheFloorAndTheHissComeFromTheQuietWindows) {
+    // clang-format off
+    // quiet windows, tape windows, floor, hiss
+    const std::tuple<std::vector<float>, std::size_t, double, double> cases[] = {
+        {{0.75f}, 9, 0.75, 0.75}, {{0.85f}, 9, 0, 0},  // below 0.8 of the tape's level: quiet; above: not
+        {{0.1f, 0.2f, 0.25f}, 6, 0.2, std::sqrt((0.01 + 0.04) / 2)},  // of 9 windows, the quietest 2
+        {{0.2f, 0.2f, 0.28f}, 7, 0.2, std::sqrt((0.04 + 0.04 + 0.0784) / 3)},  // 0.28 within 1.5 times 0.2
+        {{0.2f, 0.2f, 0.32f}, 7, 0.2, 0.2}};  // 0.32 beyond
+    // clang-format on
+    for (const auto& [quiet, tapes, floor, hiss] : cases) {
+        std::vector<float> windows = quiet;
+        windows.resize(quiet.size() + tapes, 1.0f);
+        Recording recording{.rate = 8000, .count = 800 * std::ssize(windows), .noiseFloor = 1};
+        recording.signal = allocateLargeArray<float>(recording.count);
+        for (std::int64_t n = 0; n < recording.count; ++n) {
+            const float level = windows[static_cast<std::size_t>(n / 800)];
+            recording.signal[n] = level < 1 ? level : n / 4 % 2 ? -1.0f : 1.0f;
+        }
+        for (std::size_t k = 0; k < 25 * windows.size(); ++k) recording.envelope.push_back(windows[k / 25]);
+        measureNoiseFloor(recording);
+        EXPECT_NEAR(recording.noiseFloor, floor, 1e-6) << quiet.back();
+        EXPECT_NEAR(recording.meanNoise.empty() ? 0 : recording.meanNoise[1], hiss, 1e-6) << quiet.back();
+    }
+}
+
+// One 0 bit (96 samples, 4 envelope values, its slot 0.13 over a level of
+// 1) read with a spread of its bits s and a hiss of 0.1 measured in the
+// silence, over a floor F (deviation 0.2 of it per value: 0.1 F on the mean
+// of 4, two of them 0.2 F) under an envelope e where the cells before had
+// E. The signal's share p: from e = 0.8 F up, sqrt(e² - (0.8 F)²) /
+// sqrt(E² - F²) / 0.8, and 1 where E is no louder than F; below 0.8 F the
+// tape itself has dropped out and its hiss falls with it, to e / E, with
+// p = e / E / 0.8; never above 1. The noise: the hiss h and what comes with
+// the signal, s² - h², the latter falling with p: the evidence is
+// 2 p 0.13 / (h² + (s² - h²) p²). Where p < 1, a bit whose level p would
+// have less than 2 (2 p² over the same noise), or whose envelope lies at
+// the floor (within 0.2 F) or below the quantisation q, is erased. A bit
+// below 3 is weak.
+TEST(RescueTracker, ErasesABitWhereItsSignalHasSunkIntoTheNoise) {
+    // clang-format off
+    const std::tuple<double, double, float, double, double, double> cases[] = {  // F, E, e, q, s, evidence
+        {0, 1.25, 0.103f, 0, 0.125, 2.6621},  // p 0.103: 0.02678 / (0.01 + 0.005625 p²); its level 2.11
+        {0, 1.25, 0.097f, 0, 0.125, 0},  // p 0.097: its level gives 2 p² / (0.01 + 0.005625 p²) = 1.87
+        {0, 0.005, 0.002f, 0.0025, 0.125, 0},  // p 0.5, but below the quantisation
+        {0.1, 0.1, 0.078f, 0, 0.125, 16.7284},  // h 0.078, p 0.975: 0.2535 / (0.006084 + 0.009541 p²)
+        {0.1, 0.1, 0.082f, 0, 0.075, 26},  // at the floor, but p 1: h 0.1 > s, 0.26 / 0.01
+        {0.1, 1, 0.118f, 0, 0.125, 0}};  // at the floor, p 0.109
+    // clang-format on
+    const std::vector<float> signal(128, 0.13f);
+    for (const auto& [floor, steady, envelope, quantisation, spread, llr] : cases) {
+        // clang-format off
+        const Recording recording{.envelope = std::vector<float>(4, envelope), .noiseFloor = floor,
+                                  .noiseFluctuation = 0.2, .meanNoise = {0.1f}, .quantisation = quantisation};
+        CellTracker tracker{.signal = signal.data(), .count = 128, .recording = &recording,
+                            .envelopeLevel = steady, .cell = {96, 32}, .level = {1, 1}, .steadyLevel = {1, 1},
+                            .spreadCount = 1, .deviation = spread};
+        // clang-format on
+        SoftBit bit;
+        ASSERT_TRUE(nextBit(tracker, bit));
+        EXPECT_NEAR(bit.llr, llr, 1e-3) << envelope;
+        EXPECT_EQ(std::tuple(bit.noSignal, tracker.weakBits == 1), std::tuple(llr == 0, llr < 3)) << envelope;
+    }
+}
+
+// Sure of every bit only where the signal held throughout and every cell
+// lay on its edges.
+TEST(RescueVerdict, SureOfEveryBitOnlyWithSignalAndOnItsEdges) {
+    EXPECT_TRUE(sureOfEveryBit({.complete = true, .timingSure = true}));
+    EXPECT_FALSE(sureOfEveryBit({.complete = true, .timingSure = true, .silentBits = 1}));
+    EXPECT_FALSE(sureOfEveryBit({.complete = true, .timingSure = false}));
+}
