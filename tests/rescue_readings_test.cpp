@@ -150,13 +150,11 @@ TEST(RescueReadings, LeavesOutACopyByPrintThrough) {
             tape.signal.push_back(s);
         tape.signal.resize(tape.signal.size() + 35280, 0.0);
         const RunResult run = decode(dir, tape.signal, kRate);
-        std::vector<BlockLine> expected = {{kNameBlock, 'O'}, {kData, 'O'}, {kEndBlock, 'O'}};
-        if (!leftOut) expected.push_back({kData, 'O'});
-        expectBlocks(run.output, expected);
-        if (!leftOut) {
-            EXPECT_FALSE(holds(run.output, "átmásolódás")) << decibels << " dB, " << apart << " s";
-            continue;
-        }
+        const std::vector<BlockLine> kept = {{kNameBlock, 'O'}, {kData, 'O'}, {kEndBlock, 'O'}, {kData, 'O'}};
+        expectBlocks(run.output, {kept.begin(), kept.end() - leftOut});
+        EXPECT_EQ(run.output.find("átmásolódás") != std::string::npos, leftOut)
+            << decibels << " dB " << apart;
+        if (!leftOut) continue;
         // "  FROM-TO mp  a(z) SOURCE mp-nél kezdődő blokk ..."
         const std::string line = expectReport(
             run, {" blokk gyenge másolata a szalag szomszédos menetéről (átmásolódás): kihagytam"},
@@ -211,9 +209,7 @@ TEST(RescueReadings, TheDefaultDecodersReadingStandsWhereNothingSpeaksAgainstIt)
         EXPECT_EQ(decision.mark, mark) << i << " " << decision.what;
         EXPECT_EQ(decision.bytes, block.bytes);
         EXPECT_NE(decision.what.find(why), std::string::npos) << decision.what;
-        if (mark == 'O') {
-            EXPECT_EQ(decision.what, "");
-        }
+        EXPECT_EQ(decision.what.empty(), mark == 'O') << decision.what;
     }
 }
 
@@ -225,48 +221,38 @@ TEST(RescueReadings, TheDefaultDecodersReadingStandsWhereNothingSpeaksAgainstIt)
 // throughout; any reading that gives another good block, the first one too,
 // leaves the block X.
 TEST(RescueReadings, TheLaddersReadingsDecideWhereTwoAgreeAndNoneContradicts) {
-    struct Read {
-        LadderStep step;
-        Bytes bytes;
-        bool holds;
-        double slipRisk;
-        bool timingSure = true;
-        int silentBits = 0;
+    auto read = [](LadderStep step, const Bytes& bytes, bool holds, double slipRisk, bool timingSure = true,
+                   int silentBits = 0) {
+        const ReadingVerdict verdict{.complete = true,
+                                     .checksumHolds = holds,
+                                     .timingSure = timingSure,
+                                     .slipRisk = slipRisk,
+                                     .silentBits = silentBits};
+        return LadderReading{step, {.bytes = bytes}, verdict};
     };
-    auto reading = [](const Read& r) {
-        return LadderReading{r.step,
-                             {.bytes = r.bytes},
-                             {.complete = true,
-                              .checksumHolds = r.holds,
-                              .timingSure = r.timingSure,
-                              .slipRisk = r.slipRisk,
-                              .silentBits = r.silentBits}};
-    };
-    const Read narrower{kNarrowerBand, kData, true, 0.05}, wider{kWiderBand, kData, true, 0.05};
+    const LadderReading narrower = read(kNarrowerBand, kData, true, 0.05),
+                        wider = read(kWiderBand, kData, true, 0.05);
+    const LadderReading misread = read(kNarrowerBand, kMisread, false, 0.01);
     const std::string agree = "két olvasás egyezik: ", bands = "a szűkebb sávú és a szélesebb sávú";
     const std::string contradicted = "ellentmondó olvasások: " + bands +
                                      " egyezik, de egy másik olvasás más blokkot adott, szintén jó "
                                      "ellenőrző összeggel";
     // clang-format off
-    const std::tuple<Read, std::vector<Read>, char, std::string> cases[] = {
-        {{kNarrowerBand, kMisread, false, 0.01}, {narrower, wider}, 'J', agree + bands + ": a 11. byte 11 helyett 5a"},
-        {{kNarrowerBand, kMisread, false, 0.01}, {narrower, {kWiderBand, kData, true, 0.0501}}, 'X', ""},
-        {{kNarrowerBand, kMisread, false, 0.01}, {narrower, {kWiderBand, kData, true, 0.01, false}}, 'X', ""},
-        {{kNarrowerBand, kData, true, 0.05}, {narrower}, 'O', agree + "az első és a szűkebb sávú"},
-        {{kNarrowerBand, kData, true, 0.0501}, {narrower}, 'X', ""},
-        {{kNarrowerBand, kData, true, 0.3}, {{kBestFitSearch, kData, true, 1, false}}, 'O',
+    const std::tuple<LadderReading, std::vector<LadderReading>, char, std::string> cases[] = {
+        {misread, {narrower, wider}, 'J', agree + bands + ": a 11. byte 11 helyett 5a"},
+        {misread, {narrower, read(kWiderBand, kData, true, 0.0501)}, 'X', ""},
+        {misread, {narrower, read(kWiderBand, kData, true, 0.01, false)}, 'X', ""},
+        {narrower, {narrower}, 'O', agree + "az első és a szűkebb sávú"},
+        {read(kNarrowerBand, kData, true, 0.0501), {narrower}, 'X', ""},
+        {read(kNarrowerBand, kData, true, 0.3), {read(kBestFitSearch, kData, true, 1, false)}, 'O',
          agree + "az első és a szabványos dekóder keresésével kapott"},
-        {{kNarrowerBand, kData, true, 0.3, true, 3}, {{kBestFitSearch, kData, true, 1}}, 'X', ""},
-        {{kNarrowerBand, kOtherGood, true, 0.3}, {narrower, wider}, 'X', contradicted},
-        {{kNarrowerBand, kMisread, false, 0.01}, {narrower, wider, {kSlowerTiming, kOtherGood, true, 0.9}}, 'X',
-         contradicted},
+        {read(kNarrowerBand, kData, true, 0.3, true, 3), {read(kBestFitSearch, kData, true, 1)}, 'X', ""},
+        {read(kNarrowerBand, kOtherGood, true, 0.3), {narrower, wider}, 'X', contradicted},
+        {misread, {narrower, wider, read(kSlowerTiming, kOtherGood, true, 0.9)}, 'X', contradicted},
     };
     // clang-format on
     for (std::size_t number = 0; number < std::size(cases); ++number) {
-        const auto& [firstRead, ladderReads, mark, what] = cases[number];
-        const LadderReading first = reading(firstRead);
-        std::vector<LadderReading> ladder;
-        for (const Read& r : ladderReads) ladder.push_back(reading(r));
+        const auto& [first, ladder, mark, what] = cases[number];
         BlockDecision decision;
         decision.bytes = first.reading.bytes;
         const bool decided = agreeOnBlock(first.reading, first.verdict, ladder, decision);
@@ -280,8 +266,7 @@ TEST(RescueReadings, TheLaddersReadingsDecideWhereTwoAgreeAndNoneContradicts) {
 // What the report says of a block that no reading decided, by how its
 // reading ended and what its verdict found (times at 44100 Hz).
 TEST(RescueReadings, ReportsWhatIsWrongWithABlockNoReadingDecided) {
-    Recording recording;
-    recording.rate = kRate;
+    const Recording recording{.rate = kRate};
     auto ended = [](ReadEnd end, int expected, std::size_t read) {
         return BlockReading{
             .bytes = Bytes(read, 0x12), .expectedBytes = expected, .end = end, .lastSample = 2.5 * kRate};
