@@ -139,6 +139,45 @@ TEST(RescueReadings, TheDefaultDecodersBlockStandsWhereItsOwnReadingsGiveIt) {
     }
 }
 
+// What the readings of a block testify, and which of them decides it: the
+// signal was gone where a reading first erased bits (not where a reading
+// that ran into the end of the recording had weak bits: only one that lost
+// the signal says so); a reading sure of every bit gives its block; the
+// first reading read good decides, a later one only where those before it
+// gave nothing. (Such readings need no ladder: no samples are read.)
+TEST(RescueReadings, TheReadingsOfABlockTestifyAndTheFirstGoodOneDecides) {
+    Recording taken{.rate = kRate};
+    // A reading of the end block by tracker run `run`, its bits 100 samples
+    // apart from sample 1000, the last three with evidence `weak`, the others
+    // 20, bit `silent` read where the signal had dropped out.
+    auto read = [](ReadEnd end, int run, float weak = 20, std::size_t silent = 24) {
+        FoundBlock found{.reading = {.bytes = kEndBlock, .expectedBytes = 3, .end = end}, .run = run};
+        for (std::size_t i = 0; i < 24; ++i)
+            found.reading.bits.push_back({.llr = i < 21 ? 20 : weak,
+                                          .start = 1000 + 100.0 * i,
+                                          .noSignal = i == silent,
+                                          .timingSure = true});
+        return found;
+    };
+    using enum ReadEnd;
+    // the readings; the run of the one that decides, where the signal is gone, readings sure of every bit
+    // clang-format off
+    const std::tuple<std::vector<FoundBlock>, int, double, std::size_t> cases[] = {
+        {{read(complete, 1)}, 1, -1, 1},
+        {{read(recordingEnd, 1, 1.9f)}, 1, -1, 0},
+        {{read(recordingEnd, 1, 20, 5)}, 1, 1500, 0},
+        {{read(recordingEnd, 1, 20, 0), read(complete, 2), read(complete, 3)}, 2, 1000, 2},
+    };
+    // clang-format on
+    for (const auto& [readings, run, gone, sure] : cases) {
+        std::vector<const FoundBlock*> found;
+        for (const FoundBlock& reading : readings) found.push_back(&reading);
+        const DecidedBlock decided = decideTapeBlock(taken, {1000, found, {}});
+        EXPECT_EQ(std::tuple(decided.run, decided.testimony.signalGone, decided.testimony.sure.size()),
+                  std::tuple(run, gone, sure));
+    }
+}
+
 // Print-through: a copy of the data block, with a lead-in of its own, in the
 // silence after the program. The trackers read it whole, but it is the data
 // block again: where it is 20 dB or more below it and begins within 5 s of
