@@ -5,9 +5,9 @@
 #include <algorithm>
 #include <cmath>
 
-#include "rescue/block_search.h"
+#include "rescue/damage_report.h"
 #include "rescue/noise_floor.h"
-#include "rescue/recording.h"
+#include "rescue/print_through.h"
 #include "rescue/retry_ladder.h"
 #include "rescue/tape_blocks.h"
 #include "support/recordings.h"
@@ -214,6 +214,35 @@ TEST(RescueReadings, LeavesOutACopyByPrintThrough) {
         EXPECT_NEAR(std::strtod(line.c_str(), nullptr), copied / kRate, 0.01) << line;
         EXPECT_NEAR(numbersAfter(line, " mp  a(z) ").at(0), tape.at(1, 0) / kRate, 0.01) << line;
     }
+}
+
+// A copy by print-through is a block read good (O or J) of a block read
+// good: the block at 2 s, its envelope 1/20 of that of the same block at
+// 0 s, is taken out only where both were read good.
+TEST(RescueReadings, TakesForACopyOnlyABlockReadGoodOfABlockReadGood) {
+    const Recording recording{.rate = 32, .envelope = {1, 0, 0.05f}};  // an envelope value a second
+    for (const auto& [source, copy, copies] :
+         {std::tuple{'O', 'O', 1u}, {'J', 'O', 1u}, {'O', 'X', 0u}, {'X', 'O', 0u}}) {
+        std::vector<DecidedBlock> blocks;
+        for (const auto& [mark, at] : {std::pair{source, 0.0}, {copy, 64.0}})
+            blocks.push_back(
+                {.decision = {.mark = mark, .bytes = kData, .firstSample = at, .lastSample = at + 31}});
+        EXPECT_EQ(takeOutEchoes(recording, blocks).size(), copies) << source << copy;
+        EXPECT_EQ(blocks.size(), 2 - copies);
+    }
+}
+
+// The report names the copies left out in the order of the recording,
+// among the stretches without a block and the blocks not read clean.
+TEST(RescueReadings, ReportsTheCopiesLeftOutInTheOrderOfTheRecording) {
+    const DamageReport report{
+        .damage = {{.firstSecond = 5, .lastSecond = 5.5, .kind = "adatblokk", .what = "?"}},
+        .blockless = {{2, 3}},
+        .echoes = {{1, 1.5, 0.5}, {4, 4.5, 3.5}, {7, 7.5, 6.5}},
+        .failed = 1};
+    // The lines, each by where it begins: the copies at 1, 4 and 7 s, the stretch at 2 s, the block at 5 s.
+    const std::string output = captured([&] { return printDamageReport(report), 0; }).output;
+    EXPECT_EQ(numbersAfter(output, "\n  "), (std::vector<double>{1, 2, 4, 5, 7})) << output;
 }
 
 // The default decoder's reading of a block against what the rescue
