@@ -251,14 +251,14 @@ TEST(RescueReadings, ReportsTheCopiesLeftOutInTheOrderOfTheRecording) {
 // the signal held and no reading holds strong evidence against it (the
 // search can repeat the default decoder's slip); a reading that gives
 // another good block, or one sure of every bit that gives another block,
-// contradicts it; with no reading to
-// confirm it, a dropout within it or a failed checksum, it is X. (Its
+// contradicts it; with no reading to confirm it, a dropout within it or a
+// failed checksum, it is X. (Its
 // checksum alone is not enough: the worn-tape simulator once met a block
 // it read slipped from its 105th byte on, whose checksum held.)
 TEST(RescueReadings, TheDefaultDecodersReadingStandsWhereNothingSpeaksAgainstIt) {
     // A reading of `bytes` with the same evidence on every bit.
-    auto signedOf = [](const Bytes& bytes, float evidence) {
-        SignedReading reading;
+    auto signedOf = [](const Bytes& bytes, float evidence, double slipRisk = 1) {
+        SignedReading reading{.slipRisk = slipRisk};
         for (std::size_t i = 0; i < 8 * bytes.size(); ++i)
             reading.evidence.push_back((bytes[i / 8] >> (7 - i % 8)) & 1 ? evidence : -evidence);
         return reading;
@@ -275,18 +275,27 @@ TEST(RescueReadings, TheDefaultDecodersReadingStandsWhereNothingSpeaksAgainstIt)
         {data, {.read = {kData}, .signalGone = 88200}, 'O', ""},
         {data, {.fitted = {kData}, .signalGone = 110250}, 'X', "de a jel 2.500 másodpercnél kiesett benne"},
         // kMisread differs from kData in 4 bits (0x11 against 0x5A): 4 × 2.9 of evidence
-        // against the block denies what the best-fit search read, 4 × 2.85 not.
-        {data, {.read = {kMisread}, .fitted = {kData}, .complete = {signedOf(kMisread, 2.9f)}}, 'X', "ellentmondó olvasások: "},
+        // against the block denies what the best-fit search read, 4 × 2.85 not; nor does
+        // a reading that expected fewer than 0.5 wrong bits (it has some: its checksum fails).
+        {data, {.read = {kMisread}, .fitted = {kData}, .complete = {signedOf(kMisread, 2.9f, 0.5)}}, 'X', "ellentmondó olvasások: "},
         {data, {.read = {kMisread}, .fitted = {kData}, .complete = {signedOf(kMisread, 2.85f)}}, 'O', ""},
+        {data, {.read = {kMisread}, .fitted = {kData}, .complete = {signedOf(kMisread, 2.9f, 0.45)}}, 'O', ""},
         {data, {.holding = {kOtherGood}, .read = {kData}}, 'X', "ellentmondó olvasások: "},
         {data, {.sure = {kMisread}, .read = {kData}}, 'X', "ellentmondó olvasások: "},
         {{.bytes = kMisread}, {}, 'X', "csak a szabványos dekóder olvasta"},
     };
     // clang-format on
-    for (std::size_t i = 0; i < std::size(cases); ++i) {
-        const auto& [block, said, mark, why] = cases[i];
+    // Where a reading found the signal gone, the best-fit search confirms only
+    // where the envelope held above the noise, and no reading denies it, cut short or not.
+    const Testimony dip{.fitted = {kData}, .signalGone = 110250};
+    Testimony deniedInDip = dip;
+    deniedInDip.partial = {signedOf(kMisread, 2.9f)};
+    const std::tuple<DecodedBlock, Testimony, char, std::string> held[] = {
+        {data, dip, 'O', ""}, {data, deniedInDip, 'X', "de a jel 2.500 másodpercnél kiesett benne"}};
+    for (std::size_t i = 0; i < std::size(cases) + std::size(held); ++i) {
+        const auto& [block, said, mark, why] = i < std::size(cases) ? cases[i] : held[i - std::size(cases)];
         BlockDecision decision;
-        judgeDefaultReading(block, said, kRate, decision);
+        judgeDefaultReading(block, said, kRate, decision, i >= std::size(cases));
         EXPECT_EQ(decision.mark, mark) << i << " " << decision.what;
         EXPECT_EQ(decision.bytes, block.bytes);
         EXPECT_NE(decision.what.find(why), std::string::npos) << decision.what;

@@ -100,8 +100,9 @@ void testify(Testimony& testimony, const BlockReading& reading, const ReadingVer
     if (verdict.checksumHolds) testimony.holding.push_back(reading.bytes);
     if (sureOfEveryBit(verdict)) testimony.sure.push_back(reading.bytes);
     if (verdict.complete) testimony.read.push_back(reading.bytes);
-    if (verdict.complete) {
-        SignedReading& signedReading = testimony.complete.emplace_back();
+    if (verdict.complete || !reading.bits.empty()) {
+        SignedReading& signedReading =
+            (verdict.complete ? testimony.complete : testimony.partial).emplace_back();
         signedReading.slipRisk = verdict.slipRisk;
         for (const SoftBit& bit : reading.bits)
             signedReading.evidence.push_back(bit.bit ? bit.llr : -bit.llr);

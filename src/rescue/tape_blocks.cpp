@@ -1,6 +1,7 @@
 #include "rescue/tape_blocks.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -34,12 +35,18 @@ bool holds(const std::vector<std::vector<std::uint8_t>>& readings, const std::ve
 // over the bits where it differs from the block, kDenied = 11.5, is odds of
 // 10^5 to 1 that the block is wrong, unless the reading's own timing slipped:
 // far above what a few bits flipped by noise in a right block add up to.
-// (A slipped reading denies a right block too; the block is then X, its
-// bytes written as the default decoder read them.)
+// Only a reading whose own slip risk allows its failed checksum counts: one
+// that expected less than kHonestSlipRisk wrong bits, and yet has some, was
+// wrong about itself (a fall of the level it took for none, its bits there
+// read with the evidence of the loud cells before), and its evidence says
+// nothing. (A reading that slipped, and knew it, denies a right block too;
+// the block is then X, its bytes written as the default decoder read them.)
 constexpr double kDenied = 11.5;
+constexpr double kHonestSlipRisk = 0.5;
 
 bool denies(const std::vector<SignedReading>& readings, const std::vector<std::uint8_t>& bytes) {
     return std::any_of(readings.begin(), readings.end(), [&](const SignedReading& reading) {
+        if (reading.slipRisk < kHonestSlipRisk) return false;
         double against = 0;
         for (std::size_t i = 0; i < reading.evidence.size() && i / 8 < bytes.size(); ++i) {
             const bool one = (bytes[i / 8] >> (7 - i % 8)) & 1;
@@ -49,12 +56,44 @@ bool denies(const std::vector<SignedReading>& readings, const std::vector<std::u
     });
 }
 
+// Where a reading found the signal gone, the best-fit search may still
+// confirm the default decoder's block if the recording shows that the
+// signal never sank into the noise there: a dip, not a dropout. Every run
+// of kHeldValues envelope values (256 samples, a few cells) over the block
+// stays kHeldDeviations of the noise's deviation over that run above the
+// noise floor. Noise alone gets that far in about one run in 30,000 (were
+// the values independent; they are not quite), and a dropout spans several
+// runs that would all have to: silence never passes for held, where a dip of
+// 26 dB over hiss 30 dB down, 4 dB above it, does. Without a measured floor
+// nothing is held.
+constexpr std::int64_t kHeldValues = 8;
+constexpr double kHeldDeviations = 4;
+
+bool signalHeld(const Recording& recording, double from, double to) {
+    if (recording.noiseFloor <= 0 || to <= from) return false;
+    const double bar = std::max(recording.quantisation,
+                                recording.noiseFloor * (1 + kHeldDeviations * recording.noiseFluctuation /
+                                                                std::sqrt(static_cast<double>(kHeldValues))));
+    const auto first = static_cast<std::int64_t>(from) / kEnvelopeStride;
+    const auto last = std::min(static_cast<std::int64_t>(to) / kEnvelopeStride,
+                               static_cast<std::int64_t>(recording.envelope.size()) - kHeldValues);
+    if (last < first) return false;
+    for (std::int64_t at = first; at <= last; at += kHeldValues) {
+        double sum = 0;
+        for (std::int64_t k = at; k < at + kHeldValues; ++k)
+            sum += recording.envelope[static_cast<std::size_t>(k)];
+        if (sum / kHeldValues < bar) return false;
+    }
+    return true;
+}
+
 void join(Testimony& testimony, const Testimony& more) {
     testimony.holding.insert(testimony.holding.end(), more.holding.begin(), more.holding.end());
     testimony.sure.insert(testimony.sure.end(), more.sure.begin(), more.sure.end());
     testimony.read.insert(testimony.read.end(), more.read.begin(), more.read.end());
     testimony.fitted.insert(testimony.fitted.end(), more.fitted.begin(), more.fitted.end());
     testimony.complete.insert(testimony.complete.end(), more.complete.begin(), more.complete.end());
+    testimony.partial.insert(testimony.partial.end(), more.partial.begin(), more.partial.end());
     if (more.signalGone >= 0 && (testimony.signalGone < 0 || more.signalGone < testimony.signalGone))
         testimony.signalGone = more.signalGone;
 }
@@ -175,12 +214,14 @@ DecidedBlock decideTapeBlock(Recording& recording, const TapeBlock& block) {
         decision.lastSample = static_cast<double>(plain->lastSample);
         decision.uncertainBits = 0;
     }
-    judgeDefaultReading(*plain, testimony, recording.rate, decision);
+    judgeDefaultReading(*plain, testimony, recording.rate, decision,
+                        signalHeld(recording, static_cast<double>(plain->syncPositions[1]),
+                                   static_cast<double>(plain->lastSample)));
     return decided;
 }
 
 void judgeDefaultReading(const DecodedBlock& plain, const Testimony& testimony, double rate,
-                         BlockDecision& decision) {
+                         BlockDecision& decision, bool signalHeld) {
     decision.bytes = plain.bytes;
     decision.kind = blockKindOf(plain.bytes[0]);
     decision.mark = 'X';
@@ -193,6 +234,10 @@ void judgeDefaultReading(const DecodedBlock& plain, const Testimony& testimony, 
     } else if (holds(testimony.read, plain.bytes) ||
                (holds(testimony.fitted, plain.bytes) && testimony.signalGone < 0 &&
                 !denies(testimony.complete, plain.bytes))) {
+        decision.mark = 'O';
+        decision.what.clear();
+    } else if (holds(testimony.fitted, plain.bytes) && testimony.signalGone >= 0 && signalHeld &&
+               !denies(testimony.complete, plain.bytes) && !denies(testimony.partial, plain.bytes)) {
         decision.mark = 'O';
         decision.what.clear();
     } else if (holds(testimony.fitted, plain.bytes) && testimony.signalGone < 0) {

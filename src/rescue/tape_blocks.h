@@ -21,11 +21,11 @@ struct TapeBlock {
 // A block decided, with what its console lines need.
 struct DecidedBlock {
     BlockDecision decision;
-    double syncSeconds[2] = {0, 0};  // the second and third sync bytes, as the chosen reading saw them
-    LockLine lock;                   // the timing of the tracker or decoder that read it
-    int run = -1;                    // the tracker run that read it; -1: the default decoder alone
-    Testimony testimony;             // what all the readings of it said
-    std::string takes;               // with several takes: those that gave it ("A+B")
+    double syncSeconds[2] = {0, 0};     // the second and third sync bytes, as the chosen reading saw them
+    LockLine lock;                      // the timing of the tracker or decoder that read it
+    int run = -1;                       // the tracker run that read it; -1: the default decoder alone
+    Testimony testimony;                // what all the readings of it said
+    std::string takes;                  // with several takes: those that gave it ("A+B")
     const FoundBlock* found = nullptr;  // the rescue decoder's reading decided on, where it made one (in
                                         // the search the block was gathered from)
 };
@@ -46,5 +46,9 @@ DecidedBlock decideTapeBlock(Recording& recording, const TapeBlock& block);
 // gives another good block or is sure of another; else X with the reason.
 // Its checksum alone is not enough: it passes one misread block in 256,
 // and an end block whenever two bytes read from noise or fill happen to be
-// equal. `rate` gives the seconds of the report.
-void judgeDefaultReading(const DecodedBlock& plain, const Testimony& testimony, double rate, BlockDecision& decision);
+// equal. `rate` gives the seconds of the report. Where a reading found the
+// signal gone, the best-fit search still confirms it if `signalHeld`: the
+// recording's envelope stayed clearly above its noise over the block (a
+// dip, not a dropout), and no reading, complete or cut short, denies it.
+void judgeDefaultReading(const DecodedBlock& plain, const Testimony& testimony, double rate,
+                         BlockDecision& decision, bool signalHeld = false);
