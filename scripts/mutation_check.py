@@ -968,7 +968,9 @@ def copy_tree(repository, tree):
             if os.path.exists(target) and open(target, 'rb').read() == open(source, 'rb').read():
                 continue
             os.makedirs(os.path.dirname(target), exist_ok=True)
-            shutil.copy2(source, target)
+            # Copied as new: the source's own time may lie before that of an
+            # object the copy built from an older text.
+            shutil.copyfile(source, target)
     for top in ('src', 'tests'):
         for root, _, files in os.walk(os.path.join(tree, top)):
             for name in files:
