@@ -970,7 +970,7 @@ def copy_tree(repository, tree):
             os.makedirs(os.path.dirname(target), exist_ok=True)
             # Copied as new: the source's own time may lie before that of an
             # object the copy built from an older text.
-            shutil.copyfile(source, target)
+            shutil.copy(source, target)
     for top in ('src', 'tests'):
         for root, _, files in os.walk(os.path.join(tree, top)):
             for name in files:
