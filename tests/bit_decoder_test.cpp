@@ -152,8 +152,8 @@ TEST(BitDecoder, RestartsOnTheIdleLimitAndTheBlockDeadline) {
     const Bytes zeros = concat({Bytes(100, 56), tapeSignal(Bytes(300, 0), 7, 21, true)});
     EXPECT_EQ(decode(dir, 22050, zeros, {"-s624"}).output, printed(kRestart, (100 + 2001 * 42) / 22050.0));
     // A header rate of 0 gives no time base: times print as 0.
-    EXPECT_EQ(decode(dir, 0, zeros, {"-s624"}).output.substr(0, printed(kRestart, 0).size()),
-              printed(kRestart, 0));
+    EXPECT_EQ(decode(dir, 0, zeros, {"-s624"}).output.substr(0, printed(kRestart, 0.0).size()),
+              printed(kRestart, 0.0));
 
     // After a 0xB9 block the next must begin within one second (rate samples)
     // of its last bit's start P. Ones of 6 samples follow its last bit (18
