@@ -624,7 +624,10 @@ MUTANTS = [
     Mutant('src/rescue/retry_ladder.cpp', '        holding.push_back(again.bytes);\n', '',
            'a reading of the ladder never contradicts the agreeing ones'),
     Mutant('src/rescue/retry_ladder.cpp', 'if (verdict.checksumHolds) testimony.holding.push_back(reading.bytes);', '',
-           'no good block a reading of the trackers gives contradicts the default decoder\'s'),
+           'no good block a reading of the trackers gives contradicts the default decoder\'s',
+           survives='The default decoder\'s block stays X all the same: a tracker\'s reading of another good block does '
+           'not confirm it, and one sure of every bit contradicts it through its own list; only the reason in the report '
+           'differs, and no recording made for a test has the two decoders read two different good blocks at one place.'),
     Mutant('src/rescue/retry_ladder.cpp', '(!other.timingSure || other.slipRisk > kAgreeingSlipRisk)',
            '(other.slipRisk > kAgreeingSlipRisk)', 'a reading of the ladder agrees whatever its timing'),
     Mutant('src/rescue/retry_ladder.cpp', '(!other.timingSure || other.slipRisk > kAgreeingSlipRisk)',
