@@ -983,8 +983,9 @@ def copy_tree(repository, tree):
 
 
 def run(command, cwd, timeout=None):
+    # A mutant may make the program print bytes that are no UTF-8.
     return subprocess.run(command, cwd=cwd, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True,
-                          timeout=timeout)
+                          errors='replace', timeout=timeout)
 
 
 def build(tree):
@@ -1002,6 +1003,8 @@ def main():
     parser.add_argument('--only', default='', help='run only mutants whose file or description contains this')
     parser.add_argument('--threshold', type=float, default=90.0, help='lowest passing score in percent')
     parser.add_argument('--timeout', type=int, default=60, help='seconds allowed per test')
+    parser.add_argument('--from', dest='start', type=int, default=1,
+                        help='begin with this mutant of those chosen (to finish a run that stopped)')
     parser.add_argument('--list', action='store_true', help='print the mutants and check their texts, nothing more')
     parser.add_argument('--verbose', action='store_true', help='show the failing test of each killed mutant')
     args = parser.parse_args()
@@ -1038,6 +1041,8 @@ def main():
 
     outcomes = []  # (mutant, 'killed' | 'survived' | 'no-compile', seconds)
     for number, m in enumerate(mutants, 1):
+        if number < args.start:
+            continue
         path = os.path.join(tree, m.file)
         original = open(path, encoding='utf-8').read()
         began = time.time()
