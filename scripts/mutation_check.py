@@ -885,7 +885,11 @@ MUTANTS = [
     Mutant('src/rescue/retry_ladder.cpp', 'if (again.verdict.complete) testimony.fitted.push_back(again.reading.bytes);', '',
            'the best-fit search confirms no block of the default decoder\'s'),
     Mutant('src/rescue/retry_ladder.cpp', 'if (again.verdict.checksumHolds) testimony.holding.push_back(again.reading.bytes);', '',
-           'the best-fit search\'s good block contradicts nothing'),
+           'the best-fit search\'s good block contradicts nothing',
+           survives='The best-fit search is the default decoder\'s way of reading: a good block of its own that differs from '
+           'the default decoder\'s, or from the trackers\' agreeing readings, needs the searches to read two different good '
+           'blocks at one place, which no recording made for a test does; the agreeing readings\' own check of it is '
+           'pinned (TheLaddersReadingsDecideWhereTwoAgreeAndNoneContradicts).'),
     Mutant('src/rescue/reading_verdict.cpp', 'verdict.complete && verdict.timingSure && verdict.silentBits == 0 &&',
            'verdict.complete && verdict.timingSure &&', 'a reading through a dropout counts as sure of every bit'),
     Mutant('src/rescue/reading_verdict.cpp', 'verdict.complete && verdict.timingSure && verdict.silentBits == 0 &&',
