@@ -9,6 +9,7 @@
 #include "rescue/noise_floor.h"
 #include "rescue/reading_verdict.h"
 #include "rescue/recording.h"
+#include "rescue/tape_blocks.h"
 #include "support/test_support.h"
 
 // At 8000 Hz a window is a tenth of a second, 800 samples, 25 envelope
@@ -88,4 +89,21 @@ TEST(RescueVerdict, SureOfEveryBitOnlyWithSignalAndOnItsEdges) {
     EXPECT_TRUE(sureOfEveryBit({.complete = true, .timingSure = true}));
     EXPECT_FALSE(sureOfEveryBit({.complete = true, .timingSure = true, .silentBits = 1}));
     EXPECT_FALSE(sureOfEveryBit({.complete = true, .timingSure = false}));
+}
+
+// A dip, not a dropout: over 64 envelope values (2048 samples), every run of
+// 8 stays 4 deviations of the noise's mean over 8 above the floor. With a
+// floor of 0.1 varying by 0.2 of it per value, that is 0.1 (1 + 4 × 0.2 / √8)
+// = 0.1283. One run at the floor breaks it; without a floor nothing holds.
+TEST(RescueNoise, TheSignalHeldAboveTheNoiseOnlyWhereEveryRunClearsIt) {
+    const std::tuple<float, float, double, bool> cases[] = {{0.13f, 0.13f, 0.1, true},
+                                                            {0.125f, 0.125f, 0.1, false},
+                                                            {0.5f, 0.1f, 0.1, false},
+                                                            {0.5f, 0.5f, 0, false}};
+    for (const auto& [level, dipped, floor, held] : cases) {
+        Recording recording{
+            .envelope = std::vector<float>(64, level), .noiseFloor = floor, .noiseFluctuation = 0.2};
+        std::fill_n(recording.envelope.begin() + 16, 8, dipped);
+        EXPECT_EQ(signalHeld(recording, 0, 2048), held) << level << " " << dipped << " " << floor;
+    }
 }

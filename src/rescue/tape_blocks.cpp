@@ -56,37 +56,6 @@ bool denies(const std::vector<SignedReading>& readings, const std::vector<std::u
     });
 }
 
-// Where a reading found the signal gone, the best-fit search may still
-// confirm the default decoder's block if the recording shows that the
-// signal never sank into the noise there: a dip, not a dropout. Every run
-// of kHeldValues envelope values (256 samples, a few cells) over the block
-// stays kHeldDeviations of the noise's deviation over that run above the
-// noise floor. Noise alone gets that far in about one run in 30,000 (were
-// the values independent; they are not quite), and a dropout spans several
-// runs that would all have to: silence never passes for held, where a dip of
-// 26 dB over hiss 30 dB down, 4 dB above it, does. Without a measured floor
-// nothing is held.
-constexpr std::int64_t kHeldValues = 8;
-constexpr double kHeldDeviations = 4;
-
-bool signalHeld(const Recording& recording, double from, double to) {
-    if (recording.noiseFloor <= 0 || to <= from) return false;
-    const double bar = std::max(recording.quantisation,
-                                recording.noiseFloor * (1 + kHeldDeviations * recording.noiseFluctuation /
-                                                                std::sqrt(static_cast<double>(kHeldValues))));
-    const auto first = static_cast<std::int64_t>(from) / kEnvelopeStride;
-    const auto last = std::min(static_cast<std::int64_t>(to) / kEnvelopeStride,
-                               static_cast<std::int64_t>(recording.envelope.size()) - kHeldValues);
-    if (last < first) return false;
-    for (std::int64_t at = first; at <= last; at += kHeldValues) {
-        double sum = 0;
-        for (std::int64_t k = at; k < at + kHeldValues; ++k)
-            sum += recording.envelope[static_cast<std::size_t>(k)];
-        if (sum / kHeldValues < bar) return false;
-    }
-    return true;
-}
-
 void join(Testimony& testimony, const Testimony& more) {
     testimony.holding.insert(testimony.holding.end(), more.holding.begin(), more.holding.end());
     testimony.sure.insert(testimony.sure.end(), more.sure.begin(), more.sure.end());
@@ -118,6 +87,37 @@ BlockReading probeAt(const DecodedBlock& plain) {
 }
 
 }  // namespace
+
+// Where a reading found the signal gone, the best-fit search may still
+// confirm the default decoder's block if the recording shows that the
+// signal never sank into the noise there: a dip, not a dropout. Every run
+// of kHeldValues envelope values (256 samples, a few cells) over the block
+// stays kHeldDeviations of the noise's deviation over that run above the
+// noise floor. Noise alone gets that far in about one run in 30,000 (were
+// the values independent; they are not quite), and a dropout spans several
+// runs that would all have to: silence never passes for held, where a dip of
+// 26 dB over hiss 30 dB down, 4 dB above it, does. Without a measured floor
+// nothing is held.
+constexpr std::int64_t kHeldValues = 8;
+constexpr double kHeldDeviations = 4;
+
+bool signalHeld(const Recording& recording, double from, double to) {
+    if (recording.noiseFloor <= 0 || to <= from) return false;
+    const double bar = std::max(recording.quantisation,
+                                recording.noiseFloor * (1 + kHeldDeviations * recording.noiseFluctuation /
+                                                                std::sqrt(static_cast<double>(kHeldValues))));
+    const auto first = static_cast<std::int64_t>(from) / kEnvelopeStride;
+    const auto last = std::min(static_cast<std::int64_t>(to) / kEnvelopeStride,
+                               static_cast<std::int64_t>(recording.envelope.size()) - kHeldValues);
+    if (last < first) return false;
+    for (std::int64_t at = first; at <= last; at += kHeldValues) {
+        double sum = 0;
+        for (std::int64_t k = at; k < at + kHeldValues; ++k)
+            sum += recording.envelope[static_cast<std::size_t>(k)];
+        if (sum / kHeldValues < bar) return false;
+    }
+    return true;
+}
 
 std::vector<TapeBlock> gatherTapeBlocks(const SearchResult& search, const std::vector<DecodedBlock>& plain,
                                         double rate) {

@@ -39,6 +39,10 @@ std::vector<TapeBlock> gatherTapeBlocks(const SearchResult& search, const std::v
 // default decoder's reading against them.
 DecidedBlock decideTapeBlock(Recording& recording, const TapeBlock& block);
 
+// Whether the signal stayed clearly above the recording's noise over the
+// samples from .. to (a dip, not a dropout): see kHeldDeviations.
+bool signalHeld(const Recording& recording, double from, double to);
+
 // The default decoder's reading of a block against what the rescue
 // decoder's readings of it said: written as that decoder read it, O where
 // its checksum holds, a reading of the rescue decoder's gives the same block
