@@ -817,9 +817,8 @@ MUTANTS = [
            'std::min(t.level[bit], t.steadyLevel[bit])', 'a bit\'s level does not follow the envelope into a dip'),
     Mutant('src/rescue/cell_tracker.cpp', 'level = std::min(level, recent * signalShare(t, near, values, hissShare));', '',
            'an edge in a dip held to the level before it',
-           survives='Not pinned yet: in the dips the tests make (ReadsADipThatLeavesTheSignalAboveTheHiss) the edges '
-           'still stand above half the level before the dip, so the lowered bar is never needed; a recording with a '
-           'deeper, longer dip whose bits the trackers keep is still to be written.'),
+           survives='Not pinned yet: the dips the tests make (ReadsADipThatLeavesTheSignalAboveTheHiss) are read '
+           'without the lowered bar; a recording whose dip needs it is still to be written.'),
     # the tape's blocks: gathering the readings, and the default decoder's reading weighed
     Mutant('src/rescue/tape_blocks.cpp', 'kSameBlockHalves = 32;', 'kSameBlockHalves = 33;',
            'readings 33 T apart taken for one block'),
