@@ -199,8 +199,9 @@ DecidedBlock decideTapeBlock(Recording& recording, const TapeBlock& block) {
     // passes one misread block in 256, and an end block whenever two bytes
     // read from noise or fill happen to be equal. (The ladder's best-fit
     // search reads the conditioned signal, not the default decoder's 8-bit
-    // samples, so it confirms too; but not where a reading found the signal
-    // gone: in silence both searches read the same 0 bits.)
+    // samples, so it confirms too; where a reading found the signal gone,
+    // only if the envelope held above the noise: in silence both searches
+    // read the same 0 bits.)
     BlockDecision& decision = decided.decision;
     if (own.empty()) {
         const double rate = recording.rate;
