@@ -45,7 +45,7 @@ TEST(SampleLoading, RefusesAllButMonoPcmOfTheFourWidths) {
     const std::vector<std::string> none;
     // clang-format off
     const std::pair<Bytes, std::vector<std::string>> cases[] = {
-        {stereo, none}, {stereo, {"-c", "3"}}, {stereo, {"-c0"}}, {stereo, {"-c", "-1"}}, {stereo, {"-c", "x"}},
+        {stereo, none}, {stereo, {"-c", "3"}}, {wavFile(8000, 8, Bytes(18, 0), 9), {"-r", "I"}}, {stereo, {"-c0"}}, {stereo, {"-c", "-1"}}, {stereo, {"-c", "x"}},
         {riffFile({chunk("fmt ", formatFields(1, 8000, 32, 3)), data}), none},  // floating point
         {wavFile(8000, 8, Bytes(10, 0), 0), none},                              // no channels
         {wavFile(8000, 0, {}), none}, {wavFile(8000, 12, {}), none}, {wavFile(8000, 40, {}), none},

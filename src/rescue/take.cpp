@@ -15,8 +15,15 @@ namespace {
 // bits than they were.
 constexpr double kEmphasisHz = 1000;
 
-// A file's takes: each of its channels where it has several and -c names
-// none (for the input), else the file as the channel option takes it.
+// The most channels of one file read as takes. Each take holds its file
+// open and its own readings, so a header that claims thousands of channels
+// would exhaust files and memory; recorders beyond 7.1 are multitrack
+// machines, where the tape lies on one track that -c names.
+constexpr int kMostChannelTakes = 8;
+
+// A file's takes: each of its channels where it has several (up to the
+// bound) and -c names none (for the input), else the file as the channel
+// option takes it, which refuses a multichannel file as the default run does.
 void addTakes(std::vector<Take>& takes, const std::string& path, bool channelOption) {
     auto add = [&](int channel) {
         Take& take = takes.emplace_back();
@@ -24,7 +31,7 @@ void addTakes(std::vector<Take>& takes, const std::string& path, bool channelOpt
         take.channel = channel;
     };
     const int channels = wavChannelCount(path);
-    if (channels >= 2 && !(channelOption && lookupOption('c') != nullptr)) {
+    if (channels >= 2 && channels <= kMostChannelTakes && !(channelOption && lookupOption('c') != nullptr)) {
         for (int channel = 1; channel <= channels; ++channel) add(channel);
         return;
     }
