@@ -21,6 +21,7 @@ a mutant is stale (its text not found once) or does not compile.
 """
 import argparse
 import collections
+import json
 import os
 import shutil
 import subprocess
@@ -696,15 +697,15 @@ MUTANTS = [
     Mutant('src/rescue/cell_tracker.cpp', '        t.missedEdges = 0;\n    } else {', '    } else {',
            'cells without an end edge counted in a row across edges found'),
     Mutant('src/rescue/cell_tracker.cpp', '    t.missedEdges = 0;\n    t.missedCells = 0;', '    t.missedCells = 0;',
-           'a tracker started again keeps its count of cells without an end edge',
-           survives='It shows only where the second look after a loss of the signal starts from a reader lost on missed edges '
-           'and a block before the loss had its sync missed; a loss within a program makes the next sync prefer '
-           'the other kind of tracker, so one recording cannot also hold the losses and the late syncs that the '
-           'other tests need. LooksAgainWhereABlockWasMissed loses its signal in hiss, on weak bits.'),
+           'a tracker started again keeps its count of cells without an end edge'),
     Mutant('src/rescue/cell_tracker.cpp', '    t.missedCells = 0;\n    t.recentEvidence', '    t.recentEvidence',
-           'a tracker started again keeps the missed edges of its last 64 cells',
-           survives='A tracker is started again where it lost the signal, and only its choice at the next sync (the fewest '
-           'missed edges) could differ; the trackers that compete there are all started afresh in the tests.'),
+           'a tracker started again keeps the missed edges of its last 64 cells'),
+    Mutant('src/rescue/cell_tracker.cpp', '    t.recentEvidence = 0;\n    t.bitsSinceStart = 0;', '    t.bitsSinceStart = 0;',
+           'a tracker started again keeps its recent evidence'),
+    Mutant('src/rescue/cell_tracker.cpp', '    t.bitsSinceStart = 0;\n    t.weakBits = 0;', '    t.weakBits = 0;',
+           'a tracker started again keeps its count of bits'),
+    Mutant('src/rescue/cell_tracker.cpp', '    t.weakBits = 0;\n    t.deviation = 0;', '    t.deviation = 0;',
+           'a tracker started again keeps its weak bits'),
     Mutant('src/rescue/cell_tracker.cpp', '(static_cast<std::int64_t>(to) + t.offset) / kEnvelopeStride',
            '(static_cast<std::int64_t>(to) + t.offset) / kEnvelopeStride - 1',
            'the envelope\'s last stride under a cell left out',
@@ -998,9 +999,15 @@ def build(tree):
     return run(['cmake', '--build', 'build-tests', '-j2'], tree)
 
 
-def test(tree, per_test_timeout):
-    return run(['ctest', '--test-dir', 'build-tests', '--output-on-failure', '-j2', '--stop-on-failure',
-                '--timeout', str(per_test_timeout)], tree)
+def test(tree, per_test_timeout, every=False):
+    return run(['ctest', '--test-dir', 'build-tests', '--output-on-failure', '-j2', '--timeout', str(per_test_timeout)]
+               + ([] if every else ['--stop-on-failure']), tree)
+
+
+def failed_tests(output):
+    """The names in ctest's closing list of failed tests."""
+    listed = output.split('The following tests FAILED:')[-1] if 'The following tests FAILED:' in output else ''
+    return [line.split(' - ', 1)[1].rsplit(' (', 1)[0].strip() for line in listed.splitlines() if ' - ' in line]
 
 
 def main():
@@ -1013,6 +1020,9 @@ def main():
                         help='begin with this mutant of those chosen (to finish a run that stopped)')
     parser.add_argument('--list', action='store_true', help='print the mutants and check their texts, nothing more')
     parser.add_argument('--verbose', action='store_true', help='show the failing test of each killed mutant')
+    parser.add_argument('--matrix', default='',
+                        help='run every test on each mutant and append, per mutant, the tests that failed to this '
+                             'file (a JSON line each): which tests kill what no other test does')
     args = parser.parse_args()
     repository = os.path.abspath(os.path.join(os.path.dirname(__file__), '..'))
     tree = os.path.join(args.scratch, 'tree')
@@ -1059,7 +1069,11 @@ def main():
             if built.returncode != 0:
                 outcome, detail = 'no-compile', built.stdout[-1500:]
             else:
-                tested = test(tree, args.timeout)
+                tested = test(tree, args.timeout, every=bool(args.matrix))
+                if args.matrix:
+                    with open(args.matrix, 'a', encoding='utf-8') as out:
+                        out.write(json.dumps({'number': number, 'file': m.file, 'description': m.description,
+                                              'failed': failed_tests(tested.stdout)}) + '\n')
                 outcome = 'killed' if tested.returncode != 0 else 'survived'
                 failing = [line.strip() for line in tested.stdout.splitlines() if '***' in line or 'Failed' in line]
                 detail = failing[0] if failing else ''

@@ -278,6 +278,28 @@ TEST(RescueTracker, CountsAsLostByItsLastCells) {
             << missed << " " << bits << " " << weak;
 }
 
+// A tracker started again where it lost the signal reads on exactly as one
+// started afresh there: nothing of its counts of missed edges, weak bits,
+// bits and evidence carries over. Both start in hiss before the tape, where
+// the weak bits count as lost from the sixteenth bit on, not before.
+TEST(RescueTracker, StartedAgainReadsAsAFreshOne) {
+    const Signal tape = withHiss(Tape{.blocks = {kNameBlock, kDataBlock}}.signal, 0.02, 7);
+    const std::vector<float> samples(tape.begin(), tape.end());
+    CellTracker fresh{.signal = samples.data(), .count = std::ssize(samples)}, used = fresh;
+    used.missedEdges = 3, used.missedCells = ~0ull, used.weakBits = 0xFFFF, used.recentEvidence = 50;
+    used.bitsSinceStart = 900;
+    const double half = estimateHalfWave(samples.data(), 0, fresh.count, 44100);
+    ASSERT_TRUE(startTracker(fresh, 0, half, 44100) && startTracker(used, 0, half, 44100));
+    for (int n = 0; n < 150; ++n) {
+        SoftBit a, b;
+        ASSERT_EQ(nextBit(fresh, a), nextBit(used, b));
+        ASSERT_EQ(trackerLost(fresh), trackerLost(used)) << n;
+        EXPECT_EQ(std::tuple(a.bit, a.llr, a.timingSure, fresh.missedCells, fresh.weakBits, fresh.recentEvidence),
+                  std::tuple(b.bit, b.llr, b.timingSure, used.missedCells, used.weakBits, used.recentEvidence))
+            << n;
+    }
+}
+
 // -r with a value starting with I or i runs the rescue decoder; any other
 // value, or none, the default one, unchanged. On a clean recording both show
 // the sync bytes at the same times, to the millisecond.
