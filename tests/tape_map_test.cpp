@@ -76,8 +76,12 @@ TapeMap knownMap(const std::vector<float>& envelope) {
 TEST(TapeMap, DrawsEachBlockSpanAndTakeWhereItLies) {
     const std::vector<float> envelope(1000, 0.25f);  // 100 s at ten values a second
     std::map<std::string, std::vector<Element>> drawn;
-    for (const Element& element : elementsOf(tapeMapSvg(knownMap(envelope))))
+    std::string marks;  // the blocks' marks in the order drawn: X last, on top
+    for (const Element& element : elementsOf(tapeMapSvg(knownMap(envelope)))) {
         drawn[element.what].push_back(element);
+        if (element.what.starts_with("block ")) marks += element.what.back();
+    }
+    EXPECT_EQ(marks, "OOOJX");
     // Each class's elements in the order drawn (the blocks by mark, X on top):
     // x and width where not negative, the text where not empty.
     // clang-format off
@@ -132,8 +136,8 @@ TEST(TapeMap, EnvelopeReducesToTheColumnsItsValuesTouch) {
 }
 
 TEST(TapeMap, TextIsEscapedAndRepairedAndNumbersAreShort) {
-    EXPECT_EQ(xmlText("A&B<C>\"'é\x01\xFF\xED\xA0\x80\xC0\xAF\tőrző"),
-              "A&amp;B&lt;C&gt;&quot;&apos;é\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\tőrző");
+    EXPECT_EQ(xmlText("A&B<C>\"'é\x01\xFF\xED\xA0\x80\xC0\xAF\xE0\x80\xAF\tőrző"),
+              "A&amp;B&lt;C&gt;&quot;&apos;é\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\tőrző");
     EXPECT_EQ(characterCount("félhullám (µs)"), 14);
     for (const auto& [value, text] :
          {std::pair{3.0, "3"}, {1549.96, "1550"}, {-12.34, "-12.3"}, {-0.04, "0"}, {NAN, "0"}})
@@ -184,9 +188,9 @@ TEST(TapeMap, AnHourOfFortyProgramsStaysSmallAndReadable) {
 }
 
 TEST(TapeMap, TenSecondsGetATickEverySecondAndCloseNamesTwoRows) {
-    // 66 pixels apart: less than a name of 12 letters of 11 px needs.
+    // 85 pixels apart: less than a name of 12 letters of 11 px (82 px) and the 6 px between labels need.
     const std::vector<Element> elements = elementsOf(tapeMapSvg(
-        {.durationSeconds = 10, .programs = {{{1, 1.4}, "01_HELLO.ptp"}, {{1.44, 9}, "02_WORLD.ptp"}}}));
+        {.durationSeconds = 10, .programs = {{{1, 1.4}, "01_HELLO.ptp"}, {{1 + 85 / 150.0, 9}, "02_WORLD.ptp"}}}));
     const std::vector<Element> ticks = withClass(elements, "tick");
     ASSERT_EQ(ticks.size(), 11u);
     for (std::size_t i = 0; i < ticks.size(); ++i) {
@@ -196,7 +200,7 @@ TEST(TapeMap, TenSecondsGetATickEverySecondAndCloseNamesTwoRows) {
     const std::vector<Element> labels = withClass(elements, "program-label");
     ASSERT_EQ(labels.size(), 2u);
     EXPECT_EQ(labels[1].text, "02_WORLD.ptp");
-    EXPECT_NEAR(labels[1].x, 266, 1);
+    EXPECT_NEAR(labels[1].x, 285, 1);
     EXPECT_NE(labels[0].y, labels[1].y);
 }
 
