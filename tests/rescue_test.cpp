@@ -4,6 +4,7 @@
 // how it marks blocks and what the report says.
 #include <algorithm>
 #include <cmath>
+#include <numeric>
 #include <random>
 
 #include "rescue/block_reader.h"
@@ -25,10 +26,9 @@ std::vector<Bytes> blocksRead(const Signal& signal, std::int64_t from, double ra
     tracker.signal = samples.data();
     tracker.count = std::ssize(samples);
     std::vector<Bytes> read;
-    if (!startTracker(tracker, from, estimateHalfWave(samples.data(), 0, tracker.count, rate), rate))
-        return read;
-    for (auto [bit, hunt, block] = std::tuple<SoftBit, SyncHunt, BlockReading>{}; nextBit(tracker, bit);)
-        if (takeSyncBit(hunt, bit)) read.push_back((readBlock(tracker, hunt, rate, block), block.bytes));
+    if (startTracker(tracker, from, estimateHalfWave(samples.data(), 0, tracker.count, rate), rate))
+        for (auto [bit, hunt, block] = std::tuple<SoftBit, SyncHunt, BlockReading>{}; nextBit(tracker, bit);)
+            if (takeSyncBit(hunt, bit)) read.push_back((readBlock(tracker, hunt, rate, block), block.bytes));
     return read;
 }
 
@@ -41,6 +41,14 @@ Signal highPassed(Signal signal, double rate, double gain = 1) {
     return signal;
 }
 
+// The rescue decoder's run on the recording made quiet (at 44100 Hz), of
+// which the default decoder reads nothing.
+RunResult rescuedQuiet(const ScratchDir& dir, const Signal& signal) {
+    const Signal recording = quiet(signal);
+    EXPECT_EQ(decode(dir, recording, 44100, {}).output, "");
+    return decode(dir, recording, 44100);
+}
+
 // The report of a run that read the program "AB" clean.
 const std::string kAllClean =
     "\nSérülésjelentés:\n  minden blokk hibátlan\nÖsszesen 1 program, 3 blokk: 3 O, 0 J, 0 X\n";
@@ -50,6 +58,9 @@ const std::string kAllClean =
 const Bytes kB9Image = concat({{0xFF, 0x25, 0x00, 0x55, 0x06, 0x00}, kNameBlock, {0x55, 0x08, 0x00}, kDataBlock,
                                {0xAA, 0x05, 0x00}, kB9Block, {0xAA, 0x03, 0x00}, kEndBlock});
 // clang-format on
+
+// A block whose checksum is wrong on the tape itself: it is 76.
+const Bytes kWrongOnTape = fromHex("F1 06 00 48 04 09 09 09 09 8B");
 
 }  // namespace
 
@@ -351,11 +362,10 @@ TEST(RescueDecoder, MarksEachBlockByWhatItsReadingsShow) {
     const Bytes contradicted = fromHex("F1 03 00 45 08 11 22 33 44 55 66 7B 06 36");  // read ...7b 05 35
     const Bytes repaired = fromHex("F1 05 00 47 08 11 22 33 44 55 66 77 06 36");
     const Bytes silenced = withChecksum(fromHex("F1 04 00 46 06 00 00 00 00 00 00"));
-    const Bytes wrongOnTape = fromHex("F1 06 00 48 04 09 09 09 09 8B");  // its checksum is 76
     const Bytes toned = fromHex("F1 07 00 49 10 12 34 56 78 9A BC DE F0 0F ED CB A9 87 65 43 21 58");
     const Bytes tonedWrong = fromHex("F1 07 00 49 10 12 34 56 78 9A BC DE F0 0F ED CB A9 87 65 43 21 59");
     Tape tape{
-        {kNameBlock, unsure, contradicted, repaired, silenced, wrongOnTape, toned, tonedWrong, kEndBlock}};
+        {kNameBlock, unsure, contradicted, repaired, silenced, kWrongOnTape, toned, tonedWrong, kEndBlock}};
     const int T = tape.T;
     for (const auto& [block, byte, bit] : {std::tuple{1u, 12, 4}, {5u, 5, 0}})
         tape.set(tape.at(block, byte, bit), T, 3 * T, -1);
@@ -365,10 +375,7 @@ TEST(RescueDecoder, MarksEachBlockByWhatItsReadingsShow) {
     }
     tape.set(tape.at(4, 8, 3), 0, 6 * T, 0);
     for (std::size_t block : {6u, 7u}) tape.tone(block, 2600, 3.5);
-    const Signal recording = quiet(tape.signal);
-    EXPECT_EQ(decode(dir, recording, 44100, {}).output, "");
-
-    const RunResult run = decode(dir, recording, 44100);
+    const RunResult run = rescuedQuiet(dir, tape.signal);
     // clang-format off
     expectBlocks(run.output, {{kNameBlock, 'O'}, {{}, 'X'}, {{}, 'X'}, {repaired, 'J'}, {silenced, 'X'},
                               {{}, 'X'}, {{}, 'X'}, {{}, 'X'}, {kEndBlock, 'O'}});
@@ -376,12 +383,10 @@ TEST(RescueDecoder, MarksEachBlockByWhatItsReadingsShow) {
     const std::string unconfirmed =
         "X  az ellenőrző összeg stimmel, de az olvasás nem elég biztos, és más "
         "olvasás nem erősítette meg; bizonytalan bit: ";
+    const std::string agreeing = "a hosszak szerint döntő és a szabványos dekóder keresésével kapott";
     const std::vector<std::string> entries = expectReport(
-        run, {unconfirmed + "0",
-              "X  ellentmondó olvasások: a hosszak szerint döntő és a szabványos dekóder keresésével kapott "
-              "egyezik",
-              "J  két olvasás egyezik: a hosszak szerint döntő és a szabványos dekóder keresésével kapott: "
-              "a 13. byte 05 helyett 06; bizonytalan bit: ",
+        run, {unconfirmed + "0", "X  ellentmondó olvasások: " + agreeing + " egyezik",
+              "J  két olvasás egyezik: " + agreeing + ": a 13. byte 05 helyett 06; bizonytalan bit: ",
               unconfirmed + "1", "X  jelkiesés ", unconfirmed,
               "X  hibás ellenőrző összeg, és más olvasás sem adott egyező, jó blokkot; bizonytalan bit: "});
     // Within the cut cell (6T long).
@@ -414,15 +419,17 @@ const Bytes kLengthsMisread = fromHex("F1 06 00 48 08 11 22 33 44 55 66 87 0E 50
 // band's lengths and the slot agree: J, the report naming the first four
 // bytes repaired, and where the block lies. The default decoder reads
 // nothing of the quiet recording.
+// The noise floor, measured where the recording holds no tape signal, lies
+// well below the tape signal's envelope: with no more than 0.09 s of silence
+// at either end, the quietest fifth of its tenths of a second holds some in
+// which the half-wave count finds no tape signal, though they are as loud as
+// the rest of the tape. They are no noise.
 TEST(RescueDecoder, TrustsNoReadingOnLengthsAlone) {
     ScratchDir dir;
     Tape tape = lengthsReadIt({kNameBlock, kLengthsMisread, kToneBlock, kEndBlock});
     const std::size_t run111 = tape.at(1, 12, 4);
     for (int k = 1; k < 5; ++k) tape.set(run111, k * tape.T, (k + 1) * tape.T, k % 2 ? -0.08 : 0.08);
-    const Signal recording = quiet(tape.signal);
-    EXPECT_EQ(decode(dir, recording, 44100, {}).output, "");
-
-    const RunResult run = decode(dir, recording, 44100);
+    const RunResult run = rescuedQuiet(dir, tape.signal);
     expectBlocks(run.output, {{kNameBlock, 'O'}, {{}, 'X'}, {kToneBlock, 'J'}, {kEndBlock, 'O'}});
     const std::vector<std::string> entries =
         expectReport(run,
@@ -431,27 +438,14 @@ TEST(RescueDecoder, TrustsNoReadingOnLengthsAlone) {
                      "1 program, 4 blokk: 2 O, 1 J, 1 X");
     EXPECT_EQ(numbersAfter(entries[1], " helyett ").size(), 4u) << entries[1];
     EXPECT_NEAR(std::strtod(entries[1].c_str(), nullptr), static_cast<double>(tape.at(2, 0)) / 44100, 0.002);
-}
 
-// The noise floor is measured where the recording holds no tape signal.
-// The recording of the test before has no more than 0.09 s of silence at
-// either end, so that the quietest fifth of its tenths of a second holds
-// some in which the half-wave count finds no tape signal, though they are
-// as loud as the rest of the tape. They are no noise: the floor lies well
-// below the tape signal's envelope.
-TEST(RescueNoise, TheFloorIsNoTapeSignal) {
-    ScratchDir dir;
-    const Tape tape = lengthsReadIt({kNameBlock, kLengthsMisread, kToneBlock, kEndBlock});
-    writeFile(dir.path("rec.wav"), wavOf({quiet(tape.signal)}, 44100, 16));
-    Recording taken;
+    Recording taken;  // the recording as the run read it, from dir/rec.wav
     openRecording(dir.path("rec.wav").c_str(), kChannelOption, taken);
     conditionRecording(taken, FilterSettings{});
     measureNoiseFloor(taken);
-    double envelope = 0;
+    const auto envelope = taken.envelope.begin();
     const std::size_t from = tape.at(1, 0) / kEnvelopeStride, to = tape.at(1, 8) / kEnvelopeStride;
-    for (std::size_t k = from; k < to; ++k) envelope += taken.envelope[k];
-    envelope /= static_cast<double>(to - from);
-    EXPECT_LT(taken.noiseFloor, 0.25 * envelope);
+    EXPECT_LT(taken.noiseFloor, 0.25 * std::accumulate(envelope + from, envelope + to, 0.0) / (to - from));
 }
 
 // -c N with -r I, in files of 8, 16 and 24 bits of two to four channels,
@@ -518,8 +512,7 @@ TEST(RescueDecoder, SyncsAndLosesTheSignalByItsEdges) {
     EXPECT_NEAR(static_cast<double>(tape.at(4, -3) - tape.at(2, 8)) / 44100, 1.44, 0.01);
     EXPECT_NEAR(static_cast<double>(tape.at(6, -3) - tape.at(4, 8)) / 44100, 1.56, 0.01);
 
-    EXPECT_EQ(decode(dir, quiet(tape.signal), 44100, {}).output, "");
-    const RunResult run = decode(dir, quiet(tape.signal), 44100);
+    const RunResult run = rescuedQuiet(dir, tape.signal);
     // clang-format off
     expectBlocks(run.output, {{kNameBlock, 'O'}, {threeMissed, 'O'}, {kDataBlock, 'O'}, {kDataBlock, 'O'},
                               {lostAt156, 'O'}, {kDataBlock, 'O'}, {{}, 'X'}, {{0xB1, 0x00, 0x00}, 'X'}});
@@ -541,12 +534,11 @@ TEST(RescueDecoder, SyncsAndLosesTheSignalByItsEdges) {
 // read again), the block written as read, the stretch reported.
 TEST(RescueDecoder, ReadsARecordingOfFailedBlocksOnce) {
     ScratchDir dir;
-    const Bytes wrongOnTape = fromHex("F1 06 00 48 04 09 09 09 09 8B");
     const Signal signal =
         fromTape(concat({Bytes(4000, 128), tapeSignal(Bytes(70, 0xAA), 21, 63, true), Bytes(20000, 128),
-                         tapeSignal(tapeBytes({wrongOnTape}), 21, 63, true), Bytes(4000, 128)}));
+                         tapeSignal(tapeBytes({kWrongOnTape}), 21, 63, true), Bytes(4000, 128)}));
     const RunResult run = decode(dir, signal, 44100);
-    expectBlocks(run.output, {{wrongOnTape, 'X'}});
+    expectBlocks(run.output, {{kWrongOnTape, 'X'}});
     expectReport(run,
                  {" mp  szalagjel, de blokkot nem találtam benne", "X  hibás ellenőrző összeg, pedig minden"},
                  "0 program, 1 blokk: 0 O, 0 J, 1 X");
