@@ -94,8 +94,8 @@ TEST(RescueTakes, MergeRulesOnTakesMadeToOrder) {
         if (!holds.empty()) block.testimony.holding = {holds};
         return std::vector<DecidedBlock>{data, block};
     };
+    // clang-format off
     const std::pair<std::vector<std::vector<DecidedBlock>>, std::string> cases[] = {
-        // clang-format off
         {{{data, x}, {given('O', name)}}, "OX"},
         {{{data, x}, {data, given('O', name), given('O', one, 11), given('O', name, 12)}}, "OOOO"},
         {{{data, given('X', name, 11)}, {data, given('O', name, 11.2)}}, "OO"},
