@@ -119,8 +119,8 @@ TEST(BitDecoder, LocksOnTheLeadInAndDecodesEitherPolarity) {
     // first sample is the first change; then 64 fill and 536 lead-in halves,
     // 7504 samples into the lead-in.
     const Bytes nameCD = withChecksum({0x83, 0x01, 0x02, 'C', 'D'});
-    const Bytes first = tape(7, 21, true),  // after its 1000 low samples
-        programCD = tapeSignal(tapeBytes({nameCD, kDataBlock, kEndBlock}), 7, 21, true);
+    const Bytes first = tape(7, 21, true);  // after its 1000 low samples
+    const Bytes programCD = tapeSignal(tapeBytes({nameCD, kDataBlock, kEndBlock}), 7, 21, true);
     EXPECT_TRUE(holds(decode(dir, 22050, concat({first, programCD})).output,
                       "b1 05 05  O\n" + printed(kLock, (first.size() + 7504) / 22050.0, "magas")));
     EXPECT_EQ(readFile(dir.path("rec/01_AB.ptp")), kImage);
