@@ -6,6 +6,7 @@
 namespace {
 
 const std::string kSync = "d3 szinkron byte 1.500 másodpercnél\n";
+const std::string kSyncs = kSync + kSync;  // what a block's three sync bytes print
 
 // Each block as it follows its three sync bytes on tape.
 Bytes synced(std::initializer_list<Bytes> blocks) {
@@ -18,7 +19,9 @@ class BlockFraming : public testing::Test {
 protected:
     void SetUp() override { fresh(); }
 
-    void fresh() {
+    // The decoder locked, 1.5 s into a recording of 1000 samples a second;
+    // returned for a test to set more.
+    DecoderState& fresh() {
         resetDecoderState();
         pathBase = dir.path("tape");
         std::filesystem::create_directory(pathBase);
@@ -27,6 +30,7 @@ protected:
         decoderState.syncLocked = true;
         decoderState.preambleRunCount = 601;
         decoderState.preambleRunTotal = 7014;
+        return decoderState;
     }
 
     // Feeds the bytes bit by bit, most significant first; returns the echo.
@@ -34,8 +38,7 @@ protected:
         testing::internal::CaptureStdout();
         for (std::uint8_t byte : bytes)
             for (int bit = 7; bit >= 0; --bit)
-                takeBit(shiftRegister =
-                            static_cast<std::uint16_t>((shiftRegister << 1) | ((byte >> bit) & 1)));
+                takeBit(shiftRegister = static_cast<std::uint16_t>(shiftRegister << 1 | (byte >> bit & 1)));
         return testing::internal::GetCapturedStdout();
     }
 
@@ -49,11 +52,10 @@ protected:
 
 TEST_F(BlockFraming, WritesAndCompletesAnImage) {
     EXPECT_EQ(feed(synced({kNameBlock, kDataBlock, kEndBlock})),
-              kSync + kSync + "83 01 02 41 42 86  O: " + pathBase + "/01_AB.ptp\n" + kSync + kSync +
-                  "f1 00 10 43 02 c3 00 18  O\n" + kSync + kSync + "b1 05 05  O\n");
+              kSyncs + "83 01 02 41 42 86  O: " + pathBase + "/01_AB.ptp\n" + kSyncs +
+                  "f1 00 10 43 02 c3 00 18  O\n" + kSyncs + "b1 05 05  O\n");
     EXPECT_EQ(file("01_AB.ptp"), kImage);
-    EXPECT_FALSE(decoderState.syncLocked);
-    EXPECT_EQ(decoderState.preambleRunCount, 0);
+    EXPECT_EQ(std::tuple(decoderState.syncLocked, decoderState.preambleRunCount), std::tuple(false, 0));
     // A length byte of 0 means 256; the length field is the image length modulo 65536.
     feed(synced({withChecksum(concat({{0x80, 0x00, 0x00, 'N'}, Bytes(255, 0)})),
                  withChecksum(concat({{0xF0, 0, 0, 0, 0x00}, Bytes(256, 7)})), kEndBlock}));
@@ -64,62 +66,56 @@ TEST_F(BlockFraming, WritesAndCompletesAnImage) {
 }
 
 TEST_F(BlockFraming, RecognisesBlockKindsByTheirTypeByte) {
-    EXPECT_EQ(feed(synced({withChecksum({0x0C, 0, 0, 0, 1, 9})})),
-              kSync + kSync + "0c 00 00 00 01 09 0a  O\n");
+    EXPECT_EQ(feed(synced({withChecksum({0x0C, 0, 0, 0, 1, 9})})), kSyncs + "0c 00 00 00 01 09 0a  O\n");
     EXPECT_EQ(feed(synced({withChecksum({0x8F, 0x00, 0x01, 'Q'})})),
-              kSync + kSync + "8f 00 01 51 52  O: " + pathBase + "/02_Q.ptp\n");
+              kSyncs + "8f 00 01 51 52  O: " + pathBase + "/02_Q.ptp\n");
     // Read as a name, data, 0xB9 or end block, these bytes would complete one.
     for (std::uint8_t unknown : {0x0B, 0x0D, 0x1C, 0x7F, 0x90, 0xAF, 0xC0, 0xEF}) {
         feed(synced({withChecksum({unknown, 0, 1, 0, 1, 9})}));
         EXPECT_EQ(decoderState.bitCount, 73) << int(unknown);  // still collecting
         fresh();
     }
-    EXPECT_EQ(feed(synced({kB9Block})), kSync + kSync + "b9 01 02 03 06  O\n");
+    EXPECT_EQ(feed(synced({kB9Block})), kSyncs + "b9 01 02 03 06  O\n");
     EXPECT_EQ(decoderState.blockDeadline, 1500 + 1000);
     EXPECT_TRUE(decoderState.syncLocked);
-    for (std::string type : {"b0", "b1", "bf"}) {
+    for (const auto& [typeByte, type] : {std::pair{std::uint8_t{0xB0}, "b0"}, {0xB1, "b1"}, {0xBF, "bf"}}) {
         decoderState.syncLocked = true;
-        const auto typeByte = static_cast<std::uint8_t>(std::stoi(type, nullptr, 16));
-        EXPECT_EQ(feed(synced({{typeByte, 4, 5}})), kSync + kSync + type + " 04 05  X\n");
+        EXPECT_EQ(feed(synced({{typeByte, 4, 5}})), kSyncs + type + " 04 05  X\n");
         EXPECT_FALSE(decoderState.syncLocked);
     }
     // Every complete block starts the idle count again.
     for (const Bytes& block : {kNameBlock, kDataBlock, kB9Block, kEndBlock}) {
-        fresh();
-        decoderState.idleByteCount = 2000;
+        fresh().idleByteCount = 2000;
         feed(synced({block}));
         EXPECT_EQ(decoderState.idleByteCount, 0);
     }
     // A name or data block that began in time lifts the deadline with its length byte.
     for (const Bytes& start : {Bytes{0x83, 0x01, 0x02}, Bytes{0xF1, 0x00, 0x10, 0x43, 0x02}}) {
-        fresh();
-        decoderState.blockDeadline = 2500;
+        fresh().blockDeadline = 2500;
         feed(synced({start}));
         EXPECT_EQ(decoderState.blockDeadline, kNoDeadline);
     }
 }
 
 TEST_F(BlockFraming, DropsABlockAtTheLengthCapAndABadSyncByte) {
-    std::string echo = feed(concat({{0xD3, 0xD3, 0xD3}, Bytes(999, 0x00)}));
-    std::string expected = kSync + kSync;
-    for (int i = 0; i < 998; ++i) expected += "00 ";
-    EXPECT_EQ(echo, expected);  // the byte at bit 8008 is not echoed
-    EXPECT_EQ(decoderState.bitCount, 0);
-    EXPECT_FALSE(decoderState.syncLocked);
-    EXPECT_EQ(decoderState.preambleRunCount, 0);
-    EXPECT_EQ(decoderState.preambleRunTotal, 0);  // the next lead-in is summed afresh
+    std::string expected = kSyncs;
+    for (int i = 0; i < 998; ++i) expected += "00 ";  // the byte at bit 8008 is not echoed
+    EXPECT_EQ(feed(concat({{0xD3, 0xD3, 0xD3}, Bytes(999, 0x00)})), expected);
+    // Hunting again; the next lead-in is counted and summed afresh.
+    EXPECT_EQ(std::tuple(decoderState.bitCount, decoderState.syncLocked, decoderState.preambleRunCount,
+                         decoderState.preambleRunTotal),
+              std::tuple(0, false, 0, 0));
 
     // A wrong second or third sync byte: the hunt starts again after it.
     fresh();
     EXPECT_EQ(feed({0xD3, 0xD3, 0xD2, 0xB1, 0x05, 0x05}), kSync);
     EXPECT_TRUE(decoderState.syncLocked);
-    EXPECT_EQ(feed({0xD3, 0xD2, 0xD3, 0xD3, 0xD3, 0xB1, 0x05, 0x05}), kSync + kSync + "b1 05 05  O\n");
+    EXPECT_EQ(feed({0xD3, 0xD2, 0xD3, 0xD3, 0xD3, 0xB1, 0x05, 0x05}), kSyncs + "b1 05 05  O\n");
 }
 
 TEST_F(BlockFraming, OutputFilesFollowTheNameBlocks) {
     const Bytes second = withChecksum({0x84, 0x00, 0x01, 'C'}), raw = withChecksum({0x8A, 0x00, 0x01, 'R'});
-    Bytes badData = kDataBlock;
-    badData.back() = 0x00;
+    const Bytes badData = concat({firstBytes(kDataBlock, 7), {0x00}});  // its checksum wrong
     // Data before any name block: a headerless record file whose path is not
     // printed and whose first record header gets no length written into it.
     const std::string echo =

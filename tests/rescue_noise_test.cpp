@@ -96,10 +96,11 @@ TEST(RescueVerdict, SureOfEveryBitOnlyWithSignalAndOnItsEdges) {
 // floor of 0.1 varying by 0.2 of it per value, that is 0.1 (1 + 4 × 0.2 / √8)
 // = 0.1283. One run at the floor breaks it; without a floor nothing holds.
 TEST(RescueNoise, TheSignalHeldAboveTheNoiseOnlyWhereEveryRunClearsIt) {
-    const std::tuple<float, float, double, bool> cases[] = {{0.13f, 0.13f, 0.1, true},
-                                                            {0.125f, 0.125f, 0.1, false},
-                                                            {0.5f, 0.1f, 0.1, false},
-                                                            {0.5f, 0.5f, 0, false}};
+    // the level, the level of the run at the dip, the floor, whether the signal held
+    // clang-format off
+    const std::tuple<float, float, double, bool> cases[] = {
+        {0.13f, 0.13f, 0.1, true}, {0.125f, 0.125f, 0.1, false}, {0.5f, 0.1f, 0.1, false}, {0.5f, 0.5f, 0, false}};
+    // clang-format on
     for (const auto& [level, dipped, floor, held] : cases) {
         Recording recording{
             .envelope = std::vector<float>(64, level), .noiseFloor = floor, .noiseFluctuation = 0.2};

@@ -94,18 +94,17 @@ TEST(RescueTakes, MergeRulesOnTakesMadeToOrder) {
         if (!holds.empty()) block.testimony.holding = {holds};
         return std::vector<DecidedBlock>{data, block};
     };
+    // clang-format off
     const std::pair<std::vector<std::vector<DecidedBlock>>, std::string> cases[] = {
         {{{data, x}, {given('O', name)}}, "OX"},
         {{{data, x}, {data, given('O', name), given('O', one, 11), given('O', name, 12)}}, "OOOO"},
         {{{data, given('X', name, 11)}, {data, given('O', name, 11.2)}}, "OO"},
         {{{data, given('J', name)}, {data, given('O', name)}}, "OO"},
         {{{data, given('O', name)}, {data, given('O', other)}, {data, given('O', name)}}, "OX"},
-        {{sum(5), sum(5)}, "OJ"},
-        {{sum(4.9f), sum(4.9f)}, "OX"},
+        {{sum(5), sum(5)}, "OJ"}, {{sum(4.9f), sum(4.9f)}, "OX"},
         {{sum(20), sum(20, other), sum(5)}, "OX"},
-        {{sum(20, name, other), sum(20)}, "OX"},
-        {{sum(20, name, other, true), sum(20, name, {}, true)}, "OJ"},
-    };
+        {{sum(20, name, other), sum(20)}, "OX"}, {{sum(20, name, other, true), sum(20, name, {}, true)}, "OJ"}};
+    // clang-format on
     for (const auto& [blocks, marks] : cases) EXPECT_EQ(mergedMarks(blocks), marks) << marks;
 }
 
@@ -186,12 +185,15 @@ TEST(RescueTakes, EvidenceAddsUpAcrossTakes) {
 // pairs of instants, on with the nearest pair's slope beyond them, and a
 // shift alone with a single pair.
 TEST(RescueTakes, TimesMapBetweenTheAnchors) {
-    const std::vector<std::pair<double, double>> anchors = {{10, 20}, {20, 40}, {30, 50}};
-    const std::pair<double, double> cases[] = {{10, 20}, {15, 30}, {25, 45}, {40, 60}, {0, 0}};
-    for (const auto& [take, reference] : cases) EXPECT_DOUBLE_EQ(mapTime(anchors, take), reference) << take;
-    EXPECT_DOUBLE_EQ(mapTime({{10, 25}}, 12), 27);
-    EXPECT_DOUBLE_EQ(mapTime({{10, 25}, {10, 25}}, 12, 2), 29);
-    EXPECT_DOUBLE_EQ(mapTime({}, 12), 12);
+    const std::vector<std::pair<double, double>> anchors = {{10, 20}, {20, 40}, {30, 50}}, one = {{10, 25}};
+    // the anchors, the instant in the take, the slope beyond a single pair, the instant in the reference
+    // clang-format off
+    const std::tuple<std::vector<std::pair<double, double>>, double, double, double> cases[] = {
+        {anchors, 10, 1, 20}, {anchors, 15, 1, 30}, {anchors, 25, 1, 45}, {anchors, 40, 1, 60}, {anchors, 0, 1, 0},
+        {one, 12, 1, 27}, {{{10, 25}, {10, 25}}, 12, 2, 29}, {{}, 12, 1, 12}};
+    // clang-format on
+    for (const auto& [pairs, take, slope, reference] : cases)
+        EXPECT_DOUBLE_EQ(mapTime(pairs, take, slope), reference) << take;
 }
 
 // Each take loses blocks 1 and 2 to a dropout of four bytes (about 40 ms),

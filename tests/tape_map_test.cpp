@@ -4,7 +4,6 @@
 // to being well-formed.
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <map>
 #include <sstream>
 
@@ -22,7 +21,9 @@ struct Element {
     std::string text;
 };
 
-// The elements with a class, as tests/support/svg_elements.py lists them.
+// The elements with a class, as tests/support/svg_elements.py lists them a
+// line each: tag, class, x, y and width (0 where missing) and text, split at
+// the tabs.
 std::vector<Element> elementsOf(const std::string& svg) {
     ScratchDir dir;
     writeFile(dir.path("map.svg"), Bytes(svg.begin(), svg.end()));
@@ -31,21 +32,20 @@ std::vector<Element> elementsOf(const std::string& svg) {
     EXPECT_EQ(listed.status, 0) << "not a well-formed SVG document";
     std::vector<Element> elements;
     std::istringstream lines(listed.output);
-    for (std::string line; std::getline(lines, line);) {
-        std::vector<std::string> fields;
-        std::istringstream parts(line);
-        for (std::string field; std::getline(parts, field, '\t');) fields.push_back(field);
-        fields.resize(6);  // a trailing empty text
-        elements.push_back({fields[0], fields[1], std::atof(fields[2].c_str()), std::atof(fields[3].c_str()),
-                            std::atof(fields[4].c_str()), fields[5]});
+    for (std::string field[6]; std::getline(lines, field[0], '\t');) {
+        for (int i = 1; i < 6; ++i) std::getline(lines, field[i], i < 5 ? '\t' : '\n');
+        elements.push_back({field[0], field[1], std::atof(field[2].c_str()), std::atof(field[3].c_str()),
+                            std::atof(field[4].c_str()), field[5]});
     }
     return elements;
 }
 
+// The elements of the class; where `what` ends in a blank ("block "), of
+// every class that begins with it.
 std::vector<Element> withClass(const std::vector<Element>& elements, const std::string& what) {
     std::vector<Element> found;
-    for (const Element& element : elements)
-        if (element.what == what) found.push_back(element);
+    for (const Element& e : elements)
+        if (what.ends_with(' ') ? e.what.starts_with(what) : e.what == what) found.push_back(e);
     return found;
 }
 
@@ -53,14 +53,17 @@ MapBlock block(double first, double last, char mark, const std::string& line, co
     return {{first, last}, mark, "adatblokk", line, takes};
 }
 
-// 100 seconds across 1500 pixels from x = 50: 15 pixels a second.
-TapeMap knownMap(const std::vector<float>& envelope) {
-    return {
+// The picture as written and as drawn: each block, program, dropout, stretch
+// without a block and take where it lies (100 seconds across 1500 pixels from
+// x = 50: 15 pixels a second), with its text; a file that cannot be opened is
+// reported.
+TEST(TapeMap, WritesThePictureDrawingEachBlockSpanAndTakeWhereItLies) {
+    const std::vector<float> envelope(1000, 0.25f);  // 100 s at ten values a second
+    const TapeMap map{
         .title = "rec.wav",
         .durationSeconds = 100,
-        .takes =
-            {{"A", "rec.wav", {envelope.data(), std::ssize(envelope), 100, 1000}, {{2, 4}, {10, 13}}, true},
-             {"B", "masik.wav", {}, {}, false}},
+        .takes = {{"A", "rec.wav", {envelope.data(), 1000, 100, 1000}, {{2, 4}, {10, 13}}, true},
+                  {"B", "masik.wav", {}, {}, false}},
         .programs = {{{2, 30}, "01_HELLO.ptp"}, {{40, 70}, "02_A&B<C>\xFF.ptp"}},
         .blocks = {block(2, 4, 'O', "2.000-4.000 mp  névblokk  O", "A+B"),
                    block(10, 13, 'J', "10.000-13.000 mp  adatblokk  J  két olvasás egyezik", "A"),
@@ -71,16 +74,16 @@ TapeMap knownMap(const std::vector<float>& envelope) {
         .blockless = {{32, 38}},
         .halfWave = {{3, 312}, {12, 318}, {41, 305}},
         .summary = "Összesen 2 program, 5 blokk: 3 O, 1 J, 1 X"};
-}
+    ScratchDir dir;
+    writeTapeMap(map, dir.path("rec.svg"));
+    const Bytes written = readFile(dir.path("rec.svg"));
+    EXPECT_EQ(std::string(written.begin(), written.end()), tapeMapSvg(map));
+    EXPECT_EQ(captured([&] { return writeTapeMap(map, dir.path("missing/rec.svg")), 0; }),
+              (RunResult{1, "Nem sikerült megnyitni a file-t: " + dir.path("missing/rec.svg") + "\n"}));
 
-TEST(TapeMap, DrawsEachBlockSpanAndTakeWhereItLies) {
-    const std::vector<float> envelope(1000, 0.25f);  // 100 s at ten values a second
-    std::map<std::string, std::vector<Element>> drawn;
+    const std::vector<Element> elements = elementsOf(tapeMapSvg(map));
     std::string marks;  // the blocks' marks in the order drawn: X last, on top
-    for (const Element& element : elementsOf(tapeMapSvg(knownMap(envelope)))) {
-        drawn[element.what].push_back(element);
-        if (element.what.starts_with("block ")) marks += element.what.back();
-    }
+    for (const Element& bar : withClass(elements, "block ")) marks += bar.what.back();
     EXPECT_EQ(marks, "OOOJX");
     // Each class's elements in the order drawn (the blocks by mark, X on top):
     // x and width where not negative, the text where not empty.
@@ -102,13 +105,14 @@ TEST(TapeMap, DrawsEachBlockSpanAndTakeWhereItLies) {
     // clang-format on
     std::map<std::string, std::size_t> seen;
     for (const auto& [what, x, width, text] : expected) {
-        ASSERT_LT(seen[what], drawn[what].size()) << what;
-        const Element& element = drawn[what][seen[what]++];
+        const std::vector<Element> drawn = withClass(elements, what);
+        ASSERT_LT(seen[what], drawn.size()) << what;
+        const Element& element = drawn[seen[what]++];
         EXPECT_NEAR(element.x, x < 0 ? element.x : x, 1) << what << " " << text;
         EXPECT_NEAR(element.width, width < 0 ? element.width : width, 0.5) << what << " " << text;
         EXPECT_EQ(element.text, text.empty() ? element.text : text);
     }
-    for (const auto& [what, count] : seen) EXPECT_EQ(drawn[what].size(), count) << what;
+    for (const auto& [what, count] : seen) EXPECT_EQ(withClass(elements, what).size(), count) << what;
 }
 
 TEST(TapeMap, EnvelopeReducesToTheColumnsItsValuesTouch) {
@@ -153,9 +157,8 @@ TEST(TapeMap, AnHourOfFortyProgramsStaysSmallAndReadable) {
                 .takes = {{"A", "hour.wav", {envelope.data(), std::ssize(envelope), 32, 48000}, {}, true}}};
     for (int program = 0; program < 40; ++program) {
         const double start = 5 + program * 89.5;
-        char name[32];
-        std::snprintf(name, sizeof name, "%02d_PROGRAM%d.ptp", program + 1, program);
-        map.programs.push_back({{start, start + 80}, name});
+        const std::string number = std::string(program < 9 ? "0" : "") + std::to_string(program + 1);
+        map.programs.push_back({{start, start + 80}, number + "_PROGRAM" + std::to_string(program) + ".ptp"});
         for (int i = 0; i < 15; ++i) {
             const double first = start + i * 5.3;
             map.blocks.push_back(block(first, first + 2.6, "OJX"[i % 3], std::string(100, 'b')));
@@ -167,8 +170,7 @@ TEST(TapeMap, AnHourOfFortyProgramsStaysSmallAndReadable) {
     EXPECT_LT(svg.size(), 400u * 1024);
 
     const std::vector<Element> elements = elementsOf(svg);
-    EXPECT_EQ(std::ranges::count_if(elements, [](const Element& e) { return e.what.starts_with("block "); }),
-              600);
+    EXPECT_EQ(withClass(elements, "block ").size(), 600u);
     // Dropouts 2.2 pixels apart stay apart.
     EXPECT_EQ(withClass(elements, "dropout").size(), 600u);
     std::vector<std::string> ticks;
@@ -220,26 +222,11 @@ TEST(TapeMap, MapsThatMakeNoSenseGiveFiniteCoordinatesOnThePlot) {
         .halfWave = {{5, 0}, {6, NAN}, {NAN, 312}, {7, 1e308}, {7.001, 1e308}}};
     for (const TapeMap& map : {empty, odd}) {
         const std::string svg = tapeMapSvg(map);
-        EXPECT_EQ(svg.find("nan"), std::string::npos);
-        EXPECT_EQ(svg.find("inf"), std::string::npos);
-        for (const Element& element : elementsOf(svg)) {
-            if (element.tag != "rect" || element.what == "lane") continue;
-            EXPECT_GE(element.x, 50) << element.what;
-            EXPECT_LE(element.x + element.width, 1550) << element.what;
-        }
+        for (const char* word : {"nan", "inf"}) EXPECT_EQ(svg.find(word), std::string::npos) << word;
+        for (const Element& e : elementsOf(svg))  // every bar but the lanes
+            EXPECT_TRUE(e.tag != "rect" || e.what == "lane" || (e.x >= 50 && e.x + e.width <= 1550))
+                << e.what << " " << e.x << " " << e.width;
     }
-}
-
-TEST(TapeMap, WriterWritesThePictureOrReportsAFileItCannotOpen) {
-    ScratchDir dir;
-    const std::vector<float> envelope(1000, 0.25f);
-    const TapeMap map = knownMap(envelope);
-    writeTapeMap(map, dir.path("rec.svg"));
-    const Bytes written = readFile(dir.path("rec.svg"));
-    EXPECT_EQ(std::string(written.begin(), written.end()), tapeMapSvg(map));
-
-    EXPECT_EQ(captured([&] { return writeTapeMap(map, dir.path("missing/rec.svg")), 0; }),
-              (RunResult{1, "Nem sikerült megnyitni a file-t: " + dir.path("missing/rec.svg") + "\n"}));
 }
 
 }  // namespace
@@ -258,18 +245,16 @@ TEST(TapeMap, ARescueRunDrawsEveryBlockAsItsReportHasIt) {
     expectBlocks(run.output, {{kNameBlock, 'O'}, {kDataBlock, 'O'}, {{}, 'X'}, {kEndBlock, 'O'}});
     const std::string damage = expectReport(run, {"adatblokk  X  jelkiesés "})[0].substr(2);
     const Bytes svg = readFile(dir.path("rec/rec.svg"));
-    std::vector<Element> bars;
-    for (const Element& element : elementsOf(std::string(svg.begin(), svg.end())))
-        if (element.what.starts_with("block ")) bars.push_back(element);
+    std::vector<Element> bars = withClass(elementsOf({svg.begin(), svg.end()}), "block ");
     std::ranges::sort(bars, {}, &Element::x);  // drawn by mark, X on top; in tape order by place
     ASSERT_EQ(bars.size(), 4u);
     for (std::size_t i = 0; i < bars.size(); ++i) {
+        const Element& bar = bars[i];
         const char mark = blockLines(run.output)[i].mark;
-        EXPECT_EQ(bars[i].what, std::string("block ") + mark);
-        EXPECT_NEAR(bars[i].x, 50 + 1500 * std::atof(bars[i].text.c_str()) / (tape.signal.size() / 44100.0),
-                    1.0);
-        EXPECT_EQ(bars[i].text, mark == 'X' ? damage
-                                            : bars[i].text.substr(0, bars[i].text.find("  ")) + "  " +
-                                                  blockKindName(blockKindOf(tape.blocks[i][0])) + "  O");
+        EXPECT_EQ(bar.what, std::string("block ") + mark);
+        EXPECT_NEAR(bar.x, 50 + 1500 * std::atof(bar.text.c_str()) / (tape.signal.size() / 44100.0), 1.0);
+        EXPECT_EQ(bar.text, mark == 'X' ? damage
+                                        : bar.text.substr(0, bar.text.find("  ")) + "  " +
+                                              blockKindName(blockKindOf(tape.blocks[i][0])) + "  O");
     }
 }
