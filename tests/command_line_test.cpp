@@ -24,24 +24,21 @@ TEST(CommandLine, WithoutInputPrintsTheUsageWithTheProgramName) {
 TEST(CommandLine, RefusesBadArgumentsBeforeAnyFileIsTouched) {
     ScratchDir dir;
     const std::string tape = dir.path("x.ptp");
-    writeFile(tape, {});
-    std::filesystem::create_directories(dir.path("d.wav"));
-    std::filesystem::create_directories(dir.path("d.ptp"));
-    writeFile(dir.path("b\\d"), {});
+    for (const char* file : {"x.ptp", "b\\d"}) writeFile(dir.path(file), {});
+    for (const char* folder : {"d.wav", "d.ptp"}) std::filesystem::create_directories(dir.path(folder));
     writeFile(dir.path("b\\d.wav"), wavFile(8000, 8, {}));
-    const std::string cannotOpen = "Nem sikerült megnyitni a file-t: ";
+    auto unknown = [](const std::string& option) { return "Ismeretlen opció: " + option + "\n"; };
+    const std::string cannotOpen = "Nem sikerült megnyitni a file-t: " + dir.path("");
     // clang-format off
     const std::pair<std::vector<std::string>, std::string> cases[] = {
         {{"rec"}, kBadExtension}, {{"rec.old.wav"}, kBadExtension}, {{"./rec.wav"}, kBadExtension},
         {{"dir.old/rec.wav"}, kBadExtension}, {{"rec.wavx"}, kBadExtension}, {{".wav"}, kBadExtension},
-        {{"tapes/.wav", "-s", "624"}, kBadExtension}, {{".PTP"}, kBadExtension},
-        {{tape, "-s"}, "Nem teljes opció: -s\n"}, {{tape, "-S624"}, "Ismeretlen opció: -S624\n"},
-        {{tape, "624"}, "Ismeretlen opció: 624\n"}, {{tape, "-"}, "Ismeretlen opció: -\n"},
-        {{tape, "-{5"}, "Ismeretlen opció: -{5\n"}, {{tape, "-`5"}, "Ismeretlen opció: -`5\n"},
-        {{tape, "/s624"}, "Ismeretlen opció: /s624\n"}, {{"rec.wa"}, kBadExtension},
-        {{tape, "-m", "8", "-b"}, "Nem teljes opció: -b\n"},
-        {{dir.path("d.wav")}, cannotOpen + dir.path("d.wav") + "\n"}, {{dir.path("d.ptp")}, cannotOpen + dir.path("d.ptp") + "\n"},
-        {{dir.path("b\\d.wav")}, cannotOpen + dir.path("b\\d/b\\d.wav") + "\n"},
+        {{"tapes/.wav", "-s", "624"}, kBadExtension}, {{".PTP"}, kBadExtension}, {{"rec.wa"}, kBadExtension},
+        {{tape, "-s"}, "Nem teljes opció: -s\n"}, {{tape, "-m", "8", "-b"}, "Nem teljes opció: -b\n"},
+        {{tape, "-S624"}, unknown("-S624")}, {{tape, "624"}, unknown("624")}, {{tape, "-"}, unknown("-")},
+        {{tape, "-{5"}, unknown("-{5")}, {{tape, "-`5"}, unknown("-`5")}, {{tape, "/s624"}, unknown("/s624")},
+        {{dir.path("d.wav")}, cannotOpen + "d.wav\n"}, {{dir.path("d.ptp")}, cannotOpen + "d.ptp\n"},
+        {{dir.path("b\\d.wav")}, cannotOpen + "b\\d/b\\d.wav\n"},
     };
     // clang-format on
     for (const auto& [arguments, message] : cases) {
@@ -86,8 +83,7 @@ TEST(CommandLine, ProcessStatusesAndWriteFailures) {
     // cleaned copy is closed, when the encoder completes its output, and at
     // once for a write past the megabyte buffer (before the bad record header
     // that follows is read).
-    std::filesystem::copy_file(folder + "t.wav", folder + "c.wav");
-    std::filesystem::remove(folder + "t.wav");
+    std::filesystem::rename(folder + "t.wav", folder + "c.wav");
     std::filesystem::create_directory(folder + "c");
     writeFile(folder + "b.ptp", {0xFF, 0x00, 0x00, 0x12, 0x34, 0x56});
     for (const auto& [arguments, output] : {std::pair<std::string, std::string>{"c.wav", "c/c.wav"},
