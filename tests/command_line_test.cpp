@@ -5,10 +5,7 @@ namespace {
 
 const char* kBadExtension = "Az első paraméter egy file kell legyen, aminek a kiterjesztése .wav vagy .ptp\n";
 
-std::string slot(char letter) {
-    const char* value = lookupOption(letter);
-    return value == nullptr ? "-" : value;
-}
+std::string slot(char letter) { return lookupOption(letter) == nullptr ? "-" : lookupOption(letter); }
 
 }  // namespace
 
@@ -55,10 +52,11 @@ TEST(CommandLine, FillsOptionSlotsFromEitherSyntax) {
     EXPECT_EQ(slot('s') + slot('m') + slot('j'), "200-5-");
     runKazettor({"/nonexistent/rec.wav", "-j", "-s624"});
     EXPECT_EQ(slot('j') + slot('s'), "-s624-");
-    const std::pair<const char*, std::int64_t> values[] = {{"  -42x", -42}, {" \t+19", 19}, {"44.1", 44},
-                                                           {"abc", 0},      {"- 5", 0},     {"9099", 9099}};
+    // clang-format off
+    const std::pair<const char*, std::int64_t> values[] = {{"  -42x", -42}, {" \t+19", 19}, {"44.1", 44}, {"abc", 0},
+        {"- 5", 0}, {"9099", 9099}, {"99999999999999999999999", INT64_MAX}};
+    // clang-format on
     for (const auto& [text, value] : values) EXPECT_EQ(optionNumber(text), value) << text;
-    EXPECT_EQ(optionNumber("99999999999999999999999"), INT64_MAX);
 }
 
 // Run as a process, in a folder whose paths run to 4000 characters: paths

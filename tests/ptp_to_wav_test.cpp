@@ -7,27 +7,24 @@
 
 namespace {
 
-struct Format {
-    int rate, bits, shape;
-};
-
 // The samples of tape bytes, from the sample-by-sample waveform.
-Bytes signalOf(const Format& f, const Bytes& tape) {
+Bytes signalOf(int rate, int bits, int shape, const Bytes& tape) {
     Bytes samples;
-    const int h = static_cast<int>(std::ceil(f.rate * 312.0 / 1000000.0));
+    const int h = static_cast<int>(std::ceil(rate * 312.0 / 1000000.0));
     for (std::uint8_t byte : tape)
-        std::ranges::copy(literalRenderByte(byte, f.bits, f.shape, h), std::back_inserter(samples));
+        std::ranges::copy(literalRenderByte(byte, bits, shape, h), std::back_inserter(samples));
     return samples;
 }
 
 // The expected file: the header, silence, then per image its tape bytes and
 // silence, then whatever was rendered before a stop (which leaves the sizes 0).
-Bytes expectedWav(const Format& f, const std::vector<Bytes>& images, const Bytes* stoppedAfter = nullptr) {
-    const Bytes silence(static_cast<std::size_t>(3 * f.rate * f.bits / 8), f.bits == 8 ? 128 : 0);
+Bytes expectedWav(int rate, int bits, int shape, const std::vector<Bytes>& images,
+                  const Bytes* stoppedAfter = nullptr) {
+    const Bytes silence(static_cast<std::size_t>(3 * rate * bits / 8), bits == 8 ? 128 : 0);
     Bytes samples = silence;
-    for (const Bytes& tape : images) samples = concat({samples, signalOf(f, tape), silence});
-    if (stoppedAfter == nullptr) return wavFile(f.rate, f.bits, samples);
-    Bytes file = wavFile(f.rate, f.bits, concat({samples, signalOf(f, *stoppedAfter)}));
+    for (const Bytes& tape : images) samples = concat({samples, signalOf(rate, bits, shape, tape), silence});
+    if (stoppedAfter == nullptr) return wavFile(rate, bits, samples);
+    Bytes file = wavFile(rate, bits, concat({samples, signalOf(rate, bits, shape, *stoppedAfter)}));
     for (int at : {4, 40}) std::fill_n(file.begin() + at, 4, 0);  // the RIFF and data sizes
     return file;
 }
@@ -41,7 +38,7 @@ const Bytes kLeadIn(512, 0xAA);
 TEST(PtpToWav, RendersImagesRecordsAndSilencesExactly) {
     ScratchDir dir;
     ASSERT_EQ(runOn(dir.path("e.ptp"), {}).status, 0);
-    EXPECT_EQ(readFile(dir.path("e.wav")), expectedWav({8000, 8, 1}, {}));  // 24044 bytes
+    EXPECT_EQ(readFile(dir.path("e.wav")), expectedWav(8000, 8, 1, {}));  // 24044 bytes
 
     // A zero-length record is fill and sync only; an image without a last
     // record gets no end mark; a stray byte where a header would start ends the file.
@@ -50,7 +47,7 @@ TEST(PtpToWav, RendersImagesRecordsAndSilencesExactly) {
     ASSERT_EQ(runOn(dir.path("t.ptp"), images, {"-m", "22", "-b", "24", "-f", "3"}).status, 0);
     const Bytes first = concat({kLeadIn, onTape(kNameBlock), onTape(kDataBlock), onTape(kEndBlock), {0xFF}});
     EXPECT_EQ(readFile(dir.path("t.wav")),
-              expectedWav({22050, 24, 3}, {first, concat({kLeadIn, onTape({}), onTape({0x81, 0x82})})}));
+              expectedWav(22050, 24, 3, {first, concat({kLeadIn, onTape({}), onTape({0x81, 0x82})})}));
 }
 
 TEST(PtpToWav, MalformedInputStopsWithItsMessage) {
@@ -69,7 +66,7 @@ TEST(PtpToWav, MalformedInputStopsWithItsMessage) {
     for (const auto& [input, message, images, partial] : cases) {
         EXPECT_EQ(runOn(dir.path("bad.ptp"), input),
                   (RunResult{1, "\nNem szabványos PTP file, " + message + "\n"}));
-        EXPECT_EQ(readFile(dir.path("bad.wav")), expectedWav({8000, 8, 1}, images, &partial)) << message;
+        EXPECT_EQ(readFile(dir.path("bad.wav")), expectedWav(8000, 8, 1, images, &partial)) << message;
     }
 }
 
@@ -91,6 +88,6 @@ TEST(PtpToWav, OptionsSettleRateWidthAndShape) {
         const EncoderSettings& s = encoderSettings;
         EXPECT_EQ(std::make_tuple(s.encRate, s.encBits, s.halfBitSamples, s.encShape),
                   std::make_tuple(rate, bits, h, shape));
-        EXPECT_EQ(readFile(dir.path("TAPE.wav")), expectedWav({rate, bits, shape}, {}));
+        EXPECT_EQ(readFile(dir.path("TAPE.wav")), expectedWav(rate, bits, shape, {}));
     }
 }

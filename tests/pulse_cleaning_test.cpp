@@ -40,15 +40,14 @@ TEST(PulseCleaning, MatchesRepeatedFullSweeps) {
     for (int round = 0; round < 3006; ++round) {
         // Short buffers of four kinds, then long ones, beyond the stretch the sweeps advance by.
         Bytes samples(round < 3000 ? static_cast<std::size_t>(uniform(0, round < 2000 ? 24 : 400)) : 300000);
-        for (std::size_t i = 0; i < samples.size(); ++i) {
-            const int kind = round % 5;
+        const int kind = round % 5;
+        for (std::size_t i = 0; i < samples.size(); ++i)
             samples[i] = static_cast<std::uint8_t>(
                 kind == 0   ? uniform(0, 255)
                 : kind == 1 ? uniform(120, 136)                                    // the zero line
                 : kind == 2 ? ((i / 9) % 2 ? uniform(129, 255) : uniform(0, 128))  // half-waves
                 : kind == 3 ? (i % 2 ? uniform(129, 160) : uniform(200, 255))      // zig-zags
                             : craftedTile[i % craftedTile.size()] + (round < 3000 ? uniform(0, 2) : 0));
-        }
         ASSERT_EQ(cleaned(samples), cleaned(samples, literalCleanPulses)) << "round " << round;
     }
 }

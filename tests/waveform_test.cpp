@@ -39,8 +39,7 @@ TEST(BitWaveform, WorkedEightBitCells) {
     // clang-format on
     for (const auto& [shape, one, zero] : cases) {
         useSettings(8000, 8, shape);
-        EXPECT_EQ(bitCellSamples(true), one) << "shape " << shape;
-        EXPECT_EQ(bitCellSamples(false), zero) << "shape " << shape;
+        EXPECT_EQ(std::pair(bitCellSamples(true), bitCellSamples(false)), std::pair(one, zero)) << shape;
     }
 }
 
