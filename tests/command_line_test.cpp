@@ -1,14 +1,6 @@
 #include "cli/option_table.h"
 #include "support/test_support.h"
 
-namespace {
-
-const char* kBadExtension = "Az első paraméter egy file kell legyen, aminek a kiterjesztése .wav vagy .ptp\n";
-
-std::string slot(char letter) { return lookupOption(letter) == nullptr ? "-" : lookupOption(letter); }
-
-}  // namespace
-
 // The whole text (tests/fixtures/usage.txt), with the name the program was started under.
 TEST(CommandLine, WithoutInputPrintsTheUsageWithTheProgramName) {
     const Bytes usage = readFile(std::string(KAZETTOR_FIXTURES_DIR) + "/usage.txt");
@@ -19,6 +11,8 @@ TEST(CommandLine, WithoutInputPrintsTheUsageWithTheProgramName) {
 // directory is one) or an output folder that cannot be made (a file stands in
 // its place; a backslash is part of a name): refused before anything is written.
 TEST(CommandLine, RefusesBadArgumentsBeforeAnyFileIsTouched) {
+    const char* kBadExtension =
+        "Az első paraméter egy file kell legyen, aminek a kiterjesztése .wav vagy .ptp\n";
     ScratchDir dir;
     const std::string tape = dir.path("x.ptp");
     for (const char* file : {"x.ptp", "b\\d"}) writeFile(dir.path(file), {});
@@ -46,6 +40,7 @@ TEST(CommandLine, RefusesBadArgumentsBeforeAnyFileIsTouched) {
 
 // Values as atoi reads them: blanks, then a sign, then digits up to the first other character.
 TEST(CommandLine, FillsOptionSlotsFromEitherSyntax) {
+    auto slot = [](char c) { return std::string(lookupOption(c) == nullptr ? "-" : lookupOption(c)); };
     runKazettor({"/nonexistent/rec.wav", "-s624", "-jH", "-x", "5"});
     EXPECT_EQ(slot('s') + slot('j') + slot('x'), "624H5");
     runKazettor({"/nonexistent/rec.wav", "-s", "100", "-s", "200", "-m", "-5"});

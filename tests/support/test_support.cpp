@@ -39,13 +39,12 @@ Bytes firstBytes(const Bytes& bytes, std::size_t count) {
 
 RunResult captured(const std::function<int()>& run) {
     testing::internal::CaptureStdout();
-    int status;
     try {
-        status = run();
+        const int status = run();
+        return {status, testing::internal::GetCapturedStdout()};
     } catch (const RunEnded& ended) {
-        status = ended.status;
+        return {ended.status, testing::internal::GetCapturedStdout()};
     }
-    return {status, testing::internal::GetCapturedStdout()};
 }
 
 RunResult runKazettor(const std::vector<std::string>& arguments) {
