@@ -1,17 +1,6 @@
 #include "cli/option_table.h"
 #include "support/test_support.h"
 
-namespace {
-
-const char* kBadExtension = "Az első paraméter egy file kell legyen, aminek a kiterjesztése .wav vagy .ptp\n";
-
-std::string slot(char letter) {
-    const char* value = lookupOption(letter);
-    return value == nullptr ? "-" : value;
-}
-
-}  // namespace
-
 // The whole text (tests/fixtures/usage.txt), with the name the program was started under.
 TEST(CommandLine, WithoutInputPrintsTheUsageWithTheProgramName) {
     const Bytes usage = readFile(std::string(KAZETTOR_FIXTURES_DIR) + "/usage.txt");
@@ -22,26 +11,25 @@ TEST(CommandLine, WithoutInputPrintsTheUsageWithTheProgramName) {
 // directory is one) or an output folder that cannot be made (a file stands in
 // its place; a backslash is part of a name): refused before anything is written.
 TEST(CommandLine, RefusesBadArgumentsBeforeAnyFileIsTouched) {
+    const char* kBadExtension =
+        "Az első paraméter egy file kell legyen, aminek a kiterjesztése .wav vagy .ptp\n";
     ScratchDir dir;
     const std::string tape = dir.path("x.ptp");
-    writeFile(tape, {});
-    std::filesystem::create_directories(dir.path("d.wav"));
-    std::filesystem::create_directories(dir.path("d.ptp"));
-    writeFile(dir.path("b\\d"), {});
+    for (const char* file : {"x.ptp", "b\\d"}) writeFile(dir.path(file), {});
+    for (const char* folder : {"d.wav", "d.ptp"}) std::filesystem::create_directories(dir.path(folder));
     writeFile(dir.path("b\\d.wav"), wavFile(8000, 8, {}));
-    const std::string cannotOpen = "Nem sikerült megnyitni a file-t: ";
+    auto unknown = [](const std::string& option) { return "Ismeretlen opció: " + option + "\n"; };
+    const std::string cannotOpen = "Nem sikerült megnyitni a file-t: " + dir.path("");
     // clang-format off
     const std::pair<std::vector<std::string>, std::string> cases[] = {
         {{"rec"}, kBadExtension}, {{"rec.old.wav"}, kBadExtension}, {{"./rec.wav"}, kBadExtension},
         {{"dir.old/rec.wav"}, kBadExtension}, {{"rec.wavx"}, kBadExtension}, {{".wav"}, kBadExtension},
-        {{"tapes/.wav", "-s", "624"}, kBadExtension}, {{".PTP"}, kBadExtension},
-        {{tape, "-s"}, "Nem teljes opció: -s\n"}, {{tape, "-S624"}, "Ismeretlen opció: -S624\n"},
-        {{tape, "624"}, "Ismeretlen opció: 624\n"}, {{tape, "-"}, "Ismeretlen opció: -\n"},
-        {{tape, "-{5"}, "Ismeretlen opció: -{5\n"}, {{tape, "-`5"}, "Ismeretlen opció: -`5\n"},
-        {{tape, "/s624"}, "Ismeretlen opció: /s624\n"}, {{"rec.wa"}, kBadExtension},
-        {{tape, "-m", "8", "-b"}, "Nem teljes opció: -b\n"},
-        {{dir.path("d.wav")}, cannotOpen + dir.path("d.wav") + "\n"}, {{dir.path("d.ptp")}, cannotOpen + dir.path("d.ptp") + "\n"},
-        {{dir.path("b\\d.wav")}, cannotOpen + dir.path("b\\d/b\\d.wav") + "\n"},
+        {{"tapes/.wav", "-s", "624"}, kBadExtension}, {{".PTP"}, kBadExtension}, {{"rec.wa"}, kBadExtension},
+        {{tape, "-s"}, "Nem teljes opció: -s\n"}, {{tape, "-m", "8", "-b"}, "Nem teljes opció: -b\n"},
+        {{tape, "-S624"}, unknown("-S624")}, {{tape, "624"}, unknown("624")}, {{tape, "-"}, unknown("-")},
+        {{tape, "-{5"}, unknown("-{5")}, {{tape, "-`5"}, unknown("-`5")}, {{tape, "/s624"}, unknown("/s624")},
+        {{dir.path("d.wav")}, cannotOpen + "d.wav\n"}, {{dir.path("d.ptp")}, cannotOpen + "d.ptp\n"},
+        {{dir.path("b\\d.wav")}, cannotOpen + "b\\d/b\\d.wav\n"},
     };
     // clang-format on
     for (const auto& [arguments, message] : cases) {
@@ -52,16 +40,18 @@ TEST(CommandLine, RefusesBadArgumentsBeforeAnyFileIsTouched) {
 
 // Values as atoi reads them: blanks, then a sign, then digits up to the first other character.
 TEST(CommandLine, FillsOptionSlotsFromEitherSyntax) {
+    auto slot = [](char c) { return std::string(lookupOption(c) == nullptr ? "-" : lookupOption(c)); };
     runKazettor({"/nonexistent/rec.wav", "-s624", "-jH", "-x", "5"});
     EXPECT_EQ(slot('s') + slot('j') + slot('x'), "624H5");
     runKazettor({"/nonexistent/rec.wav", "-s", "100", "-s", "200", "-m", "-5"});
     EXPECT_EQ(slot('s') + slot('m') + slot('j'), "200-5-");
     runKazettor({"/nonexistent/rec.wav", "-j", "-s624"});
     EXPECT_EQ(slot('j') + slot('s'), "-s624-");
-    const std::pair<const char*, std::int64_t> values[] = {{"  -42x", -42}, {" \t+19", 19}, {"44.1", 44},
-                                                           {"abc", 0},      {"- 5", 0},     {"9099", 9099}};
+    // clang-format off
+    const std::pair<const char*, std::int64_t> values[] = {{"  -42x", -42}, {" \t+19", 19}, {"44.1", 44}, {"abc", 0},
+        {"- 5", 0}, {"9099", 9099}, {"99999999999999999999999", INT64_MAX}};
+    // clang-format on
     for (const auto& [text, value] : values) EXPECT_EQ(optionNumber(text), value) << text;
-    EXPECT_EQ(optionNumber("99999999999999999999999"), INT64_MAX);
 }
 
 // Run as a process, in a folder whose paths run to 4000 characters: paths
@@ -86,8 +76,7 @@ TEST(CommandLine, ProcessStatusesAndWriteFailures) {
     // cleaned copy is closed, when the encoder completes its output, and at
     // once for a write past the megabyte buffer (before the bad record header
     // that follows is read).
-    std::filesystem::copy_file(folder + "t.wav", folder + "c.wav");
-    std::filesystem::remove(folder + "t.wav");
+    std::filesystem::rename(folder + "t.wav", folder + "c.wav");
     std::filesystem::create_directory(folder + "c");
     writeFile(folder + "b.ptp", {0xFF, 0x00, 0x00, 0x12, 0x34, 0x56});
     for (const auto& [arguments, output] : {std::pair<std::string, std::string>{"c.wav", "c/c.wav"},

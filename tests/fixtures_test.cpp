@@ -9,10 +9,8 @@ TEST(DegradedRecording, DecodesToItsSourceImage) {
     ASSERT_FALSE(image.empty());
     ScratchDir dir;  // the outputs go beside the copy
     for (const std::string name : {"hiss", "lowpass", "slow", "inverted", "dropout"}) {
-        const Bytes recording = readFile(fixtures + "/" + name + ".wav");
-        ASSERT_FALSE(recording.empty()) << name;
-        writeFile(dir.path(name + ".wav"), recording);
-        const RunResult run = runKazettor({dir.path(name + ".wav")});
+        // A recording missing or empty leaves no program file to match the image.
+        const RunResult run = runOn(dir.path(name + ".wav"), readFile(fixtures + "/" + name + ".wav"));
         EXPECT_EQ(run.status, 0) << name;
         EXPECT_EQ(run.output.find(" X"), std::string::npos) << name << "\n" << run.output;
         EXPECT_EQ(readFile(dir.path(name + "/01_PROBA.ptp")), image) << name << "\n" << run.output;

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <regex>
 #include <sstream>
 
 #include "cli/command_line.h"
@@ -38,13 +39,12 @@ Bytes firstBytes(const Bytes& bytes, std::size_t count) {
 
 RunResult captured(const std::function<int()>& run) {
     testing::internal::CaptureStdout();
-    int status;
     try {
-        status = run();
+        const int status = run();
+        return {status, testing::internal::GetCapturedStdout()};
     } catch (const RunEnded& ended) {
-        status = ended.status;
+        return {ended.status, testing::internal::GetCapturedStdout()};
     }
-    return {status, testing::internal::GetCapturedStdout()};
 }
 
 RunResult runKazettor(const std::vector<std::string>& arguments) {
@@ -88,24 +88,20 @@ Bytes littleEndian(std::uint32_t value, int count) {
 }
 
 Bytes chunk(const std::string& tag, const Bytes& body, bool padded) {
-    Bytes bytes = concat(
-        {Bytes(tag.begin(), tag.end()), littleEndian(static_cast<std::uint32_t>(body.size()), 4), body});
-    if (padded && body.size() % 2 == 1) bytes.push_back(0);
-    return bytes;
+    const Bytes pad(padded ? body.size() % 2 : 0, 0);
+    return concat(
+        {Bytes(tag.begin(), tag.end()), littleEndian(static_cast<std::uint32_t>(body.size()), 4), body, pad});
 }
 
 Bytes riffFile(std::initializer_list<Bytes> chunks) {
-    Bytes body = {'W', 'A', 'V', 'E'};
-    for (const Bytes& part : chunks) body = concat({body, part});
+    const Bytes body = concat({{'W', 'A', 'V', 'E'}, concat(chunks)});
     return concat({{'R', 'I', 'F', 'F'}, littleEndian(static_cast<std::uint32_t>(body.size()), 4), body});
 }
 
 Bytes formatFields(int channels, std::uint32_t rate, int bits, int format) {
     const auto frame = static_cast<std::uint32_t>(channels * bits / 8);
-    return concat({littleEndian(static_cast<std::uint32_t>(format), 2),
-                   littleEndian(static_cast<std::uint32_t>(channels), 2), littleEndian(rate, 4),
-                   littleEndian(rate * frame, 4), littleEndian(frame, 2),
-                   littleEndian(static_cast<std::uint32_t>(bits), 2)});
+    return concat({littleEndian(format, 2), littleEndian(channels, 2), littleEndian(rate, 4),
+                   littleEndian(rate * frame, 4), littleEndian(frame, 2), littleEndian(bits, 2)});
 }
 
 Bytes wavFile(std::uint32_t rate, int bits, const Bytes& sampleBytes, int channels) {
@@ -120,11 +116,9 @@ Bytes pcmHeader(std::uint32_t rate, int bits, std::uint32_t dataBytes) {
 
 Bytes widened(const Bytes& samples, int bits) {
     if (bits == 8) return samples;
-    Bytes wide;
-    for (std::uint8_t sample : samples) {
-        wide.insert(wide.end(), static_cast<std::size_t>(bits / 8 - 1), 0x5A);
-        wide.push_back(sample ^ 0x80);
-    }
+    const auto width = static_cast<std::size_t>(bits / 8);
+    Bytes wide(samples.size() * width, 0x5A);
+    for (std::size_t i = 0; i < samples.size(); ++i) wide[i * width + width - 1] = samples[i] ^ 0x80;
     return wide;
 }
 
@@ -163,17 +157,13 @@ testing::AssertionResult holds(const std::string& text, const std::string& part)
 }
 
 std::vector<BlockLine> blockLines(const std::string& output) {
+    // Bytes, each two digits and a blank, from the line's start; a blank, the mark, and ':' or the end.
+    static const std::regex blockLine("((?:[0-9a-f]{2} )+) ([OJX])(:[\\s\\S]*)?");
     std::vector<BlockLine> lines;
     std::istringstream text(output);
-    auto hex = [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); };
-    for (std::string line; std::getline(text, line);) {
-        // Bytes, each two digits and a blank, from the line's start; a blank, the mark, and ':' or the end.
-        std::size_t at = 0;
-        while (at + 3 <= line.size() && hex(line[at]) && hex(line[at + 1]) && line[at + 2] == ' ') at += 3;
-        if (at > 0 && at + 2 <= line.size() && line[at] == ' ' && std::string("OJX").find(line[at + 1]) < 3 &&
-            (at + 2 == line.size() || line[at + 2] == ':'))
-            lines.push_back({fromHex(line.substr(0, at)), line[at + 1]});
-    }
+    std::smatch match;
+    for (std::string line; std::getline(text, line);)
+        if (std::regex_match(line, match, blockLine)) lines.push_back({fromHex(match[1]), match.str(2)[0]});
     return lines;
 }
 
