@@ -223,28 +223,26 @@ DecidedBlock decideTapeBlock(Recording& recording, const TapeBlock& block) {
 
 void judgeDefaultReading(const DecodedBlock& plain, const Testimony& testimony, double rate,
                          BlockDecision& decision, bool signalHeld) {
+    static const char* const kContradicted =
+        "ellentmondó olvasások: a szabványos dekóder jó ellenőrző összegű blokkot olvasott, de egy másik "
+        "olvasás mást adott; a szabványos dekóder olvasása került a fájlba";
     decision.bytes = plain.bytes;
     decision.kind = blockKindOf(plain.bytes[0]);
     decision.mark = 'X';
+    // The best-fit search confirms where no complete reading denies it and the
+    // signal was never gone, or only sank in a dip that no reading cut short denies.
+    const bool fitted = holds(testimony.fitted, plain.bytes);
+    const bool fitConfirms = fitted && !denies(testimony.complete, plain.bytes) &&
+                             (testimony.signalGone < 0 || (signalHeld && !denies(testimony.partial, plain.bytes)));
     if (!plain.checksumOk) {
         decision.what = "csak a szabványos dekóder olvasta, hibás ellenőrző összeggel";
     } else if (differs(testimony.holding, plain.bytes) || differs(testimony.sure, plain.bytes)) {
-        decision.what =
-            "ellentmondó olvasások: a szabványos dekóder jó ellenőrző összegű blokkot olvasott, de egy másik "
-            "olvasás mást adott; a szabványos dekóder olvasása került a fájlba";
-    } else if (holds(testimony.read, plain.bytes) ||
-               (holds(testimony.fitted, plain.bytes) && testimony.signalGone < 0 &&
-                !denies(testimony.complete, plain.bytes))) {
+        decision.what = kContradicted;
+    } else if (holds(testimony.read, plain.bytes) || fitConfirms) {
         decision.mark = 'O';
         decision.what.clear();
-    } else if (holds(testimony.fitted, plain.bytes) && testimony.signalGone >= 0 && signalHeld &&
-               !denies(testimony.complete, plain.bytes) && !denies(testimony.partial, plain.bytes)) {
-        decision.mark = 'O';
-        decision.what.clear();
-    } else if (holds(testimony.fitted, plain.bytes) && testimony.signalGone < 0) {
-        decision.what =
-            "ellentmondó olvasások: a szabványos dekóder jó ellenőrző összegű blokkot olvasott, de egy másik "
-            "olvasás mást adott; a szabványos dekóder olvasása került a fájlba";
+    } else if (fitted && testimony.signalGone < 0) {
+        decision.what = kContradicted;
     } else if (testimony.signalGone >= 0) {
         char text[200];
         std::snprintf(
