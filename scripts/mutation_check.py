@@ -832,6 +832,8 @@ MUTANTS = [
            'the default decoder\'s failed reading decides a block the rescue decoder read too'),
     Mutant('src/rescue/tape_blocks.cpp', '        join(testimony, decideBlock(recording, probeAt(*plain), plain->highFirst ? 1 : -1).testimony);\n', '',
            'a block only the default decoder found is not read again where it lies'),
+    Mutant('src/rescue/tape_blocks.cpp', 'plain->checksumOk && !holds(testimony.read, plain->bytes)', 'plain->checksumOk && own.empty()',
+           'a block the rescue decoder read otherwise is not read again where the default decoder found it'),
     Mutant('src/rescue/tape_blocks.cpp', 'plain->highFirst ? 1 : -1', 'plain->highFirst ? -1 : 1',
            'a block only the default decoder found read again in the other polarity'),
     Mutant('src/rescue/tape_blocks.cpp', 'if (own[chosen].mark == \'X\' && own[i].mark != \'X\') chosen = i;',

@@ -40,7 +40,10 @@ bool holds(const std::vector<std::vector<std::uint8_t>>& readings, const std::ve
 // wrong about itself (a fall of the level it took for none, its bits there
 // read with the evidence of the loud cells before), and its evidence says
 // nothing. (A reading that slipped, and knew it, denies a right block too;
-// the block is then X, its bytes written as the default decoder read them.)
+// the block is then X, its bytes written as the default decoder read them.
+// Which of the two slipped cannot be told from where they part: both part
+// just where the reading's doubt begins, whether the default decoder's
+// reading or the tracker's slipped there.)
 constexpr double kDenied = 11.5;
 constexpr double kHonestSlipRisk = 0.5;
 
@@ -155,15 +158,16 @@ DecidedBlock decideTapeBlock(Recording& recording, const TapeBlock& block) {
     }
     if (plain == nullptr && block.found.empty() && !block.plain.empty()) plain = block.plain[0];
 
-    // The rescue decoder's own readings, each through the ladder; where it
-    // found no sync there, its trackers read the block where the default
-    // decoder found it.
+    // The rescue decoder's own readings, each through the ladder; where none
+    // of them read the default decoder's good block (no sync of its own
+    // there, or one taken from another timing or polarity), its trackers also
+    // read the block where and as the default decoder found it.
     std::vector<BlockDecision> own;
     for (const FoundBlock* found : block.found)
         own.push_back(decideBlock(recording, found->reading, found->polarity));
     Testimony testimony;
     for (const BlockDecision& decision : own) join(testimony, decision.testimony);
-    if (own.empty() && plain != nullptr && plain->checksumOk)
+    if (plain != nullptr && plain->checksumOk && !holds(testimony.read, plain->bytes))
         join(testimony, decideBlock(recording, probeAt(*plain), plain->highFirst ? 1 : -1).testimony);
 
     // Its decision: the first reading's, or that of a later one (a second
