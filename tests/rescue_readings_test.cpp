@@ -223,17 +223,19 @@ TEST(RescueReadings, LeavesOutACopyByPrintThrough) {
     }
 }
 
-// A copy by print-through is a block read good (O or J) of a block read
-// good: the block at 2 s, its envelope 1/20 of that of the same block at
-// 0 s, is taken out only where both were read good.
-TEST(RescueReadings, TakesForACopyOnlyABlockReadGoodOfABlockReadGood) {
+// A copy by print-through is a block of a block read good (O or J), with
+// its every byte (faint, it may be read X): the block at 2 s, its envelope
+// 1/20 of that of the block at 0 s, is taken out only where that one was
+// read good and the bytes are the same.
+TEST(RescueReadings, TakesForACopyOnlyTheSameBytesAsABlockReadGood) {
     const Recording recording{.rate = 32, .envelope = {1, 0, 0.05f}};  // an envelope value a second
-    for (const auto& [source, copy, copies] :
-         {std::tuple{'O', 'O', 1u}, {'J', 'O', 1u}, {'O', 'X', 0u}, {'X', 'O', 0u}}) {
+    for (const auto& [source, copy, bytes, copies] :
+         {std::tuple{'O', 'O', kData, 1u}, {'J', 'O', kData, 1u}, {'O', 'X', kData, 1u}, {'X', 'O', kData, 0u},
+          {'O', 'X', kMisread, 0u}}) {
         std::vector<DecidedBlock> blocks;
-        for (const auto& [mark, at] : {std::pair{source, 0.0}, {copy, 64.0}})
+        for (const auto& [mark, at, written] : {std::tuple{source, 0.0, kData}, {copy, 64.0, bytes}})
             blocks.push_back(
-                {.decision = {.mark = mark, .bytes = kData, .firstSample = at, .lastSample = at + 31}});
+                {.decision = {.mark = mark, .bytes = written, .firstSample = at, .lastSample = at + 31}});
         EXPECT_EQ(takeOutEchoes(recording, blocks).size(), copies) << source << copy;
         EXPECT_EQ(blocks.size(), 2 - copies);
     }
