@@ -29,6 +29,20 @@ bool holds(const std::vector<std::vector<std::uint8_t>>& readings, const std::ve
     return std::find(readings.begin(), readings.end(), bytes) != readings.end();
 }
 
+// Another good block read contradicts `bytes`. No checksum covers the type
+// byte: a good block that differs in it alone is a misread type byte as
+// likely as another block, and where a reading sure of every bit gives
+// `bytes`, contradicts only if it was read sure of every bit too (a reading
+// with doubtful bits has misread a type byte 0x88 as 0x84 where four sure
+// readings and the default decoder's gave 0x88).
+bool contradicted(const Testimony& testimony, const std::vector<std::uint8_t>& bytes) {
+    const bool sure = holds(testimony.sure, bytes);
+    return std::any_of(testimony.holding.begin(), testimony.holding.end(), [&](const auto& other) {
+        return other != bytes && (!sure || holds(testimony.sure, other) || other.size() != bytes.size() ||
+                                  !std::equal(other.begin() + 1, other.end(), bytes.begin() + 1));
+    });
+}
+
 // The best-fit search is the default decoder's own way of reading, so it
 // can repeat that decoder's slip; a reading of the trackers' that holds
 // strong evidence against the block then denies it. The sum of its evidence
@@ -186,7 +200,7 @@ DecidedBlock decideTapeBlock(Recording& recording, const TapeBlock& block) {
         decided.run = found.run;
         decided.found = &found;
         BlockDecision& decision = decided.decision;
-        if (decision.mark != 'X' && differs(testimony.holding, decision.bytes)) {
+        if (decision.mark != 'X' && contradicted(testimony, decision.bytes)) {
             decision.mark = 'X';
             decision.bytes = own[0].bytes;
             decision.what =
@@ -240,7 +254,7 @@ void judgeDefaultReading(const DecodedBlock& plain, const Testimony& testimony, 
                              (testimony.signalGone < 0 || (signalHeld && !denies(testimony.partial, plain.bytes)));
     if (!plain.checksumOk) {
         decision.what = "csak a szabványos dekóder olvasta, hibás ellenőrző összeggel";
-    } else if (differs(testimony.holding, plain.bytes) || differs(testimony.sure, plain.bytes)) {
+    } else if (contradicted(testimony, plain.bytes) || differs(testimony.sure, plain.bytes)) {
         decision.what = kContradicted;
     } else if (holds(testimony.read, plain.bytes) || fitConfirms) {
         decision.mark = 'O';
