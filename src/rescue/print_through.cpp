@@ -36,8 +36,8 @@ std::vector<Echo> takeOutEchoes(const Recording& recording, std::vector<DecidedB
     std::vector<bool> echo(blocks.size(), false);
     std::vector<Echo> echoes;
     for (std::size_t i = 0; i < blocks.size(); ++i) {
-        // A copy may be read X (it is faint): every byte as a block read
-        // good has them is no chance.
+        // A copy is faint and may be read X: that every byte of it matches a
+        // block read good is no chance.
         const BlockDecision& copy = blocks[i].decision;
         for (std::size_t j = 0; j < blocks.size(); ++j) {
             const BlockDecision& source = blocks[j].decision;
