@@ -82,10 +82,11 @@ TEST(RescueReadings, ReadingsOfOneBlockAreGatheredOnce) {
 // Then block by block, on the same recording with hiss 54 dB below the
 // signal: where only the default decoder found a block, or the rescue
 // decoder's own reading of it gave another (here one taken with the wrong
-// polarity), the rescue decoder's ladder reads it where it was found. Its reading stands (O)
-// where one of those readings gives the same block; a good block of another
-// content there, or a block in the silence after the program, where no
-// reading finds one, is written as the default decoder read it, marked X.
+// polarity), the rescue decoder's ladder reads it where it was found. Its
+// reading stands (O) where one of those readings gives the same block; a
+// good block of another content there, or a block in the silence after the
+// program, where no reading finds one, is written as the default decoder
+// read it, marked X.
 // Where a block is claimed in the silence, the ladder's readings say the
 // signal was first gone within a 1 cell of it; where the data block lies,
 // the best-fit search reads it.
