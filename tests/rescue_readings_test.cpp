@@ -284,6 +284,20 @@ TEST(RescueReadings, TheDefaultDecodersReadingStandsWhereNothingSpeaksAgainstIt)
             reading.evidence.push_back((bytes[i / 8] >> (7 - i % 8)) & 1 ? evidence : -evidence);
         return reading;
     };
+    // kData with `count` bits misread, one in each byte from the eleventh on.
+    auto misreadBits = [](int count) {
+        Bytes bytes = kData;
+        for (int k = 0; k < count; ++k) bytes[10 + static_cast<std::size_t>(k)] ^= 1;
+        return bytes;
+    };
+    // kData slipped: a bit lost in its eleventh byte, those after it read a place early.
+    Bytes slippedBytes = kData;
+    for (std::size_t i = 8 * 10; i < 8 * kData.size(); ++i) {
+        const std::size_t next = i + 1;
+        const int bit = next < 8 * kData.size() ? (kData[next / 8] >> (7 - next % 8)) & 1 : 0;
+        slippedBytes[i / 8] = static_cast<std::uint8_t>((slippedBytes[i / 8] & ~(0x80 >> i % 8)) | bit << (7 - i % 8));
+    }
+    const SignedReading slipped = signedOf(slippedBytes, 2.9f, 0.5);
     const DecodedBlock data{.bytes = kData, .checksumOk = true}, end{.bytes = kEndBlock, .checksumOk = true};
     // clang-format off
     const std::tuple<DecodedBlock, Testimony, char, std::string> cases[] = {
@@ -301,6 +315,14 @@ TEST(RescueReadings, TheDefaultDecodersReadingStandsWhereNothingSpeaksAgainstIt)
         {data, {.read = {kMisread}, .fitted = {kData}, .complete = {signedOf(kMisread, 2.9f, 0.5)}}, 'X', "ellentmondó olvasások: "},
         {data, {.read = {kMisread}, .fitted = {kData}, .complete = {signedOf(kMisread, 2.85f)}}, 'O', ""},
         {data, {.read = {kMisread}, .fitted = {kData}, .complete = {signedOf(kMisread, 2.9f, 0.45)}}, 'O', ""},
+        // A reading that slipped denies nothing where another that kept its timing (under
+        // 0.5 wrong bits expected) gives the block in all but 8 bits or fewer, at full
+        // length; one that differs in a few bits still denies them.
+        {data, {.fitted = {kData}, .complete = {slipped, signedOf(misreadBits(8), 9, 0.45)}}, 'O', ""},
+        {data, {.fitted = {kData}, .complete = {slipped, signedOf(misreadBits(9), 9, 0.45)}}, 'X', "ellentmondó olvasások: "},
+        {data, {.fitted = {kData}, .complete = {slipped, signedOf(kData, 9, 0.5)}}, 'X', "ellentmondó olvasások: "},
+        {data, {.fitted = {kData}, .complete = {slipped, signedOf(Bytes(kData.begin(), kData.end() - 1), 9, 0.1)}}, 'X', "ellentmondó olvasások: "},
+        {data, {.fitted = {kData}, .complete = {signedOf(misreadBits(8), 2.9f, 0.5), signedOf(kData, 9, 0.1)}}, 'X', "ellentmondó olvasások: "},
         {data, {.holding = {kOtherGood}, .read = {kData}}, 'X', "ellentmondó olvasások: "},
         // A good block that differs in the type byte alone contradicts only where
         // no reading sure of every bit gives the block.
@@ -316,7 +338,8 @@ TEST(RescueReadings, TheDefaultDecodersReadingStandsWhereNothingSpeaksAgainstIt)
     // clang-format off
     const std::tuple<DecodedBlock, Testimony, char, std::string> held[] = {
         {data, {.fitted = {kData}, .signalGone = 110250}, 'O', ""},
-        {data, {.fitted = {kData}, .partial = {signedOf(kMisread, 2.9f)}, .signalGone = 110250}, 'X', "de a jel 2.500 másodpercnél kiesett benne"}};
+        {data, {.fitted = {kData}, .partial = {signedOf(kMisread, 2.9f)}, .signalGone = 110250}, 'X', "de a jel 2.500 másodpercnél kiesett benne"},
+        {data, {.fitted = {kData}, .complete = {signedOf(misreadBits(8), 9, 0.45)}, .partial = {slipped}, .signalGone = 110250}, 'O', ""}};
     // clang-format on
     for (std::size_t i = 0; i < std::size(cases) + std::size(held); ++i) {
         const auto& [block, said, mark, why] = i < std::size(cases) ? cases[i] : held[i - std::size(cases)];

@@ -53,22 +53,53 @@ bool contradicted(const Testimony& testimony, const std::vector<std::uint8_t>& b
 // that expected less than kHonestSlipRisk wrong bits, and yet has some, was
 // wrong about itself (a fall of the level it took for none, its bits there
 // read with the evidence of the loud cells before), and its evidence says
-// nothing. (A reading that slipped, and knew it, denies a right block too;
-// the block is then X, its bytes written as the default decoder read them.
+// nothing. (A reading that slipped, and knew it, denies a right block too.
 // Which of the two slipped cannot be told from where they part: both part
 // just where the reading's doubt begins, whether the default decoder's
-// reading or the tracker's slipped there.)
+// reading or the tracker's slipped there. A third reading can tell: see
+// kFewDifferentBits. Without one the block is X, its bytes written as the
+// default decoder read them.)
 constexpr double kDenied = 11.5;
 constexpr double kHonestSlipRisk = 0.5;
 
-bool denies(const std::vector<SignedReading>& readings, const std::vector<std::uint8_t>& bytes) {
+// A reading that kept its timing through the block, and gives the block's
+// bits in all but a few (noise flips a bit or two in a dip, where a slip
+// turns half of those after it), shows that the block's bits lie where the
+// block has them: had the block slipped, a reading aligned through it would
+// part from it as widely. Then a reading that slipped, and knew it, slipped
+// itself, and its denial says nothing (see denies). The witness must have expected less
+// than kHonestSlipRisk wrong bits: one that read through a dropout (its
+// erased bits each add one) may have slipped just as the block did.
+constexpr int kFewDifferentBits = 8;
+
+// Bit i of a block, the most significant bit of each byte first.
+bool bitOf(const std::vector<std::uint8_t>& bytes, std::size_t i) { return (bytes[i / 8] >> (7 - i % 8)) & 1; }
+
+int differentBits(const SignedReading& reading, const std::vector<std::uint8_t>& bytes) {
+    int different = 0;
+    for (std::size_t i = 0; i < reading.evidence.size() && i / 8 < bytes.size(); ++i)
+        different += bitOf(bytes, i) ? reading.evidence[i] < 0 : reading.evidence[i] > 0;
+    return different;
+}
+
+bool aligned(const std::vector<SignedReading>& complete, const std::vector<std::uint8_t>& bytes) {
+    return std::any_of(complete.begin(), complete.end(), [&](const SignedReading& reading) {
+        return reading.slipRisk < kHonestSlipRisk && reading.evidence.size() == 8 * bytes.size() &&
+               differentBits(reading, bytes) <= kFewDifferentBits;
+    });
+}
+
+// Whether a reading holds strong evidence against the block. Where another
+// reading is aligned with the block, one that parts from it widely has
+// slipped, and says nothing; one that parts from it in a few bits still
+// denies them.
+bool denies(const std::vector<SignedReading>& readings, const std::vector<std::uint8_t>& bytes, bool witnessed) {
     return std::any_of(readings.begin(), readings.end(), [&](const SignedReading& reading) {
         if (reading.slipRisk < kHonestSlipRisk) return false;
+        if (witnessed && differentBits(reading, bytes) > kFewDifferentBits) return false;
         double against = 0;
-        for (std::size_t i = 0; i < reading.evidence.size() && i / 8 < bytes.size(); ++i) {
-            const bool one = (bytes[i / 8] >> (7 - i % 8)) & 1;
-            against += std::max(0.0f, one ? -reading.evidence[i] : reading.evidence[i]);
-        }
+        for (std::size_t i = 0; i < reading.evidence.size() && i / 8 < bytes.size(); ++i)
+            against += std::max(0.0f, bitOf(bytes, i) ? -reading.evidence[i] : reading.evidence[i]);
         return against >= kDenied;
     });
 }
@@ -250,8 +281,10 @@ void judgeDefaultReading(const DecodedBlock& plain, const Testimony& testimony, 
     // The best-fit search confirms where no complete reading denies it and the
     // signal was never gone, or only sank in a dip that no reading cut short denies.
     const bool fitted = holds(testimony.fitted, plain.bytes);
-    const bool fitConfirms = fitted && !denies(testimony.complete, plain.bytes) &&
-                             (testimony.signalGone < 0 || (signalHeld && !denies(testimony.partial, plain.bytes)));
+    const bool witnessed = aligned(testimony.complete, plain.bytes);
+    const bool fitConfirms =
+        fitted && !denies(testimony.complete, plain.bytes, witnessed) &&
+        (testimony.signalGone < 0 || (signalHeld && !denies(testimony.partial, plain.bytes, witnessed)));
     if (!plain.checksumOk) {
         decision.what = "csak a szabványos dekóder olvasta, hibás ellenőrző összeggel";
     } else if (contradicted(testimony, plain.bytes) || differs(testimony.sure, plain.bytes)) {
