@@ -24,6 +24,7 @@ TEST(RescueNoise, TheFloorAndTheHissComeFromTheQuietWindows) {
     // quiet windows, tape windows, floor, hiss
     const std::tuple<std::vector<float>, std::size_t, double, double> cases[] = {
         {{0.75f}, 9, 0.75, 0.75}, {{0.85f}, 9, 0, 0},  // below 0.8 of the tape's level: quiet; above: not
+        {{0.0f}, 9, 0, 0},  // digital silence: a floor of 0, measured
         {{0.1f, 0.2f, 0.25f}, 6, 0.2, std::sqrt((0.01 + 0.04) / 2)},  // of 9 windows, the quietest 2
         {{0.2f, 0.2f, 0.28f}, 7, 0.2, std::sqrt((0.04 + 0.04 + 0.0784) / 3)},  // 0.28 within 1.5 times 0.2
         {{0.2f, 0.2f, 0.32f}, 7, 0.2, 0.2}};  // 0.32 beyond
@@ -31,7 +32,7 @@ TEST(RescueNoise, TheFloorAndTheHissComeFromTheQuietWindows) {
     for (const auto& [quiet, tapes, floor, hiss] : cases) {
         std::vector<float> windows = quiet;
         windows.resize(quiet.size() + tapes, 1.0f);
-        Recording recording{.rate = 8000, .count = 800 * std::ssize(windows), .noiseFloor = 1};
+        Recording recording{.rate = 8000, .count = 800 * std::ssize(windows), .noiseFloor = 1, .noiseMeasured = true};
         recording.signal = allocateLargeArray<float>(recording.count);
         for (std::int64_t n = 0; n < recording.count; ++n) {
             const float level = windows[static_cast<std::size_t>(n / 800)];
@@ -40,6 +41,7 @@ TEST(RescueNoise, TheFloorAndTheHissComeFromTheQuietWindows) {
         for (std::size_t k = 0; k < 25 * windows.size(); ++k) recording.envelope.push_back(windows[k / 25]);
         measureNoiseFloor(recording);
         EXPECT_NEAR(recording.noiseFloor, floor, 1e-6) << quiet.back();
+        EXPECT_EQ(recording.noiseMeasured, quiet.back() < 0.8f) << quiet.back();
         EXPECT_NEAR(recording.meanNoise.empty() ? 0 : recording.meanNoise[1], hiss, 1e-6) << quiet.back();
     }
 }
@@ -94,16 +96,18 @@ TEST(RescueVerdict, SureOfEveryBitOnlyWithSignalAndOnItsEdges) {
 // A dip, not a dropout: over 64 envelope values (2048 samples), every run of
 // 8 stays 4 deviations of the noise's mean over 8 above the floor. With a
 // floor of 0.1 varying by 0.2 of it per value, that is 0.1 (1 + 4 × 0.2 / √8)
-// = 0.1283. One run at the floor breaks it; without a floor nothing holds.
+// = 0.1283. One run at the floor breaks it; without a measured floor nothing
+// holds; over digital silence, a run must clear the sample width's noise.
 TEST(RescueNoise, TheSignalHeldAboveTheNoiseOnlyWhereEveryRunClearsIt) {
-    // the level, the level of the run at the dip, the floor, whether the signal held
+    // the level, the level of the run at the dip, the floor (-1: not measured), whether the signal held
     // clang-format off
     const std::tuple<float, float, double, bool> cases[] = {
-        {0.13f, 0.13f, 0.1, true}, {0.125f, 0.125f, 0.1, false}, {0.5f, 0.1f, 0.1, false}, {0.5f, 0.5f, 0, false}};
+        {0.13f, 0.13f, 0.1, true}, {0.125f, 0.125f, 0.1, false}, {0.5f, 0.1f, 0.1, false}, {0.5f, 0.5f, -1, false},
+        {0.5f, 0.002f, 0, true}, {0.5f, 0.0009f, 0, false}};
     // clang-format on
     for (const auto& [level, dipped, floor, held] : cases) {
-        Recording recording{
-            .envelope = std::vector<float>(64, level), .noiseFloor = floor, .noiseFluctuation = 0.2};
+        Recording recording{.envelope = std::vector<float>(64, level), .noiseFloor = std::max(0.0, floor),
+                            .noiseFluctuation = 0.2, .noiseMeasured = floor >= 0, .quantisation = 0.001};
         std::fill_n(recording.envelope.begin() + 16, 8, dipped);
         EXPECT_EQ(signalHeld(recording, 0, 2048), held) << level << " " << dipped << " " << floor;
     }

@@ -50,6 +50,7 @@ void measureMeanNoise(Recording& recording, const std::vector<std::int64_t>& win
 void measureNoiseFloor(Recording& recording) {
     recording.noiseFloor = 0;
     recording.noiseFluctuation = 0;
+    recording.noiseMeasured = false;
     recording.meanNoise.clear();
     const std::vector<float>& envelope = recording.envelope;
     // Tenths of a second, as the search looks at the recording; only the
@@ -99,6 +100,7 @@ void measureNoiseFloor(Recording& recording) {
     // edge of a program in one of them does not set the floor.
     const float floor = quiet[quiet.size() / 2];
     recording.noiseFloor = floor;
+    recording.noiseMeasured = true;
     // How far one envelope value strays from the floor there: the median
     // distance, as a deviation.
     std::vector<float> distances;

@@ -28,6 +28,8 @@ struct Recording {
     double noiseFloor = 0;             // the envelope where the recording holds no tape signal: its noise
                                        // alone (0 where it holds tape signal throughout)
     double noiseFluctuation = 0;       // there, how much one envelope value varies, relative to the floor
+    bool noiseMeasured = false;        // the recording has such stretches (its floor is 0 where they are
+                                       // digital silence)
     std::vector<float> meanNoise;      // there, the RMS of the conditioned signal's mean over n samples, at
                                        // index n: the hiss on a slot of that length (empty: not measured)
     double quantisation = 0;           // the noise of the sample width itself, one step over √12

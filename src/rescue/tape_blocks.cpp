@@ -145,12 +145,13 @@ BlockReading probeAt(const DecodedBlock& plain) {
 // the values independent; they are not quite), and a dropout spans several
 // runs that would all have to: silence never passes for held, where a dip of
 // 26 dB over hiss 30 dB down, 4 dB above it, does. Without a measured floor
-// nothing is held.
+// nothing is held; over digital silence (a floor of 0), whatever stays above
+// the sample width's own noise.
 constexpr std::int64_t kHeldValues = 8;
 constexpr double kHeldDeviations = 4;
 
 bool signalHeld(const Recording& recording, double from, double to) {
-    if (recording.noiseFloor <= 0 || to <= from) return false;
+    if (!recording.noiseMeasured || to <= from) return false;
     const double bar = std::max(recording.quantisation,
                                 recording.noiseFloor * (1 + kHeldDeviations * recording.noiseFluctuation /
                                                                 std::sqrt(static_cast<double>(kHeldValues))));
