@@ -298,6 +298,8 @@ TEST(RescueReadings, TheDefaultDecodersReadingStandsWhereNothingSpeaksAgainstIt)
         slippedBytes[i / 8] = static_cast<std::uint8_t>((slippedBytes[i / 8] & ~(0x80 >> i % 8)) | bit << (7 - i % 8));
     }
     const SignedReading slipped = signedOf(slippedBytes, 2.9f, 0.5);
+    Bytes nearData = kData;  // a bit from kData, and from misreadBits(n) n + 1
+    nearData[30] ^= 1;
     const DecodedBlock data{.bytes = kData, .checksumOk = true}, end{.bytes = kEndBlock, .checksumOk = true};
     // clang-format off
     const std::tuple<DecodedBlock, Testimony, char, std::string> cases[] = {
@@ -324,6 +326,14 @@ TEST(RescueReadings, TheDefaultDecodersReadingStandsWhereNothingSpeaksAgainstIt)
         {data, {.fitted = {kData}, .complete = {slipped, signedOf(Bytes(kData.begin(), kData.end() - 1), 9, 0.1)}}, 'X', "ellentmondó olvasások: "},
         {data, {.fitted = {kData}, .complete = {signedOf(misreadBits(8), 2.9f, 0.5), signedOf(kData, 9, 0.1)}}, 'X', "ellentmondó olvasások: "},
         {data, {.holding = {kOtherGood}, .read = {kData}}, 'X', "ellentmondó olvasások: "},
+        // Nor does a good block more than 8 bits from the block contradict it where a reading
+        // is aligned with the block and none with the other: a slipped reading gave it.
+        {data, {.holding = {slippedBytes}, .read = {kData}, .complete = {signedOf(kData, 9, 0.1), slipped}}, 'O', ""},
+        {data, {.holding = {slippedBytes}, .read = {kData}, .complete = {slipped}}, 'X', "ellentmondó olvasások: "},
+        {data, {.holding = {slippedBytes}, .read = {kData}, .complete = {signedOf(kData, 9, 0.1), signedOf(slippedBytes, 9, 0.1)}}, 'X', "ellentmondó olvasások: "},
+        {data, {.holding = {misreadBits(8)}, .read = {kData}, .complete = {signedOf(nearData, 9, 0.1)}}, 'X', "ellentmondó olvasások: "},
+        {data, {.holding = {misreadBits(9)}, .read = {kData}, .complete = {signedOf(nearData, 9, 0.1)}}, 'O', ""},
+        {data, {.holding = {Bytes(kData.begin(), kData.end() - 2)}, .read = {kData}, .complete = {signedOf(kData, 9, 0.1)}}, 'O', ""},
         // A good block that differs in the type byte alone contradicts only where
         // no reading sure of every bit gives the block.
         {data, {.holding = {kOtherType}, .read = {kData}}, 'X', "ellentmondó olvasások: "},

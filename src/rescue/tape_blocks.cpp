@@ -1,6 +1,7 @@
 #include "rescue/tape_blocks.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -29,20 +30,6 @@ bool holds(const std::vector<std::vector<std::uint8_t>>& readings, const std::ve
     return std::find(readings.begin(), readings.end(), bytes) != readings.end();
 }
 
-// Another good block read contradicts `bytes`. No checksum covers the type
-// byte: a good block that differs in it alone is a misread type byte as
-// likely as another block, and where a reading sure of every bit gives
-// `bytes`, contradicts only if it was read sure of every bit too (a reading
-// with doubtful bits has misread a type byte 0x88 as 0x84 where four sure
-// readings and the default decoder's gave 0x88).
-bool contradicted(const Testimony& testimony, const std::vector<std::uint8_t>& bytes) {
-    const bool sure = holds(testimony.sure, bytes);
-    return std::any_of(testimony.holding.begin(), testimony.holding.end(), [&](const auto& other) {
-        return other != bytes && (!sure || holds(testimony.sure, other) || other.size() != bytes.size() ||
-                                  !std::equal(other.begin() + 1, other.end(), bytes.begin() + 1));
-    });
-}
-
 // The best-fit search is the default decoder's own way of reading, so it
 // can repeat that decoder's slip; a reading of the trackers' that holds
 // strong evidence against the block then denies it. The sum of its evidence
@@ -67,13 +54,23 @@ constexpr double kHonestSlipRisk = 0.5;
 // turns half of those after it), shows that the block's bits lie where the
 // block has them: had the block slipped, a reading aligned through it would
 // part from it as widely. Then a reading that slipped, and knew it, slipped
-// itself, and its denial says nothing (see denies). The witness must have expected less
-// than kHonestSlipRisk wrong bits: one that read through a dropout (its
-// erased bits each add one) may have slipped just as the block did.
+// itself: its denial says nothing, and where its checksum held, neither
+// does its block (see denies and contradicted). The witness must have
+// expected less than kHonestSlipRisk wrong bits: one that read through a
+// dropout (its erased bits each add one) may have slipped just as the
+// block did.
 constexpr int kFewDifferentBits = 8;
 
 // Bit i of a block, the most significant bit of each byte first.
 bool bitOf(const std::vector<std::uint8_t>& bytes, std::size_t i) { return (bytes[i / 8] >> (7 - i % 8)) & 1; }
+
+// How many bits two blocks differ in (each byte one is longer by, 8).
+int bitsApart(const std::vector<std::uint8_t>& one, const std::vector<std::uint8_t>& other) {
+    const std::size_t common = std::min(one.size(), other.size());
+    int apart = 8 * static_cast<int>(std::max(one.size(), other.size()) - common);
+    for (std::size_t i = 0; i < common; ++i) apart += std::popcount(static_cast<unsigned>(one[i] ^ other[i]));
+    return apart;
+}
 
 int differentBits(const SignedReading& reading, const std::vector<std::uint8_t>& bytes) {
     int different = 0;
@@ -86,6 +83,25 @@ bool aligned(const std::vector<SignedReading>& complete, const std::vector<std::
     return std::any_of(complete.begin(), complete.end(), [&](const SignedReading& reading) {
         return reading.slipRisk < kHonestSlipRisk && reading.evidence.size() == 8 * bytes.size() &&
                differentBits(reading, bytes) <= kFewDifferentBits;
+    });
+}
+
+// Another good block read contradicts `bytes`. No checksum covers the type
+// byte: a good block that differs in it alone is a misread type byte as
+// likely as another block, and where a reading sure of every bit gives
+// `bytes`, contradicts only if it was read sure of every bit too (a reading
+// with doubtful bits has misread a type byte 0x88 as 0x84 where four sure
+// readings and the default decoder's gave 0x88). Nor does a good block far
+// from `bytes` where a reading is aligned with `bytes` and none with it: the
+// reading that gave it slipped, and its checksum held by chance (one in 256).
+bool contradicted(const Testimony& testimony, const std::vector<std::uint8_t>& bytes) {
+    const bool sure = holds(testimony.sure, bytes);
+    const bool witnessed = aligned(testimony.complete, bytes);
+    return std::any_of(testimony.holding.begin(), testimony.holding.end(), [&](const auto& other) {
+        if (witnessed && bitsApart(other, bytes) > kFewDifferentBits && !aligned(testimony.complete, other))
+            return false;
+        return other != bytes && (!sure || holds(testimony.sure, other) || other.size() != bytes.size() ||
+                                  !std::equal(other.begin() + 1, other.end(), bytes.begin() + 1));
     });
 }
 
