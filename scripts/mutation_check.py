@@ -904,6 +904,12 @@ MUTANTS = [
            'a floor measured in quiet windows counts as none'),
     Mutant('src/rescue/noise_floor.cpp', '    recording.noiseMeasured = false;\n', '',
            'a floor measured before is kept where none is measured now'),
+    Mutant('src/rescue/retry_ladder.cpp', '(first.kind != BlockKind::end || verdict.timingSure)', '(true)',
+           'an end block\'s first reading of unsure timing confirmed by another'),
+    Mutant('src/rescue/retry_ladder.cpp', '(first.kind != BlockKind::end || verdict.timingSure)', '(first.kind != BlockKind::end)',
+           'an end block\'s first reading never confirmed by another'),
+    Mutant('src/rescue/retry_ladder.cpp', 'if (step == kBestFitSearch && firstCounts && ', 'if (step == kBestFitSearch && verdict.checksumHolds && ',
+           'the best-fit search confirms an end block\'s first reading of unsure timing'),
     # the ladder's testimony
     Mutant('src/rescue/retry_ladder.cpp', 'const bool probe = first.end == ReadEnd::notRead;', 'const bool probe = false;',
            'where only the default decoder found a block, no reading says where the signal is gone'),

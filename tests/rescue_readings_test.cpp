@@ -408,6 +408,25 @@ TEST(RescueReadings, TheLaddersReadingsDecideWhereTwoAgreeAndNoneContradicts) {
                   std::tuple(!what.empty(), mark, what, mark == 'X' ? first.reading.bytes : kData))
             << number;
     }
+    // An end block's first reading counts only with sure timing: a slip keeps its two bytes equal.
+    auto end = [&](LadderStep step, bool timingSure, double slipRisk = 0.01) {
+        LadderReading reading = read(step, kEndBlock, true, slipRisk, timingSure);
+        reading.reading.kind = BlockKind::end;
+        return reading;
+    };
+    // clang-format off
+    const std::tuple<LadderReading, std::vector<LadderReading>, std::string> endCases[] = {
+        {end(kNarrowerBand, false), {end(kBestFitSearch, false, 24)}, ""},
+        {end(kNarrowerBand, true), {end(kBestFitSearch, false, 24)}, agree + "az első és a szabványos dekóder keresésével kapott"},
+        {end(kNarrowerBand, false), {end(kNarrowerBand, true)}, ""},
+        {end(kNarrowerBand, false), {end(kNarrowerBand, true), end(kWiderBand, true)}, agree + bands},
+    };
+    // clang-format on
+    for (const auto& [first, ladder, what] : endCases) {
+        BlockDecision decision{.bytes = first.reading.bytes};
+        EXPECT_EQ(agreeOnBlock(first.reading, first.verdict, ladder, decision), !what.empty()) << what;
+        EXPECT_EQ(std::pair(decision.mark, decision.what), std::pair(what.empty() ? 'X' : 'O', what));
+    }
 }
 
 // What the report says of a block that no reading decided, by how its

@@ -231,7 +231,11 @@ bool agreeOnBlock(const BlockReading& first, const ReadingVerdict& verdict,
     };
     std::vector<Candidate> candidates;
     const Candidate firstCandidate = {first.bytes, kFirstReading, first.firstSample, first.lastSample};
-    if (verdict.checksumHolds && verdict.slipRisk <= kAgreeingSlipRisk) candidates.push_back(firstCandidate);
+    // An end block's check is two equal bytes, and a slip shifts both alike:
+    // it passes half the time, not one in 256, and readings of one recording
+    // share their slips. There the first reading counts only with sure timing.
+    const bool firstCounts = verdict.checksumHolds && (first.kind != BlockKind::end || verdict.timingSure);
+    if (firstCounts && verdict.slipRisk <= kAgreeingSlipRisk) candidates.push_back(firstCandidate);
     std::vector<std::vector<std::uint8_t>> holding;  // every block read whose checksum holds
     if (verdict.checksumHolds) holding.push_back(first.bytes);
     BlockDecision agreed;
@@ -247,8 +251,7 @@ bool agreeOnBlock(const BlockReading& first, const ReadingVerdict& verdict,
         }
         // The best-fit search confirms the first reading only where that one
         // had signal throughout.
-        if (step == kBestFitSearch && verdict.checksumHolds && verdict.silentBits == 0 &&
-            again.bytes == first.bytes) {
+        if (step == kBestFitSearch && firstCounts && verdict.silentBits == 0 && again.bytes == first.bytes) {
             agreeing = &firstCandidate;
         }
         if (agreeing != nullptr) {
