@@ -59,15 +59,18 @@ void measureStretchLevels(Recording& recording) {
         const float* at = signal + first * kLevelStretch;
         Floats power = {0, 0, 0, 0};
         for (std::int64_t k = 0; k < kLevelStretch; ++k) {
-            const Floats value = {at[k], at[kLevelStretch + k], at[2 * kLevelStretch + k], at[3 * kLevelStretch + k]};
+            const Floats value = {at[k], at[kLevelStretch + k], at[2 * kLevelStretch + k],
+                                  at[3 * kLevelStretch + k]};
             power += value * value;
         }
         for (int lane = 0; lane < 4; ++lane)
-            recording.stretchLevels[static_cast<std::size_t>(first + lane)] = std::sqrt(power[lane] / kLevelStretch);
+            recording.stretchLevels[static_cast<std::size_t>(first + lane)] =
+                std::sqrt(power[lane] / kLevelStretch);
     }
     for (; first < stretches; ++first) {
         float power = 0;
-        for (std::int64_t k = first * kLevelStretch; k < (first + 1) * kLevelStretch; ++k) power += signal[k] * signal[k];
+        for (std::int64_t k = first * kLevelStretch; k < (first + 1) * kLevelStretch; ++k)
+            power += signal[k] * signal[k];
         recording.stretchLevels[static_cast<std::size_t>(first)] = std::sqrt(power / kLevelStretch);
     }
 }

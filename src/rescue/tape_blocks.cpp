@@ -62,7 +62,9 @@ constexpr double kHonestSlipRisk = 0.5;
 constexpr int kFewDifferentBits = 8;
 
 // Bit i of a block, the most significant bit of each byte first.
-bool bitOf(const std::vector<std::uint8_t>& bytes, std::size_t i) { return (bytes[i / 8] >> (7 - i % 8)) & 1; }
+bool bitOf(const std::vector<std::uint8_t>& bytes, std::size_t i) {
+    return (bytes[i / 8] >> (7 - i % 8)) & 1;
+}
 
 // How many bits two blocks differ in (each byte one is longer by, 8).
 int bitsApart(const std::vector<std::uint8_t>& one, const std::vector<std::uint8_t>& other) {
@@ -109,7 +111,8 @@ bool contradicted(const Testimony& testimony, const std::vector<std::uint8_t>& b
 // reading is aligned with the block, one that parts from it widely has
 // slipped, and says nothing; one that parts from it in a few bits still
 // denies them.
-bool denies(const std::vector<SignedReading>& readings, const std::vector<std::uint8_t>& bytes, bool witnessed) {
+bool denies(const std::vector<SignedReading>& readings, const std::vector<std::uint8_t>& bytes,
+            bool witnessed) {
     return std::any_of(readings.begin(), readings.end(), [&](const SignedReading& reading) {
         if (reading.slipRisk < kHonestSlipRisk) return false;
         if (witnessed && differentBits(reading, bytes) > kFewDifferentBits) return false;
