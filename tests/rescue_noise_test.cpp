@@ -32,7 +32,8 @@ TEST(RescueNoise, TheFloorAndTheHissComeFromTheQuietWindows) {
     for (const auto& [quiet, tapes, floor, hiss] : cases) {
         std::vector<float> windows = quiet;
         windows.resize(quiet.size() + tapes, 1.0f);
-        Recording recording{.rate = 8000, .count = 800 * std::ssize(windows), .noiseFloor = 1, .noiseMeasured = true};
+        Recording recording{
+            .rate = 8000, .count = 800 * std::ssize(windows), .noiseFloor = 1, .noiseMeasured = true};
         recording.signal = allocateLargeArray<float>(recording.count);
         for (std::int64_t n = 0; n < recording.count; ++n) {
             const float level = windows[static_cast<std::size_t>(n / 800)];
@@ -106,8 +107,11 @@ TEST(RescueNoise, TheSignalHeldAboveTheNoiseOnlyWhereEveryRunClearsIt) {
         {0.5f, 0.002f, 0, true}, {0.5f, 0.0009f, 0, false}};
     // clang-format on
     for (const auto& [level, dipped, floor, held] : cases) {
-        Recording recording{.envelope = std::vector<float>(64, level), .noiseFloor = std::max(0.0, floor),
-                            .noiseFluctuation = 0.2, .noiseMeasured = floor >= 0, .quantisation = 0.001};
+        Recording recording{.envelope = std::vector<float>(64, level),
+                            .noiseFloor = std::max(0.0, floor),
+                            .noiseFluctuation = 0.2,
+                            .noiseMeasured = floor >= 0,
+                            .quantisation = 0.001};
         std::fill_n(recording.envelope.begin() + 16, 8, dipped);
         EXPECT_EQ(signalHeld(recording, 0, 2048), held) << level << " " << dipped << " " << floor;
     }

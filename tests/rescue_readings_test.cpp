@@ -295,7 +295,8 @@ TEST(RescueReadings, TheDefaultDecodersReadingStandsWhereNothingSpeaksAgainstIt)
     for (std::size_t i = 8 * 10; i < 8 * kData.size(); ++i) {
         const std::size_t next = i + 1;
         const int bit = next < 8 * kData.size() ? (kData[next / 8] >> (7 - next % 8)) & 1 : 0;
-        slippedBytes[i / 8] = static_cast<std::uint8_t>((slippedBytes[i / 8] & ~(0x80 >> i % 8)) | bit << (7 - i % 8));
+        slippedBytes[i / 8] =
+            static_cast<std::uint8_t>((slippedBytes[i / 8] & ~(0x80 >> i % 8)) | bit << (7 - i % 8));
     }
     const SignedReading slipped = signedOf(slippedBytes, 2.9f, 0.5);
     Bytes nearData = kData;  // a bit from kData, and from misreadBits(n) n + 1
