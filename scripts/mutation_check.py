@@ -910,6 +910,12 @@ MUTANTS = [
            'an end block\'s first reading never confirmed by another'),
     Mutant('src/rescue/retry_ladder.cpp', 'if (step == kBestFitSearch && firstCounts && ', 'if (step == kBestFitSearch && verdict.checksumHolds && ',
            'the best-fit search confirms an end block\'s first reading of unsure timing'),
+    Mutant('src/rescue/tape_blocks.cpp', '        if (holdsAsWritten(block)) continue;\n', '',
+           'a good block that begins within another good block left out'),
+    Mutant('src/rescue/tape_blocks.cpp', 'return holdsAsWritten(good) && block.firstSample > good.firstSample &&',
+           'return block.firstSample > good.firstSample &&', 'a failed block that begins within another failed block left out'),
+    Mutant('src/rescue/tape_blocks.cpp', 'block.firstSample < good.lastSample;', 'block.firstSample <= good.lastSample;',
+           'a failed block that begins where a good block ends left out'),
     # the ladder's testimony
     Mutant('src/rescue/retry_ladder.cpp', 'const bool probe = first.end == ReadEnd::notRead;', 'const bool probe = false;',
            'where only the default decoder found a block, no reading says where the signal is gone'),

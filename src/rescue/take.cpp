@@ -72,6 +72,7 @@ void readTake(Take& take) {
     }
     for (const TapeBlock& block : gatherTapeBlocks(take.search, take.plain, recording.rate))
         take.blocks.push_back(decideTapeBlock(recording, block));
+    leaveOutReadingsWithinBlocks(take.blocks);
     take.echoes = takeOutEchoes(recording, take.blocks);
     noteReadings(take);
     // A recording's readings hold some 30 bytes a bit: those no longer

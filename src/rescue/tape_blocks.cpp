@@ -213,6 +213,33 @@ std::vector<TapeBlock> gatherTapeBlocks(const SearchResult& search, const std::v
     return blocks;
 }
 
+namespace {
+
+bool holdsAsWritten(const BlockDecision& decision) {
+    const auto size = static_cast<int>(decision.bytes.size());
+    return size >= 3 && checksumHolds(decision.bytes.data(), size - 2);
+}
+
+}  // namespace
+
+void leaveOutReadingsWithinBlocks(std::vector<DecidedBlock>& blocks) {
+    std::vector<bool> within(blocks.size(), false);
+    for (std::size_t i = 0; i < blocks.size(); ++i) {
+        const BlockDecision& block = blocks[i].decision;
+        if (holdsAsWritten(block)) continue;
+        within[i] = std::any_of(blocks.begin(), blocks.end(), [&](const DecidedBlock& other) {
+            const BlockDecision& good = other.decision;
+            return holdsAsWritten(good) && block.firstSample > good.firstSample &&
+                   block.firstSample < good.lastSample;
+        });
+    }
+    std::vector<DecidedBlock> kept;
+    for (std::size_t i = 0; i < blocks.size(); ++i) {
+        if (!within[i]) kept.push_back(std::move(blocks[i]));
+    }
+    blocks = std::move(kept);
+}
+
 DecidedBlock decideTapeBlock(Recording& recording, const TapeBlock& block) {
     DecidedBlock decided;
     // (One reading of the default decoder's whose checksum fails counts only
