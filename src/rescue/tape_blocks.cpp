@@ -230,7 +230,7 @@ void leaveOutReadingsWithinBlocks(std::vector<DecidedBlock>& blocks) {
         within[i] = std::any_of(blocks.begin(), blocks.end(), [&](const DecidedBlock& other) {
             const BlockDecision& good = other.decision;
             return holdsAsWritten(good) && block.firstSample > good.firstSample &&
-                   block.firstSample < good.lastSample;
+                   block.lastSample <= good.lastSample;
         });
     }
     std::vector<DecidedBlock> kept;

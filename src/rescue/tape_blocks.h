@@ -39,12 +39,15 @@ std::vector<TapeBlock> gatherTapeBlocks(const SearchResult& search, const std::v
 // default decoder's reading against them.
 DecidedBlock decideTapeBlock(Recording& recording, const TapeBlock& block);
 
-// Leaves out each block whose checksum fails as written and that begins
-// within a block whose checksum holds as written. Blocks on a tape never
-// overlap (the fill and sync of the next block follow a block's last
-// byte), so such a block is a misreading of the other's stretch: a sync
-// read in its bytes, or a tracker at a wrong timing. Written, it would add
-// its bytes to a program's file beside the block it misread.
+// Leaves out each block whose checksum fails as written and that lies
+// within a block whose checksum holds as written, from after its start to
+// its end. Blocks on a tape never overlap (the fill and sync of the next
+// block follow a block's last byte), so such a block is a misreading of the
+// other's stretch: a sync read in its bytes, or a tracker at a wrong timing.
+// Written, it would add its bytes to a program's file beside the block it
+// misread. (One that runs on past the good block's end stays: where the
+// good block's extent comes from a reading at a wrong timing, it may reach
+// into the next block, which must not be lost.)
 void leaveOutReadingsWithinBlocks(std::vector<DecidedBlock>& blocks);
 
 // Whether the signal stayed clearly above the recording's noise over the
