@@ -365,16 +365,17 @@ TEST(RescueReadings, TheDefaultDecodersReadingStandsWhereNothingSpeaksAgainstIt)
 
 // Blocks never overlap on a tape: a block whose checksum fails and that lies
 // within one whose checksum holds (a sync read in its bytes) is left out;
-// one whose checksum holds, that runs on past the other's end or begins
-// there, or that lies within a block whose checksum fails too, stays.
+// one whose checksum holds, that starts with the other, runs on past its end
+// or begins there, or that lies within a block whose checksum fails too, stays.
 TEST(RescueReadings, LeavesOutAReadingThatLiesWithinAGoodBlock) {
     auto block = [](const Bytes& bytes, double first, double last) {
         return DecidedBlock{.decision = {.bytes = bytes, .firstSample = first, .lastSample = last}};
     };
     // clang-format off
     std::vector<DecidedBlock> blocks = {
-        block(kData, 100, 1000), block(kMisread, 101, 400), block(kMisread, 900, 1100), block(kData, 1200, 1500),
-        block(kData, 1300, 1400), block(kMisread, 1250, 1500), block(kMisread, 1500, 1600),
+        block(kData, 100, 1000), block(kMisread, 101, 400), block(kMisread, 900, 1100),
+        block(kData, 1200, 1500), block(kMisread, 1200, 1300), block(kData, 1300, 1400),
+        block(kMisread, 1250, 1500), block(kMisread, 1500, 1600),
         block(kMisread, 2000, 3000), block(kMisread, 2100, 2200), block(kData, 2500, 2600)};
     // clang-format on
     leaveOutReadingsWithinBlocks(blocks);
@@ -383,6 +384,7 @@ TEST(RescueReadings, LeavesOutAReadingThatLiesWithinAGoodBlock) {
     EXPECT_EQ(left, (std::vector<std::pair<double, Bytes>>{{100, kData},
                                                            {900, kMisread},
                                                            {1200, kData},
+                                                           {1200, kMisread},
                                                            {1300, kData},
                                                            {1500, kMisread},
                                                            {2000, kMisread},

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <limits>
 
 namespace {
 
@@ -223,15 +224,26 @@ bool holdsAsWritten(const BlockDecision& decision) {
 }  // namespace
 
 void leaveOutReadingsWithinBlocks(std::vector<DecidedBlock>& blocks) {
+    // In the order of their starts, with the furthest end of the good blocks
+    // that start before: one pass, however many blocks a recording holds.
+    std::vector<std::size_t> order(blocks.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+    auto start = [&](std::size_t i) { return blocks[i].decision.firstSample; };
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t a, std::size_t b) { return start(a) < start(b); });
     std::vector<bool> within(blocks.size(), false);
-    for (std::size_t i = 0; i < blocks.size(); ++i) {
-        const BlockDecision& block = blocks[i].decision;
-        if (holdsAsWritten(block)) continue;
-        within[i] = std::any_of(blocks.begin(), blocks.end(), [&](const DecidedBlock& other) {
-            const BlockDecision& good = other.decision;
-            return holdsAsWritten(good) && block.firstSample > good.firstSample &&
-                   block.lastSample <= good.lastSample;
-        });
+    // The furthest end of a good block that starts before the blocks at hand.
+    double goodEnd = -std::numeric_limits<double>::infinity();
+    for (std::size_t at = 0; at < order.size();) {
+        std::size_t next = at;
+        for (; next < order.size() && start(order[next]) == start(order[at]); ++next) {
+            const BlockDecision& block = blocks[order[next]].decision;
+            within[order[next]] = !holdsAsWritten(block) && block.lastSample <= goodEnd;
+        }
+        for (; at < next; ++at) {
+            const BlockDecision& block = blocks[order[at]].decision;
+            if (holdsAsWritten(block)) goodEnd = std::max(goodEnd, block.lastSample);
+        }
     }
     std::vector<DecidedBlock> kept;
     for (std::size_t i = 0; i < blocks.size(); ++i) {
