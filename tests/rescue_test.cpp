@@ -14,6 +14,7 @@
 #include "rescue/noise_floor.h"
 #include "rescue/reading_verdict.h"
 #include "rescue/recording.h"
+#include "rescue/retry_ladder.h"
 #include "support/recordings.h"
 
 namespace {
@@ -550,7 +551,10 @@ TEST(RescueDecoder, ReadsARecordingOfFailedBlocksOnce) {
 // not, though no bit comes near the bar by itself; nor where a cell lay off
 // its edges, where its bits were decided on lengths, cut short, or with a
 // wrong checksum. Bits below 99 % (4.6) are in doubt; bits in a dropout are
-// counted from where the first began.
+// counted from where the first began. The signal was found gone there, or
+// where the tracker lost it after three bits below evidence 2 (not after
+// two, nor on lengths, where a missed edge alone leaves a bit none, nor
+// where the reading was complete).
 TEST(RescueVerdict, JudgesAReadingAtItsBars) {
     BlockReading sure{.bytes = {0xB1, 0x05, 0x05}, .bits = {}, .expectedBytes = 3, .end = ReadEnd::complete};
     for (int i = 0; i < 24; ++i)
@@ -559,23 +563,38 @@ TEST(RescueVerdict, JudgesAReadingAtItsBars) {
         for (SoftBit& bit : r.bits) bit.llr = llr;
         return r;
     };
+    // The reading ended as given, its last `weak` bits with evidence llr.
+    auto weakEnd = [](BlockReading r, ReadEnd end, int weak, float llr, bool onLength = false) {
+        r.end = end, r.decideOnLength = onLength;
+        for (int i = 24 - weak; i < 24; ++i) r.bits[static_cast<std::size_t>(i)].llr = llr;
+        return r;
+    };
+    using enum ReadEnd;
+    // trusted, in doubt, silent, first silent, where the signal was found gone
     // clang-format off
-    const std::tuple<BlockReading, bool, int, int, double> cases[] = {  // trusted, in doubt, silent, first silent
-        {sure, true, 0, 0, 0}, {evidence(sure, 9.21f), true, 0, 0, 0}, {evidence(sure, 9.13f), false, 0, 0, 0},
-        {[](BlockReading r) { r.bits[7].timingSure = false; return r; }(sure), false, 0, 0, 0},
-        {[](BlockReading r) { r.decideOnLength = true; return r; }(sure), false, 0, 0, 0},
-        {[](BlockReading r) { r.end = ReadEnd::signalLost; return r; }(sure), false, 0, 0, 0},
-        {[](BlockReading r) { r.bytes[2] = 0x06; return r; }(sure), false, 0, 0, 0},
-        {[](BlockReading r) { r.bits[3].llr = 4.55f, r.bits[4].llr = 4.65f; return r; }(sure), false, 1, 0, 0},
+    const std::tuple<BlockReading, bool, int, int, double, double> cases[] = {
+        {sure, true, 0, 0, 0, -1}, {evidence(sure, 9.21f), true, 0, 0, 0, -1}, {evidence(sure, 9.13f), false, 0, 0, 0, -1},
+        {[](BlockReading r) { r.bits[7].timingSure = false; return r; }(sure), false, 0, 0, 0, -1},
+        {[](BlockReading r) { r.decideOnLength = true; return r; }(sure), false, 0, 0, 0, -1},
+        {[](BlockReading r) { r.end = ReadEnd::signalLost; return r; }(sure), false, 0, 0, 0, -1},
+        {[](BlockReading r) { r.bytes[2] = 0x06; return r; }(sure), false, 0, 0, 0, -1},
+        {[](BlockReading r) { r.bits[3].llr = 4.55f, r.bits[4].llr = 4.65f; return r; }(sure), false, 1, 0, 0, -1},
         {[](BlockReading r) { for (int i : {5, 9}) r.bits[i].noSignal = true, r.bits[i].llr = 0; return r; }(sure),
-         false, 2, 2, 500}};
+         false, 2, 2, 500, 500},
+        {weakEnd(sure, signalLost, 3, 1.9f), false, 3, 0, 0, 2100},
+        {weakEnd(weakEnd(sure, signalLost, 3, 1.9f), signalLost, 1, 2.0f), false, 3, 0, 0, -1},
+        {weakEnd(sure, signalLost, 2, 1.9f), false, 2, 0, 0, -1},
+        {weakEnd(sure, signalLost, 3, 0, true), false, 3, 0, 0, -1},
+        {weakEnd(sure, complete, 3, 1.9f), false, 3, 0, 0, -1}};
     // clang-format on
     for (std::size_t i = 0; i < std::size(cases); ++i) {
-        const auto& [reading, trusted, inDoubt, silent, firstSilence] = cases[i];
+        const auto& [reading, trusted, inDoubt, silent, firstSilence, gone] = cases[i];
         const ReadingVerdict verdict = judgeReading(reading);
         EXPECT_EQ(trustedAlone(verdict), trusted) << i;
-        EXPECT_EQ(std::tuple(verdict.uncertainBits, verdict.silentBits, verdict.firstSilence),
-                  std::tuple(inDoubt, silent, firstSilence));
+        EXPECT_EQ(std::tuple(verdict.uncertainBits, verdict.silentBits, verdict.firstSilence,
+                             signalGoneIn(reading, verdict)),
+                  std::tuple(inDoubt, silent, firstSilence, gone))
+            << i;
     }
 }
 

@@ -77,21 +77,6 @@ void stretchOf(const Recording& recording, const BlockReading& first, std::int64
     to = static_cast<std::int64_t>(std::clamp(first.lastSample + missingBits * 6.5 * first.half, 0.0, count));
 }
 
-// Where a reading found the signal gone within the block, or -1: where it
-// erased bits, or where its tracker lost the signal after bits that carried
-// no evidence (a tracker that loses its way in a deep dip, its bits still
-// sure, has not found the signal gone).
-double signalGoneIn(const BlockReading& reading, const ReadingVerdict& verdict) {
-    if (verdict.silentBits > 0) return verdict.firstSilence;
-    const std::vector<SoftBit>& bits = reading.bits;
-    // (The cell at which the tracker counted itself lost gave no bit.)
-    const std::size_t last = std::min<std::size_t>(bits.size(), kLostAfterMissedEdges - 1);
-    if (reading.end != ReadEnd::signalLost || last == 0) return -1;
-    const bool weak = std::all_of(bits.end() - static_cast<std::ptrdiff_t>(last), bits.end(),
-                                  [](const SoftBit& bit) { return bit.llr < kGoneEvidence; });
-    return weak ? bits[bits.size() - last].start : -1;
-}
-
 // Adds what a reading says to the testimony; where the signal was gone,
 // only where `ofSignal` (the ladder's other readings share the first one's
 // view of the signal, and lose their way in a deep dip where it did not).
@@ -113,6 +98,17 @@ void testify(Testimony& testimony, const BlockReading& reading, const ReadingVer
 }
 
 }  // namespace
+
+double signalGoneIn(const BlockReading& reading, const ReadingVerdict& verdict) {
+    if (verdict.silentBits > 0) return verdict.firstSilence;
+    const std::vector<SoftBit>& bits = reading.bits;
+    // (The cell at which the tracker counted itself lost gave no bit.)
+    const std::size_t last = std::min<std::size_t>(bits.size(), kLostAfterMissedEdges - 1);
+    if (reading.end != ReadEnd::signalLost || reading.decideOnLength || last == 0) return -1;
+    const bool weak = std::all_of(bits.end() - static_cast<std::ptrdiff_t>(last), bits.end(),
+                                  [](const SoftBit& bit) { return bit.llr < kGoneEvidence; });
+    return weak ? bits[bits.size() - last].start : -1;
+}
 
 std::string whatIsWrong(const Recording& recording, const BlockReading& first,
                         const ReadingVerdict& verdict) {

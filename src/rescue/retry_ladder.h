@@ -28,6 +28,14 @@ struct Testimony {
     double signalGone = -1;  // where a reading first found the signal gone within the block, or -1
 };
 
+// Where a reading found the signal gone within the block, or -1: where it
+// erased bits, or where its tracker lost the signal after bits that carried
+// no evidence (a tracker that loses its way in a deep dip, its bits still
+// sure, has not found the signal gone). A bit decided on its cell's length
+// has no evidence where no edge ended the cell, however loud the signal:
+// such a tracker's loss says only that it lost the edges.
+double signalGoneIn(const BlockReading& reading, const ReadingVerdict& verdict);
+
 // The decision on one block: what is written and how it is marked.
 //
 // O: the checksum holds on the first reading, and that reading is sure
