@@ -4,11 +4,14 @@
 // recording whose true blocks are known.
 #include <algorithm>
 #include <cmath>
+#include <random>
 
+#include "rescue/block_search.h"
 #include "rescue/damage_report.h"
 #include "rescue/noise_floor.h"
 #include "rescue/print_through.h"
 #include "rescue/retry_ladder.h"
+#include "rescue/take_stitch.h"
 #include "rescue/tape_blocks.h"
 #include "support/recordings.h"
 
@@ -33,6 +36,20 @@ Tape recording(double level) {
     return {.blocks = kBlocks, .T = 14, .start = 22050, .end = 22050, .level = level};
 }
 
+// A program whose data block holds 64 random bytes, at half of full scale
+// over digital silence, falling abruptly by 34 dB for 30 ms from the data
+// block's 21st byte on.
+Tape abruptDip() {
+    std::mt19937 random(3);
+    Bytes bytes(64);
+    for (std::uint8_t& byte : bytes) byte = static_cast<std::uint8_t>(random());
+    const Bytes data = withChecksum(concat({{0xF1, 0, 0x20, 0x43, 64}, bytes}));
+    Tape tape{.blocks = {kNameBlock, data, kEndBlock}, .T = 14, .start = 22050, .end = 22050, .level = 0.5};
+    for (std::size_t i = 0, at = tape.at(1, 20); i < 1323; ++i)
+        tape.signal[at + i] *= std::pow(10.0, -34 / 20.0);
+    return tape;
+}
+
 }  // namespace
 
 // A 40 ms dip of 30 dB, with slopes of 5 ms, inside the data block of a
@@ -55,6 +72,45 @@ TEST(RescueReadings, ReadsADipThatLeavesTheSignalAboveTheHiss) {
     expectBlocks(run.output, {{kNameBlock, 'O'}, {kData, '?'}, {kEndBlock, 'O'}});
     EXPECT_NE(blockLines(run.output).at(1).mark, 'X') << run.output;
     EXPECT_EQ(readFile(dir.path("rec/01_AB.ptp")), imageOf(kBlocks));
+
+    // An abrupt dip of 34 dB for 30 ms in a block of random bytes, over
+    // digital silence: the trackers slip or lose the signal where it falls
+    // (the high-pass still holds the loud cells' ripple there). Read on
+    // where it comes back, they agree with the default decoder's block on
+    // both sides of the dip, where the signal held: O.
+    const Tape abrupt = abruptDip();
+    for (const std::vector<std::string>& options : {std::vector<std::string>{}, {"-r", "I"}})
+        expectBlocks(decode(dir, abrupt.signal, kRate, options).output,
+                     {{kNameBlock, 'O'}, {abrupt.blocks[1], 'O'}, {kEndBlock, 'O'}});
+}
+
+// A reading of the trackers' that slipped or lost the signal in the dip
+// above, read on where the signal came back and placed by the block's bits,
+// gives the block only where it agrees with it before the dip and after
+// it, not where a byte differs there; the bits in the dip are the default
+// decoder's alone, so a byte there is not checked. Where the signal drops
+// out for good before the block's end, the bits read on stop short of it,
+// and give nothing.
+TEST(RescueReadings, ReadsOnThroughADipWhereTheBlockPlacesTheBitsReadOn) {
+    ScratchDir dir;
+    Tape tape = abruptDip(), cut = abruptDip();
+    std::fill(cut.signal.begin() + static_cast<std::ptrdiff_t>(cut.at(1, 60)), cut.signal.end(), 0.0);
+    for (const auto& [recording, whole] : {std::pair{&tape, true}, {&cut, false}}) {
+        writeFile(dir.path("rec.wav"), wavOf({recording->signal}, kRate));
+        Recording taken;
+        openRecording(dir.path("rec.wav").c_str(), kChannelOption, taken);
+        conditionRecording(taken, FilterSettings{});
+        measureNoiseFloor(taken);
+        const SearchResult search = searchBlocks(taken);
+        const auto found = std::ranges::find_if(
+            search.blocks, [](const FoundBlock& f) { return f.reading.bytes.at(0) == 0xF1; });
+        ASSERT_NE(found, search.blocks.end());
+        for (const auto& [byte, gives] : {std::pair{-1, whole}, {5, false}, {21, whole}, {60, false}}) {
+            Bytes bytes = tape.blocks[1];
+            if (byte >= 0) bytes[static_cast<std::size_t>(byte)] ^= 0x10;
+            EXPECT_EQ(readOnThrough(taken, *found, bytes), gives) << byte;
+        }
+    }
 }
 
 // Readings whose blocks begin within 32 T of the first reading of a block
@@ -342,6 +398,9 @@ TEST(RescueReadings, TheDefaultDecodersReadingStandsWhereNothingSpeaksAgainstIt)
         {data, {.holding = {kOtherType}, .read = {kData}}, 'X', "ellentmondó olvasások: "},
         {data, {.holding = {kOtherType}, .sure = {kData}, .read = {kData}}, 'O', ""},
         {data, {.holding = {kOtherGood}, .sure = {kData}, .read = {kData}}, 'X', "ellentmondó olvasások: "},
+        // Read on through a dip, the block's bits there are the default decoder's alone.
+        {data, {.readOn = {kData}}, 'X', "de egyetlen más olvasás sem adta ugyanezt"},
+        {data, {.readOn = {kData}, .signalGone = 110250}, 'X', "de a jel 2.500 másodpercnél kiesett benne"},
         {data, {.sure = {kMisread}, .read = {kData}}, 'X', "ellentmondó olvasások: "},
         {{.bytes = kMisread}, {}, 'X', "csak a szabványos dekóder olvasta"},
     };
@@ -352,7 +411,12 @@ TEST(RescueReadings, TheDefaultDecodersReadingStandsWhereNothingSpeaksAgainstIt)
     const std::tuple<DecodedBlock, Testimony, char, std::string> held[] = {
         {data, {.fitted = {kData}, .signalGone = 110250}, 'O', ""},
         {data, {.fitted = {kData}, .partial = {signedOf(kMisread, 2.9f)}, .signalGone = 110250}, 'X', "de a jel 2.500 másodpercnél kiesett benne"},
-        {data, {.fitted = {kData}, .complete = {signedOf(misreadBits(8), 9, 0.45)}, .partial = {slipped}, .signalGone = 110250}, 'O', ""}};
+        {data, {.fitted = {kData}, .complete = {signedOf(misreadBits(8), 9, 0.45)}, .partial = {slipped}, .signalGone = 110250}, 'O', ""},
+        // So does a reading read on after the signal came back, placed by the block's bits.
+        {data, {.readOn = {kData}}, 'O', ""}, {data, {.readOn = {kData}, .signalGone = 110250}, 'O', ""},
+        {data, {.readOn = {kMisread}}, 'X', "de egyetlen más olvasás sem adta ugyanezt"},
+        {data, {.readOn = {kData}, .partial = {signedOf(kMisread, 2.9f)}}, 'X', "de egyetlen más olvasás sem adta ugyanezt"},
+        {data, {.readOn = {kData}, .complete = {signedOf(kMisread, 2.9f)}}, 'X', "de egyetlen más olvasás sem adta ugyanezt"}};
     // clang-format on
     for (std::size_t i = 0; i < std::size(cases) + std::size(held); ++i) {
         const auto& [block, said, mark, why] = i < std::size(cases) ? cases[i] : held[i - std::size(cases)];

@@ -56,11 +56,12 @@ double medianEnvelope(const Recording& recording, double from, double to) {
     return values[values.size() / 2];
 }
 
-// Reads on after a reading that lost the signal: from where the signal
-// comes back (before `until`), with the reading's timing and polarity, at
-// most `most` bits. The bits' place in the block is not known yet.
-std::vector<SoftBit> readOnAfterLoss(const Recording& recording, const FoundBlock& found, double until,
-                                     std::size_t most) {
+// Reads on after a reading that lost the signal at `lost`: from where the
+// signal comes back (before `until`), with the reading's timing and
+// polarity, at most `most` bits. The bits' place in the block is not known
+// yet.
+std::vector<SoftBit> readOnAfterLoss(const Recording& recording, const FoundBlock& found, double lost,
+                                     double until, std::size_t most) {
     const BlockReading& reading = found.reading;
     const double level = medianEnvelope(recording, reading.firstSample, reading.lastSample);
     const double bar = std::max(kBackShare * level, 2 * recording.noiseFloor);
@@ -69,8 +70,7 @@ std::vector<SoftBit> readOnAfterLoss(const Recording& recording, const FoundBloc
     const auto size = static_cast<std::int64_t>(recording.envelope.size());
     const std::int64_t last = std::min(size, static_cast<std::int64_t>(until) / kEnvelopeStride);
     std::int64_t back = -1;
-    for (std::int64_t k = static_cast<std::int64_t>(reading.lastSample) / kEnvelopeStride, length = 0;
-         k < last; ++k) {
+    for (std::int64_t k = static_cast<std::int64_t>(lost) / kEnvelopeStride, length = 0; k < last; ++k) {
         length = recording.envelope[static_cast<std::size_t>(k)] >= bar ? length + 1 : 0;
         if (length >= run) {
             back = k - run + 1;
@@ -117,6 +117,48 @@ std::ptrdiff_t placeOf(const std::vector<SoftBit>& bits, const Evidence& other, 
 
 }  // namespace
 
+bool readOnThrough(const Recording& recording, const FoundBlock& found,
+                   const std::vector<std::uint8_t>& bytes) {
+    const BlockReading& reading = found.reading;
+    const std::size_t bits = 8 * bytes.size();
+    if (reading.bits.empty() || reading.bits.size() > bits) return false;
+    // Where the signal went: where the reading lost it, or where the
+    // envelope first fell to half the block's level (a reading that read
+    // on through the dip, and slipped there).
+    double lost = reading.lastSample;
+    if (reading.end != ReadEnd::signalLost) {
+        const double level = medianEnvelope(recording, reading.firstSample, reading.lastSample);
+        const auto first = static_cast<std::int64_t>(reading.firstSample) / kEnvelopeStride;
+        const auto last = std::min(static_cast<std::int64_t>(reading.lastSample) / kEnvelopeStride,
+                                   static_cast<std::int64_t>(recording.envelope.size()));
+        std::int64_t k = first;
+        while (k < last && recording.envelope[static_cast<std::size_t>(k)] >= kBackShare * level) ++k;
+        if (k >= last || level <= 0) return false;
+        lost = static_cast<double>(k * kEnvelopeStride);
+    }
+    std::size_t before = 0;
+    while (before < reading.bits.size() && reading.bits[before].end <= lost) ++before;
+    const std::size_t kept = before - std::min(before, kEdgeBits);
+    auto bitOf = [&](std::size_t i) { return (bytes[i / 8] >> (7 - i % 8)) & 1; };
+    for (std::size_t i = 0; i < kept; ++i) {
+        const SoftBit& bit = reading.bits[i];
+        if (bit.llr >= kSureEvidence && bit.bit != bitOf(i)) return false;
+    }
+    // The block's bits as sure evidence, for placing the bits read on.
+    Evidence block(bits);
+    for (std::size_t i = 0; i < bits; ++i)
+        block[i] = static_cast<float>(bitOf(i) ? 2 * kSureEvidence : -2 * kSureEvidence);
+    const double until = lost + static_cast<double>(bits - kept + 16) * reading.cells[0];
+    const std::vector<SoftBit> more = readOnAfterLoss(recording, found, lost, until, bits);
+    const std::ptrdiff_t place = placeOf(more, block, kept);
+    if (place < 0 || static_cast<std::size_t>(place) + more.size() < bits) return false;
+    for (std::size_t i = kEdgeBits; i < more.size() && static_cast<std::size_t>(place) + i < bits; ++i) {
+        if (more[i].llr >= kSureEvidence && more[i].bit != bitOf(static_cast<std::size_t>(place) + i))
+            return false;
+    }
+    return true;
+}
+
 bool wholeBlock(const std::vector<std::uint8_t>& bytes) {
     if (bytes.empty()) return false;
     const BlockKind kind = blockKindOf(bytes[0]);
@@ -162,7 +204,7 @@ std::vector<std::uint8_t> stitchedReading(const std::vector<TakePart>& parts, st
         // No further than the block's end could lie at the longest cells.
         const double until =
             reading.lastSample + static_cast<double>(bits - reading.bits.size() + 16) * reading.cells[0];
-        more[p] = readOnAfterLoss(read[p]->take->recording, found, until, bits);
+        more[p] = readOnAfterLoss(read[p]->take->recording, found, reading.lastSample, until, bits);
     }
     for (bool again = true; again;) {
         again = false;

@@ -24,6 +24,17 @@ struct TakePart {
 // must still hold their conditioned samples.
 std::vector<std::uint8_t> stitchedReading(const std::vector<TakePart>& parts, std::string& takes);
 
+// The default decoder's block `bytes`, read by one take through a dip that
+// its trackers lost: `found`, a reading of the block that lost the signal in
+// it, read on from where the signal came back and placed by the block's own
+// bits. True where the bits read on lie at one place only, agree there with
+// the block on every sure bit up to its end, and those before the loss (but
+// the last few, decided as the signal went) do too. The bits between are
+// the default decoder's alone: the caller decides whether the signal held
+// there.
+bool readOnThrough(const Recording& recording, const FoundBlock& found,
+                   const std::vector<std::uint8_t>& bytes);
+
 // Bytes decided from summed evidence form a whole block: of a known kind,
 // as long as its length byte says, its checksum holding.
 bool wholeBlock(const std::vector<std::uint8_t>& bytes);

@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <limits>
 
+#include "rescue/take_stitch.h"
+
 namespace {
 
 // Readings of one block begin within a cell or two of each other; the
@@ -129,6 +131,7 @@ void join(Testimony& testimony, const Testimony& more) {
     testimony.sure.insert(testimony.sure.end(), more.sure.begin(), more.sure.end());
     testimony.read.insert(testimony.read.end(), more.read.begin(), more.read.end());
     testimony.fitted.insert(testimony.fitted.end(), more.fitted.begin(), more.fitted.end());
+    testimony.readOn.insert(testimony.readOn.end(), more.readOn.begin(), more.readOn.end());
     testimony.complete.insert(testimony.complete.end(), more.complete.begin(), more.complete.end());
     testimony.partial.insert(testimony.partial.end(), more.partial.begin(), more.partial.end());
     if (more.signalGone >= 0 && (testimony.signalGone < 0 || more.signalGone < testimony.signalGone))
@@ -271,8 +274,17 @@ DecidedBlock decideTapeBlock(Recording& recording, const TapeBlock& block) {
         own.push_back(decideBlock(recording, found->reading, found->polarity));
     Testimony testimony;
     for (const BlockDecision& decision : own) join(testimony, decision.testimony);
-    if (plain != nullptr && plain->checksumOk && !holds(testimony.read, plain->bytes))
+    if (plain != nullptr && plain->checksumOk && !holds(testimony.read, plain->bytes)) {
         join(testimony, decideBlock(recording, probeAt(*plain), plain->highFirst ? 1 : -1).testimony);
+        // A reading of its own that lost the signal in the block, read on
+        // where it came back.
+        for (const FoundBlock* found : block.found) {
+            if (readOnThrough(recording, *found, plain->bytes)) {
+                testimony.readOn.push_back(plain->bytes);
+                break;
+            }
+        }
+    }
 
     // Its decision: the first reading's, or that of a later one (a second
     // look) where the first gave nothing; two readings that give different
@@ -344,11 +356,16 @@ void judgeDefaultReading(const DecodedBlock& plain, const Testimony& testimony, 
     const bool fitConfirms =
         fitted && !denies(testimony.complete, plain.bytes, witnessed) &&
         (testimony.signalGone < 0 || (signalHeld && !denies(testimony.partial, plain.bytes, witnessed)));
+    // Read on after a loss, the block's bits in the dip are the default
+    // decoder's alone: they count only where the signal held there.
+    const bool readOnConfirms = holds(testimony.readOn, plain.bytes) && signalHeld &&
+                                !denies(testimony.complete, plain.bytes, witnessed) &&
+                                !denies(testimony.partial, plain.bytes, witnessed);
     if (!plain.checksumOk) {
         decision.what = "csak a szabványos dekóder olvasta, hibás ellenőrző összeggel";
     } else if (contradicted(testimony, plain.bytes) || differs(testimony.sure, plain.bytes)) {
         decision.what = kContradicted;
-    } else if (holds(testimony.read, plain.bytes) || fitConfirms) {
+    } else if (holds(testimony.read, plain.bytes) || fitConfirms || readOnConfirms) {
         decision.mark = 'O';
         decision.what.clear();
     } else if (fitted && testimony.signalGone < 0) {
