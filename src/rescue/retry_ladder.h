@@ -23,8 +23,9 @@ struct Testimony {
     std::vector<std::vector<std::uint8_t>> sure;     // every reading sure of every bit, whatever its checksum
     std::vector<std::vector<std::uint8_t>> read;     // every complete reading's block, whatever its checksum
     std::vector<std::vector<std::uint8_t>> fitted;   // the best-fit search's complete blocks (no evidence)
-    std::vector<std::vector<std::uint8_t>> readOn;  // the default decoder's block, where a reading lost in it
-                                                    // agrees with it before the loss and read on after it
+    std::vector<std::vector<std::uint8_t>> readOn;   // the default decoder's block, where a reading that lost
+                                                     // the signal in a dip or slipped there gives it before
+                                                     // the dip and, read on after it, to its end
     std::vector<SignedReading> complete;             // every complete reading, as signed evidence
     std::vector<SignedReading> partial;              // every reading that ended early, up to where it ended
     double signalGone = -1;  // where a reading first found the signal gone within the block, or -1

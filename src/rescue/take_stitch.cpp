@@ -128,12 +128,13 @@ bool readOnThrough(const Recording& recording, const FoundBlock& found,
     double lost = reading.lastSample;
     if (reading.end != ReadEnd::signalLost) {
         const double level = medianEnvelope(recording, reading.firstSample, reading.lastSample);
+        if (level <= 0) return false;
         const auto first = static_cast<std::int64_t>(reading.firstSample) / kEnvelopeStride;
         const auto last = std::min(static_cast<std::int64_t>(reading.lastSample) / kEnvelopeStride,
                                    static_cast<std::int64_t>(recording.envelope.size()));
         std::int64_t k = first;
         while (k < last && recording.envelope[static_cast<std::size_t>(k)] >= kBackShare * level) ++k;
-        if (k >= last || level <= 0) return false;
+        if (k >= last) return false;
         lost = static_cast<double>(k * kEnvelopeStride);
     }
     std::size_t before = 0;

@@ -24,14 +24,15 @@ struct TakePart {
 // must still hold their conditioned samples.
 std::vector<std::uint8_t> stitchedReading(const std::vector<TakePart>& parts, std::string& takes);
 
-// The default decoder's block `bytes`, read by one take through a dip that
-// its trackers lost: `found`, a reading of the block that lost the signal in
-// it, read on from where the signal came back and placed by the block's own
-// bits. True where the bits read on lie at one place only, agree there with
-// the block on every sure bit up to its end, and those before the loss (but
-// the last few, decided as the signal went) do too. The bits between are
-// the default decoder's alone: the caller decides whether the signal held
-// there.
+// One take alone, the same way: the default decoder's block `bytes`, read
+// through a dip that the take's trackers did not read through. `found`, a
+// reading of the block that lost the signal in the dip or slipped there, is
+// read on from where the signal came back and placed by the block's own
+// bits. True where the bits read on lie at one place only and agree there
+// with the block on every sure bit up to its end, and those before the dip
+// (but the last few, decided as the signal went) do too. The bits between
+// are the default decoder's alone: the caller decides whether the signal
+// held there.
 bool readOnThrough(const Recording& recording, const FoundBlock& found,
                    const std::vector<std::uint8_t>& bytes);
 
