@@ -935,10 +935,12 @@ MUTANTS = [
            'if (place < 0) return false;', 'read on through a dip, bits that stop short of the block\'s end confirm it'),
     Mutant('src/rescue/take_stitch.cpp', 'if (more[i].llr >= kSureEvidence && more[i].bit != bitOf(static_cast<std::size_t>(place) + i))',
            'if (false)', 'read on through a dip, the bits after it are not checked'),
+    Mutant('src/rescue/take_stitch.cpp', 'constexpr double kLengthSlack = 0.5;', 'constexpr double kLengthSlack = 1.2;',
+           'read on through a dip, a bit gained in the dip passes the check of its time'),
+    Mutant('src/rescue/take_stitch.cpp', 'return std::fabs(between - expected) <= kLengthSlack * lengths[1] / counts[1];',
+           'return true;', 'read on through a dip, the block\'s bits in the dip are not timed'),
     Mutant('src/rescue/take_stitch.cpp', 'if (place < 0 || static_cast<std::size_t>(place)', 'if (place < -1 || static_cast<std::size_t>(place)',
-           'read on through a dip, bits that no place, or two, fit are placed',
-           survives='Not placed, -1 as a size wraps round: with the bits read on (at most the block\'s) it sums to '
-                    'fewer than the block\'s bits, so the check that follows refuses them all the same.'),
+           'read on through a dip, bits that no place, or two, fit are placed'),
     # the ladder's testimony
     Mutant('src/rescue/retry_ladder.cpp', 'const bool probe = first.end == ReadEnd::notRead;', 'const bool probe = false;',
            'where only the default decoder found a block, no reading says where the signal is gone'),

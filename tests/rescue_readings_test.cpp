@@ -87,10 +87,12 @@ TEST(RescueReadings, ReadsADipThatLeavesTheSignalAboveTheHiss) {
 // A reading of the trackers' that slipped or lost the signal in the dip
 // above, read on where the signal came back and placed by the block's bits,
 // gives the block only where it agrees with it before the dip and after
-// it, not where a byte differs there; the bits in the dip are the default
-// decoder's alone, so a byte there is not checked. Where the signal drops
-// out for good before the block's end, the bits read on stop short of it,
-// and give nothing.
+// it, not where a byte differs there; and only where the block's bits in
+// the dip fill the time between at the cells' lengths: not where one of
+// them is flipped (a 0 cell is three times a 1), nor where a bit is gained
+// there, the bits after it a place late (the bits read on then fit the
+// block a place later). Where the signal drops out for good before the
+// block's end, the bits read on stop short of it, and give nothing.
 TEST(RescueReadings, ReadsOnThroughADipWhereTheBlockPlacesTheBitsReadOn) {
     ScratchDir dir;
     Tape tape = abruptDip(), cut = abruptDip();
@@ -105,11 +107,19 @@ TEST(RescueReadings, ReadsOnThroughADipWhereTheBlockPlacesTheBitsReadOn) {
         const auto found = std::ranges::find_if(
             search.blocks, [](const FoundBlock& f) { return f.reading.bytes.at(0) == 0xF1; });
         ASSERT_NE(found, search.blocks.end());
-        for (const auto& [byte, gives] : {std::pair{-1, whole}, {5, false}, {21, whole}, {60, false}}) {
+        for (const auto& [byte, gives] : {std::pair{-1, whole}, {5, false}, {21, false}, {60, false}}) {
             Bytes bytes = tape.blocks[1];
             if (byte >= 0) bytes[static_cast<std::size_t>(byte)] ^= 0x10;
             EXPECT_EQ(readOnThrough(taken, *found, bytes), gives) << byte;
         }
+        Bytes gained = tape.blocks[1];  // a 1 bit gained before byte 21's, the bits after it a place late
+        for (std::size_t i = 8 * gained.size() - 1; i > 8 * 21; --i) {
+            const int bit = (gained[(i - 1) / 8] >> (7 - (i - 1) % 8)) & 1;
+            gained[i / 8] =
+                static_cast<std::uint8_t>((gained[i / 8] & ~(0x80 >> i % 8)) | bit << (7 - i % 8));
+        }
+        gained[21] |= 0x80;
+        EXPECT_FALSE(readOnThrough(taken, *found, gained));
     }
 }
 
