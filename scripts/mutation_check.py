@@ -929,6 +929,8 @@ MUTANTS = [
            '!denies(testimony.complete, plain.bytes, witnessed);', 'read on through a dip, a reading cut short against the block denies nothing'),
     Mutant('src/rescue/tape_blocks.cpp', '|| fitConfirms || readOnConfirms) {', '|| fitConfirms) {',
            'a reading read on through a dip confirms nothing'),
+    Mutant('src/rescue/tape_blocks.cpp', 'aligned(testimony.complete, plain.bytes) || holds(testimony.readOn, plain.bytes);',
+           'aligned(testimony.complete, plain.bytes);', 'a reading read on through a dip is no witness against a slipped denier'),
     Mutant('src/rescue/take_stitch.cpp', '        if (bit.llr >= kSureEvidence && bit.bit != bitOf(i)) return false;\n', '',
            'read on through a dip, the bits before it are not checked'),
     Mutant('src/rescue/take_stitch.cpp', 'if (place < 0 || static_cast<std::size_t>(place) + more.size() < bits) return false;',

@@ -394,6 +394,10 @@ TEST(RescueReadings, TheDefaultDecodersReadingStandsWhereNothingSpeaksAgainstIt)
         {data, {.fitted = {kData}, .complete = {slipped, signedOf(kData, 9, 0.5)}}, 'X', "ellentmondó olvasások: "},
         {data, {.fitted = {kData}, .complete = {slipped, signedOf(Bytes(kData.begin(), kData.end() - 1), 9, 0.1)}}, 'X', "ellentmondó olvasások: "},
         {data, {.fitted = {kData}, .complete = {signedOf(misreadBits(8), 2.9f, 0.5), signedOf(kData, 9, 0.1)}}, 'X', "ellentmondó olvasások: "},
+        // So does a reading read on through a dip that gives the block: it kept to the block's bits after it.
+        {data, {.fitted = {kData}, .readOn = {kData}, .complete = {slipped}}, 'O', ""},
+        {data, {.fitted = {kData}, .readOn = {kMisread}, .complete = {slipped}}, 'X', "ellentmondó olvasások: "},
+        {data, {.fitted = {kData}, .readOn = {kData}, .complete = {signedOf(misreadBits(8), 2.9f, 0.5)}}, 'X', "ellentmondó olvasások: "},
         {data, {.holding = {kOtherGood}, .read = {kData}}, 'X', "ellentmondó olvasások: "},
         // Nor does a good block more than 8 bits from the block contradict it where a reading
         // is aligned with the block and none with the other: a slipped reading gave it.

@@ -352,7 +352,7 @@ void judgeDefaultReading(const DecodedBlock& plain, const Testimony& testimony, 
     // The best-fit search confirms where no complete reading denies it and the
     // signal was never gone, or only sank in a dip that no reading cut short denies.
     const bool fitted = holds(testimony.fitted, plain.bytes);
-    const bool witnessed = aligned(testimony.complete, plain.bytes);
+    const bool witnessed = aligned(testimony.complete, plain.bytes) || holds(testimony.readOn, plain.bytes);
     const bool fitConfirms =
         fitted && !denies(testimony.complete, plain.bytes, witnessed) &&
         (testimony.signalGone < 0 || (signalHeld && !denies(testimony.partial, plain.bytes, witnessed)));
