@@ -37,16 +37,16 @@ Tape recording(double level) {
 }
 
 // A program whose data block holds 64 random bytes, at half of full scale
-// over digital silence, falling abruptly by 34 dB for 30 ms from the data
-// block's 21st byte on.
-Tape abruptDip() {
+// over digital silence, falling abruptly by 34 dB for `samples` samples
+// (30 ms) from the data block's byte `at` on.
+Tape abruptDip(std::size_t at = 20, std::size_t samples = 1323) {
     std::mt19937 random(3);
     Bytes bytes(64);
     for (std::uint8_t& byte : bytes) byte = static_cast<std::uint8_t>(random());
     const Bytes data = withChecksum(concat({{0xF1, 0, 0x20, 0x43, 64}, bytes}));
     Tape tape{.blocks = {kNameBlock, data, kEndBlock}, .T = 14, .start = 22050, .end = 22050, .level = 0.5};
-    for (std::size_t i = 0, at = tape.at(1, 20); i < 1323; ++i)
-        tape.signal[at + i] *= std::pow(10.0, -34 / 20.0);
+    for (std::size_t i = 0, first = tape.at(1, static_cast<int>(at)); i < samples; ++i)
+        tape.signal[first + i] *= std::pow(10.0, -34 / 20.0);
     return tape;
 }
 
@@ -77,11 +77,13 @@ TEST(RescueReadings, ReadsADipThatLeavesTheSignalAboveTheHiss) {
     // digital silence: the trackers slip or lose the signal where it falls
     // (the high-pass still holds the loud cells' ripple there). Read on
     // where it comes back, they agree with the default decoder's block on
-    // both sides of the dip, where the signal held: O.
-    const Tape abrupt = abruptDip();
-    for (const std::vector<std::string>& options : {std::vector<std::string>{}, {"-r", "I"}})
-        expectBlocks(decode(dir, abrupt.signal, kRate, options).output,
-                     {{kNameBlock, 'O'}, {abrupt.blocks[1], 'O'}, {kEndBlock, 'O'}});
+    // both sides of the dip, where the signal held: O. So too where a dip
+    // of 20 ms leaves too few bits after it to place them by the block's.
+    for (const Tape& abrupt : {abruptDip(), abruptDip(65, 882)}) {
+        for (const std::vector<std::string>& options : {std::vector<std::string>{}, {"-r", "I"}})
+            expectBlocks(decode(dir, abrupt.signal, kRate, options).output,
+                         {{kNameBlock, 'O'}, {abrupt.blocks[1], 'O'}, {kEndBlock, 'O'}});
+    }
 }
 
 // A reading of the trackers' that slipped or lost the signal in the dip
@@ -92,12 +94,18 @@ TEST(RescueReadings, ReadsADipThatLeavesTheSignalAboveTheHiss) {
 // them is flipped (a 0 cell is three times a 1), nor where a bit is gained
 // there, the bits after it a place late (the bits read on then fit the
 // block a place later). Where the signal drops out for good before the
-// block's end, the bits read on stop short of it, and give nothing.
+// block's end, the bits read on stop short of it, and give nothing. Where a
+// dip near the block's end leaves too few bits after it to place them by
+// the block's, they are placed by their time, and checked all the same;
+// fewer than 8 sure bits after the dip give nothing.
 TEST(RescueReadings, ReadsOnThroughADipWhereTheBlockPlacesTheBitsReadOn) {
     ScratchDir dir;
-    Tape tape = abruptDip(), cut = abruptDip();
+    Tape tape = abruptDip(), cut = abruptDip(), late = abruptDip(65, 882), last = abruptDip(67, 882);
     std::fill(cut.signal.begin() + static_cast<std::ptrdiff_t>(cut.at(1, 60)), cut.signal.end(), 0.0);
-    for (const auto& [recording, whole] : {std::pair{&tape, true}, {&cut, false}}) {
+    for (const auto& [recording, whole, dip, after] : {std::tuple{&tape, true, 20, 60},
+                                                       {&cut, false, 20, 60},
+                                                       {&late, true, 65, 69},
+                                                       {&last, false, 67, 69}}) {
         writeFile(dir.path("rec.wav"), wavOf({recording->signal}, kRate));
         Recording taken;
         openRecording(dir.path("rec.wav").c_str(), kChannelOption, taken);
@@ -107,18 +115,19 @@ TEST(RescueReadings, ReadsOnThroughADipWhereTheBlockPlacesTheBitsReadOn) {
         const auto found = std::ranges::find_if(
             search.blocks, [](const FoundBlock& f) { return f.reading.bytes.at(0) == 0xF1; });
         ASSERT_NE(found, search.blocks.end());
-        for (const auto& [byte, gives] : {std::pair{-1, whole}, {5, false}, {21, false}, {60, false}}) {
+        for (const auto& [byte, gives] :
+             {std::pair{-1, whole}, {5, false}, {dip + 1, false}, {after, false}}) {
             Bytes bytes = tape.blocks[1];
             if (byte >= 0) bytes[static_cast<std::size_t>(byte)] ^= 0x10;
             EXPECT_EQ(readOnThrough(taken, *found, bytes), gives) << byte;
         }
-        Bytes gained = tape.blocks[1];  // a 1 bit gained before byte 21's, the bits after it a place late
-        for (std::size_t i = 8 * gained.size() - 1; i > 8 * 21; --i) {
+        Bytes gained = tape.blocks[1];  // a 1 bit gained in the dip, the bits after it a place late
+        for (std::size_t i = 8 * gained.size() - 1; i > 8 * static_cast<std::size_t>(dip + 1); --i) {
             const int bit = (gained[(i - 1) / 8] >> (7 - (i - 1) % 8)) & 1;
             gained[i / 8] =
                 static_cast<std::uint8_t>((gained[i / 8] & ~(0x80 >> i % 8)) | bit << (7 - i % 8));
         }
-        gained[21] |= 0x80;
+        gained[static_cast<std::size_t>(dip + 1)] |= 0x80;
         EXPECT_FALSE(readOnThrough(taken, *found, gained));
     }
 }

@@ -32,6 +32,10 @@ constexpr std::size_t kEdgeBits = 8;
 // few tenths of a percent within a dip's 0.1 s.)
 constexpr std::size_t kLengthBits = 64;
 constexpr double kLengthSlack = 0.5;
+// Bits read on after a dip and placed by their time alone must agree with
+// the block on this many sure bits: a block wrong there passes that one time
+// in 256, on top of its checksum.
+constexpr int kLeastTimedBits = 8;
 
 // Where the signal has come back after a loss: the envelope back at half the
 // level it had under the block, for a millisecond; the tracker starts 2 ms
@@ -153,23 +157,11 @@ bool readOnThrough(const Recording& recording, const FoundBlock& found,
         const SoftBit& bit = reading.bits[i];
         if (bit.llr >= kSureEvidence && bit.bit != bitOf(i)) return false;
     }
-    // The block's bits as sure evidence, for placing the bits read on.
-    Evidence block(bits);
-    for (std::size_t i = 0; i < bits; ++i)
-        block[i] = static_cast<float>(bitOf(i) ? 2 * kSureEvidence : -2 * kSureEvidence);
-    const double until = lost + static_cast<double>(bits - kept + 16) * reading.cells[0];
-    const std::vector<SoftBit> more = readOnAfterLoss(recording, found, lost, until, bits);
-    const std::ptrdiff_t place = placeOf(more, block, kept);
-    if (place < 0 || static_cast<std::size_t>(place) + more.size() < bits) return false;
-    for (std::size_t i = kEdgeBits; i < more.size() && static_cast<std::size_t>(place) + i < bits; ++i) {
-        if (more[i].llr >= kSureEvidence && more[i].bit != bitOf(static_cast<std::size_t>(place) + i))
-            return false;
-    }
-    // The place says how many of the block's bits lie in the dip, and
-    // which; they must fill the time between, at the lengths the cells had
-    // just before it. (A bit gained or lost in the dip, as the default
-    // decoder's reading may have, moves the bits after it by a 1 cell or
-    // more; the bits read on would still fit its bits after it.)
+    // The lengths of the cells just before the dip: the block's bits in it,
+    // which no reading of the take's saw, must fill the time between at
+    // them. (A bit gained or lost in the dip, as the default decoder's
+    // reading may have, moves the bits after it by a 1 cell or more; the
+    // bits read on would still fit its bits after it.)
     double lengths[2] = {0, 0}, counts[2] = {0, 0};
     for (std::size_t i = kept - std::min(kept, kLengthBits); i < kept; ++i) {
         const SoftBit& bit = reading.bits[i];
@@ -178,13 +170,41 @@ bool readOnThrough(const Recording& recording, const FoundBlock& found,
         counts[bit.bit] += 1;
     }
     if (kept == 0 || counts[0] == 0 || counts[1] == 0) return false;
-    double expected = 0;
-    for (std::size_t i = kept; i < static_cast<std::size_t>(place); ++i) {
-        const int bit = bitOf(i);
-        expected += lengths[bit] / counts[bit];
-    }
+    const double mean[2] = {lengths[0] / counts[0], lengths[1] / counts[1]};
+    const double slack = kLengthSlack * mean[1];
+    const double until = lost + static_cast<double>(bits - kept + 16) * reading.cells[0];
+    const std::vector<SoftBit> more = readOnAfterLoss(recording, found, lost, until, bits);
+    if (more.empty()) return false;
     const double between = more[0].start - reading.bits[kept - 1].end;
-    return std::fabs(between - expected) <= kLengthSlack * lengths[1] / counts[1];
+    // The time of the block's bits from the dip up to bit `place`.
+    auto timeTo = [&](std::size_t place) {
+        double time = 0;
+        for (std::size_t i = kept; i < place; ++i) time += mean[bitOf(i)];
+        return time;
+    };
+    // Placed by the block's bits; where too few follow the dip for that (a
+    // dip near the block's end) or they fit at more than one place, by
+    // their time, and then at least kLeastTimedBits of them must agree.
+    Evidence block(bits);
+    for (std::size_t i = 0; i < bits; ++i)
+        block[i] = static_cast<float>(bitOf(i) ? 2 * kSureEvidence : -2 * kSureEvidence);
+    std::ptrdiff_t place = placeOf(more, block, kept);
+    const bool byTime = place < 0;
+    if (byTime) {
+        std::size_t timed = kept;
+        for (double time = 0; timed < bits && time + mean[bitOf(timed)] <= between + slack; ++timed)
+            time += mean[bitOf(timed)];
+        place = static_cast<std::ptrdiff_t>(timed);
+    }
+    if (static_cast<std::size_t>(place) + more.size() < bits) return false;
+    if (std::fabs(between - timeTo(static_cast<std::size_t>(place))) > slack) return false;
+    int agreeing = 0;
+    for (std::size_t i = kEdgeBits; i < more.size() && static_cast<std::size_t>(place) + i < bits; ++i) {
+        if (more[i].llr < kSureEvidence) continue;
+        if (more[i].bit != bitOf(static_cast<std::size_t>(place) + i)) return false;
+        ++agreeing;
+    }
+    return !byTime || agreeing >= kLeastTimedBits;
 }
 
 bool wholeBlock(const std::vector<std::uint8_t>& bytes) {
