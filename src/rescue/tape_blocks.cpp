@@ -276,8 +276,8 @@ DecidedBlock decideTapeBlock(Recording& recording, const TapeBlock& block) {
     for (const BlockDecision& decision : own) join(testimony, decision.testimony);
     if (plain != nullptr && plain->checksumOk && !holds(testimony.read, plain->bytes)) {
         join(testimony, decideBlock(recording, probeAt(*plain), plain->highFirst ? 1 : -1).testimony);
-        // A reading of its own that lost the signal in the block, read on
-        // where it came back.
+        // A reading of its own that lost the signal in a dip in the block,
+        // or slipped there, read on where the signal came back.
         for (const FoundBlock* found : block.found) {
             if (readOnThrough(recording, *found, plain->bytes)) {
                 testimony.readOn.push_back(plain->bytes);
