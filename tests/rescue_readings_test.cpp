@@ -38,7 +38,7 @@ Tape recording(double level) {
 
 // A program whose data block holds 64 random bytes, at half of full scale
 // over digital silence, falling abruptly by 34 dB for `samples` samples
-// (30 ms) from the data block's byte `at` on.
+// (1323 by default: 30 ms) from the data block's byte `at` on.
 Tape abruptDip(std::size_t at = 20, std::size_t samples = 1323) {
     std::mt19937 random(3);
     Bytes bytes(64);
