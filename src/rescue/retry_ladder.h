@@ -16,6 +16,12 @@ struct SignedReading {
     double slipRisk = 0;          // the reading's own slip risk
 };
 
+// Bit i of a block, the most significant bit of each byte first (as its
+// readings' bits and evidence run).
+inline int bitOf(const std::vector<std::uint8_t>& bytes, std::size_t i) {
+    return (bytes[i / 8] >> (7 - i % 8)) & 1;
+}
+
 // What the readings of a block said, beyond the decision: for weighing
 // another reading of the same block (the default decoder's) against them.
 struct Testimony {

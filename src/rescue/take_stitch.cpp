@@ -152,10 +152,9 @@ bool readOnThrough(const Recording& recording, const FoundBlock& found,
     std::size_t before = 0;
     while (before < reading.bits.size() && reading.bits[before].end <= lost) ++before;
     const std::size_t kept = before - std::min(before, kEdgeBits);
-    auto bitOf = [&](std::size_t i) { return (bytes[i / 8] >> (7 - i % 8)) & 1; };
     for (std::size_t i = 0; i < kept; ++i) {
         const SoftBit& bit = reading.bits[i];
-        if (bit.llr >= kSureEvidence && bit.bit != bitOf(i)) return false;
+        if (bit.llr >= kSureEvidence && bit.bit != bitOf(bytes, i)) return false;
     }
     // The lengths of the cells just before the dip: the block's bits in it,
     // which no reading of the take's saw, must fill the time between at
@@ -179,7 +178,7 @@ bool readOnThrough(const Recording& recording, const FoundBlock& found,
     // The time of the block's bits from the dip up to bit `place`.
     auto timeTo = [&](std::size_t place) {
         double time = 0;
-        for (std::size_t i = kept; i < place; ++i) time += mean[bitOf(i)];
+        for (std::size_t i = kept; i < place; ++i) time += mean[bitOf(bytes, i)];
         return time;
     };
     // Placed by the block's bits; where too few follow the dip for that (a
@@ -187,13 +186,13 @@ bool readOnThrough(const Recording& recording, const FoundBlock& found,
     // their time, and then at least kLeastTimedBits of them must agree.
     Evidence block(bits);
     for (std::size_t i = 0; i < bits; ++i)
-        block[i] = static_cast<float>(bitOf(i) ? 2 * kSureEvidence : -2 * kSureEvidence);
+        block[i] = static_cast<float>(bitOf(bytes, i) ? 2 * kSureEvidence : -2 * kSureEvidence);
     std::ptrdiff_t place = placeOf(more, block, kept);
     const bool byTime = place < 0;
     if (byTime) {
         std::size_t timed = kept;
-        for (double time = 0; timed < bits && time + mean[bitOf(timed)] <= between + slack; ++timed)
-            time += mean[bitOf(timed)];
+        for (double time = 0; timed < bits && time + mean[bitOf(bytes, timed)] <= between + slack; ++timed)
+            time += mean[bitOf(bytes, timed)];
         place = static_cast<std::ptrdiff_t>(timed);
     }
     if (static_cast<std::size_t>(place) + more.size() < bits) return false;
@@ -201,7 +200,7 @@ bool readOnThrough(const Recording& recording, const FoundBlock& found,
     int agreeing = 0;
     for (std::size_t i = kEdgeBits; i < more.size() && static_cast<std::size_t>(place) + i < bits; ++i) {
         if (more[i].llr < kSureEvidence) continue;
-        if (more[i].bit != bitOf(static_cast<std::size_t>(place) + i)) return false;
+        if (more[i].bit != bitOf(bytes, static_cast<std::size_t>(place) + i)) return false;
         ++agreeing;
     }
     return !byTime || agreeing >= kLeastTimedBits;

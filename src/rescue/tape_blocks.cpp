@@ -64,11 +64,6 @@ constexpr double kHonestSlipRisk = 0.5;
 // block did.
 constexpr int kFewDifferentBits = 8;
 
-// Bit i of a block, the most significant bit of each byte first.
-bool bitOf(const std::vector<std::uint8_t>& bytes, std::size_t i) {
-    return (bytes[i / 8] >> (7 - i % 8)) & 1;
-}
-
 // How many bits two blocks differ in (each byte one is longer by, 8).
 int bitsApart(const std::vector<std::uint8_t>& one, const std::vector<std::uint8_t>& other) {
     const std::size_t common = std::min(one.size(), other.size());
