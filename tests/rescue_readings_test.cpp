@@ -312,15 +312,20 @@ TEST(RescueReadings, LeavesOutACopyByPrintThrough) {
     }
 }
 
-// A copy by print-through is a block of a block read good (O or J), with
-// its every byte (faint, it may be read X): the block at 2 s, its envelope
-// 1/20 of that of the block at 0 s, is taken out only where that one was
-// read good and the bytes are the same.
+// A copy by print-through is a block with every byte of a louder block
+// nearby, where either was read good (O or J; faint, the copy may be read
+// X, and where the loud block's readings contradicted each other, it may be
+// X itself): the block at 2 s, its envelope 1/20 of that of the block at
+// 0 s, is taken out where the bytes are the same and one of the two was
+// read good; where both are X, it stays.
 TEST(RescueReadings, TakesForACopyOnlyTheSameBytesAsABlockReadGood) {
     const Recording recording{.rate = 32, .envelope = {1, 0, 0.05f}};  // an envelope value a second
-    for (const auto& [source, copy, bytes, copies] :
-         {std::tuple{'O', 'O', kData, 1u}, {'J', 'O', kData, 1u}, {'O', 'X', kData, 1u}, {'X', 'O', kData, 0u},
-          {'O', 'X', kMisread, 0u}}) {
+    for (const auto& [source, copy, bytes, copies] : {std::tuple{'O', 'O', kData, 1u},
+                                                      {'J', 'O', kData, 1u},
+                                                      {'O', 'X', kData, 1u},
+                                                      {'X', 'O', kData, 1u},
+                                                      {'X', 'X', kData, 0u},
+                                                      {'O', 'X', kMisread, 0u}}) {
         std::vector<DecidedBlock> blocks;
         for (const auto& [mark, at, written] : {std::tuple{source, 0.0, kData}, {copy, 64.0, bytes}})
             blocks.push_back(

@@ -37,11 +37,13 @@ std::vector<Echo> takeOutEchoes(const Recording& recording, std::vector<DecidedB
     std::vector<Echo> echoes;
     for (std::size_t i = 0; i < blocks.size(); ++i) {
         // A copy is faint and may be read X: that every byte of it matches a
-        // block read good is no chance.
+        // block read good is no chance. Nor where the copy was read good and
+        // the block it copies, loud, was not (its readings contradicted each
+        // other): the copy would write the block a second time.
         const BlockDecision& copy = blocks[i].decision;
         for (std::size_t j = 0; j < blocks.size(); ++j) {
             const BlockDecision& source = blocks[j].decision;
-            if (j == i || !good(blocks[j]) || source.bytes != copy.bytes) continue;
+            if (j == i || (!good(blocks[j]) && !good(blocks[i])) || source.bytes != copy.bytes) continue;
             if (std::fabs(source.firstSample - copy.firstSample) > reach) continue;
             if (levels[i] > kEchoShare * levels[j]) continue;
             echo[i] = true;

@@ -18,8 +18,9 @@ struct Echo {
     double sourceSecond = 0;  // where the block it copies begins
 };
 
-// Takes out of `blocks` (in tape order) each block, however marked, whose
-// bytes a block read good (O or J) nearby has too, at least 20 dB louder; returns
+// Takes out of `blocks` (in tape order) each block whose bytes a block
+// nearby has too, at least 20 dB louder, where either of the two was read
+// good (O or J); returns
 // them in tape order. A program recorded twice is never that much quieter
 // the second time, and lies further away.
 std::vector<Echo> takeOutEchoes(const Recording& recording, std::vector<DecidedBlock>& blocks);
