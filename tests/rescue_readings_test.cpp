@@ -316,8 +316,8 @@ TEST(RescueReadings, LeavesOutACopyByPrintThrough) {
 // nearby, where either was read good (O or J; faint, the copy may be read
 // X, and where the loud block's readings contradicted each other, it may be
 // X itself): the block at 2 s, its envelope 1/20 of that of the block at
-// 0 s, is taken out where the bytes are the same and one of the two was
-// read good; where both are X, it stays.
+// 0 s, is taken out where the bytes are the same (those read, where it was
+// cut short) and one of the two was read good; where both are X, it stays.
 TEST(RescueReadings, TakesForACopyOnlyTheSameBytesAsABlockReadGood) {
     const Recording recording{.rate = 32, .envelope = {1, 0, 0.05f}};  // an envelope value a second
     for (const auto& [source, copy, bytes, copies] : {std::tuple{'O', 'O', kData, 1u},
@@ -332,6 +332,33 @@ TEST(RescueReadings, TakesForACopyOnlyTheSameBytesAsABlockReadGood) {
                 {.decision = {.mark = mark, .bytes = written, .firstSample = at, .lastSample = at + 31}});
         EXPECT_EQ(takeOutEchoes(recording, blocks).size(), copies) << source << copy;
         EXPECT_EQ(blocks.size(), 2 - copies);
+    }
+    // A copy read X that was cut short, padded after the bytes read: those
+    // bytes are compared, the first twelve of kData here (or of kMisread,
+    // whose eleventh byte differs).
+    for (const auto& [read, copies] : {std::pair{kData, 1u}, {kMisread, 0u}}) {
+        FoundBlock cutShort;
+        cutShort.reading.bytes.assign(read.begin(), read.begin() + 12);
+        Bytes padded = cutShort.reading.bytes;
+        padded.resize(kData.size(), 0);
+        std::vector<DecidedBlock> blocks = {
+            {.decision = {.mark = 'O', .bytes = kData, .firstSample = 0, .lastSample = 31}},
+            {.decision = {.mark = 'X', .bytes = padded, .firstSample = 64, .lastSample = 95},
+             .found = &cutShort}};
+        EXPECT_EQ(takeOutEchoes(recording, blocks).size(), copies);
+    }
+    // Over a sample width whose quantisation q is 0.2 (a resolution of √3 q,
+    // 0.346), a copy at 0.3 under a block at 1 is too faint to measure, and
+    // is taken out; one at 0.4 is above it, and one under a block at 0.6
+    // (less than twice the resolution) might be a block recorded twice.
+    for (const auto& [sourceLevel, copyLevel, copies] :
+         {std::tuple{1.0f, 0.3f, 1u}, {1.0f, 0.4f, 0u}, {0.6f, 0.3f, 0u}, {0.7f, 0.3f, 1u}}) {
+        const Recording quantised{.rate = 32, .envelope = {sourceLevel, 0, copyLevel}, .quantisation = 0.2};
+        std::vector<DecidedBlock> blocks;
+        for (double at : {0.0, 64.0})
+            blocks.push_back(
+                {.decision = {.mark = 'O', .bytes = kData, .firstSample = at, .lastSample = at + 31}});
+        EXPECT_EQ(takeOutEchoes(quantised, blocks).size(), copies) << sourceLevel << " " << copyLevel;
     }
 }
 

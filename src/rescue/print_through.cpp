@@ -13,6 +13,22 @@ constexpr double kEchoSeconds = 5.0;
 // is 35 dB down or more, and the hiss under it lifts it a little.
 constexpr double kEchoShare = 0.1;
 
+// A copy whose envelope is no louder than a signal one step of the sample
+// width high (half a step, √3 times the quantisation's deviation) is at the
+// width's resolution: an 8-bit recording shows a copy 36 dB under a block at
+// -29 dBFS as a step toggled now and then, 15 dB under the block, whatever
+// its true level. Such a copy counts as faint where its block is at least
+// twice as loud as that resolution: a block recorded twice would be at its
+// level both times.
+constexpr double kResolutionSteps = 1.7320508075688772;  // √3
+constexpr double kOverResolution = 2;
+
+// Whether `copy`'s level is far enough under `source`'s for print-through.
+bool faintCopy(const Recording& recording, double copy, double source) {
+    const double resolution = kResolutionSteps * recording.quantisation;
+    return copy <= kEchoShare * source || (copy <= resolution && source >= kOverResolution * resolution);
+}
+
 // The mean of the envelope over the block.
 double levelOf(const Recording& recording, const BlockDecision& decision) {
     const auto size = static_cast<std::int64_t>(recording.envelope.size());
@@ -27,6 +43,19 @@ double levelOf(const Recording& recording, const BlockDecision& decision) {
 
 bool good(const DecidedBlock& block) { return block.decision.mark != 'X'; }
 
+// Whether `copy` has the bytes of `source`. A faint copy read X may have
+// been cut short where its signal sank into the noise, and is padded: then
+// the bytes it read before are compared.
+bool sameBytes(const DecidedBlock& copy, const DecidedBlock& source) {
+    const std::vector<std::uint8_t>& bytes = source.decision.bytes;
+    if (!good(copy) && copy.found != nullptr) {
+        const std::vector<std::uint8_t>& read = copy.found->reading.bytes;
+        if (!read.empty() && read.size() < copy.decision.bytes.size())
+            return read.size() <= bytes.size() && std::equal(read.begin(), read.end(), bytes.begin());
+    }
+    return copy.decision.bytes == bytes;
+}
+
 }  // namespace
 
 std::vector<Echo> takeOutEchoes(const Recording& recording, std::vector<DecidedBlock>& blocks) {
@@ -36,16 +65,17 @@ std::vector<Echo> takeOutEchoes(const Recording& recording, std::vector<DecidedB
     std::vector<bool> echo(blocks.size(), false);
     std::vector<Echo> echoes;
     for (std::size_t i = 0; i < blocks.size(); ++i) {
-        // A copy is faint and may be read X: that every byte of it matches a
-        // block read good is no chance. Nor where the copy was read good and
+        // A copy is faint and may be read X, or cut short: that every byte
+        // read of it matches a block read good is no chance. Nor where the copy was read good and
         // the block it copies, loud, was not (its readings contradicted each
         // other): the copy would write the block a second time.
         const BlockDecision& copy = blocks[i].decision;
         for (std::size_t j = 0; j < blocks.size(); ++j) {
             const BlockDecision& source = blocks[j].decision;
-            if (j == i || (!good(blocks[j]) && !good(blocks[i])) || source.bytes != copy.bytes) continue;
+            if (j == i || (!good(blocks[j]) && !good(blocks[i])) || !sameBytes(blocks[i], blocks[j]))
+                continue;
             if (std::fabs(source.firstSample - copy.firstSample) > reach) continue;
-            if (levels[i] > kEchoShare * levels[j]) continue;
+            if (!faintCopy(recording, levels[i], levels[j])) continue;
             echo[i] = true;
             echoes.push_back({secondsIn(recording, copy.firstSample), secondsIn(recording, copy.lastSample),
                               secondsIn(recording, source.firstSample)});
