@@ -1037,6 +1037,8 @@ MUTANTS = [
            'return read.size() <= bytes.size();', 'a copy cut short taken out whatever bytes it read'),
     Mutant('src/rescue/print_through.cpp', 'if (!read.empty() && read.size() < copy.decision.bytes.size())',
            'if (false)', 'a copy cut short compared with its padding: kept'),
+    Mutant('src/rescue/print_through.cpp', 'return std::max(own, levelOver(recording, sync, decision.firstSample - 1));',
+           'return own;', 'a copy of a block sunk by a dropout measured against the sunk block: kept'),
     Mutant('src/rescue/print_through.cpp', 'kOverResolution = 2;', 'kOverResolution = 1.5;',
            'a copy at the sample width\'s resolution taken out under a block only 1.5 times louder than it'),
     Mutant('src/rescue/print_through.cpp', 'kOverResolution = 2;', 'kOverResolution = 2.3;',

@@ -347,6 +347,16 @@ TEST(RescueReadings, TakesForACopyOnlyTheSameBytesAsABlockReadGood) {
              .found = &cutShort}};
         EXPECT_EQ(takeOutEchoes(recording, blocks).size(), copies);
     }
+    // A block sunk by a dropout (0.5 from 2 s) has a copy at 0.08 from 4 s:
+    // a copy by the level of its sync bytes at 1 s, not by its own.
+    for (const auto& [sync, copies] : {std::pair{1.0, 1u}, {0.0, 0u}}) {
+        const Recording dropped{.rate = 32, .envelope = {0, 1, 0.5f, 0, 0.08f}};
+        std::vector<DecidedBlock> blocks = {
+            {.decision = {.mark = 'O', .bytes = kData, .firstSample = 64, .lastSample = 95},
+             .syncSeconds = {sync, 0}},
+            {.decision = {.mark = 'O', .bytes = kData, .firstSample = 128, .lastSample = 159}}};
+        EXPECT_EQ(takeOutEchoes(dropped, blocks).size(), copies) << sync;
+    }
     // Over a sample width whose quantisation q is 0.2 (a resolution of √3 q,
     // 0.346), a copy at 0.3 under a block at 1 is too faint to measure, and
     // is taken out; one at 0.4 is above it, and one under a block at 0.6

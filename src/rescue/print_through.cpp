@@ -29,16 +29,27 @@ bool faintCopy(const Recording& recording, double copy, double source) {
     return copy <= kEchoShare * source || (copy <= resolution && source >= kOverResolution * resolution);
 }
 
-// The mean of the envelope over the block.
-double levelOf(const Recording& recording, const BlockDecision& decision) {
+// The mean of the envelope over samples [from, to].
+double levelOver(const Recording& recording, double from, double to) {
     const auto size = static_cast<std::int64_t>(recording.envelope.size());
     const std::int64_t first =
-        std::clamp(static_cast<std::int64_t>(decision.firstSample) / kEnvelopeStride, std::int64_t{0}, size);
-    const std::int64_t last =
-        std::clamp(static_cast<std::int64_t>(decision.lastSample) / kEnvelopeStride + 1, first, size);
+        std::clamp(static_cast<std::int64_t>(from) / kEnvelopeStride, std::int64_t{0}, size);
+    const std::int64_t last = std::clamp(static_cast<std::int64_t>(to) / kEnvelopeStride + 1, first, size);
     double sum = 0;
     for (std::int64_t k = first; k < last; ++k) sum += recording.envelope[static_cast<std::size_t>(k)];
     return last > first ? sum / static_cast<double>(last - first) : 0;
+}
+
+// The level a block was recorded at, which its copies follow: the louder of
+// the block's own and that of its last two sync bytes. A dropout on the
+// playing tape that sank the block itself leaves its copies, printed from
+// another turn, as loud as ever, and may spare the sync just before it.
+double recordedLevel(const Recording& recording, const DecidedBlock& block) {
+    const BlockDecision& decision = block.decision;
+    const double own = levelOver(recording, decision.firstSample, decision.lastSample);
+    const double sync = block.syncSeconds[0] * recording.rate;
+    if (sync <= 0 || sync >= decision.firstSample) return own;
+    return std::max(own, levelOver(recording, sync, decision.firstSample - 1));
 }
 
 bool good(const DecidedBlock& block) { return block.decision.mark != 'X'; }
@@ -59,8 +70,11 @@ bool sameBytes(const DecidedBlock& copy, const DecidedBlock& source) {
 }  // namespace
 
 std::vector<Echo> takeOutEchoes(const Recording& recording, std::vector<DecidedBlock>& blocks) {
-    std::vector<double> levels;
-    for (const DecidedBlock& block : blocks) levels.push_back(levelOf(recording, block.decision));
+    std::vector<double> levels, recorded;
+    for (const DecidedBlock& block : blocks) {
+        levels.push_back(levelOver(recording, block.decision.firstSample, block.decision.lastSample));
+        recorded.push_back(recordedLevel(recording, block));
+    }
     const double reach = kEchoSeconds * recording.rate;
     std::vector<bool> echo(blocks.size(), false);
     std::vector<Echo> echoes;
@@ -75,7 +89,7 @@ std::vector<Echo> takeOutEchoes(const Recording& recording, std::vector<DecidedB
             if (j == i || (!good(blocks[j]) && !good(blocks[i])) || !sameBytes(blocks[i], blocks[j]))
                 continue;
             if (std::fabs(source.firstSample - copy.firstSample) > reach) continue;
-            if (!faintCopy(recording, levels[i], levels[j])) continue;
+            if (!faintCopy(recording, levels[i], recorded[j])) continue;
             echo[i] = true;
             echoes.push_back({secondsIn(recording, copy.firstSample), secondsIn(recording, copy.lastSample),
                               secondsIn(recording, source.firstSample)});
