@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <cstdlib>
 #include <sstream>
 
 namespace {
@@ -21,9 +22,16 @@ bool isMark(const std::string& word) {
 std::vector<BlockLine> blockLinesOf(const std::string& output) {
     std::vector<BlockLine> lines;
     std::istringstream in(output);
+    double syncSecond = -1;
     for (std::string line; std::getline(in, line);) {
+        static const std::string kSync = "d3 szinkron byte ";
+        if (line.compare(0, kSync.size(), kSync) == 0) {
+            syncSecond = std::strtod(line.c_str() + kSync.size(), nullptr);
+            continue;
+        }
         std::istringstream words(line);
         BlockLine block;
+        block.syncSecond = syncSecond;
         for (std::string word; words >> word;) {
             if (isHexByte(word)) {
                 block.bytes.push_back(static_cast<std::uint8_t>(std::stoi(word, nullptr, 16)));

@@ -12,6 +12,7 @@ struct BlockLine {
     Bytes bytes;       // as printed, from the type byte on (none for a block no byte of which was read)
     char mark = 0;     // 'O', 'J' or 'X'
     std::string text;  // the whole line
+    double syncSecond = -1;  // the last sync byte printed before it ("d3 szinkron byte S ..."); -1: none
 };
 
 // Every line that shows a block: its bytes in hexadecimal, then its mark

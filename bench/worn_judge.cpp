@@ -44,11 +44,18 @@ DecoderOutcome judge(const std::string& output, const std::string& directory, co
         trueBytes.insert(block.bytes);
         trueList.push_back(block.bytes);
     }
-    // Each true block takes the first line not yet taken that shows its bytes.
+    // Each true block takes the first line not yet taken that shows its bytes
+    // where it lies: its last sync byte within a second before the block's
+    // bytes, or on them. (By bytes alone, a block read X and padded with 00
+    // bytes took the line of a later end block b1 00 00, whose own line then
+    // counted as a copy.)
+    auto near = [](const BlockLine& line, const TruthBlock& block) {
+        return line.syncSecond < 0 || (line.syncSecond >= block.from - 1.0 && line.syncSecond <= block.to);
+    };
     for (const TruthBlock& block : truth.blocks) {
         char mark = 0;
         for (std::size_t i = 0; i < lines.size() && mark == 0; ++i) {
-            if (!used[i] && lines[i].bytes == block.bytes) {
+            if (!used[i] && lines[i].bytes == block.bytes && near(lines[i], block)) {
                 used[i] = true;
                 mark = lines[i].mark;
             }
@@ -62,7 +69,7 @@ DecoderOutcome judge(const std::string& output, const std::string& directory, co
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const BlockLine& line = lines[i];
         outcome.xLines += line.mark == 'X';
-        if (!used[i] && trueBytes.count(line.bytes) > 0) ++outcome.copies;
+        if (!used[i] && line.mark != 'X' && trueBytes.count(line.bytes) > 0) ++outcome.copies;
         if (line.mark != 'X' && trueBytes.count(line.bytes) == 0) {
             outcome.wrong.push_back(line.text.substr(0, 72) + "\n" +
                                     differencesFromTruth(line.bytes, trueList));

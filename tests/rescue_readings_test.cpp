@@ -333,19 +333,25 @@ TEST(RescueReadings, TakesForACopyOnlyTheSameBytesAsABlockReadGood) {
         EXPECT_EQ(takeOutEchoes(recording, blocks).size(), copies) << source << copy;
         EXPECT_EQ(blocks.size(), 2 - copies);
     }
-    // A copy read X that was cut short, padded after the bytes read: those
-    // bytes are compared, the first twelve of kData here (or of kMisread,
-    // whose eleventh byte differs).
+    // A block read X that was cut short, padded after the bytes read, as
+    // the faint copy or as the loud block: those bytes are compared, the
+    // first twelve of kData here (or of kMisread, whose eleventh differs).
     for (const auto& [read, copies] : {std::pair{kData, 1u}, {kMisread, 0u}}) {
         FoundBlock cutShort;
         cutShort.reading.bytes.assign(read.begin(), read.begin() + 12);
         Bytes padded = cutShort.reading.bytes;
         padded.resize(kData.size(), 0);
-        std::vector<DecidedBlock> blocks = {
-            {.decision = {.mark = 'O', .bytes = kData, .firstSample = 0, .lastSample = 31}},
-            {.decision = {.mark = 'X', .bytes = padded, .firstSample = 64, .lastSample = 95},
-             .found = &cutShort}};
-        EXPECT_EQ(takeOutEchoes(recording, blocks).size(), copies);
+        for (const bool copyCutShort : {true, false}) {
+            std::vector<DecidedBlock> blocks = {
+                {.decision = {.mark = 'O', .bytes = kData}},
+                {.decision = {.mark = 'X', .bytes = padded}, .found = &cutShort}};
+            if (!copyCutShort) std::swap(blocks[0], blocks[1]);  // the loud block first
+            for (std::size_t i = 0; i < 2; ++i) {
+                blocks[i].decision.firstSample = i == 0 ? 0 : 64;
+                blocks[i].decision.lastSample = blocks[i].decision.firstSample + 31;
+            }
+            EXPECT_EQ(takeOutEchoes(recording, blocks).size(), copies) << copyCutShort;
+        }
     }
     // A block sunk by a dropout (0.5 from 2 s) has a copy at 0.08 from 4 s:
     // a copy by the level of its sync bytes at 1 s, not by its own.

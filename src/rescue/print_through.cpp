@@ -54,17 +54,25 @@ double recordedLevel(const Recording& recording, const DecidedBlock& block) {
 
 bool good(const DecidedBlock& block) { return block.decision.mark != 'X'; }
 
+// The bytes read of a block read X that was cut short, where its signal
+// sank into the noise (its bytes are padded after them); null for any other.
+const std::vector<std::uint8_t>* cutShort(const DecidedBlock& block) {
+    if (good(block) || block.found == nullptr) return nullptr;
+    const std::vector<std::uint8_t>& read = block.found->reading.bytes;
+    return !read.empty() && read.size() < block.decision.bytes.size() ? &read : nullptr;
+}
+
+bool startsWith(const std::vector<std::uint8_t>& bytes, const std::vector<std::uint8_t>& start) {
+    return start.size() <= bytes.size() && std::equal(start.begin(), start.end(), bytes.begin());
+}
+
 // Whether `copy` has the bytes of `source`. A faint copy read X may have
-// been cut short where its signal sank into the noise, and is padded: then
-// the bytes it read before are compared.
+// been cut short, and so may a block sunk by a dropout whose copy was read
+// good: then the bytes read before are compared.
 bool sameBytes(const DecidedBlock& copy, const DecidedBlock& source) {
-    const std::vector<std::uint8_t>& bytes = source.decision.bytes;
-    if (!good(copy) && copy.found != nullptr) {
-        const std::vector<std::uint8_t>& read = copy.found->reading.bytes;
-        if (!read.empty() && read.size() < copy.decision.bytes.size())
-            return read.size() <= bytes.size() && std::equal(read.begin(), read.end(), bytes.begin());
-    }
-    return copy.decision.bytes == bytes;
+    if (const auto* read = cutShort(copy)) return startsWith(source.decision.bytes, *read);
+    if (const auto* read = cutShort(source)) return startsWith(copy.decision.bytes, *read);
+    return copy.decision.bytes == source.decision.bytes;
 }
 
 }  // namespace
