@@ -66,10 +66,16 @@ DecoderOutcome judge(const std::string& output, const std::string& directory, co
         outcome.rightJ += mark == 'J';
         outcome.rightX += mark == 'X';
     }
+    // A copy shows a block again that a line where it lies showed already:
+    // written twice. (A faint copy of a block no line showed, a dropout
+    // having sunk the block, is no second writing of it.)
+    std::set<Bytes> shown;
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        if (used[i]) shown.insert(lines[i].bytes);
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const BlockLine& line = lines[i];
         outcome.xLines += line.mark == 'X';
-        if (!used[i] && line.mark != 'X' && trueBytes.count(line.bytes) > 0) ++outcome.copies;
+        if (!used[i] && line.mark != 'X' && shown.count(line.bytes) > 0) ++outcome.copies;
         if (line.mark != 'X' && trueBytes.count(line.bytes) == 0) {
             outcome.wrong.push_back(line.text.substr(0, 72) + "\n" +
                                     differencesFromTruth(line.bytes, trueList));

@@ -16,8 +16,8 @@ struct DecoderOutcome {
     int rightO = 0, rightJ = 0, rightX = 0;  // true blocks written with their bytes, by mark
     int xLines = 0;                          // block lines marked X, right or not
     std::vector<std::string> wrong;          // per wrong mark: the line, and where it differs from the truth
-    int copies = 0;         // block lines marked O or J that show a true block's bytes again, or elsewhere
-                            // (print-through, a second look)
+    int copies = 0;         // block lines marked O or J that show a true block again, one that a line
+                            // where it lies showed already (print-through, a second look)
     int exact = 0;          // programs whose file is exact
     double seconds = 0;     // the decoding's wall time
     double cpuSeconds = 0;  // and the processor time it took
