@@ -33,15 +33,6 @@ std::vector<Bytes> blocksRead(const Signal& signal, std::int64_t from, double ra
     return read;
 }
 
-// Through a first-order high-pass at 1 kHz (a coupling capacitor), times `gain`.
-Signal highPassed(Signal signal, double rate, double gain = 1) {
-    for (double previous = 0, filtered = 0; double& x : signal) {
-        filtered = (filtered + x - previous) / (1 + 2 * M_PI * 1000 / rate);
-        previous = std::exchange(x, gain * filtered);
-    }
-    return signal;
-}
-
 // The rescue decoder's run on the recording made quiet (at 44100 Hz), of
 // which the default decoder reads nothing.
 RunResult rescuedQuiet(const ScratchDir& dir, const Signal& signal) {

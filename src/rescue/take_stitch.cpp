@@ -26,7 +26,9 @@ constexpr int kMostDisagreement = 16;
 constexpr std::size_t kEdgeBits = 8;
 
 // The bits in a dip, whose cells no reading saw, take the mean lengths of
-// the cells of each kind over the last kLengthBits sure bits before it; the
+// the cells over the last kLengthBits sure bits before it, by their kind and
+// the kind of the cell before (the filters move an edge by the half-wave
+// before it: a 1 cell after a 0 is measured longer than one after a 1); the
 // time between the bits on either side must match those lengths within
 // kLengthSlack of a 1 cell. (Wow of 2 % changes the speed by less than a
 // few tenths of a percent within a dip's 0.1 s.)
@@ -161,16 +163,42 @@ bool readOnThrough(const Recording& recording, const FoundBlock& found,
     // them. (A bit gained or lost in the dip, as the default decoder's
     // reading may have, moves the bits after it by a 1 cell or more; the
     // bits read on would still fit its bits after it.)
-    double lengths[2] = {0, 0}, counts[2] = {0, 0};
-    for (std::size_t i = kept - std::min(kept, kLengthBits); i < kept; ++i) {
+    double lengths[2][2] = {}, counts[2][2] = {};  // by the bit before, then the bit
+    for (std::size_t i = std::max<std::size_t>(1, kept - std::min(kept, kLengthBits)); i < kept; ++i) {
         const SoftBit& bit = reading.bits[i];
         if (!bit.timingSure) continue;
-        lengths[bit.bit] += bit.end - bit.start;
-        counts[bit.bit] += 1;
+        lengths[reading.bits[i - 1].bit][bit.bit] += bit.end - bit.start;
+        counts[reading.bits[i - 1].bit][bit.bit] += 1;
     }
-    if (kept == 0 || counts[0] == 0 || counts[1] == 0) return false;
-    const double mean[2] = {lengths[0] / counts[0], lengths[1] / counts[1]};
-    const double slack = kLengthSlack * mean[1];
+    double kindMean[2];
+    for (int bit : {0, 1}) {
+        const double count = counts[0][bit] + counts[1][bit];
+        if (count == 0) return false;
+        kindMean[bit] = (lengths[0][bit] + lengths[1][bit]) / count;
+    }
+    // Where a pair of kinds was not seen, the kind's mean; or where it is
+    // the only one, what the others give: a cell's end edge moves by an
+    // amount its own kind sets, and its start by what the cell before set,
+    // so a 0 after a 0 and a 1 after a 1 take as long together as a 1 after
+    // a 0 and a 0 after a 1.
+    double mean[2][2];
+    int unseen = 0;
+    for (int previous : {0, 1}) {
+        for (int bit : {0, 1}) {
+            unseen += counts[previous][bit] == 0;
+            mean[previous][bit] =
+                counts[previous][bit] > 0 ? lengths[previous][bit] / counts[previous][bit] : kindMean[bit];
+        }
+    }
+    for (int previous : {0, 1}) {
+        for (int bit : {0, 1}) {
+            if (unseen == 1 && counts[previous][bit] == 0)
+                mean[previous][bit] =
+                    mean[previous][1 - bit] + mean[1 - previous][bit] - mean[1 - previous][1 - bit];
+        }
+    }
+    auto length = [&](std::size_t i) { return mean[bitOf(bytes, i - 1)][bitOf(bytes, i)]; };
+    const double slack = kLengthSlack * kindMean[1];
     const double until = lost + static_cast<double>(bits - kept + 16) * reading.cells[0];
     const std::vector<SoftBit> more = readOnAfterLoss(recording, found, lost, until, bits);
     if (more.empty()) return false;
@@ -178,7 +206,7 @@ bool readOnThrough(const Recording& recording, const FoundBlock& found,
     // The time of the block's bits from the dip up to bit `place`.
     auto timeTo = [&](std::size_t place) {
         double time = 0;
-        for (std::size_t i = kept; i < place; ++i) time += mean[bitOf(bytes, i)];
+        for (std::size_t i = kept; i < place; ++i) time += length(i);
         return time;
     };
     // Placed by the block's bits; where too few follow the dip for that (a
@@ -191,8 +219,8 @@ bool readOnThrough(const Recording& recording, const FoundBlock& found,
     const bool byTime = place < 0;
     if (byTime) {
         std::size_t timed = kept;
-        for (double time = 0; timed < bits && time + mean[bitOf(bytes, timed)] <= between + slack; ++timed)
-            time += mean[bitOf(bytes, timed)];
+        for (double time = 0; timed < bits && time + length(timed) <= between + slack; ++timed)
+            time += length(timed);
         place = static_cast<std::ptrdiff_t>(timed);
     }
     if (static_cast<std::size_t>(place) + more.size() < bits) return false;

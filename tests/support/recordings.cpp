@@ -4,6 +4,7 @@
 #include <cmath>
 #include <random>
 #include <sstream>
+#include <utility>
 
 Bytes wavOf(const std::vector<Signal>& channels, std::uint32_t rate, int bits) {
     Bytes data;
@@ -37,6 +38,14 @@ Signal fromTape(const Bytes& samples, double level) {
 Signal withHiss(Signal signal, double rms, unsigned seed) {
     std::mt19937 random(seed);
     for (double& s : signal) s += rms * std::sqrt(12.0) * (random() / 4294967296.0 - 0.5);
+    return signal;
+}
+
+Signal highPassed(Signal signal, double rate, double gain) {
+    for (double previous = 0, filtered = 0; double& x : signal) {
+        filtered = (filtered + x - previous) / (1 + 2 * M_PI * 1000 / rate);
+        previous = std::exchange(x, gain * filtered);
+    }
     return signal;
 }
 

@@ -17,6 +17,8 @@ Signal samplesOf(const Bytes& wav);
 Signal fromTape(const Bytes& samples, double level = 1);
 // The signal with white noise of the given RMS added, the same on every platform.
 Signal withHiss(Signal signal, double rms, unsigned seed);
+// Through a first-order high-pass at 1 kHz (a coupling capacitor), times `gain`.
+Signal highPassed(Signal signal, double rate, double gain = 1);
 // The signal at -46 dBFS: in 16 bits below the default decoder's first
 // level (+256), so that it reads nothing there and only the rescue
 // decoder's readings decide.
