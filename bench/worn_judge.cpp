@@ -45,12 +45,12 @@ DecoderOutcome judge(const std::string& output, const std::string& directory, co
         trueList.push_back(block.bytes);
     }
     // Each true block takes the first line not yet taken that shows its bytes
-    // where it lies: its last sync byte within a second before the block's
-    // bytes, or on them. (By bytes alone, a block read X and padded with 00
+    // where it lies: its last sync byte within 0.2 s before the block's
+    // bytes (the third sync byte is just before them), or on them. (By bytes alone, a block read X and padded with 00
     // bytes took the line of a later end block b1 00 00, whose own line then
     // counted as a copy.)
     auto near = [](const BlockLine& line, const TruthBlock& block) {
-        return line.syncSecond < 0 || (line.syncSecond >= block.from - 1.0 && line.syncSecond <= block.to);
+        return line.syncSecond < 0 || (line.syncSecond >= block.from - 0.2 && line.syncSecond <= block.to);
     };
     for (const TruthBlock& block : truth.blocks) {
         char mark = 0;

@@ -931,6 +931,8 @@ MUTANTS = [
            'a reading read on through a dip confirms nothing'),
     Mutant('src/rescue/tape_blocks.cpp', 'aligned(testimony.complete, plain.bytes) || holds(testimony.readOn, plain.bytes);',
            'aligned(testimony.complete, plain.bytes);', 'a reading read on through a dip is no witness against a slipped denier'),
+    Mutant('src/rescue/take_stitch.cpp', '    measure(more, kEdgeBits, kEdgeBits + kLengthBits);\n', '',
+           'read on through a dip, the bits in it timed by the cells before it alone'),
     Mutant('src/rescue/take_stitch.cpp', 'return mean[bitOf(bytes, i - 1)][bitOf(bytes, i)]; };',
            'return kindMean[bitOf(bytes, i)]; };', 'read on through a dip, the bits in it timed by their kind alone'),
     Mutant('src/rescue/take_stitch.cpp', 'mean[previous][1 - bit] + mean[1 - previous][bit] - mean[1 - previous][1 - bit];',

@@ -137,7 +137,9 @@ TEST(RescueReadings, ReadsOnThroughADipWhereTheBlockPlacesTheBitsReadOn) {
 // holds bytes 5F, whose 1 cells follow 0 cells a third of the time: at
 // their kind's mean lengths the cells in the dip come out too long by more
 // than a 1 cell, at the lengths by the cell before each (a 0 after a 0,
-// not seen before the dip, at the mean of 0 cells) within half a 1 cell.
+// not seen before the dip, from the other three) within half a 1 cell. The
+// tape runs 6 % fast from the dip's middle on: the lengths before the dip
+// alone are 24 samples off, those before and after it within a sample.
 TEST(RescueReadings, TimesTheBitsInADipByTheCellBeforeEach) {
     ScratchDir dir;
     std::mt19937 random(4);
@@ -151,7 +153,16 @@ TEST(RescueReadings, TimesTheBitsInADipByTheCellBeforeEach) {
               .level = 0.5};
     for (std::size_t i = 0, first = tape.at(1, 29) + 14; i < 850; ++i)
         tape.signal[first + i] *= std::pow(10.0, -34 / 20.0);
-    writeFile(dir.path("rec.wav"), wavOf({highPassed(tape.signal, kRate)}, kRate));
+    // From the dip's middle on, the tape runs 6 % fast.
+    const std::size_t middle = tape.at(1, 29) + 14 + 425;
+    Signal stepped(tape.signal.begin(), tape.signal.begin() + static_cast<std::ptrdiff_t>(middle));
+    for (double at = static_cast<double>(middle); at + 1 < static_cast<double>(tape.signal.size());
+         at += 1.06) {
+        const auto n = static_cast<std::size_t>(at);
+        stepped.push_back(tape.signal[n] +
+                          (at - static_cast<double>(n)) * (tape.signal[n + 1] - tape.signal[n]));
+    }
+    writeFile(dir.path("rec.wav"), wavOf({highPassed(stepped, kRate)}, kRate));
     Recording taken;
     openRecording(dir.path("rec.wav").c_str(), kChannelOption, taken);
     conditionRecording(taken, FilterSettings{});

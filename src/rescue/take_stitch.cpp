@@ -26,12 +26,12 @@ constexpr int kMostDisagreement = 16;
 constexpr std::size_t kEdgeBits = 8;
 
 // The bits in a dip, whose cells no reading saw, take the mean lengths of
-// the cells over the last kLengthBits sure bits before it, by their kind and
-// the kind of the cell before (the filters move an edge by the half-wave
-// before it: a 1 cell after a 0 is measured longer than one after a 1); the
-// time between the bits on either side must match those lengths within
-// kLengthSlack of a 1 cell. (Wow of 2 % changes the speed by less than a
-// few tenths of a percent within a dip's 0.1 s.)
+// the cells over the kLengthBits sure bits on either side of it (wow moves
+// the speed by up to a percent from one side of a dip to the other), by
+// their kind and the kind of the cell before (the filters move an edge by
+// the half-wave before it: a 1 cell after a 0 is measured longer than one
+// after a 1); the time between the bits on either side must match those
+// lengths within kLengthSlack of a 1 cell.
 constexpr std::size_t kLengthBits = 64;
 constexpr double kLengthSlack = 0.5;
 // Bits read on after a dip and placed by their time alone must agree with
@@ -158,18 +158,24 @@ bool readOnThrough(const Recording& recording, const FoundBlock& found,
         const SoftBit& bit = reading.bits[i];
         if (bit.llr >= kSureEvidence && bit.bit != bitOf(bytes, i)) return false;
     }
-    // The lengths of the cells just before the dip: the block's bits in it,
-    // which no reading of the take's saw, must fill the time between at
-    // them. (A bit gained or lost in the dip, as the default decoder's
+    // The lengths of the cells on either side of the dip: the block's bits
+    // in it, which no reading of the take's saw, must fill the time between
+    // at them. (A bit gained or lost in the dip, as the default decoder's
     // reading may have, moves the bits after it by a 1 cell or more; the
     // bits read on would still fit its bits after it.)
+    const double until = lost + static_cast<double>(bits - kept + 16) * reading.cells[0];
+    const std::vector<SoftBit> more = readOnAfterLoss(recording, found, lost, until, bits);
+    if (kept == 0 || more.empty()) return false;
     double lengths[2][2] = {}, counts[2][2] = {};  // by the bit before, then the bit
-    for (std::size_t i = std::max<std::size_t>(1, kept - std::min(kept, kLengthBits)); i < kept; ++i) {
-        const SoftBit& bit = reading.bits[i];
-        if (!bit.timingSure) continue;
-        lengths[reading.bits[i - 1].bit][bit.bit] += bit.end - bit.start;
-        counts[reading.bits[i - 1].bit][bit.bit] += 1;
-    }
+    auto measure = [&](const std::vector<SoftBit>& read, std::size_t from, std::size_t to) {
+        for (std::size_t i = std::max<std::size_t>(1, from); i < std::min(to, read.size()); ++i) {
+            if (!read[i].timingSure) continue;
+            lengths[read[i - 1].bit][read[i].bit] += read[i].end - read[i].start;
+            counts[read[i - 1].bit][read[i].bit] += 1;
+        }
+    };
+    measure(reading.bits, kept - std::min(kept, kLengthBits), kept);
+    measure(more, kEdgeBits, kEdgeBits + kLengthBits);
     double kindMean[2];
     for (int bit : {0, 1}) {
         const double count = counts[0][bit] + counts[1][bit];
@@ -199,9 +205,6 @@ bool readOnThrough(const Recording& recording, const FoundBlock& found,
     }
     auto length = [&](std::size_t i) { return mean[bitOf(bytes, i - 1)][bitOf(bytes, i)]; };
     const double slack = kLengthSlack * kindMean[1];
-    const double until = lost + static_cast<double>(bits - kept + 16) * reading.cells[0];
-    const std::vector<SoftBit> more = readOnAfterLoss(recording, found, lost, until, bits);
-    if (more.empty()) return false;
     const double between = more[0].start - reading.bits[kept - 1].end;
     // The time of the block's bits from the dip up to bit `place`.
     auto timeTo = [&](std::size_t place) {
