@@ -229,6 +229,12 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
+    // kazettor takes a path's extension from its first '.': it would refuse
+    // every recording in such a directory.
+    if (o.work.find('.') != std::string::npos) {
+        std::fprintf(stderr, "--work %s: the directory's path may hold no '.'\n", o.work.c_str());
+        return 2;
+    }
     std::string mkdir = "mkdir -p " + o.work;
     if (std::system(mkdir.c_str()) != 0) return 2;
     std::mt19937 random(static_cast<unsigned>(o.seed));

@@ -87,6 +87,11 @@ Options parse(int argc, char** argv) {
         }
     }
     if (o.recordings < 1) usage();
+    // kazettor takes a path's extension from its first '.'.
+    if (o.work.find('.') != std::string::npos) {
+        std::fprintf(stderr, "--work %s: the directory's path may hold no '.'\n", o.work.c_str());
+        std::exit(2);
+    }
     if (!o.seedGiven) o.seed = std::random_device{}();
     return o;
 }
