@@ -507,10 +507,16 @@ TEST(RescueReadings, TheDefaultDecodersReadingStandsWhereNothingSpeaksAgainstIt)
         {data, {.holding = {misreadBits(9)}, .read = {kData}, .complete = {signedOf(nearData, 9, 0.1)}}, 'O', ""},
         {data, {.holding = {Bytes(kData.begin(), kData.end() - 2)}, .read = {kData}, .complete = {signedOf(kData, 9, 0.1)}}, 'O', ""},
         // A good block that differs in the type byte alone contradicts only where
-        // no reading sure of every bit gives the block.
+        // no reading sure of every bit gives the block; where none is sure, where
+        // no reading that expected under 0.5 wrong bits gives it (every bit of it),
+        // or one gives the other.
         {data, {.holding = {kOtherType}, .read = {kData}}, 'X', "ellentmondó olvasások: "},
         {data, {.holding = {kOtherType}, .sure = {kData}, .read = {kData}}, 'O', ""},
         {data, {.holding = {kOtherGood}, .sure = {kData}, .read = {kData}}, 'X', "ellentmondó olvasások: "},
+        {data, {.holding = {kOtherType}, .read = {kData}, .complete = {signedOf(kData, 9, 0.45), signedOf(kOtherType, 9, 0.99)}}, 'O', ""},
+        {data, {.holding = {kOtherType}, .read = {kData}, .complete = {signedOf(kData, 9, 0.5), signedOf(kOtherType, 9, 0.99)}}, 'X', "ellentmondó olvasások: "},
+        {data, {.holding = {kOtherType}, .read = {kData}, .complete = {signedOf(kData, 9, 0.45), signedOf(kOtherType, 9, 0.45)}}, 'X', "ellentmondó olvasások: "},
+        {data, {.holding = {kOtherType}, .read = {kData}, .complete = {signedOf(nearData, 9, 0.45), signedOf(kOtherType, 9, 0.99)}}, 'X', "ellentmondó olvasások: "},
         // Read on through a dip, the block's bits there are the default decoder's alone.
         {data, {.readOn = {kData}}, 'X', "de egyetlen más olvasás sem adta ugyanezt"},
         {data, {.readOn = {kData}, .signalGone = 110250}, 'X', "de a jel 2.500 másodpercnél kiesett benne"},
