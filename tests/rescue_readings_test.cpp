@@ -521,6 +521,12 @@ TEST(RescueReadings, TheDefaultDecodersReadingStandsWhereNothingSpeaksAgainstIt)
         {data, {.readOn = {kData}}, 'X', "de egyetlen más olvasás sem adta ugyanezt"},
         {data, {.readOn = {kData}, .signalGone = 110250}, 'X', "de a jel 2.500 másodpercnél kiesett benne"},
         {data, {.sure = {kMisread}, .read = {kData}}, 'X', "ellentmondó olvasások: "},
+        // Nor does one sure of every bit far from the block, its checksum failing, where
+        // a reading is aligned with the block: it slipped. Near it, or whole, it does.
+        {data, {.sure = {Bytes(kData.begin(), kData.begin() + 7)}, .read = {kData}, .complete = {signedOf(kData, 9, 0.45)}}, 'O', ""},
+        {data, {.sure = {Bytes(kData.begin(), kData.begin() + 7)}, .read = {kData}}, 'X', "ellentmondó olvasások: "},
+        {data, {.sure = {kMisread}, .read = {kData}, .complete = {signedOf(kData, 9, 0.45)}}, 'X', "ellentmondó olvasások: "},
+        {data, {.sure = {kNameBlock}, .read = {kData}, .complete = {signedOf(kData, 9, 0.45)}}, 'X', "ellentmondó olvasások: "},
         {{.bytes = kMisread}, {}, 'X', "csak a szabványos dekóder olvasta"},
     };
     // clang-format on
