@@ -41,9 +41,10 @@ double levelOver(const Recording& recording, double from, double to) {
 }
 
 // The level a block was recorded at, which its copies follow: the louder of
-// the block's own and that of its last two sync bytes. A dropout on the
-// playing tape that sank the block itself leaves its copies, printed from
-// another turn, as loud as ever, and may spare the sync just before it.
+// the block's own and that of its third sync byte (from the second one's
+// end on). A dropout on the playing tape that sank the block itself leaves
+// its copies, printed from another turn, as loud as ever, and may spare the
+// sync just before it.
 double recordedLevel(const Recording& recording, const DecidedBlock& block) {
     const BlockDecision& decision = block.decision;
     const double own = levelOver(recording, decision.firstSample, decision.lastSample);
@@ -88,9 +89,10 @@ std::vector<Echo> takeOutEchoes(const Recording& recording, std::vector<DecidedB
     std::vector<Echo> echoes;
     for (std::size_t i = 0; i < blocks.size(); ++i) {
         // A copy is faint and may be read X, or cut short: that every byte
-        // read of it matches a block read good is no chance. Nor where the copy was read good and
-        // the block it copies, loud, was not (its readings contradicted each
-        // other): the copy would write the block a second time.
+        // read of it matches a block read good is no chance. Nor where the
+        // copy was read good and the block it copies, loud, was not (its
+        // readings contradicted each other, or a dropout cut it short): the
+        // copy would write the block a second time.
         const BlockDecision& copy = blocks[i].decision;
         for (std::size_t j = 0; j < blocks.size(); ++j) {
             const BlockDecision& source = blocks[j].decision;

@@ -21,6 +21,6 @@ struct Echo {
 // Takes out of `blocks` (in tape order) each block whose bytes a block
 // nearby has too, at least 20 dB louder (or too faint for the sample width
 // to tell its level, under a block that is not), where either of the two
-// was read good (O or J); returns them in tape order. A program recorded twice is never that much quieter
-// the second time, and lies further away.
+// was read good (O or J); returns them in tape order. A program recorded
+// twice is never that much quieter the second time, and lies further away.
 std::vector<Echo> takeOutEchoes(const Recording& recording, std::vector<DecidedBlock>& blocks);

@@ -163,9 +163,10 @@ bool readOnThrough(const Recording& recording, const FoundBlock& found,
     // at them. (A bit gained or lost in the dip, as the default decoder's
     // reading may have, moves the bits after it by a 1 cell or more; the
     // bits read on would still fit its bits after it.)
+    if (kept == 0) return false;
     const double until = lost + static_cast<double>(bits - kept + 16) * reading.cells[0];
     const std::vector<SoftBit> more = readOnAfterLoss(recording, found, lost, until, bits);
-    if (kept == 0 || more.empty()) return false;
+    if (more.empty()) return false;
     double lengths[2][2] = {}, counts[2][2] = {};  // by the bit before, then the bit
     auto measure = [&](const std::vector<SoftBit>& read, std::size_t from, std::size_t to) {
         for (std::size_t i = std::max<std::size_t>(1, from); i < std::min(to, read.size()); ++i) {
