@@ -50,6 +50,20 @@ Tape abruptDip(std::size_t at = 20, std::size_t samples = 1323) {
     return tape;
 }
 
+// The signal, written as dir/rec.wav, read as the rescue decoder reads a
+// take up to its search; the first reading of a data block F1, or null.
+const FoundBlock* dataBlockFound(const ScratchDir& dir, const Signal& signal, Recording& taken,
+                                 SearchResult& search) {
+    writeFile(dir.path("rec.wav"), wavOf({signal}, kRate));
+    openRecording(dir.path("rec.wav").c_str(), kChannelOption, taken);
+    conditionRecording(taken, FilterSettings{});
+    measureNoiseFloor(taken);
+    search = searchBlocks(taken);
+    const auto found = std::ranges::find_if(
+        search.blocks, [](const FoundBlock& f) { return f.reading.bytes.at(0) == 0xF1; });
+    return found != search.blocks.end() ? &*found : nullptr;
+}
+
 }  // namespace
 
 // A 40 ms dip of 30 dB, with slopes of 5 ms, inside the data block of a
@@ -106,15 +120,10 @@ TEST(RescueReadings, ReadsOnThroughADipWhereTheBlockPlacesTheBitsReadOn) {
                                                        {&cut, false, 20, 60},
                                                        {&late, true, 65, 69},
                                                        {&last, false, 67, 69}}) {
-        writeFile(dir.path("rec.wav"), wavOf({recording->signal}, kRate));
         Recording taken;
-        openRecording(dir.path("rec.wav").c_str(), kChannelOption, taken);
-        conditionRecording(taken, FilterSettings{});
-        measureNoiseFloor(taken);
-        const SearchResult search = searchBlocks(taken);
-        const auto found = std::ranges::find_if(
-            search.blocks, [](const FoundBlock& f) { return f.reading.bytes.at(0) == 0xF1; });
-        ASSERT_NE(found, search.blocks.end());
+        SearchResult search;
+        const FoundBlock* found = dataBlockFound(dir, recording->signal, taken, search);
+        ASSERT_NE(found, nullptr);
         for (const auto& [byte, gives] :
              {std::pair{-1, whole}, {5, false}, {dip + 1, false}, {after, false}}) {
             Bytes bytes = tape.blocks[1];
@@ -162,15 +171,10 @@ TEST(RescueReadings, TimesTheBitsInADipByTheCellBeforeEach) {
         stepped.push_back(tape.signal[n] +
                           (at - static_cast<double>(n)) * (tape.signal[n + 1] - tape.signal[n]));
     }
-    writeFile(dir.path("rec.wav"), wavOf({highPassed(stepped, kRate)}, kRate));
     Recording taken;
-    openRecording(dir.path("rec.wav").c_str(), kChannelOption, taken);
-    conditionRecording(taken, FilterSettings{});
-    measureNoiseFloor(taken);
-    const SearchResult search = searchBlocks(taken);
-    const auto found = std::ranges::find_if(
-        search.blocks, [](const FoundBlock& f) { return f.reading.bytes.at(0) == 0xF1; });
-    ASSERT_NE(found, search.blocks.end());
+    SearchResult search;
+    const FoundBlock* found = dataBlockFound(dir, highPassed(stepped, kRate), taken, search);
+    ASSERT_NE(found, nullptr);
     EXPECT_TRUE(readOnThrough(taken, *found, tape.blocks[1]));
 }
 
