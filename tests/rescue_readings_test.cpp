@@ -147,9 +147,9 @@ TEST(RescueReadings, ReadsOnThroughADipWhereTheBlockPlacesTheBitsReadOn) {
 // their kind's mean lengths the cells in the dip come out too long by more
 // than a 1 cell, at the lengths by the cell before each (a 0 after a 0,
 // seen on neither side of the dip, from the other three) within half a 1
-// cell. The
-// tape runs 6 % fast from the dip's middle on: the lengths before the dip
-// alone are 24 samples off, those before and after it within a sample.
+// cell. The tape runs 6 % fast from the dip's middle on: the lengths before
+// the dip alone are 24 samples off, those before and after it within a
+// sample.
 TEST(RescueReadings, TimesTheBitsInADipByTheCellBeforeEach) {
     ScratchDir dir;
     std::mt19937 random(4);
