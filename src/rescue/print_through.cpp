@@ -41,13 +41,12 @@ double levelOver(const Recording& recording, double from, double to) {
 }
 
 // The level a block was recorded at, which its copies follow: the louder of
-// the block's own and that of its third sync byte (from the second one's
+// the block's own (`own`) and that of its third sync byte (from the second one's
 // end on). A dropout on the playing tape that sank the block itself leaves
 // its copies, printed from another turn, as loud as ever, and may spare the
 // sync just before it.
-double recordedLevel(const Recording& recording, const DecidedBlock& block) {
+double recordedLevel(const Recording& recording, const DecidedBlock& block, double own) {
     const BlockDecision& decision = block.decision;
-    const double own = levelOver(recording, decision.firstSample, decision.lastSample);
     const double sync = block.syncSeconds[0] * recording.rate;
     if (sync <= 0 || sync >= decision.firstSample) return own;
     return std::max(own, levelOver(recording, sync, decision.firstSample - 1));
@@ -82,7 +81,7 @@ std::vector<Echo> takeOutEchoes(const Recording& recording, std::vector<DecidedB
     std::vector<double> levels, recorded;
     for (const DecidedBlock& block : blocks) {
         levels.push_back(levelOver(recording, block.decision.firstSample, block.decision.lastSample));
-        recorded.push_back(recordedLevel(recording, block));
+        recorded.push_back(recordedLevel(recording, block, levels.back()));
     }
     const double reach = kEchoSeconds * recording.rate;
     std::vector<bool> echo(blocks.size(), false);

@@ -71,13 +71,12 @@ double medianEnvelope(const Recording& recording, double from, double to) {
 }
 
 // Reads on after a reading that lost the signal at `lost`: from where the
-// signal comes back (before `until`), with the reading's timing and
-// polarity, at most `most` bits. The bits' place in the block is not known
-// yet.
-std::vector<SoftBit> readOnAfterLoss(const Recording& recording, const FoundBlock& found, double lost,
-                                     double until, std::size_t most) {
+// signal comes back (before `until`) to half of `level`, the envelope's
+// median under the reading, with the reading's timing and polarity, at most
+// `most` bits. The bits' place in the block is not known yet.
+std::vector<SoftBit> readOnAfterLoss(const Recording& recording, const FoundBlock& found, double level,
+                                     double lost, double until, std::size_t most) {
     const BlockReading& reading = found.reading;
-    const double level = medianEnvelope(recording, reading.firstSample, reading.lastSample);
     const double bar = std::max(kBackShare * level, 2 * recording.noiseFloor);
     const auto run =
         std::max<std::int64_t>(1, static_cast<std::int64_t>(kBackSeconds * recording.rate) / kEnvelopeStride);
@@ -139,9 +138,9 @@ bool readOnThrough(const Recording& recording, const FoundBlock& found,
     // Where the signal went: where the reading lost it, or where the
     // envelope first fell to half the block's level (a reading that read
     // on through the dip, and slipped there).
+    const double level = medianEnvelope(recording, reading.firstSample, reading.lastSample);
     double lost = reading.lastSample;
     if (reading.end != ReadEnd::signalLost) {
-        const double level = medianEnvelope(recording, reading.firstSample, reading.lastSample);
         if (level <= 0) return false;
         const auto first = static_cast<std::int64_t>(reading.firstSample) / kEnvelopeStride;
         const auto last = std::min(static_cast<std::int64_t>(reading.lastSample) / kEnvelopeStride,
@@ -165,7 +164,7 @@ bool readOnThrough(const Recording& recording, const FoundBlock& found,
     // bits read on would still fit its bits after it.)
     if (kept == 0) return false;
     const double until = lost + static_cast<double>(bits - kept + 16) * reading.cells[0];
-    const std::vector<SoftBit> more = readOnAfterLoss(recording, found, lost, until, bits);
+    const std::vector<SoftBit> more = readOnAfterLoss(recording, found, level, lost, until, bits);
     if (more.empty()) return false;
     double lengths[2][2] = {}, counts[2][2] = {};  // by the bit before, then the bit
     auto measure = [&](const std::vector<SoftBit>& read, std::size_t from, std::size_t to) {
@@ -283,7 +282,10 @@ std::vector<std::uint8_t> stitchedReading(const std::vector<TakePart>& parts, st
         // No further than the block's end could lie at the longest cells.
         const double until =
             reading.lastSample + static_cast<double>(bits - reading.bits.size() + 16) * reading.cells[0];
-        more[p] = readOnAfterLoss(read[p]->take->recording, found, reading.lastSample, until, bits);
+        const Recording& recording = read[p]->take->recording;
+        more[p] = readOnAfterLoss(recording, found,
+                                  medianEnvelope(recording, reading.firstSample, reading.lastSample),
+                                  reading.lastSample, until, bits);
     }
     for (bool again = true; again;) {
         again = false;
