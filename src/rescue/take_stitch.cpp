@@ -128,43 +128,13 @@ std::ptrdiff_t placeOf(const std::vector<SoftBit>& bits, const Evidence& other, 
     return place;
 }
 
-}  // namespace
-
-bool readOnThrough(const Recording& recording, const FoundBlock& found,
-                   const std::vector<std::uint8_t>& bytes) {
-    const BlockReading& reading = found.reading;
+// Whether bits read on after a dip in `reading` belong to the block
+// `bytes` whose first `kept` bits the reading gave: at one place only, every
+// sure bit but the first few agreeing there, the block's bits between
+// filling the time between.
+bool fitsAfterDip(const BlockReading& reading, const std::vector<SoftBit>& more, std::size_t kept,
+                  const std::vector<std::uint8_t>& bytes) {
     const std::size_t bits = 8 * bytes.size();
-    if (reading.bits.empty() || reading.bits.size() > bits) return false;
-    // Where the signal went: where the reading lost it, or where the
-    // envelope first fell to half the block's level (a reading that read
-    // on through the dip, and slipped there).
-    const double level = medianEnvelope(recording, reading.firstSample, reading.lastSample);
-    double lost = reading.lastSample;
-    if (reading.end != ReadEnd::signalLost) {
-        if (level <= 0) return false;
-        const auto first = static_cast<std::int64_t>(reading.firstSample) / kEnvelopeStride;
-        const auto last = std::min(static_cast<std::int64_t>(reading.lastSample) / kEnvelopeStride,
-                                   static_cast<std::int64_t>(recording.envelope.size()));
-        std::int64_t k = first;
-        while (k < last && recording.envelope[static_cast<std::size_t>(k)] >= kBackShare * level) ++k;
-        if (k >= last) return false;
-        lost = static_cast<double>(k * kEnvelopeStride);
-    }
-    std::size_t before = 0;
-    while (before < reading.bits.size() && reading.bits[before].end <= lost) ++before;
-    const std::size_t kept = before - std::min(before, kEdgeBits);
-    for (std::size_t i = 0; i < kept; ++i) {
-        const SoftBit& bit = reading.bits[i];
-        if (bit.llr >= kSureEvidence && bit.bit != bitOf(bytes, i)) return false;
-    }
-    // The lengths of the cells on either side of the dip: the block's bits
-    // in it, which no reading of the take's saw, must fill the time between
-    // at them. (A bit gained or lost in the dip, as the default decoder's
-    // reading may have, moves the bits after it by a 1 cell or more; the
-    // bits read on would still fit its bits after it.)
-    if (kept == 0) return false;
-    const double until = lost + static_cast<double>(bits - kept + 16) * reading.cells[0];
-    const std::vector<SoftBit> more = readOnAfterLoss(recording, found, level, lost, until, bits);
     if (more.empty()) return false;
     double lengths[2][2] = {}, counts[2][2] = {};  // by the bit before, then the bit
     auto measure = [&](const std::vector<SoftBit>& read, std::size_t from, std::size_t to) {
@@ -205,7 +175,11 @@ bool readOnThrough(const Recording& recording, const FoundBlock& found,
     }
     auto length = [&](std::size_t i) { return mean[bitOf(bytes, i - 1)][bitOf(bytes, i)]; };
     const double slack = kLengthSlack * kindMean[1];
-    const double between = more[0].start - reading.bits[kept - 1].end;
+    // The time up to the first bit read on that counts: the block's bits
+    // before it, the first few read on included, must fill it, so that one
+    // of them flipped shows too (a 0 cell is three times a 1).
+    if (more.size() <= kEdgeBits) return false;
+    const double between = more[kEdgeBits].start - reading.bits[kept - 1].end;
     // The time of the block's bits from the dip up to bit `place`.
     auto timeTo = [&](std::size_t place) {
         double time = 0;
@@ -224,10 +198,11 @@ bool readOnThrough(const Recording& recording, const FoundBlock& found,
         std::size_t timed = kept;
         for (double time = 0; timed < bits && time + length(timed) <= between + slack; ++timed)
             time += length(timed);
-        place = static_cast<std::ptrdiff_t>(timed);
+        if (timed < kept + kEdgeBits) return false;
+        place = static_cast<std::ptrdiff_t>(timed - kEdgeBits);
     }
     if (static_cast<std::size_t>(place) + more.size() < bits) return false;
-    if (std::fabs(between - timeTo(static_cast<std::size_t>(place))) > slack) return false;
+    if (std::fabs(between - timeTo(static_cast<std::size_t>(place) + kEdgeBits)) > slack) return false;
     int agreeing = 0;
     for (std::size_t i = kEdgeBits; i < more.size() && static_cast<std::size_t>(place) + i < bits; ++i) {
         if (more[i].llr < kSureEvidence) continue;
@@ -235,6 +210,55 @@ bool readOnThrough(const Recording& recording, const FoundBlock& found,
         ++agreeing;
     }
     return !byTime || agreeing >= kLeastTimedBits;
+}
+
+}  // namespace
+
+bool readOnThrough(const Recording& recording, const FoundBlock& found,
+                   const std::vector<std::uint8_t>& bytes) {
+    const BlockReading& reading = found.reading;
+    const std::size_t bits = 8 * bytes.size();
+    if (reading.bits.empty() || reading.bits.size() > bits) return false;
+    // Where the signal went: where the reading lost it, or where the
+    // envelope first fell to half the block's level (a reading that read
+    // on through the dip, and slipped there).
+    const double level = medianEnvelope(recording, reading.firstSample, reading.lastSample);
+    double lost = reading.lastSample;
+    if (reading.end != ReadEnd::signalLost) {
+        if (level <= 0) return false;
+        const auto first = static_cast<std::int64_t>(reading.firstSample) / kEnvelopeStride;
+        const auto last = std::min(static_cast<std::int64_t>(reading.lastSample) / kEnvelopeStride,
+                                   static_cast<std::int64_t>(recording.envelope.size()));
+        std::int64_t k = first;
+        while (k < last && recording.envelope[static_cast<std::size_t>(k)] >= kBackShare * level) ++k;
+        if (k >= last) return false;
+        lost = static_cast<double>(k * kEnvelopeStride);
+    }
+    std::size_t before = 0;
+    while (before < reading.bits.size() && reading.bits[before].end <= lost) ++before;
+    const std::size_t kept = before - std::min(before, kEdgeBits);
+    for (std::size_t i = 0; i < kept; ++i) {
+        const SoftBit& bit = reading.bits[i];
+        if (bit.llr >= kSureEvidence && bit.bit != bitOf(bytes, i)) return false;
+    }
+    // The lengths of the cells on either side of the dip: the block's bits
+    // in it, which no reading of the take's saw, must fill the time between
+    // at them. (A bit gained or lost in the dip, as the default decoder's
+    // reading may have, moves the bits after it by a 1 cell or more; the
+    // bits read on would still fit its bits after it.)
+    if (kept == 0) return false;
+    const double until = lost + static_cast<double>(bits - kept + 16) * reading.cells[0];
+    if (fitsAfterDip(reading, readOnAfterLoss(recording, found, level, lost, until, bits), kept, bytes))
+        return true;
+    // Where too few of the block's bits follow the dip (one that covers
+    // most of a short block), read on from inside it instead, where the
+    // signal held above the noise there: a tracker started afresh takes the
+    // dip's level for its own, where the one that read the block before the
+    // dip lost its way. (Below twice the noise floor, readOnAfterLoss still
+    // waits for the signal's return.)
+    const double dip = medianEnvelope(recording, lost, lost + kSettleSeconds * recording.rate);
+    return dip < kBackShare * level &&
+           fitsAfterDip(reading, readOnAfterLoss(recording, found, dip, lost, until, bits), kept, bytes);
 }
 
 bool wholeBlock(const std::vector<std::uint8_t>& bytes) {
