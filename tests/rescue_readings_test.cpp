@@ -521,6 +521,10 @@ TEST(RescueReadings, TheDefaultDecodersReadingStandsWhereNothingSpeaksAgainstIt)
         {data, {.holding = {kOtherType}, .read = {kData}}, 'X', "ellentmondó olvasások: "},
         {data, {.holding = {kOtherType}, .sure = {kData}, .read = {kData}}, 'O', ""},
         {data, {.holding = {kOtherGood}, .sure = {kData}, .read = {kData}}, 'X', "ellentmondó olvasások: "},
+        // Nor, where a reading sure of every bit gives the block, one more than a misread byte
+        // from it (kOtherGood is 9 bits from kData) that no reading so sure gives.
+        {data, {.holding = {slippedBytes}, .sure = {kData}, .read = {kData}, .complete = {signedOf(slippedBytes, 9, 0.1)}}, 'O', ""},
+        {data, {.holding = {slippedBytes}, .sure = {kData, slippedBytes}, .read = {kData}, .complete = {signedOf(kData, 9, 0.1), signedOf(slippedBytes, 9, 0.1)}}, 'X', "ellentmondó olvasások: "},
         {data, {.holding = {kOtherType}, .read = {kData}, .complete = {signedOf(kData, 9, 0.45), signedOf(kOtherType, 9, 0.99)}}, 'O', ""},
         {data, {.holding = {kOtherType}, .read = {kData}, .complete = {signedOf(kData, 9, 0.5), signedOf(kOtherType, 9, 0.99)}}, 'X', "ellentmondó olvasások: "},
         {data, {.holding = {kOtherType}, .read = {kData}, .complete = {signedOf(kData, 9, 0.45), signedOf(kOtherType, 9, 0.45)}}, 'X', "ellentmondó olvasások: "},
