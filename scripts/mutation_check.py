@@ -953,6 +953,8 @@ MUTANTS = [
            'a good block a slip away contradicts nothing sure, even where a reading sure of every bit gives it'),
     Mutant('src/rescue/tape_blocks.cpp', 'constexpr int kMisreadByteBits = 16;', 'constexpr int kMisreadByteBits = 8;',
            'a good block a misread byte away counts as a slip against a block read sure of every bit'),
+    Mutant('src/rescue/tape_blocks.cpp', '            if (i < reading.onEdges.size() && !reading.onEdges[i]) continue;\n', '',
+           'a reading denies a block by bits whose cells lay off their edges'),
     Mutant('src/rescue/take_stitch.cpp', 'return dip < kBackShare * level &&', 'return false &&',
            'read on through a dip, no reading started inside a dip that leaves too few bits after it'),
     Mutant('src/rescue/take_stitch.cpp', 'readOnAfterLoss(recording, found, dip, lost, until, bits)', 'readOnAfterLoss(recording, found, level, lost, until, bits)',

@@ -454,9 +454,9 @@ TEST(RescueReadings, ReportsTheCopiesLeftOutInTheOrderOfTheRecording) {
 // checksum alone is not enough: the worn-tape simulator once met a block
 // it read slipped from its 105th byte on, whose checksum held.)
 TEST(RescueReadings, TheDefaultDecodersReadingStandsWhereNothingSpeaksAgainstIt) {
-    // A reading of `bytes` with the same evidence on every bit.
-    auto signedOf = [](const Bytes& bytes, float evidence, double slipRisk = 1) {
-        SignedReading reading{.slipRisk = slipRisk};
+    // A reading of `bytes` with the same evidence on every bit, its cells on their edges or off them.
+    auto signedOf = [](const Bytes& bytes, float evidence, double slipRisk = 1, bool onEdges = true) {
+        SignedReading reading{.onEdges = std::vector<bool>(8 * bytes.size(), onEdges), .slipRisk = slipRisk};
         for (std::size_t i = 0; i < 8 * bytes.size(); ++i)
             reading.evidence.push_back((bytes[i / 8] >> (7 - i % 8)) & 1 ? evidence : -evidence);
         return reading;
@@ -491,8 +491,10 @@ TEST(RescueReadings, TheDefaultDecodersReadingStandsWhereNothingSpeaksAgainstIt)
         {data, {.fitted = {kData}, .signalGone = 110250}, 'X', "de a jel 2.500 másodpercnél kiesett benne"},
         // kMisread differs from kData in 4 bits (0x11 against 0x5A): 4 × 2.9 of evidence
         // against the block denies what the best-fit search read, 4 × 2.85 not; nor does
-        // a reading that expected fewer than 0.5 wrong bits (it has some: its checksum fails).
+        // a reading that expected fewer than 0.5 wrong bits (it has some: its checksum fails),
+        // nor one whose cells lay off their edges there.
         {data, {.read = {kMisread}, .fitted = {kData}, .complete = {signedOf(kMisread, 2.9f, 0.5)}}, 'X', "ellentmondó olvasások: "},
+        {data, {.read = {kMisread}, .fitted = {kData}, .complete = {signedOf(kMisread, 2.9f, 0.5, false)}}, 'O', ""},
         {data, {.read = {kMisread}, .fitted = {kData}, .complete = {signedOf(kMisread, 2.85f)}}, 'O', ""},
         {data, {.read = {kMisread}, .fitted = {kData}, .complete = {signedOf(kMisread, 2.9f, 0.45)}}, 'O', ""},
         // A reading that slipped denies nothing where another that kept its timing (under

@@ -13,6 +13,8 @@
 // that readings of one block from different takes add up bit by bit.
 struct SignedReading {
     std::vector<float> evidence;  // one per bit, most significant bit of each byte first
+    std::vector<bool> onEdges;    // per bit: the cell lay on its edges, where its decision put them (bits
+                                  // past its end count as on their edges)
     double slipRisk = 0;          // the reading's own slip risk
 };
 
