@@ -476,6 +476,9 @@ TEST(RescueReadings, TheDefaultDecodersReadingStandsWhereNothingSpeaksAgainstIt)
             static_cast<std::uint8_t>((slippedBytes[i / 8] & ~(0x80 >> i % 8)) | bit << (7 - i % 8));
     }
     const SignedReading slipped = signedOf(slippedBytes, 2.9f, 0.5);
+    SignedReading slippedOnLengths = signedOf(slippedBytes, 12, 0.01),
+                  dataOnLengths = signedOf(kData, 12, 0.01);
+    slippedOnLengths.onLengths = dataOnLengths.onLengths = true;  // their evidence a cap
     Bytes nearData = kData;  // a bit from kData, and from misreadBits(n) n + 1
     nearData[30] ^= 1;
     const DecodedBlock data{.bytes = kData, .checksumOk = true}, end{.bytes = kEndBlock, .checksumOk = true};
@@ -515,6 +518,9 @@ TEST(RescueReadings, TheDefaultDecodersReadingStandsWhereNothingSpeaksAgainstIt)
         {data, {.holding = {slippedBytes}, .read = {kData}, .complete = {signedOf(kData, 9, 0.1), slipped}}, 'O', ""},
         {data, {.holding = {slippedBytes}, .read = {kData}, .complete = {slipped}}, 'X', "ellentmondó olvasások: "},
         {data, {.holding = {slippedBytes}, .read = {kData}, .complete = {signedOf(kData, 9, 0.1), signedOf(slippedBytes, 9, 0.1)}}, 'X', "ellentmondó olvasások: "},
+        // A reading decided on lengths is no witness either way: its slip risk is its cap's.
+        {data, {.holding = {slippedBytes}, .read = {kData}, .complete = {signedOf(kData, 9, 0.1), slippedOnLengths}}, 'O', ""},
+        {data, {.holding = {slippedBytes}, .read = {kData}, .complete = {dataOnLengths, slipped}}, 'X', "ellentmondó olvasások: "},
         {data, {.holding = {misreadBits(8)}, .read = {kData}, .complete = {signedOf(nearData, 9, 0.1)}}, 'X', "ellentmondó olvasások: "},
         {data, {.holding = {misreadBits(9)}, .read = {kData}, .complete = {signedOf(nearData, 9, 0.1)}}, 'O', ""},
         {data, {.holding = {Bytes(kData.begin(), kData.end() - 2)}, .read = {kData}, .complete = {signedOf(kData, 9, 0.1)}}, 'O', ""},

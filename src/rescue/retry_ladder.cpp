@@ -89,6 +89,7 @@ void testify(Testimony& testimony, const BlockReading& reading, const ReadingVer
         SignedReading& signedReading =
             (verdict.complete ? testimony.complete : testimony.partial).emplace_back();
         signedReading.slipRisk = verdict.slipRisk;
+        signedReading.onLengths = verdict.onLengths;
         for (const SoftBit& bit : reading.bits) {
             signedReading.evidence.push_back(bit.bit ? bit.llr : -bit.llr);
             signedReading.onEdges.push_back(bit.timingSure);

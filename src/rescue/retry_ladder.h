@@ -16,6 +16,8 @@ struct SignedReading {
     std::vector<bool> onEdges;    // per bit: the cell lay on its edges, where its decision put them (bits
                                   // past its end count as on their edges)
     double slipRisk = 0;          // the reading's own slip risk
+    bool onLengths = false;       // its bits were decided on the cells' lengths: its evidence is a cap,
+                                  // and its slip risk says only how long the block is
 };
 
 // Bit i of a block, the most significant bit of each byte first (as its
