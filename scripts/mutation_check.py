@@ -957,6 +957,8 @@ MUTANTS = [
            'a reading denies a block by bits whose cells lay off their edges'),
     Mutant('src/rescue/tape_blocks.cpp', 'return !reading.onLengths && reading.slipRisk < kHonestSlipRisk &&', 'return reading.slipRisk < kHonestSlipRisk &&',
            'a reading decided on lengths is a witness by its slip risk, a cap\'s'),
+    Mutant('src/rescue/cell_tracker.cpp', 'const double edge = static_cast<double>(n - 1) + (level - before) / (after - before);',
+           'const double edge = static_cast<double>(n);', 'the half-wave estimate measures in whole samples'),
     Mutant('src/rescue/take_stitch.cpp', 'return dip < kBackShare * level &&', 'return false &&',
            'read on through a dip, no reading started inside a dip that leaves too few bits after it'),
     Mutant('src/rescue/take_stitch.cpp', 'readOnAfterLoss(recording, found, dip, lost, until, bits)', 'readOnAfterLoss(recording, found, level, lost, until, bits)',

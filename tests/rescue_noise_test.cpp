@@ -4,6 +4,7 @@
 // through such bits is sure of. Recordings and trackers are built by hand,
 // so that every level, and the noise on it, is known.
 #include <cmath>
+#include <random>
 
 #include "rescue/cell_tracker.h"
 #include "rescue/noise_floor.h"
@@ -114,5 +115,35 @@ TEST(RescueNoise, TheSignalHeldAboveTheNoiseOnlyWhereEveryRunClearsIt) {
                             .quantisation = 0.001};
         std::fill_n(recording.envelope.begin() + 16, 8, dipped);
         EXPECT_EQ(signalHeld(recording, 0, 2048), held) << level << " " << dipped << " " << floor;
+    }
+}
+
+// At 8000 Hz hiss through the band's filters crosses the trigger mostly two
+// samples apart, and two samples is a T within the range there. Measured
+// in whole samples, a tenth of a second of it passed for tape signal now
+// and then; placed between samples, none of 20 shows a T. The tape signal
+// kazettor writes at that rate (a 1 half-wave 3 samples and a sample at
+// zero, a 0 half-wave 9 and one), with that hiss 12 dB under it, shows its
+// T of 4 samples.
+TEST(RescueTracker, TakesNoTimingFromHissAtTheLowestRate) {
+    std::mt19937 random(5);
+    std::normal_distribution<float> gauss(0, 0.25f);
+    std::vector<float> hiss(16000), tape;
+    for (float& sample : hiss) sample = gauss(random);
+    for (int cell = 0; tape.size() < hiss.size(); ++cell) {
+        const std::size_t half = cell % 5 == 4 ? 9 : 3;  // a 0 after four 1s
+        for (const float level : {1.0f, -1.0f}) {
+            tape.insert(tape.end(), half, level);
+            tape.push_back(0.0f);
+        }
+    }
+    for (std::size_t n = 0; n < hiss.size(); ++n) tape[n] += hiss[n];
+    for (std::vector<float>* signal : {&hiss, &tape}) {
+        SignalFilter filter = makeSignalFilter(FilterSettings{}, 8000);
+        filterSamples(filter, signal->data(), std::ssize(*signal), signal->data());
+    }
+    for (std::int64_t from = 0; from < std::ssize(hiss); from += 800) {
+        EXPECT_EQ(estimateHalfWave(hiss.data(), from, from + 800, 8000), 0) << from;
+        EXPECT_NEAR(estimateHalfWave(tape.data(), from, from + 800, 8000), 4, 0.4) << from;
     }
 }
