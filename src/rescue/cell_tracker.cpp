@@ -243,32 +243,13 @@ void replaceSorted(float* sorted, int count, float old, float value) {
     sorted[at] = value;
 }
 
-double estimateHalfWave(const float* signal, std::int64_t from, std::int64_t to, double rate) {
-    if (to - from < 16 || rate <= 0) return 0;
-    const double threshold = 0.3 * meanMagnitude(signal, from, to);
-    if (threshold <= 0) return 0;
-    // Half-wave lengths between the passages of a Schmitt trigger, each
-    // passage placed between its two samples. (In whole samples, noise
-    // through the band's low-pass piles up at two samples, which at 8000 Hz
-    // is a T within the range as well: a tenth of a second of hiss 12 dB
-    // under a tape signal passed for tape signal there, and the trackers
-    // started on it at half the tape's T never found a sync.)
-    std::vector<double> widths;
-    int state = 0;
-    double lastEdge = -1;
-    for (std::int64_t n = from; n < to; ++n) {
-        const int now = signal[n] > threshold ? 1 : signal[n] < -threshold ? -1 : state;
-        if (now != state && n > from) {
-            const double before = signal[n - 1], after = signal[n], level = now * threshold;
-            const double edge = static_cast<double>(n - 1) + (level - before) / (after - before);
-            if (state != 0 && lastEdge >= 0) widths.push_back(edge - lastEdge);
-            lastEdge = edge;
-        }
-        state = now;
-    }
+namespace {
+
+// T from the half-wave lengths of a stretch: the T whose neighbourhood,
+// with that of 3T, holds the most lengths, and at least half of them (from
+// the sorted lengths and their running sums); 0 where none does.
+double halfWaveOf(std::vector<double> widths, double rate) {
     if (widths.size() < 12) return 0;
-    // The T whose neighbourhood, with that of 3T, holds the most lengths, and
-    // at least half of them: from the sorted lengths and their running sums.
     std::sort(widths.begin(), widths.end());
     std::vector<double> sums(widths.size() + 1, 0.0);
     for (std::size_t i = 0; i < widths.size(); ++i) sums[i + 1] = sums[i] + widths[i];
@@ -298,6 +279,42 @@ double estimateHalfWave(const float* signal, std::int64_t from, std::int64_t to,
     double shortSum = 0, longSum = 0;
     const int ones = within(bestHalf, shortSum), zeros = within(3 * bestHalf, longSum);
     return (shortSum + longSum / 3.0) / (ones + zeros);
+}
+
+}  // namespace
+
+double estimateHalfWave(const float* signal, std::int64_t from, std::int64_t to, double rate) {
+    if (to - from < 16 || rate <= 0) return 0;
+    const double threshold = 0.3 * meanMagnitude(signal, from, to);
+    if (threshold <= 0) return 0;
+    // Half-wave lengths between the passages of a Schmitt trigger, in whole
+    // samples, and with each passage placed between its two samples.
+    std::vector<double> widths, placed;
+    int state = 0;
+    std::int64_t lastEdge = -1;
+    double lastPlaced = -1;
+    for (std::int64_t n = from; n < to; ++n) {
+        const int now = signal[n] > threshold ? 1 : signal[n] < -threshold ? -1 : state;
+        if (now != state) {
+            const double before = n > from ? signal[n - 1] : 0.0, after = signal[n], level = now * threshold;
+            const double edge = static_cast<double>(n - 1) + (level - before) / (after - before);
+            if (state != 0 && lastEdge >= 0) {
+                widths.push_back(static_cast<double>(n - lastEdge));
+                placed.push_back(edge - lastPlaced);
+            }
+            lastEdge = n;
+            lastPlaced = edge;
+        }
+        state = now;
+    }
+    // T is measured in whole samples; the stretch holds tape signal only
+    // where the lengths placed between samples show the two groups too. In
+    // whole samples, hiss through the band's low-pass piles up at two
+    // samples, which at 8000 Hz is a T within the range as well: a tenth of
+    // a second of hiss 12 dB under a tape signal passed for tape signal
+    // there, and the trackers started on it at half the tape's T never found
+    // a sync.
+    return halfWaveOf(placed, rate) > 0 ? halfWaveOf(widths, rate) : 0;
 }
 
 bool startTracker(CellTracker& t, std::int64_t from, double half, double rate) {
