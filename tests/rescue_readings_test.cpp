@@ -518,9 +518,12 @@ TEST(RescueReadings, TheDefaultDecodersReadingStandsWhereNothingSpeaksAgainstIt)
         {data, {.holding = {slippedBytes}, .read = {kData}, .complete = {signedOf(kData, 9, 0.1), slipped}}, 'O', ""},
         {data, {.holding = {slippedBytes}, .read = {kData}, .complete = {slipped}}, 'X', "ellentmondó olvasások: "},
         {data, {.holding = {slippedBytes}, .read = {kData}, .complete = {signedOf(kData, 9, 0.1), signedOf(slippedBytes, 9, 0.1)}}, 'X', "ellentmondó olvasások: "},
-        // A reading decided on lengths is no witness either way: its slip risk is its cap's.
+        // Where one decided on the slots is aligned with the block, one decided on lengths (its
+        // slip risk its cap's) gives the other no standing; with none, it witnesses the block.
         {data, {.holding = {slippedBytes}, .read = {kData}, .complete = {signedOf(kData, 9, 0.1), slippedOnLengths}}, 'O', ""},
-        {data, {.holding = {slippedBytes}, .read = {kData}, .complete = {dataOnLengths, slipped}}, 'X', "ellentmondó olvasások: "},
+        {data, {.holding = {slippedBytes}, .read = {kData}, .complete = {dataOnLengths, slipped}}, 'O', ""},
+        {data, {.holding = {slippedBytes}, .read = {kData}, .complete = {dataOnLengths, signedOf(slippedBytes, 9, 0.1)}}, 'X', "ellentmondó olvasások: "},
+        {data, {.holding = {slippedBytes}, .read = {kData}, .complete = {dataOnLengths, slippedOnLengths}}, 'X', "ellentmondó olvasások: "},
         {data, {.holding = {misreadBits(8)}, .read = {kData}, .complete = {signedOf(nearData, 9, 0.1)}}, 'X', "ellentmondó olvasások: "},
         {data, {.holding = {misreadBits(9)}, .read = {kData}, .complete = {signedOf(nearData, 9, 0.1)}}, 'O', ""},
         {data, {.holding = {Bytes(kData.begin(), kData.end() - 2)}, .read = {kData}, .complete = {signedOf(kData, 9, 0.1)}}, 'O', ""},
