@@ -245,6 +245,10 @@ void replaceSorted(float* sorted, int count, float old, float value) {
 
 namespace {
 
+// A half-wave length counts for T within this share of it, for 3T within
+// this share of 3T.
+constexpr double kTolerance = 0.2;
+
 // T from the half-wave lengths of a stretch: the T whose neighbourhood,
 // with that of 3T, holds the most lengths, and at least half of them (from
 // the sorted lengths and their running sums); 0 where none does.
@@ -254,7 +258,6 @@ double halfWaveOf(std::vector<double> widths, double rate) {
     std::vector<double> sums(widths.size() + 1, 0.0);
     for (std::size_t i = 0; i < widths.size(); ++i) sums[i + 1] = sums[i] + widths[i];
     const double shortest = kShortestHalfSeconds * rate, longest = kLongestHalfSeconds * rate;
-    constexpr double kTolerance = 0.2;
     const auto half = static_cast<std::ptrdiff_t>(widths.size() / 2);
     if (widths[static_cast<std::size_t>(half)] < (1 - kTolerance) * shortest) return 0;  // hiss: mostly short
     // How many lengths lie within the tolerance of centre, and their sum.
@@ -307,14 +310,18 @@ double estimateHalfWave(const float* signal, std::int64_t from, std::int64_t to,
         }
         state = now;
     }
-    // T is measured in whole samples; the stretch holds tape signal only
-    // where the lengths placed between samples show the two groups too. In
-    // whole samples, hiss through the band's low-pass piles up at two
-    // samples, which at 8000 Hz is a T within the range as well: a tenth of
-    // a second of hiss 12 dB under a tape signal passed for tape signal
-    // there, and the trackers started on it at half the tape's T never found
-    // a sync.
-    return halfWaveOf(placed, rate) > 0 ? halfWaveOf(widths, rate) : 0;
+    // T is measured in whole samples. Where its tolerance spans less than a
+    // sample (T under 2.5 samples), whole samples cannot show how the
+    // lengths spread, and the stretch holds tape signal only where the
+    // lengths placed between samples show the two groups too: hiss through
+    // the band's low-pass piles up at two samples, which at 8000 Hz is a T
+    // within the range as well (a tenth of a second of hiss 12 dB under a
+    // tape signal passed for tape signal there, and the trackers started on
+    // it at half the tape's T never found a sync). Elsewhere the placed
+    // lengths of a noisy tape signal spread wider than whole ones, and would
+    // lose it.
+    const double half = halfWaveOf(widths, rate);
+    return 2 * kTolerance * half < 1 && halfWaveOf(placed, rate) <= 0 ? 0 : half;
 }
 
 bool startTracker(CellTracker& t, std::int64_t from, double half, double rate) {
