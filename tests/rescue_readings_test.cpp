@@ -552,6 +552,9 @@ TEST(RescueReadings, TheDefaultDecodersReadingStandsWhereNothingSpeaksAgainstIt)
         {data, {.sure = {Bytes(kData.begin(), kData.begin() + 7)}, .read = {kData}}, 'X', "ellentmondó olvasások: "},
         {data, {.sure = {kMisread}, .read = {kData}, .complete = {signedOf(kData, 9, 0.45)}}, 'X', "ellentmondó olvasások: "},
         {data, {.sure = {kNameBlock}, .read = {kData}, .complete = {signedOf(kData, 9, 0.45)}}, 'X', "ellentmondó olvasások: "},
+        // Nor one whose checksum fails where another sure of every bit gives the block.
+        {data, {.sure = {kMisread, kData}, .read = {kData}}, 'O', ""},
+        {data, {.sure = {kOtherGood, kData}, .read = {kData}}, 'X', "ellentmondó olvasások: "},
         {{.bytes = kMisread}, {}, 'X', "csak a szabványos dekóder olvasta"},
     };
     // clang-format on
