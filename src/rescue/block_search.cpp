@@ -199,8 +199,6 @@ std::int64_t searchStretch(Search& search, std::int64_t position) {
         if (onePolarity && (trackers[i].polarity < 0) != (first[0] == 'H' || first[0] == 'h')) continue;
         running[i] = startTracker(trackers[i], position, half, recording.rate);
     }
-    double checked[kTrackers];  // where each tracker's T was last measured against the signal's
-    for (int i = 0; i < kTrackers; ++i) checked[i] = trackers[i].start;
     std::int64_t reached = position + window / 2;
     for (;;) {
         int next = -1;
@@ -225,24 +223,6 @@ std::int64_t searchStretch(Search& search, std::int64_t position) {
             running[next] = again > 0 && startTracker(tracker, lost, again, recording.rate);
             hunts[next] = SyncHunt{};
             continue;
-        }
-        // A tracker started at a T that whole samples do not resolve may
-        // have started on hiss that passed for tape signal: a tenth of a
-        // second on, where the T measured there differs from its own by more
-        // than the measure's tolerance, it starts again at that T (at 8000
-        // Hz one started on the hiss before a tape, at half the tape's T,
-        // read the whole tape without a sync and without losing it).
-        if (!halfWaveResolved(halfWave(tracker)) &&
-            tracker.start - checked[next] >= static_cast<double>(window)) {
-            const auto at = static_cast<std::int64_t>(tracker.start);
-            checked[next] = tracker.start;
-            const double measured = halfWaveAt(recording, at);
-            if (measured > 0 && std::fabs(measured - halfWave(tracker)) > kHalfWaveTolerance * measured) {
-                running[next] = startTracker(tracker, at, measured, recording.rate);
-                checked[next] = tracker.start;
-                hunts[next] = SyncHunt{};
-                continue;
-            }
         }
         if (!takeSyncBit(hunts[next], bit)) continue;
         next = steadiestAtSync(search, trackers, hunts, running, next);

@@ -245,6 +245,10 @@ void replaceSorted(float* sorted, int count, float old, float value) {
 
 namespace {
 
+// A half-wave length counts for T within this share of it, for 3T within
+// this share of 3T.
+constexpr double kTolerance = 0.2;
+
 // T from the half-wave lengths of a stretch: the T whose neighbourhood,
 // with that of 3T, holds the most lengths, and at least half of them (from
 // the sorted lengths and their running sums); 0 where none does.
@@ -255,12 +259,11 @@ double halfWaveOf(std::vector<double> widths, double rate) {
     for (std::size_t i = 0; i < widths.size(); ++i) sums[i + 1] = sums[i] + widths[i];
     const double shortest = kShortestHalfSeconds * rate, longest = kLongestHalfSeconds * rate;
     const auto half = static_cast<std::ptrdiff_t>(widths.size() / 2);
-    if (widths[static_cast<std::size_t>(half)] < (1 - kHalfWaveTolerance) * shortest)
-        return 0;  // hiss: mostly short
+    if (widths[static_cast<std::size_t>(half)] < (1 - kTolerance) * shortest) return 0;  // hiss: mostly short
     // How many lengths lie within the tolerance of centre, and their sum.
     auto within = [&](double centre, double& sum) {
-        const auto low = std::lower_bound(widths.begin(), widths.end(), (1 - kHalfWaveTolerance) * centre);
-        const auto high = std::upper_bound(low, widths.end(), (1 + kHalfWaveTolerance) * centre);
+        const auto low = std::lower_bound(widths.begin(), widths.end(), (1 - kTolerance) * centre);
+        const auto high = std::upper_bound(low, widths.end(), (1 + kTolerance) * centre);
         sum = sums[static_cast<std::size_t>(high - widths.begin())] -
               sums[static_cast<std::size_t>(low - widths.begin())];
         return static_cast<int>(high - low);
@@ -307,8 +310,9 @@ double estimateHalfWave(const float* signal, std::int64_t from, std::int64_t to,
         }
         state = now;
     }
-    // T is measured in whole samples. Where they do not resolve it (see
-    // halfWaveResolved), the stretch holds tape signal only where the
+    // T is measured in whole samples. Where its tolerance spans less than a
+    // sample (T under 2.5 samples), whole samples cannot show how the
+    // lengths spread, and the stretch holds tape signal only where the
     // lengths placed between samples show the two groups too: hiss through
     // the band's low-pass piles up at two samples, which at 8000 Hz is a T
     // within the range as well (a tenth of a second of hiss 12 dB under a
@@ -317,7 +321,7 @@ double estimateHalfWave(const float* signal, std::int64_t from, std::int64_t to,
     // lengths of a noisy tape signal spread wider than whole ones, and would
     // lose it.
     const double half = halfWaveOf(widths, rate);
-    return !halfWaveResolved(half) && halfWaveOf(placed, rate) <= 0 ? 0 : half;
+    return 2 * kTolerance * half < 1 && halfWaveOf(placed, rate) <= 0 ? 0 : half;
 }
 
 bool startTracker(CellTracker& t, std::int64_t from, double half, double rate) {

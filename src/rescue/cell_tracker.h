@@ -101,12 +101,6 @@ struct SoftBit {
 // or 0 when the stretch holds no tape signal.
 double estimateHalfWave(const float* signal, std::int64_t from, std::int64_t to, double rate);
 
-// A T is measured within 20 % of it: where that spans less than a sample (T
-// under 2.5 samples), whole samples cannot show how the half-wave lengths
-// spread, and hiss can pass for tape signal of that T.
-inline constexpr double kHalfWaveTolerance = 0.2;
-inline bool halfWaveResolved(double half) { return 2 * kHalfWaveTolerance * half >= 1; }
-
 // Starts a tracker at the first cell start after `from`: the first edge of
 // the polarity's direction. False when none comes before the end.
 bool startTracker(CellTracker& tracker, std::int64_t from, double half, double rate);
