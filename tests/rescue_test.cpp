@@ -221,25 +221,6 @@ TEST(RescueDecoder, LengthsMovedByAHighPassAreNoLoss) {
     EXPECT_EQ(readFile(dir.path("rec/01_AB.ptp")), image);
 }
 
-// White noise at 1 and 1.5 dB: the tracker reading the program misreads the
-// sync of one of its long blocks, and goes on to the next (at 1 dB) or
-// loses the signal (at 1.5 dB). Trackers of both kinds look at the stretch
-// since the last block again, and find the block: no stretch is reported
-// without a block, and every block marked O or J is right.
-TEST(RescueDecoder, LooksAgainWhereABlockWasMissed) {
-    ScratchDir dir;
-    std::vector<Bytes> blocks = {kNameBlock};
-    for (std::uint8_t b = 0; b < 6; ++b) blocks.push_back(dataBlock(b, b * 0x11, 256, 0x43 + b));
-    blocks.push_back(kEndBlock);
-    const Signal clean = Tape{.blocks = blocks, .T = 14, .leadIn = 100}.signal;
-    for (const auto& [seed, decibels] : {std::pair{3u, 1.0}, std::pair{4u, 1.5}}) {
-        const RunResult run = decode(dir, withHiss(clean, std::pow(10.0, -decibels / 20), seed), 44100);
-        EXPECT_FALSE(holds(report(run), "blokkot nem találtam"));
-        for (const auto& [bytes, mark] : blockLines(run.output))  // a block may be lost, none is wrong
-            EXPECT_TRUE(mark == 'X' || std::ranges::find(blocks, bytes) != blocks.end()) << run.output;
-    }
-}
-
 // A recording the WAV fuzzer found (tests/fixtures/standstill.wav): one
 // sample a second, so that with -s 5000 a half-wave is a single sample, where
 // a tracker once stood still for good. The run ends, and reports the whole
