@@ -17,6 +17,9 @@
 
 namespace {
 
+// The folder of this file's tests: each run clears its output folder first.
+const ScratchDir dir;
+
 constexpr double kRate = 44100;
 
 const Bytes kData = withChecksum(concat({{0xF1, 0, 0x20, 0x43, 64}, Bytes(32, 0x5A), Bytes(32, 0xC3)}));
@@ -52,8 +55,7 @@ Tape abruptDip(std::size_t at = 20, std::size_t samples = 1323) {
 
 // The signal, written as dir/rec.wav, read as the rescue decoder reads a
 // take up to its search; the first reading of a data block F1, or null.
-const FoundBlock* dataBlockFound(const ScratchDir& dir, const Signal& signal, Recording& taken,
-                                 SearchResult& search) {
+const FoundBlock* dataBlockFound(const Signal& signal, Recording& taken, SearchResult& search) {
     writeFile(dir.path("rec.wav"), wavOf({signal}, kRate));
     openRecording(dir.path("rec.wav").c_str(), kChannelOption, taken);
     conditionRecording(taken, FilterSettings{});
@@ -74,7 +76,6 @@ const FoundBlock* dataBlockFound(const ScratchDir& dir, const Signal& signal, Re
 // against it (a fixed fall of the level would erase them): the block is
 // read right, at first or repaired, and the others O.
 TEST(RescueReadings, ReadsADipThatLeavesTheSignalAboveTheHiss) {
-    ScratchDir dir;
     Tape tape = recording(0.1);
     for (std::size_t i = 0, at = tape.at(1, 20); i < 1764; ++i)
         tape.signal[at + i] *= std::pow(10.0, -1.5 * std::min({1.0, i / 220.5, (1764 - i) / 220.5}));
@@ -113,7 +114,6 @@ TEST(RescueReadings, ReadsADipThatLeavesTheSignalAboveTheHiss) {
 // the block's, they are placed by their time, and checked all the same;
 // fewer than 8 sure bits after the dip give nothing.
 TEST(RescueReadings, ReadsOnThroughADipWhereTheBlockPlacesTheBitsReadOn) {
-    ScratchDir dir;
     Tape tape = abruptDip(), cut = abruptDip(), late = abruptDip(65, 882), last = abruptDip(67, 882);
     std::fill(cut.signal.begin() + static_cast<std::ptrdiff_t>(cut.at(1, 60)), cut.signal.end(), 0.0);
     for (const auto& [recording, whole, dip, after] : {std::tuple{&tape, true, 20, 60},
@@ -122,7 +122,7 @@ TEST(RescueReadings, ReadsOnThroughADipWhereTheBlockPlacesTheBitsReadOn) {
                                                        {&last, false, 67, 69}}) {
         Recording taken;
         SearchResult search;
-        const FoundBlock* found = dataBlockFound(dir, recording->signal, taken, search);
+        const FoundBlock* found = dataBlockFound(recording->signal, taken, search);
         ASSERT_NE(found, nullptr);
         for (const auto& [byte, gives] :
              {std::pair{-1, whole}, {5, false}, {dip + 1, false}, {after, false}}) {
@@ -151,7 +151,6 @@ TEST(RescueReadings, ReadsOnThroughADipWhereTheBlockPlacesTheBitsReadOn) {
 // the dip alone are 24 samples off, those before and after it within a
 // sample.
 TEST(RescueReadings, TimesTheBitsInADipByTheCellBeforeEach) {
-    ScratchDir dir;
     std::mt19937 random(4);
     Bytes bytes(24, 0x5F);
     for (std::uint8_t byte : {0xFF, 0xFF, 0x3F, 0xFF}) bytes.push_back(byte);
@@ -175,7 +174,7 @@ TEST(RescueReadings, TimesTheBitsInADipByTheCellBeforeEach) {
     }
     Recording taken;
     SearchResult search;
-    const FoundBlock* found = dataBlockFound(dir, highPassed(stepped, kRate), taken, search);
+    const FoundBlock* found = dataBlockFound(highPassed(stepped, kRate), taken, search);
     ASSERT_NE(found, nullptr);
     EXPECT_TRUE(readOnThrough(taken, *found, tape.blocks[1]));
 }
@@ -215,7 +214,6 @@ TEST(RescueReadings, ReadingsOfOneBlockAreGatheredOnce) {
 // (where a tracker deciding on the slot first erases bits); where the data
 // block lies, the best-fit search reads it.
 TEST(RescueReadings, TheDefaultDecodersBlockStandsWhereItsOwnReadingsGiveIt) {
-    ScratchDir dir;
     Tape tape = recording(0.5);
     std::fill(tape.signal.begin() + static_cast<std::ptrdiff_t>(tape.at(2, 1)), tape.signal.end(), 0.0);
     const Bytes falseEnd = {0xB1, 0x00, 0x00};
@@ -330,7 +328,6 @@ TEST(RescueReadings, TheReadingsOfABlockTestifyAndTheFirstGoodOneDecides) {
 // copies. Louder, or further away, it is no print-through: a second block,
 // kept.
 TEST(RescueReadings, LeavesOutACopyByPrintThrough) {
-    ScratchDir dir;
     const std::size_t prefix =
         tapeSignal(concat({Bytes(80, 0xAA), Bytes(10, 0xFF), {0xD3, 0xD3, 0xD3}}), 14, 42, true).size();
     // decibels below the data block, seconds from its start to the copy's, left out

@@ -8,6 +8,9 @@
 
 namespace {
 
+// The folder of this file's tests: each run clears its output folder first.
+const ScratchDir dir;
+
 const std::vector<Bytes> kBlocks = {kNameBlock,         dataBlock(1, 0x11), dataBlock(2, 0x22),
                                     dataBlock(3, 0x33), dataBlock(4, 0x44), kEndBlock};
 
@@ -53,7 +56,7 @@ std::string mergedMarks(const std::vector<std::vector<DecidedBlock>>& blocks) {
 }
 
 // Take a read with take b (written as b.wav) by the rescue decoder.
-RunResult together(const ScratchDir& dir, const Signal& a, const Signal& b) {
+RunResult together(const Signal& a, const Signal& b) {
     writeFile(dir.path("b.wav"), wavOf({b}, 44100));
     return runOn(dir.path("a.wav"), wavOf({a}, 44100), {"-r", "I", "-t", dir.path("b.wav")});
 }
@@ -113,12 +116,11 @@ TEST(RescueTakes, MergeRulesOnTakesMadeToOrder) {
 // program's file is exact. A stereo file of the two is read the same way,
 // which the default decoder refuses; -t without -r I changes nothing.
 TEST(RescueTakes, TakesReadTogetherWhatEachLoses) {
-    ScratchDir dir;
     const auto a = take(kBlocks, 14, {{1}, {3}}), b = take(kBlocks, 15, {{2}, {4}});
     expectBlocks(runOn(dir.path("a.wav"), wavOf({a}, 44100), {"-r", "I"}).output, marked(kBlocks, "OXOXOO"));
     expectBlocks(runOn(dir.path("b2.wav"), wavOf({b}, 44100), {"-r", "I"}).output, marked(kBlocks, "OOXOXO"));
 
-    const RunResult both = together(dir, a, b);
+    const RunResult both = together(a, b);
     expectBlocks(both.output, marked(kBlocks, "OOOOOO"));
     EXPECT_EQ(readFile(dir.path("a/01_AB.ptp")), imageOf(kBlocks));
     EXPECT_TRUE(holds(both.output, "Felvételek: A (" + dir.path("a.wav") + ") 4 blokk, B (" +
@@ -139,11 +141,10 @@ TEST(RescueTakes, TakesReadTogetherWhatEachLoses) {
 // none of its blocks reaches the output, and the report says so. Takes
 // that read one block each good, but differently, contradict each other.
 TEST(RescueTakes, ATakeOfAnotherTapeAddsNothingAndDisagreeingTakesContradict) {
-    ScratchDir dir;
     const auto a = take(kBlocks, 14, {{1}});
     const std::vector<Bytes> other = {withChecksum({0x83, 0x01, 0x02, 0x58, 0x59}), dataBlock(1, 0x55),
                                       dataBlock(2, 0x66), kEndBlock};
-    const RunResult run = together(dir, a, take(other, 14, {}));
+    const RunResult run = together(a, take(other, 14, {}));
     expectBlocks(run.output, marked(kBlocks, "OXOOOO"));
     EXPECT_FALSE(std::filesystem::exists(dir.path("a/02_XY.ptp")));
     EXPECT_TRUE(holds(run.output, "B (" + dir.path("b.wav") +
@@ -152,7 +153,7 @@ TEST(RescueTakes, ATakeOfAnotherTapeAddsNothingAndDisagreeingTakesContradict) {
 
     std::vector<Bytes> changed = kBlocks;
     changed[3] = dataBlock(3, 0x3C);
-    const RunResult disagreeing = together(dir, a, take(changed, 15, {}));
+    const RunResult disagreeing = together(a, take(changed, 15, {}));
     expectBlocks(disagreeing.output, marked(kBlocks, "OOOXOO"));
     EXPECT_TRUE(holds(
         disagreeing.output,
@@ -164,7 +165,6 @@ TEST(RescueTakes, ATakeOfAnotherTapeAddsNothingAndDisagreeingTakesContradict) {
 // added up bit by bit, give both blocks with a slip risk low enough to
 // trust (J), and the report names the two takes.
 TEST(RescueTakes, EvidenceAddsUpAcrossTakes) {
-    ScratchDir dir;
     const std::vector<Bytes> blocks = {kNameBlock, dataBlock(1, 0x5A), dataBlock(2, 0xA5), dataBlock(3, 0x3C),
                                        kEndBlock};
     auto noisy = [&](unsigned seed) {
@@ -176,7 +176,7 @@ TEST(RescueTakes, EvidenceAddsUpAcrossTakes) {
     for (const std::string& alone : {a, b})
         for (const auto& [bytes, mark] : blockLines(alone))
             EXPECT_TRUE(mark == 'X' || (bytes != blocks[1] && bytes != blocks[3])) << alone;
-    const std::string both = together(dir, noisy(3), noisy(1003)).output;
+    const std::string both = together(noisy(3), noisy(1003)).output;
     expectBlocks(both, marked(blocks, "OJ?JO"));
     EXPECT_EQ(numbersAfter(both, "J  a felvételek együtt, bitenként összeadva (A+B)").size(), 2u) << both;
 }
@@ -212,13 +212,12 @@ TEST(RescueTakes, PiecesTogetherABlockEachTakeLostElsewhere) {
     const std::vector<Bytes> blocks = {kNameBlock, randomBlock(1), randomBlock(2), kEndBlock};
     const auto a = take(blocks, 14, {{1, 20, 24}, {2, 70, 74}}),
                b = take(blocks, 15, {{1, 60, 64}, {2, 30, 34}});
-    ScratchDir dir;
     for (const auto& one : {a, b}) {
         const RunResult alone = runOn(dir.path("one.wav"), wavOf({one}, 44100), {"-r", "I"});
         expectBlocks(alone.output, marked(blocks, "OXXO"));
         EXPECT_TRUE(holds(alone.output, "X  jelkiesés "));
     }
-    const RunResult both = together(dir, a, b);
+    const RunResult both = together(a, b);
     expectBlocks(both.output, marked(blocks, "OJJO"));
     EXPECT_EQ(readFile(dir.path("a/01_AB.ptp")), imageOf(blocks));
     EXPECT_TRUE(holds(both.output,
@@ -227,5 +226,5 @@ TEST(RescueTakes, PiecesTogetherABlockEachTakeLostElsewhere) {
     EXPECT_TRUE(holds(both.output, "együtt, bitenként összeadva 2 blokk\n"));
 
     const auto c = take(blocks, 14, {{1, 20, 24}, {2, 29, 35}});
-    expectBlocks(together(dir, c, b).output, marked(blocks, "OJXO"));
+    expectBlocks(together(c, b).output, marked(blocks, "OJXO"));
 }
