@@ -202,9 +202,8 @@ TEST(RescueReadings, ReadingsOfOneBlockAreGatheredOnce) {
 // written as the default decoder read it, marked X, and the report says so;
 // the blocks before it are O.
 // Then block by block, on the same recording with hiss 54 dB below the
-// signal: where only the default decoder found a block, or the rescue
-// decoder's own reading of it gave another (here one taken with the wrong
-// polarity), the rescue decoder's ladder reads it where it was found. Its
+// signal: where only the default decoder found a block, the rescue
+// decoder's ladder reads it where it was found. Its
 // reading stands (O) where one of those readings gives the same block; a
 // good block of another content there, or a block in the silence after the
 // program, where no reading finds one, is written as the default decoder
@@ -256,21 +255,6 @@ TEST(RescueReadings, TheDefaultDecodersBlockStandsWhereItsOwnReadingsGiveIt) {
         EXPECT_TRUE(gone < 0 ? found == -1 : found >= gone && found <= gone + 3 * 84) << found - gone;
         EXPECT_EQ(std::ranges::count(decided.testimony.fitted, kData), fitted);
     }
-    // A reading of its own taken with the wrong polarity reads nothing of the
-    // data block; the trackers then read it as the default decoder found it.
-    const DecodedBlock& data = std::get<0>(cases[0]);
-    const auto third = static_cast<double>(data.syncPositions[1]);
-    const FoundBlock inverted{.reading = {.bytes = {0x0E},
-                                          .end = ReadEnd::unknownType,
-                                          .syncStart = third - 82 * 14,
-                                          .half = 14,
-                                          .cells = {84, 28},
-                                          .firstSample = third + 28,
-                                          .lastSample = static_cast<double>(data.lastSample)},
-                              .polarity = -1};
-    const DecidedBlock decided = decideTapeBlock(taken, {third, {&inverted}, {&data}});
-    EXPECT_EQ(decided.decision.mark, 'O') << decided.decision.what;
-    EXPECT_EQ(decided.decision.bytes, kData);
 }
 
 // What the readings of a block testify, and which of them decides it: the

@@ -4,16 +4,13 @@
 // how it marks blocks and what the report says.
 #include <algorithm>
 #include <cmath>
-#include <numeric>
 #include <random>
 
 #include "rescue/block_reader.h"
 #include "rescue/cell_tracker.h"
 #include "rescue/conditioning.h"
 #include "rescue/damage_report.h"
-#include "rescue/noise_floor.h"
 #include "rescue/reading_verdict.h"
-#include "rescue/recording.h"
 #include "rescue/retry_ladder.h"
 #include "support/recordings.h"
 
@@ -387,11 +384,6 @@ const Bytes kLengthsMisread = fromHex("F1 06 00 48 08 11 22 33 44 55 66 87 0E 50
 // band's lengths and the slot agree: J, the report naming the first four
 // bytes repaired, and where the block lies. The default decoder reads
 // nothing of the quiet recording.
-// The noise floor, measured where the recording holds no tape signal, lies
-// well below the tape signal's envelope: with no more than 0.09 s of silence
-// at either end, the quietest fifth of its tenths of a second holds some in
-// which the half-wave count finds no tape signal, though they are as loud as
-// the rest of the tape. They are no noise.
 TEST(RescueDecoder, TrustsNoReadingOnLengthsAlone) {
     Tape tape = lengthsReadIt({kNameBlock, kLengthsMisread, kToneBlock, kEndBlock});
     const std::size_t run111 = tape.at(1, 12, 4);
@@ -405,20 +397,12 @@ TEST(RescueDecoder, TrustsNoReadingOnLengthsAlone) {
                      "1 program, 4 blokk: 2 O, 1 J, 1 X");
     EXPECT_EQ(numbersAfter(entries[1], " helyett ").size(), 4u) << entries[1];
     EXPECT_NEAR(std::strtod(entries[1].c_str(), nullptr), static_cast<double>(tape.at(2, 0)) / 44100, 0.002);
-
-    Recording taken;  // the recording as the run read it, from dir/rec.wav
-    openRecording(dir.path("rec.wav").c_str(), kChannelOption, taken);
-    conditionRecording(taken, FilterSettings{});
-    measureNoiseFloor(taken);
-    const auto envelope = taken.envelope.begin();
-    const std::size_t from = tape.at(1, 0) / kEnvelopeStride, to = tape.at(1, 8) / kEnvelopeStride;
-    EXPECT_LT(taken.noiseFloor, 0.25 * std::accumulate(envelope + from, envelope + to, 0.0) / (to - from));
 }
 
 // -c N with -r I, in files of 8, 16 and 24 bits of two to four channels,
 // the others silent: the narrower band is read again from the file, from
-// the chosen channel, and repairs the block with the tone (which the default
-// decoder reads wrong). The cleaned WAV: the conditioned channel at the
+// the chosen channel, and repairs the block with the tone (J: neither the
+// default decoder nor the first reading gave it). The cleaned WAV: the conditioned channel at the
 // recording's length (an odd number of samples), its DC offset of a tenth
 // of full scale taken off to the last sample, the lead-in at 0.3 of full
 // scale though the 2 s of silence before it are more than half the file.
@@ -431,9 +415,6 @@ TEST(RescueDecoder, ReadsOneChannelOfSeveral) {
         std::vector<Signal> all(static_cast<std::size_t>(channels), Signal(channel.size(), 0.0));
         all[static_cast<std::size_t>(chosen - 1)] = channel;
         const Bytes file = wavOf(all, 44100, bits);
-        const RunResult plain = runOn(dir.path("rec.wav"), file, {"-c", std::to_string(chosen)});
-        EXPECT_EQ(std::ranges::count(blockLines(plain.output), BlockLine{kToneBlock, 'O'}), 0)
-            << plain.output;
         const RunResult run = runOn(dir.path("rec.wav"), file, {"-c", std::to_string(chosen), "-r", "I"});
         expectBlocks(run.output, {{kNameBlock, 'O'}, {kToneBlock, 'J'}, {kEndBlock, 'O'}});
         EXPECT_TRUE(holds(report(run), "J  két olvasás egyezik: a szűkebb sávú"));
@@ -474,9 +455,6 @@ TEST(RescueDecoder, SyncsAndLosesTheSignalByItsEdges) {
         for (const auto& [byte, bit] : {std::pair{-3, 2}, {-2, 2}, {-2, 4}, {-1, 4}}) late(block, byte, bit);
     for (int bit : {1, 2, 3}) late(7, 5, bit, 30);
     for (int bit : {1, 2, 3, 4}) late(8, 1, bit, 30);
-    EXPECT_NEAR(static_cast<double>(tape.at(4, -3) - tape.at(2, 8)) / 44100, 1.44, 0.01);
-    EXPECT_NEAR(static_cast<double>(tape.at(6, -3) - tape.at(4, 8)) / 44100, 1.56, 0.01);
-
     const RunResult run = rescuedQuiet(tape.signal);
     // clang-format off
     expectBlocks(run.output, {{kNameBlock, 'O'}, {threeMissed, 'O'}, {kDataBlock, 'O'}, {kDataBlock, 'O'},
