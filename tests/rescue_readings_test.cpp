@@ -22,7 +22,9 @@ const ScratchDir dir;
 
 constexpr double kRate = 44100;
 
-const Bytes kData = withChecksum(concat({{0xF1, 0, 0x20, 0x43, 64}, Bytes(32, 0x5A), Bytes(32, 0xC3)}));
+// The program's data block, of 64 bytes.
+Bytes dataBlockOf(const Bytes& bytes) { return withChecksum(concat({{0xF1, 0, 0x20, 0x43, 64}, bytes})); }
+const Bytes kData = dataBlockOf(concat({Bytes(32, 0x5A), Bytes(32, 0xC3)}));
 const std::vector<Bytes> kBlocks = {kNameBlock, kData, kEndBlock};
 // kData misread in its eleventh byte (0x11 for 0x5A), its checksum failing;
 // and another good block, the same with its checksum made to hold.
@@ -32,11 +34,11 @@ const Bytes kOtherGood = withChecksum(Bytes(kMisread.begin(), kMisread.end() - 1
 // kData with another type byte, 0xF5: no checksum covers it.
 const Bytes kOtherType = concat({{0xF5}, Bytes(kData.begin() + 1, kData.end())});
 
-// Half a second of silence, the program as an ideal tape signal (1 cells of
-// 2 × 14 samples, 0 cells of 2 × 42) at `level` of full scale, and half a
-// second of silence.
-Tape recording(double level) {
-    return {.blocks = kBlocks, .T = 14, .start = 22050, .end = 22050, .level = level};
+// Half a second of silence, the program (with kData or the data block
+// given) as an ideal tape signal (1 cells of 2 × 14 samples, 0 cells of
+// 2 × 42) at `level` of full scale, and half a second of silence.
+Tape recording(double level, const Bytes& data = kData) {
+    return {.blocks = {kNameBlock, data, kEndBlock}, .T = 14, .start = 22050, .end = 22050, .level = level};
 }
 
 // A program whose data block holds 64 random bytes, at half of full scale
@@ -46,8 +48,7 @@ Tape abruptDip(std::size_t at = 20, std::size_t samples = 1323) {
     std::mt19937 random(3);
     Bytes bytes(64);
     for (std::uint8_t& byte : bytes) byte = static_cast<std::uint8_t>(random());
-    const Bytes data = withChecksum(concat({{0xF1, 0, 0x20, 0x43, 64}, bytes}));
-    Tape tape{.blocks = {kNameBlock, data, kEndBlock}, .T = 14, .start = 22050, .end = 22050, .level = 0.5};
+    Tape tape = recording(0.5, dataBlockOf(bytes));
     for (std::size_t i = 0, first = tape.at(1, static_cast<int>(at)); i < samples; ++i)
         tape.signal[first + i] *= std::pow(10.0, -34 / 20.0);
     return tape;
@@ -156,11 +157,7 @@ TEST(RescueReadings, TimesTheBitsInADipByTheCellBeforeEach) {
     for (std::uint8_t byte : {0xFF, 0xFF, 0x3F, 0xFF}) bytes.push_back(byte);
     // After it no two 0 cells in a row either (every other bit a 1).
     while (bytes.size() < 64) bytes.push_back(static_cast<std::uint8_t>(random() | 0x55));
-    Tape tape{.blocks = {kNameBlock, withChecksum(concat({{0xF1, 0, 0x20, 0x43, 64}, bytes})), kEndBlock},
-              .T = 14,
-              .start = 22050,
-              .end = 22050,
-              .level = 0.5};
+    Tape tape = recording(0.5, dataBlockOf(bytes));
     for (std::size_t i = 0, first = tape.at(1, 29) + 14; i < 850; ++i)
         tape.signal[first + i] *= std::pow(10.0, -34 / 20.0);
     // From the dip's middle on, the tape runs 6 % fast.
@@ -596,34 +593,29 @@ TEST(RescueReadings, TheLaddersReadingsDecideWhereTwoAgreeAndNoneContradicts) {
 }
 
 // What the report says of a block that no reading decided, by how its
-// reading ended and what its verdict found (times at 44100 Hz).
+// reading ended and what its verdict found (times at 44100 Hz); the other
+// reasons show in whole runs (ReportsWhatIsLostAndRepairsNothingOnAGuess,
+// MarksEachBlockByWhatItsReadingsShow, SyncsAndLosesTheSignalByItsEdges).
 TEST(RescueReadings, ReportsWhatIsWrongWithABlockNoReadingDecided) {
     const Recording recording{.rate = kRate};
     auto ended = [](ReadEnd end, int expected, std::size_t read) {
         return BlockReading{
             .bytes = Bytes(read, 0x12), .expectedBytes = expected, .end = end, .lastSample = 2.5 * kRate};
     };
-    auto verdict = [](bool holds, int uncertain, bool timingSure, int silent) {
-        return ReadingVerdict{.complete = true,
-                              .checksumHolds = holds,
-                              .timingSure = timingSure,
-                              .uncertainBits = uncertain,
-                              .silentBits = silent,
-                              .firstSilence = 1.25 * kRate};
+    // A verdict on a reading whose checksum fails.
+    auto verdict = [](bool sure, int silent) {
+        return ReadingVerdict{
+            .complete = true, .timingSure = sure, .silentBits = silent, .firstSilence = 1.25 * kRate};
     };
     const BlockReading complete = ended(ReadEnd::complete, 10, 10);
     const std::string badSum = "hibás ellenőrző összeg, ";
     // clang-format off
     const std::tuple<BlockReading, ReadingVerdict, std::string> cases[] = {
-        {ended(ReadEnd::unknownType, 0, 1), verdict(false, 0, true, 0), "ismeretlen blokktípus (12)"},
-        {ended(ReadEnd::signalLost, 10, 4), verdict(false, 0, true, 0), "jelkiesés 2.500 másodpercnél, 6 byte hiányzik"},
-        {ended(ReadEnd::nextBlock, 0, 1), verdict(false, 0, true, 0), "a következő blokk a blokk vége előtt kezdődött, a hossza nem derült ki"},
-        {ended(ReadEnd::recordingEnd, 10, 3), verdict(false, 0, true, 0), "a felvétel a blokk vége előtt véget ért, 7 byte hiányzik"},
-        {complete, verdict(false, 0, true, 2), "jelkiesés 1.250 másodpercnél, 2 bit olvashatatlan"},
-        {complete, verdict(true, 3, true, 0), "az ellenőrző összeg stimmel, de az olvasás nem elég biztos, és más olvasás nem erősítette meg"},
-        {complete, verdict(false, 0, true, 0), badSum + "pedig minden bit biztos: a szalagon is hibás lehet"},
-        {complete, verdict(false, 1, true, 0), badSum + "és más olvasás sem adott egyező, jó blokkot"},
-        {complete, verdict(false, 0, false, 0), badSum + "és más olvasás sem adott egyező, jó blokkot"},
+        {ended(ReadEnd::nextBlock, 0, 1), verdict(true, 0), "a következő blokk a blokk vége előtt kezdődött, a hossza nem derült ki"},
+        {ended(ReadEnd::recordingEnd, 10, 3), verdict(true, 0), "a felvétel a blokk vége előtt véget ért, 7 byte hiányzik"},
+        {complete, verdict(true, 2), "jelkiesés 1.250 másodpercnél, 2 bit olvashatatlan"},
+        {complete, verdict(true, 0), badSum + "pedig minden bit biztos: a szalagon is hibás lehet"},
+        {complete, verdict(false, 0), badSum + "és más olvasás sem adott egyező, jó blokkot"},
     };
     // clang-format on
     for (const auto& [reading, said, what] : cases) EXPECT_EQ(whatIsWrong(recording, reading, said), what);
