@@ -355,7 +355,8 @@ TEST(RescueReadings, TakesForACopyOnlyTheSameBytesAsABlockReadGood) {
     };
     // Blocks read X that were cut short after twelve bytes, padded after them.
     FoundBlock cutData, cutMisread;
-    cutData.reading.bytes = firstBytes(kData, 12), cutMisread.reading.bytes = firstBytes(kMisread, 12);
+    cutData.reading.bytes = firstBytes(kData, 12);
+    cutMisread.reading.bytes = firstBytes(kMisread, 12);
     auto padded = [](const FoundBlock& cut) {
         return concat({cut.reading.bytes, Bytes(kData.size() - 12, 0)});
     };
