@@ -584,7 +584,7 @@ MUTANTS = [
            'no second look before a loss of the signal within a program',
            survives='A block the reading tracker passed over before it lost the signal is found by the trackers of '
            'the other kinds, which look for syncs side by side over the whole recording; the tests\' recordings '
-           'hide no block from all of them (LooksAgainWhereABlockWasMissed shows the look after a long gap).'),
+           'hide no block from all of them (SyncsAndLosesTheSignalByItsEdges shows the look after a long gap).'),
     Mutant('src/decoder/wav_input.cpp', 'input.bytesRead = index * input.frameBytes;', 'input.bytesRead = index;',
            'a stretch read again from the wrong place (wider samples)'),
 

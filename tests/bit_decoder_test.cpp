@@ -7,9 +7,11 @@
 
 namespace {
 
+// The folder of this file's tests: each run clears its output folder first.
+const ScratchDir dir;
+
 // Runs the decoder on an 8-bit recording; returns the console text.
-RunResult decode(const ScratchDir& dir, std::uint32_t rate, const Bytes& samples,
-                 std::vector<std::string> options = {}) {
+RunResult decode(std::uint32_t rate, const Bytes& samples, std::vector<std::string> options = {}) {
     return runOn(dir.path("rec.wav"), wavFile(rate, 8, samples), options);
 }
 
@@ -57,7 +59,6 @@ TEST(BitDecoder, FastSearchMatchesTheLiteralSearch) {
 // Ideal recordings at 22050 Hz, levels 200 and 56: how the console starts,
 // and the program decoded exactly, with no restart.
 TEST(BitDecoder, LocksOnTheLeadInAndDecodesEitherPolarity) {
-    ScratchDir dir;
     const Bytes lowStart(1000, 56);
     auto tape = [&](int shortHalf, int longHalf, bool highFirst, int leadIn = 80) {
         return concat({lowStart, tapeSignal(tapeBytes({kNameBlock, kDataBlock, kEndBlock}, leadIn), shortHalf,
@@ -101,15 +102,15 @@ TEST(BitDecoder, LocksOnTheLeadInAndDecodesEitherPolarity) {
     };
     // clang-format on
     for (const auto& [name, samples, options, start] : cases) {
-        const RunResult run = decode(dir, 22050, samples, options);
+        const RunResult run = decode(22050, samples, options);
         EXPECT_EQ(start.empty() ? run.output : run.output.substr(0, start.size()), start) << name;
         EXPECT_EQ(run.output.find("Újraindulás"), std::string::npos) << name;
         EXPECT_EQ(start.empty() ? kImage : readFile(dir.path("rec/01_AB.ptp")), kImage) << name;
     }
     // -s 100 is taken: 5 samples at 50000 Hz.
-    EXPECT_EQ(decode(dir, 50000, tape(3, 9, true), {"-s100"}).output.substr(0, sync.size()), sync);
+    EXPECT_EQ(decode(50000, tape(3, 9, true), {"-s100"}).output.substr(0, sync.size()), sync);
     // 42 samples from the last cell's start: the end block is not complete, its image stays open.
-    EXPECT_TRUE(decode(dir, 22050, program({}, fill, last + 42), {"-s624"}).output.ends_with("b1 05 "));
+    EXPECT_TRUE(decode(22050, program({}, fill, last + 42), {"-s624"}).output.ends_with("b1 05 "));
     EXPECT_EQ(readFile(dir.path("rec/01_AB.ptp")),
               concat({{0xFF, 0x00, 0x00, 0x55, 0x06, 0x00}, kNameBlock, {0x55, 0x08, 0x00}, kDataBlock}));
 
@@ -121,7 +122,7 @@ TEST(BitDecoder, LocksOnTheLeadInAndDecodesEitherPolarity) {
     const Bytes nameCD = withChecksum({0x83, 0x01, 0x02, 'C', 'D'});
     const Bytes first = tape(7, 21, true);  // after its 1000 low samples
     const Bytes programCD = tapeSignal(tapeBytes({nameCD, kDataBlock, kEndBlock}), 7, 21, true);
-    EXPECT_TRUE(holds(decode(dir, 22050, concat({first, programCD})).output,
+    EXPECT_TRUE(holds(decode(22050, concat({first, programCD})).output,
                       "b1 05 05  O\n" + printed(kLock, (first.size() + 7504) / 22050.0, "magas")));
     EXPECT_EQ(readFile(dir.path("rec/01_AB.ptp")), kImage);
     const Bytes image = concat({firstBytes(kImage, 6), nameCD, Bytes(kImage.begin() + 12, kImage.end())});
@@ -133,19 +134,18 @@ TEST(BitDecoder, LocksOnTheLeadInAndDecodesEitherPolarity) {
     const Bytes unfinished = firstBytes(tapeBytes({kNameBlock, kDataBlock}), 80 + 19 + 21);  // no fill after
     const std::size_t end = 1000 + tapeSignal(unfinished, 7, 21, true).size();
     const Bytes stopped = tapeSignal(concat({unfinished, Bytes(252, 0)}), 7, 21, true);
-    EXPECT_TRUE(holds(decode(dir, 22050, concat({lowStart, stopped, lowStart, programCD})).output,
+    EXPECT_TRUE(holds(decode(22050, concat({lowStart, stopped, lowStart, programCD})).output,
                       "c3 00 18  O\n" + printed(kRestart, (end + 2000 * 42) / 22050.0) +
                           printed(kLock, (end + 2016 * 42 + 1000 + 8414) / 22050.0, "magas")));
     EXPECT_EQ(readFile(dir.path("rec/02_CD.ptp")), image);
 }
 
 TEST(BitDecoder, RestartsOnTheIdleLimitAndTheBlockDeadline) {
-    ScratchDir dir;
     // Zero bits of 42 samples from sample 100: the 2001st ends at 100 + 2001 × 42.
     const Bytes zeros = concat({Bytes(100, 56), tapeSignal(Bytes(300, 0), 7, 21, true)});
-    EXPECT_EQ(decode(dir, 22050, zeros, {"-s624"}).output, printed(kRestart, (100 + 2001 * 42) / 22050.0));
+    EXPECT_EQ(decode(22050, zeros, {"-s624"}).output, printed(kRestart, (100 + 2001 * 42) / 22050.0));
     // A header rate of 0 gives no time base: times print as 0.
-    EXPECT_TRUE(decode(dir, 0, zeros, {"-s624"}).output.starts_with(printed(kRestart, 0.0)));
+    EXPECT_TRUE(decode(0, zeros, {"-s624"}).output.starts_with(printed(kRestart, 0.0)));
 
     // After a 0xB9 block the next must begin within one second (rate samples)
     // of its last bit's start P. Ones of 6 samples follow its last bit (18
@@ -157,7 +157,7 @@ TEST(BitDecoder, RestartsOnTheIdleLimitAndTheBlockDeadline) {
     for (std::uint8_t byte : b9)
         for (int bit = 7; bit >= 0; --bit) p += (byte >> bit) & 1 ? 6 : 18;
     for (const auto& [rate, restartAt] : {std::pair{1002, p + 1008}, std::pair{1001, p + 1002}})
-        EXPECT_TRUE(holds(decode(dir, rate, samples, {"-s5000"}).output,
+        EXPECT_TRUE(holds(decode(rate, samples, {"-s5000"}).output,
                           "b9 01 02 03 06  O\n" + printed(kRestart, restartAt / double(rate))));
 }
 
@@ -171,7 +171,6 @@ TEST(BitDecoder, RestartsOnTheIdleLimitAndTheBlockDeadline) {
 // with h_51 once more or less, or over 499 or 501. The cell begins high where
 // h_301 and l_301 are both below or both above 10.
 TEST(BitDecoder, TakesTheSeparatorFromTheLeadInsHighRuns) {
-    ScratchDir dir;
     // h_51, h_301, l_301, the cell's first half
     const std::tuple<int, int, int, const char*> cases[] = {
         {491, 9, 9, "magas"},   {4, 11, 9, "alacsony"}, {4, 11, 11, "magas"},    {4, 9, 11, "alacsony"},
@@ -183,7 +182,7 @@ TEST(BitDecoder, TakesTheSeparatorFromTheLeadInsHighRuns) {
             {1, h51, 30},  {249, 10, 30}, {1, h301, l301}, {1, 5, 0}};  // count, high, low
         for (const auto& [count, high, low] : pairs)
             for (int i = 0; i < count; ++i) samples = concat({samples, Bytes(high, 200), Bytes(low, 56)});
-        EXPECT_EQ(decode(dir, 192000, samples).output, printed(kLock52, (samples.size() - 5) / 192e3, half))
+        EXPECT_EQ(decode(192000, samples).output, printed(kLock52, (samples.size() - 5) / 192e3, half))
             << h51 << " " << h301 << " " << l301;
     }
 }

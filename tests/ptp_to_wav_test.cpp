@@ -7,6 +7,9 @@
 
 namespace {
 
+// The folder of this file's tests: each run clears its output folder first.
+const ScratchDir dir;
+
 // The samples of tape bytes, from the sample-by-sample waveform.
 Bytes signalOf(int rate, int bits, int shape, const Bytes& tape) {
     Bytes samples;
@@ -36,7 +39,6 @@ const Bytes kLeadIn(512, 0xAA);
 }  // namespace
 
 TEST(PtpToWav, RendersImagesRecordsAndSilencesExactly) {
-    ScratchDir dir;
     ASSERT_EQ(runOn(dir.path("e.ptp"), {}).status, 0);
     EXPECT_EQ(readFile(dir.path("e.wav")), expectedWav(8000, 8, 1, {}));  // 24044 bytes
 
@@ -51,7 +53,6 @@ TEST(PtpToWav, RendersImagesRecordsAndSilencesExactly) {
 }
 
 TEST(PtpToWav, MalformedInputStopsWithItsMessage) {
-    ScratchDir dir;
     const Bytes shortImage = {0xFF, 0, 0, 0xAA, 0x01, 0x00, 0x44};
     // clang-format off
     const std::tuple<Bytes, std::string, std::vector<Bytes>, Bytes> cases[] = {
@@ -71,7 +72,6 @@ TEST(PtpToWav, MalformedInputStopsWithItsMessage) {
 }
 
 TEST(PtpToWav, OptionsSettleRateWidthAndShape) {
-    ScratchDir dir;
     // clang-format off
     const std::tuple<std::vector<std::string>, int, int, int, int> cases[] = {
         {{}, 8000, 8, 3, 1},           {{"-m", "11"}, 11050, 8, 4, 1},     {{"-m", "44.1"}, 44100, 8, 14, 1},

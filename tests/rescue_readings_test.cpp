@@ -17,9 +17,14 @@
 
 namespace {
 
+// The folder of this file's tests: each run clears its output folder first.
+const ScratchDir dir;
+
 constexpr double kRate = 44100;
 
-const Bytes kData = withChecksum(concat({{0xF1, 0, 0x20, 0x43, 64}, Bytes(32, 0x5A), Bytes(32, 0xC3)}));
+// The program's data block, of 64 bytes.
+Bytes dataBlockOf(const Bytes& bytes) { return withChecksum(concat({{0xF1, 0, 0x20, 0x43, 64}, bytes})); }
+const Bytes kData = dataBlockOf(concat({Bytes(32, 0x5A), Bytes(32, 0xC3)}));
 const std::vector<Bytes> kBlocks = {kNameBlock, kData, kEndBlock};
 // kData misread in its eleventh byte (0x11 for 0x5A), its checksum failing;
 // and another good block, the same with its checksum made to hold.
@@ -29,11 +34,11 @@ const Bytes kOtherGood = withChecksum(Bytes(kMisread.begin(), kMisread.end() - 1
 // kData with another type byte, 0xF5: no checksum covers it.
 const Bytes kOtherType = concat({{0xF5}, Bytes(kData.begin() + 1, kData.end())});
 
-// Half a second of silence, the program as an ideal tape signal (1 cells of
-// 2 × 14 samples, 0 cells of 2 × 42) at `level` of full scale, and half a
-// second of silence.
-Tape recording(double level) {
-    return {.blocks = kBlocks, .T = 14, .start = 22050, .end = 22050, .level = level};
+// Half a second of silence, the program (with kData or the data block
+// given) as an ideal tape signal (1 cells of 2 × 14 samples, 0 cells of
+// 2 × 42) at `level` of full scale, and half a second of silence.
+Tape recording(double level, const Bytes& data = kData) {
+    return {.blocks = {kNameBlock, data, kEndBlock}, .T = 14, .start = 22050, .end = 22050, .level = level};
 }
 
 // A program whose data block holds 64 random bytes, at half of full scale
@@ -43,8 +48,7 @@ Tape abruptDip(std::size_t at = 20, std::size_t samples = 1323) {
     std::mt19937 random(3);
     Bytes bytes(64);
     for (std::uint8_t& byte : bytes) byte = static_cast<std::uint8_t>(random());
-    const Bytes data = withChecksum(concat({{0xF1, 0, 0x20, 0x43, 64}, bytes}));
-    Tape tape{.blocks = {kNameBlock, data, kEndBlock}, .T = 14, .start = 22050, .end = 22050, .level = 0.5};
+    Tape tape = recording(0.5, dataBlockOf(bytes));
     for (std::size_t i = 0, first = tape.at(1, static_cast<int>(at)); i < samples; ++i)
         tape.signal[first + i] *= std::pow(10.0, -34 / 20.0);
     return tape;
@@ -52,8 +56,7 @@ Tape abruptDip(std::size_t at = 20, std::size_t samples = 1323) {
 
 // The signal, written as dir/rec.wav, read as the rescue decoder reads a
 // take up to its search; the first reading of a data block F1, or null.
-const FoundBlock* dataBlockFound(const ScratchDir& dir, const Signal& signal, Recording& taken,
-                                 SearchResult& search) {
+const FoundBlock* dataBlockFound(const Signal& signal, Recording& taken, SearchResult& search) {
     writeFile(dir.path("rec.wav"), wavOf({signal}, kRate));
     openRecording(dir.path("rec.wav").c_str(), kChannelOption, taken);
     conditionRecording(taken, FilterSettings{});
@@ -74,7 +77,6 @@ const FoundBlock* dataBlockFound(const ScratchDir& dir, const Signal& signal, Re
 // against it (a fixed fall of the level would erase them): the block is
 // read right, at first or repaired, and the others O.
 TEST(RescueReadings, ReadsADipThatLeavesTheSignalAboveTheHiss) {
-    ScratchDir dir;
     Tape tape = recording(0.1);
     for (std::size_t i = 0, at = tape.at(1, 20); i < 1764; ++i)
         tape.signal[at + i] *= std::pow(10.0, -1.5 * std::min({1.0, i / 220.5, (1764 - i) / 220.5}));
@@ -115,7 +117,6 @@ TEST(RescueReadings, ReadsADipThatLeavesTheSignalAboveTheHiss) {
 // itself (34 dB down over digital silence) gives them, checked the same way:
 // its first cells too must fill the time, so a bit flipped there shows.
 TEST(RescueReadings, ReadsOnThroughADipWhereTheBlockPlacesTheBitsReadOn) {
-    ScratchDir dir;
     Tape tape = abruptDip(), cut = abruptDip(), late = abruptDip(65, 882), last = abruptDip(67, 882);
     std::fill(cut.signal.begin() + static_cast<std::ptrdiff_t>(cut.at(1, 60)), cut.signal.end(), 0.0);
     for (const auto& [recording, whole, dip, after] : {std::tuple{&tape, true, 20, 60},
@@ -124,7 +125,7 @@ TEST(RescueReadings, ReadsOnThroughADipWhereTheBlockPlacesTheBitsReadOn) {
                                                        {&last, true, 67, 69}}) {
         Recording taken;
         SearchResult search;
-        const FoundBlock* found = dataBlockFound(dir, recording->signal, taken, search);
+        const FoundBlock* found = dataBlockFound(recording->signal, taken, search);
         ASSERT_NE(found, nullptr);
         for (const auto& [byte, gives] :
              {std::pair{-1, whole}, {5, false}, {dip + 1, false}, {after, false}}) {
@@ -154,17 +155,12 @@ TEST(RescueReadings, ReadsOnThroughADipWhereTheBlockPlacesTheBitsReadOn) {
 // their kind's mean lengths (23.8 off), with the 0 after a 0 at its kind's
 // (18.4), or with the lengths before the dip alone (36.6).
 TEST(RescueReadings, TimesTheBitsInADipByTheCellBeforeEach) {
-    ScratchDir dir;
     std::mt19937 random(4);
     Bytes bytes(24, 0x5F);
     for (std::uint8_t byte : {0xFF, 0xFF, 0x1F, 0xFF}) bytes.push_back(byte);
     // After it no two 0 cells in a row either (every other bit a 1).
     while (bytes.size() < 64) bytes.push_back(static_cast<std::uint8_t>(random() | 0x55));
-    Tape tape{.blocks = {kNameBlock, withChecksum(concat({{0xF1, 0, 0x20, 0x43, 64}, bytes})), kEndBlock},
-              .T = 14,
-              .start = 22050,
-              .end = 22050,
-              .level = 0.5};
+    Tape tape = recording(0.5, dataBlockOf(bytes));
     for (std::size_t i = 0, first = tape.at(1, 29) + 14; i < 850; ++i)
         tape.signal[first + i] *= std::pow(10.0, -34 / 20.0);
     // From the dip's middle on, the tape runs 6 % fast.
@@ -178,8 +174,7 @@ TEST(RescueReadings, TimesTheBitsInADipByTheCellBeforeEach) {
     }
     Recording taken;
     SearchResult search;
-    const FoundBlock* found =
-        dataBlockFound(dir, withHiss(highPassed(stepped, kRate), 0.03, 7), taken, search);
+    const FoundBlock* found = dataBlockFound(withHiss(highPassed(stepped, kRate), 0.03, 7), taken, search);
     ASSERT_NE(found, nullptr);
     EXPECT_TRUE(readOnThrough(taken, *found, tape.blocks[1]));
 }
@@ -207,9 +202,8 @@ TEST(RescueReadings, ReadingsOfOneBlockAreGatheredOnce) {
 // written as the default decoder read it, marked X, and the report says so;
 // the blocks before it are O.
 // Then block by block, on the same recording with hiss 54 dB below the
-// signal: where only the default decoder found a block, or the rescue
-// decoder's own reading of it gave another (here one taken with the wrong
-// polarity), the rescue decoder's ladder reads it where it was found. Its
+// signal: where only the default decoder found a block, the rescue
+// decoder's ladder reads it where it was found. Its
 // reading stands (O) where one of those readings gives the same block; a
 // good block of another content there, or a block in the silence after the
 // program, where no reading finds one, is written as the default decoder
@@ -219,7 +213,6 @@ TEST(RescueReadings, ReadingsOfOneBlockAreGatheredOnce) {
 // (where a tracker deciding on the slot first erases bits); where the data
 // block lies, the best-fit search reads it.
 TEST(RescueReadings, TheDefaultDecodersBlockStandsWhereItsOwnReadingsGiveIt) {
-    ScratchDir dir;
     Tape tape = recording(0.5);
     std::fill(tape.signal.begin() + static_cast<std::ptrdiff_t>(tape.at(2, 1)), tape.signal.end(), 0.0);
     const Bytes falseEnd = {0xB1, 0x00, 0x00};
@@ -262,21 +255,6 @@ TEST(RescueReadings, TheDefaultDecodersBlockStandsWhereItsOwnReadingsGiveIt) {
         EXPECT_TRUE(gone < 0 ? found == -1 : found >= gone && found <= gone + 3 * 84) << found - gone;
         EXPECT_EQ(std::ranges::count(decided.testimony.fitted, kData), fitted);
     }
-    // A reading of its own taken with the wrong polarity reads nothing of the
-    // data block; the trackers then read it as the default decoder found it.
-    const DecodedBlock& data = std::get<0>(cases[0]);
-    const auto third = static_cast<double>(data.syncPositions[1]);
-    const FoundBlock inverted{.reading = {.bytes = {0x0E},
-                                          .end = ReadEnd::unknownType,
-                                          .syncStart = third - 82 * 14,
-                                          .half = 14,
-                                          .cells = {84, 28},
-                                          .firstSample = third + 28,
-                                          .lastSample = static_cast<double>(data.lastSample)},
-                              .polarity = -1};
-    const DecidedBlock decided = decideTapeBlock(taken, {third, {&inverted}, {&data}});
-    EXPECT_EQ(decided.decision.mark, 'O') << decided.decision.what;
-    EXPECT_EQ(decided.decision.bytes, kData);
 }
 
 // What the readings of a block testify, and which of them decides it: the
@@ -334,7 +312,6 @@ TEST(RescueReadings, TheReadingsOfABlockTestifyAndTheFirstGoodOneDecides) {
 // copies. Louder, or further away, it is no print-through: a second block,
 // kept.
 TEST(RescueReadings, LeavesOutACopyByPrintThrough) {
-    ScratchDir dir;
     const std::size_t prefix =
         tapeSignal(concat({Bytes(80, 0xAA), Bytes(10, 0xFF), {0xD3, 0xD3, 0xD3}}), 14, 42, true).size();
     // decibels below the data block, seconds from its start to the copy's, left out
@@ -371,62 +348,52 @@ TEST(RescueReadings, LeavesOutACopyByPrintThrough) {
 // 0 s, is taken out where the bytes are the same (those read, where it was
 // cut short) and one of the two was read good; where both are X, it stays.
 TEST(RescueReadings, TakesForACopyOnlyTheSameBytesAsABlockReadGood) {
-    const Recording recording{.rate = 32, .envelope = {1, 0, 0.05f}};  // an envelope value a second
-    for (const auto& [source, copy, bytes, copies] : {std::tuple{'O', 'O', kData, 1u},
-                                                      {'J', 'O', kData, 1u},
-                                                      {'O', 'X', kData, 1u},
-                                                      {'X', 'O', kData, 1u},
-                                                      {'X', 'X', kData, 0u},
-                                                      {'O', 'X', kMisread, 0u}}) {
-        std::vector<DecidedBlock> blocks;
-        for (const auto& [mark, at, written] : {std::tuple{source, 0.0, kData}, {copy, 64.0, bytes}})
-            blocks.push_back(
-                {.decision = {.mark = mark, .bytes = written, .firstSample = at, .lastSample = at + 31}});
-        EXPECT_EQ(takeOutEchoes(recording, blocks).size(), copies) << source << copy;
-        EXPECT_EQ(blocks.size(), 2 - copies);
-    }
-    // A block read X that was cut short, padded after the bytes read, as
-    // the faint copy or as the loud block: those bytes are compared, the
-    // first twelve of kData here (or of kMisread, whose eleventh differs).
-    for (const auto& [read, copies] : {std::pair{kData, 1u}, {kMisread, 0u}}) {
-        FoundBlock cutShort;
-        cutShort.reading.bytes.assign(read.begin(), read.begin() + 12);
-        Bytes padded = cutShort.reading.bytes;
-        padded.resize(kData.size(), 0);
-        for (const bool copyCutShort : {true, false}) {
-            std::vector<DecidedBlock> blocks = {
-                {.decision = {.mark = 'O', .bytes = kData}},
-                {.decision = {.mark = 'X', .bytes = padded}, .found = &cutShort}};
-            if (!copyCutShort) std::swap(blocks[0], blocks[1]);  // the loud block first
-            for (std::size_t i = 0; i < 2; ++i) {
-                blocks[i].decision.firstSample = i == 0 ? 0 : 64;
-                blocks[i].decision.lastSample = blocks[i].decision.firstSample + 31;
-            }
-            EXPECT_EQ(takeOutEchoes(recording, blocks).size(), copies) << copyCutShort;
-        }
-    }
-    // A block sunk by a dropout (0.5 from 2 s) has a copy at 0.08 from 4 s:
-    // a copy by the level of its sync bytes at 1 s, not by its own.
-    for (const auto& [sync, copies] : {std::pair{1.0, 1u}, {0.0, 0u}}) {
-        const Recording dropped{.rate = 32, .envelope = {0, 1, 0.5f, 0, 0.08f}};
-        std::vector<DecidedBlock> blocks = {
-            {.decision = {.mark = 'O', .bytes = kData, .firstSample = 64, .lastSample = 95},
-             .syncSeconds = {sync, 0}},
-            {.decision = {.mark = 'O', .bytes = kData, .firstSample = 128, .lastSample = 159}}};
-        EXPECT_EQ(takeOutEchoes(dropped, blocks).size(), copies) << sync;
-    }
-    // Over a sample width whose quantisation q is 0.2 (a resolution of √3 q,
-    // 0.346), a copy at 0.3 under a block at 1 is too faint to measure, and
-    // is taken out; one at 0.4 is above it, and one under a block at 0.6
-    // (less than twice the resolution) might be a block recorded twice.
-    for (const auto& [sourceLevel, copyLevel, copies] :
-         {std::tuple{1.0f, 0.3f, 1u}, {1.0f, 0.4f, 0u}, {0.6f, 0.3f, 0u}, {0.7f, 0.3f, 1u}}) {
-        const Recording quantised{.rate = 32, .envelope = {sourceLevel, 0, copyLevel}, .quantisation = 0.2};
-        std::vector<DecidedBlock> blocks;
-        for (double at : {0.0, 64.0})
-            blocks.push_back(
-                {.decision = {.mark = 'O', .bytes = kData, .firstSample = at, .lastSample = at + 31}});
-        EXPECT_EQ(takeOutEchoes(quantised, blocks).size(), copies) << sourceLevel << " " << copyLevel;
+    // A block at `at` seconds of a recording of 32 samples, an envelope value, a second.
+    auto block = [](char mark, const Bytes& bytes, double at, const FoundBlock* found = nullptr,
+                    double sync = 0) {
+        return DecidedBlock{
+            .decision = {.mark = mark, .bytes = bytes, .firstSample = 32 * at, .lastSample = 32 * at + 31},
+            .syncSeconds = {sync, 0},
+            .found = found};
+    };
+    // Blocks read X that were cut short after twelve bytes, padded after them.
+    FoundBlock cutData, cutMisread;
+    cutData.reading.bytes = firstBytes(kData, 12);
+    cutMisread.reading.bytes = firstBytes(kMisread, 12);
+    auto padded = [](const FoundBlock& cut) {
+        return concat({cut.reading.bytes, Bytes(kData.size() - 12, 0)});
+    };
+    const std::vector<float> loud = {1, 0, 0.05f}, dropped = {0, 1, 0.5f, 0, 0.08f};
+    // the envelope, the loud block and the copy, the quantisation, the copies taken out
+    // clang-format off
+    const std::tuple<std::vector<float>, DecidedBlock, DecidedBlock, double, std::size_t> cases[] = {
+        {loud, block('O', kData, 0), block('O', kData, 2), 0, 1}, {loud, block('J', kData, 0), block('O', kData, 2), 0, 1},
+        {loud, block('O', kData, 0), block('X', kData, 2), 0, 1}, {loud, block('X', kData, 0), block('O', kData, 2), 0, 1},
+        {loud, block('X', kData, 0), block('X', kData, 2), 0, 0}, {loud, block('O', kData, 0), block('X', kMisread, 2), 0, 0},
+        // A block cut short, as the faint copy or as the loud block: the bytes read are compared, the
+        // first twelve of kData here (or of kMisread, whose eleventh differs).
+        {loud, block('O', kData, 0), block('X', padded(cutData), 2, &cutData), 0, 1},
+        {loud, block('X', padded(cutData), 0, &cutData), block('O', kData, 2), 0, 1},
+        {loud, block('O', kData, 0), block('X', padded(cutMisread), 2, &cutMisread), 0, 0},
+        {loud, block('X', padded(cutMisread), 0, &cutMisread), block('O', kData, 2), 0, 0},
+        // A block sunk by a dropout (0.5 from 2 s) has a copy at 0.08 from 4 s: a copy by the level
+        // of its sync bytes at 1 s, not by its own.
+        {dropped, block('O', kData, 2, nullptr, 1), block('O', kData, 4), 0, 1},
+        {dropped, block('O', kData, 2), block('O', kData, 4), 0, 0},
+        // Over a sample width whose quantisation q is 0.2 (a resolution of √3 q, 0.346), a copy at 0.3
+        // under a block at 1 is too faint to measure, and is taken out; one at 0.4 is above it, and one
+        // under a block at 0.6 (less than twice the resolution) might be a block recorded twice.
+        {{1, 0, 0.3f}, block('O', kData, 0), block('O', kData, 2), 0.2, 1},
+        {{1, 0, 0.4f}, block('O', kData, 0), block('O', kData, 2), 0.2, 0},
+        {{0.6f, 0, 0.3f}, block('O', kData, 0), block('O', kData, 2), 0.2, 0},
+        {{0.7f, 0, 0.3f}, block('O', kData, 0), block('O', kData, 2), 0.2, 1}};
+    // clang-format on
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const auto& [envelope, source, copy, quantisation, copies] = cases[i];
+        const Recording recording{.rate = 32, .envelope = envelope, .quantisation = quantisation};
+        std::vector<DecidedBlock> blocks = {source, copy};
+        EXPECT_EQ(takeOutEchoes(recording, blocks).size(), copies) << i;
+        EXPECT_EQ(blocks.size(), 2 - copies) << i;
     }
 }
 
@@ -485,13 +452,8 @@ TEST(RescueReadings, TheDefaultDecodersReadingStandsWhereNothingSpeaksAgainstIt)
     // clang-format off
     const std::tuple<DecodedBlock, Testimony, char, std::string> cases[] = {
         {data, {}, 'X', "de egyetlen más olvasás sem adta ugyanezt"},
-        {data, {.read = {kMisread}}, 'X', "de egyetlen más olvasás sem adta ugyanezt"},
-        {end, {}, 'X', "de egyetlen más olvasás sem adta ugyanezt"},
         {end, {.read = {kEndBlock}}, 'O', ""},
-        {end, {.fitted = {kEndBlock}}, 'O', ""},
         {end, {.fitted = {kEndBlock}, .signalGone = 88200}, 'X', "de a jel 2.000 másodpercnél kiesett benne"},
-        {data, {.read = {kData}, .signalGone = 88200}, 'O', ""},
-        {data, {.fitted = {kData}, .signalGone = 110250}, 'X', "de a jel 2.500 másodpercnél kiesett benne"},
         // kMisread differs from kData in 4 bits (0x11 against 0x5A): 4 × 2.9 of evidence
         // against the block denies what the best-fit search read, 4 × 2.85 not; nor does
         // a reading that expected fewer than 0.5 wrong bits (it has some: its checksum fails),
@@ -499,24 +461,19 @@ TEST(RescueReadings, TheDefaultDecodersReadingStandsWhereNothingSpeaksAgainstIt)
         {data, {.read = {kMisread}, .fitted = {kData}, .complete = {signedOf(kMisread, 2.9f, 0.5)}}, 'X', "ellentmondó olvasások: "},
         {data, {.read = {kMisread}, .fitted = {kData}, .complete = {signedOf(kMisread, 2.9f, 0.5, false)}}, 'O', ""},
         {data, {.read = {kMisread}, .fitted = {kData}, .complete = {signedOf(kMisread, 2.85f)}}, 'O', ""},
-        {data, {.read = {kMisread}, .fitted = {kData}, .complete = {signedOf(kMisread, 2.9f, 0.45)}}, 'O', ""},
         // A reading that slipped denies nothing where another that kept its timing (under
         // 0.5 wrong bits expected) gives the block in all but 8 bits or fewer, at full
         // length; one that differs in a few bits still denies them.
         {data, {.fitted = {kData}, .complete = {slipped, signedOf(misreadBits(8), 9, 0.45)}}, 'O', ""},
         {data, {.fitted = {kData}, .complete = {slipped, signedOf(misreadBits(9), 9, 0.45)}}, 'X', "ellentmondó olvasások: "},
         {data, {.fitted = {kData}, .complete = {slipped, signedOf(kData, 9, 0.5)}}, 'X', "ellentmondó olvasások: "},
-        {data, {.fitted = {kData}, .complete = {slipped, signedOf(Bytes(kData.begin(), kData.end() - 1), 9, 0.1)}}, 'X', "ellentmondó olvasások: "},
         {data, {.fitted = {kData}, .complete = {signedOf(misreadBits(8), 2.9f, 0.5), signedOf(kData, 9, 0.1)}}, 'X', "ellentmondó olvasások: "},
         // So does a reading read on through a dip that gives the block: it kept to the block's bits after it.
         {data, {.fitted = {kData}, .readOn = {kData}, .complete = {slipped}}, 'O', ""},
-        {data, {.fitted = {kData}, .readOn = {kMisread}, .complete = {slipped}}, 'X', "ellentmondó olvasások: "},
-        {data, {.fitted = {kData}, .readOn = {kData}, .complete = {signedOf(misreadBits(8), 2.9f, 0.5)}}, 'X', "ellentmondó olvasások: "},
         {data, {.holding = {kOtherGood}, .read = {kData}}, 'X', "ellentmondó olvasások: "},
         // Nor does a good block more than 8 bits from the block contradict it where a reading
         // is aligned with the block and none with the other: a slipped reading gave it.
         {data, {.holding = {slippedBytes}, .read = {kData}, .complete = {signedOf(kData, 9, 0.1), slipped}}, 'O', ""},
-        {data, {.holding = {slippedBytes}, .read = {kData}, .complete = {slipped}}, 'X', "ellentmondó olvasások: "},
         {data, {.holding = {slippedBytes}, .read = {kData}, .complete = {signedOf(kData, 9, 0.1), signedOf(slippedBytes, 9, 0.1)}}, 'X', "ellentmondó olvasások: "},
         // Where one decided on the slots is aligned with the block, one decided on lengths (its
         // slip risk its cap's) gives the other no standing; with none, it witnesses the block.
@@ -525,27 +482,22 @@ TEST(RescueReadings, TheDefaultDecodersReadingStandsWhereNothingSpeaksAgainstIt)
         {data, {.holding = {slippedBytes}, .read = {kData}, .complete = {dataOnLengths, signedOf(slippedBytes, 9, 0.1)}}, 'X', "ellentmondó olvasások: "},
         {data, {.holding = {slippedBytes}, .read = {kData}, .complete = {dataOnLengths, slippedOnLengths}}, 'X', "ellentmondó olvasások: "},
         {data, {.holding = {misreadBits(8)}, .read = {kData}, .complete = {signedOf(nearData, 9, 0.1)}}, 'X', "ellentmondó olvasások: "},
-        {data, {.holding = {misreadBits(9)}, .read = {kData}, .complete = {signedOf(nearData, 9, 0.1)}}, 'O', ""},
         {data, {.holding = {Bytes(kData.begin(), kData.end() - 2)}, .read = {kData}, .complete = {signedOf(kData, 9, 0.1)}}, 'O', ""},
         // A good block that differs in the type byte alone contradicts only where
         // no reading sure of every bit gives the block; where none is sure, where
         // no reading that expected under 0.5 wrong bits gives it (every bit of it),
         // or one gives the other.
         {data, {.holding = {kOtherType}, .read = {kData}}, 'X', "ellentmondó olvasások: "},
-        {data, {.holding = {kOtherType}, .sure = {kData}, .read = {kData}}, 'O', ""},
         {data, {.holding = {kOtherGood}, .sure = {kData}, .read = {kData}}, 'X', "ellentmondó olvasások: "},
         // Nor, where a reading sure of every bit gives the block, one more than a misread byte
         // from it (kOtherGood is 9 bits from kData) that no reading so sure gives.
         {data, {.holding = {slippedBytes}, .sure = {kData}, .read = {kData}, .complete = {signedOf(slippedBytes, 9, 0.1)}}, 'O', ""},
         {data, {.holding = {slippedBytes}, .sure = {kData, slippedBytes}, .read = {kData}, .complete = {signedOf(kData, 9, 0.1), signedOf(slippedBytes, 9, 0.1)}}, 'X', "ellentmondó olvasások: "},
         {data, {.holding = {kOtherType}, .read = {kData}, .complete = {signedOf(kData, 9, 0.45), signedOf(kOtherType, 9, 0.99)}}, 'O', ""},
-        {data, {.holding = {kOtherType}, .read = {kData}, .complete = {signedOf(kData, 9, 0.5), signedOf(kOtherType, 9, 0.99)}}, 'X', "ellentmondó olvasások: "},
         {data, {.holding = {kOtherType}, .read = {kData}, .complete = {signedOf(kData, 9, 0.45), signedOf(kOtherType, 9, 0.45)}}, 'X', "ellentmondó olvasások: "},
         {data, {.holding = {kOtherType}, .read = {kData}, .complete = {signedOf(nearData, 9, 0.45), signedOf(kOtherType, 9, 0.99)}}, 'X', "ellentmondó olvasások: "},
         // Read on through a dip, the block's bits there are the default decoder's alone.
         {data, {.readOn = {kData}}, 'X', "de egyetlen más olvasás sem adta ugyanezt"},
-        {data, {.readOn = {kData}, .signalGone = 110250}, 'X', "de a jel 2.500 másodpercnél kiesett benne"},
-        {data, {.sure = {kMisread}, .read = {kData}}, 'X', "ellentmondó olvasások: "},
         // Nor does one sure of every bit far from the block, its checksum failing, where
         // a reading is aligned with the block: it slipped. Near it, or whole, it does.
         {data, {.sure = {Bytes(kData.begin(), kData.begin() + 7)}, .read = {kData}, .complete = {signedOf(kData, 9, 0.45)}}, 'O', ""},
@@ -567,7 +519,6 @@ TEST(RescueReadings, TheDefaultDecodersReadingStandsWhereNothingSpeaksAgainstIt)
         {data, {.fitted = {kData}, .complete = {signedOf(misreadBits(8), 9, 0.45)}, .partial = {slipped}, .signalGone = 110250}, 'O', ""},
         // So does a reading read on after the signal came back, placed by the block's bits.
         {data, {.readOn = {kData}}, 'O', ""}, {data, {.readOn = {kData}, .signalGone = 110250}, 'O', ""},
-        {data, {.readOn = {kMisread}}, 'X', "de egyetlen más olvasás sem adta ugyanezt"},
         {data, {.readOn = {kData}, .partial = {signedOf(kMisread, 2.9f)}}, 'X', "de egyetlen más olvasás sem adta ugyanezt"},
         {data, {.readOn = {kData}, .complete = {signedOf(kMisread, 2.9f)}}, 'X', "de egyetlen más olvasás sem adta ugyanezt"}};
     // clang-format on
@@ -598,17 +549,10 @@ TEST(RescueReadings, LeavesOutAReadingThatLiesWithinAGoodBlock) {
         block(kMisread, 2000, 3000), block(kMisread, 2100, 2200), block(kData, 2500, 2600)};
     // clang-format on
     leaveOutReadingsWithinBlocks(blocks);
-    std::vector<std::pair<double, Bytes>> left;
-    for (const DecidedBlock& kept : blocks) left.emplace_back(kept.decision.firstSample, kept.decision.bytes);
-    EXPECT_EQ(left, (std::vector<std::pair<double, Bytes>>{{100, kData},
-                                                           {900, kMisread},
-                                                           {1200, kData},
-                                                           {1200, kMisread},
-                                                           {1300, kData},
-                                                           {1500, kMisread},
-                                                           {2000, kMisread},
-                                                           {2100, kMisread},
-                                                           {2500, kData}}));
+    std::string left;  // each block kept, by its first sample and D for kData, M for kMisread
+    for (const DecidedBlock& kept : blocks)
+        left += std::to_string(int(kept.decision.firstSample)) + (kept.decision.bytes == kData ? "D " : "M ");
+    EXPECT_EQ(left, "100D 900M 1200D 1200M 1300D 1500M 2000M 2100M 2500D ");
 }
 
 // The ladder's readings of a block its first reading did not decide, rule by
@@ -631,6 +575,12 @@ TEST(RescueReadings, TheLaddersReadingsDecideWhereTwoAgreeAndNoneContradicts) {
     const LadderReading narrower = read(kNarrowerBand, kData, true, 0.05),
                         wider = read(kWiderBand, kData, true, 0.05);
     const LadderReading misread = read(kNarrowerBand, kMisread, false, 0.01);
+    // An end block's first reading counts only with sure timing: a slip keeps its two bytes equal.
+    auto end = [&](LadderStep step, bool timingSure, double slipRisk = 0.01) {
+        LadderReading reading = read(step, kEndBlock, true, slipRisk, timingSure);
+        reading.reading.kind = BlockKind::end;
+        return reading;
+    };
     const std::string agree = "két olvasás egyezik: ", bands = "a szűkebb sávú és a szélesebb sávú";
     const std::string contradicted = "ellentmondó olvasások: " + bands +
                                      " egyezik, de egy másik olvasás más blokkot adott, szintén jó "
@@ -647,65 +597,48 @@ TEST(RescueReadings, TheLaddersReadingsDecideWhereTwoAgreeAndNoneContradicts) {
         {read(kNarrowerBand, kData, true, 0.3, true, 3), {read(kBestFitSearch, kData, true, 1)}, 'X', ""},
         {read(kNarrowerBand, kOtherGood, true, 0.3), {narrower, wider}, 'X', contradicted},
         {misread, {narrower, wider, read(kSlowerTiming, kOtherGood, true, 0.9)}, 'X', contradicted},
+        {end(kNarrowerBand, false), {end(kBestFitSearch, false, 24)}, 'X', ""},
+        {end(kNarrowerBand, true), {end(kBestFitSearch, false, 24)}, 'O', agree + "az első és a szabványos dekóder keresésével kapott"},
+        {end(kNarrowerBand, false), {end(kNarrowerBand, true)}, 'X', ""},
+        {end(kNarrowerBand, false), {end(kNarrowerBand, true), end(kWiderBand, true)}, 'O', agree + bands},
     };
     // clang-format on
     for (std::size_t number = 0; number < std::size(cases); ++number) {
         const auto& [first, ladder, mark, what] = cases[number];
         BlockDecision decision{.bytes = first.reading.bytes};
         const bool decided = agreeOnBlock(first.reading, first.verdict, ladder, decision);
+        // Decided, the block is the one the ladder's readings agree on.
+        const Bytes& bytes = mark == 'X' ? first.reading.bytes : ladder[0].reading.bytes;
         EXPECT_EQ(std::tuple(decided, decision.mark, decision.what, decision.bytes),
-                  std::tuple(!what.empty(), mark, what, mark == 'X' ? first.reading.bytes : kData))
+                  std::tuple(!what.empty(), mark, what, bytes))
             << number;
-    }
-    // An end block's first reading counts only with sure timing: a slip keeps its two bytes equal.
-    auto end = [&](LadderStep step, bool timingSure, double slipRisk = 0.01) {
-        LadderReading reading = read(step, kEndBlock, true, slipRisk, timingSure);
-        reading.reading.kind = BlockKind::end;
-        return reading;
-    };
-    // clang-format off
-    const std::tuple<LadderReading, std::vector<LadderReading>, std::string> endCases[] = {
-        {end(kNarrowerBand, false), {end(kBestFitSearch, false, 24)}, ""},
-        {end(kNarrowerBand, true), {end(kBestFitSearch, false, 24)}, agree + "az első és a szabványos dekóder keresésével kapott"},
-        {end(kNarrowerBand, false), {end(kNarrowerBand, true)}, ""},
-        {end(kNarrowerBand, false), {end(kNarrowerBand, true), end(kWiderBand, true)}, agree + bands},
-    };
-    // clang-format on
-    for (const auto& [first, ladder, what] : endCases) {
-        BlockDecision decision{.bytes = first.reading.bytes};
-        EXPECT_EQ(agreeOnBlock(first.reading, first.verdict, ladder, decision), !what.empty()) << what;
-        EXPECT_EQ(std::pair(decision.mark, decision.what), std::pair(what.empty() ? 'X' : 'O', what));
     }
 }
 
 // What the report says of a block that no reading decided, by how its
-// reading ended and what its verdict found (times at 44100 Hz).
+// reading ended and what its verdict found (times at 44100 Hz); the other
+// reasons show in whole runs (ReportsWhatIsLostAndRepairsNothingOnAGuess,
+// MarksEachBlockByWhatItsReadingsShow, SyncsAndLosesTheSignalByItsEdges).
 TEST(RescueReadings, ReportsWhatIsWrongWithABlockNoReadingDecided) {
     const Recording recording{.rate = kRate};
     auto ended = [](ReadEnd end, int expected, std::size_t read) {
         return BlockReading{
             .bytes = Bytes(read, 0x12), .expectedBytes = expected, .end = end, .lastSample = 2.5 * kRate};
     };
-    auto verdict = [](bool holds, int uncertain, bool timingSure, int silent) {
-        ReadingVerdict said{.complete = true, .checksumHolds = holds, .timingSure = timingSure};
-        said.uncertainBits = uncertain;
-        said.silentBits = silent;
-        said.firstSilence = 1.25 * kRate;
-        return said;
+    // A verdict on a reading whose checksum fails.
+    auto verdict = [](bool sure, int silent) {
+        return ReadingVerdict{
+            .complete = true, .timingSure = sure, .silentBits = silent, .firstSilence = 1.25 * kRate};
     };
     const BlockReading complete = ended(ReadEnd::complete, 10, 10);
     const std::string badSum = "hibás ellenőrző összeg, ";
     // clang-format off
     const std::tuple<BlockReading, ReadingVerdict, std::string> cases[] = {
-        {ended(ReadEnd::unknownType, 0, 1), verdict(false, 0, true, 0), "ismeretlen blokktípus (12)"},
-        {ended(ReadEnd::signalLost, 10, 4), verdict(false, 0, true, 0), "jelkiesés 2.500 másodpercnél, 6 byte hiányzik"},
-        {ended(ReadEnd::nextBlock, 0, 1), verdict(false, 0, true, 0), "a következő blokk a blokk vége előtt kezdődött, a hossza nem derült ki"},
-        {ended(ReadEnd::recordingEnd, 10, 3), verdict(false, 0, true, 0), "a felvétel a blokk vége előtt véget ért, 7 byte hiányzik"},
-        {complete, verdict(false, 0, true, 2), "jelkiesés 1.250 másodpercnél, 2 bit olvashatatlan"},
-        {complete, verdict(true, 3, true, 0), "az ellenőrző összeg stimmel, de az olvasás nem elég biztos, és más olvasás nem erősítette meg"},
-        {complete, verdict(false, 0, true, 0), badSum + "pedig minden bit biztos: a szalagon is hibás lehet"},
-        {complete, verdict(false, 1, true, 0), badSum + "és más olvasás sem adott egyező, jó blokkot"},
-        {complete, verdict(false, 0, false, 0), badSum + "és más olvasás sem adott egyező, jó blokkot"},
+        {ended(ReadEnd::nextBlock, 0, 1), verdict(true, 0), "a következő blokk a blokk vége előtt kezdődött, a hossza nem derült ki"},
+        {ended(ReadEnd::recordingEnd, 10, 3), verdict(true, 0), "a felvétel a blokk vége előtt véget ért, 7 byte hiányzik"},
+        {complete, verdict(true, 2), "jelkiesés 1.250 másodpercnél, 2 bit olvashatatlan"},
+        {complete, verdict(true, 0), badSum + "pedig minden bit biztos: a szalagon is hibás lehet"},
+        {complete, verdict(false, 0), badSum + "és más olvasás sem adott egyező, jó blokkot"},
     };
     // clang-format on
     for (const auto& [reading, said, what] : cases) EXPECT_EQ(whatIsWrong(recording, reading, said), what);

@@ -3,6 +3,9 @@
 
 namespace {
 
+// The folder of this file's tests: each run clears its output folder first.
+const ScratchDir dir;
+
 // WAVE_FORMAT_EXTENSIBLE: the 16 fields with tag 0xFFFE, cbSize 22, valid bits,
 // channel mask and the SubFormat GUID of the format tag given (1 PCM, 3 floating point).
 Bytes extensibleFormat(int channels, std::uint32_t rate, int bits, int subFormat = 1) {
@@ -14,7 +17,6 @@ Bytes extensibleFormat(int channels, std::uint32_t rate, int bits, int subFormat
 
 // The cleaned copy holds every whole sample, in 8 bits, with a canonical header.
 TEST(SampleLoading, CountsWholeSamplesFromTheFileLength) {
-    ScratchDir dir;
     // bits per sample, file length, samples
     const std::tuple<int, std::size_t, std::uint32_t> cases[] = {
         {8, 1044, 1000}, {16, 1045, 500}, {24, 54, 3}, {32, 47, 0}, {8, 44, 0}, {16, 40, 0}, {8, 35, 0}};
@@ -31,7 +33,6 @@ TEST(SampleLoading, CountsWholeSamplesFromTheFileLength) {
 }
 
 TEST(SampleLoading, RefusesAllButMonoPcmOfTheFourWidths) {
-    ScratchDir dir;
     const Bytes stereo = wavFile(8000, 8, Bytes(10, 0), 2), data = chunk("data", Bytes(12, 0));
     // clang-format off
     const std::pair<Bytes, std::vector<std::string>> cases[] = {
@@ -61,7 +62,6 @@ TEST(SampleLoading, RefusesAllButMonoPcmOfTheFourWidths) {
 // "fmt " chunk followed by "data" falls back to the canonical reading.
 // Samples are read in blocks of 768 KB, and cleaned of notches.
 TEST(SampleLoading, ReadsTheLayoutsAudioToolsWrite) {
-    ScratchDir dir;
     const Bytes s = {0x10, 0x30, 0x50, 0x70, 0x90, 0xB0}, t = {0xC0, 0xA0, 0x80, 0x60, 0x40, 0x20};
     // s and t as two channels, frame by frame
     const Bytes st = {0x10, 0xC0, 0x30, 0xA0, 0x50, 0x80, 0x70, 0x60, 0x90, 0x40, 0xB0, 0x20};
@@ -105,7 +105,6 @@ TEST(SampleLoading, ReadsTheLayoutsAudioToolsWrite) {
 // takes every third byte as it stands (a blockAlign of 0 is not looked at),
 // the tape decodes with the polarity it has, and the cleaned copy is mono.
 TEST(SampleLoading, ReadsOneChannelOfEightBitFrames) {
-    ScratchDir dir;
     const Bytes tape =
         concat({Bytes(1000, 56), tapeSignal(tapeBytes({kNameBlock, kDataBlock, kEndBlock}), 7, 21, true)});
     Bytes frames;

@@ -15,6 +15,9 @@
 
 namespace {
 
+// The folder of this file's tests: each run clears its output folder first.
+const ScratchDir dir;
+
 struct Element {
     std::string tag, what;
     double x, y, width;
@@ -25,7 +28,6 @@ struct Element {
 // line each: tag, class, x, y and width (0 where missing) and text, split at
 // the tabs.
 std::vector<Element> elementsOf(const std::string& svg) {
-    ScratchDir dir;
     writeFile(dir.path("map.svg"), Bytes(svg.begin(), svg.end()));
     const RunResult listed =
         runShell(KAZETTOR_PYTHON " " KAZETTOR_SUPPORT_DIR "/svg_elements.py " + dir.path("map.svg"));
@@ -74,7 +76,6 @@ TEST(TapeMap, WritesThePictureDrawingEachBlockSpanAndTakeWhereItLies) {
         .blockless = {{32, 38}},
         .halfWave = {{3, 312}, {12, 318}, {41, 305}},
         .summary = "Összesen 2 program, 5 blokk: 3 O, 1 J, 1 X"};
-    ScratchDir dir;
     writeTapeMap(map, dir.path("rec.svg"));
     const Bytes written = readFile(dir.path("rec.svg"));
     EXPECT_EQ(std::string(written.begin(), written.end()), tapeMapSvg(map));
@@ -236,7 +237,6 @@ TEST(TapeMap, MapsThatMakeNoSenseGiveFiniteCoordinatesOnThePlot) {
 // console printed, its title the report's line for it (an O block's, its
 // place, kind and mark), at its time within a column.
 TEST(TapeMap, ARescueRunDrawsEveryBlockAsItsReportHasIt) {
-    ScratchDir dir;
     const Bytes second = withChecksum(concat({{0xF2, 0, 0x20, 0x43, 40}, Bytes(40, 0x55)}));
     Tape tape{.blocks = {kNameBlock, kDataBlock, second, kEndBlock}, .T = 14, .start = 22050, .end = 22050};
     tape.set(tape.at(2, 10), 0, 1764, 0);  // a dropout of 40 ms from the second data block's tenth byte
