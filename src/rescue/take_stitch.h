@@ -27,11 +27,14 @@ std::vector<std::uint8_t> stitchedReading(const std::vector<TakePart>& parts, st
 // One take alone, the same way: the default decoder's block `bytes`, read
 // through a dip that the take's trackers did not read through. `found`, a
 // reading of the block that lost the signal in the dip or slipped there, is
-// read on from where the signal came back and placed by the block's own
-// bits (or, too few to place so, by their time). True where the bits read
-// on lie at one place only and agree there with the block on every sure bit
-// up to its end, those before the dip (but the last few, decided as the
-// signal went) do too, and the block's bits between fill the time between.
+// read on from where the signal came back (where that leaves too few bits,
+// from inside the dip, where its level stayed clear of the noise) and
+// placed by the block's own bits (or, too few to place so, by their time).
+// True where the bits read on lie at one place only and agree there with
+// the block on every sure bit up to its end (but the first few, decided
+// before the tracker settled), those before the dip (but the last few,
+// decided as the signal went) do too, and the block's bits between, with
+// those first few, fill the time between.
 // Those bits are the default decoder's alone: the caller decides whether
 // the signal held there.
 bool readOnThrough(const Recording& recording, const FoundBlock& found,
