@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <regex>
 #include <sstream>
 
 #include "cli/command_line.h"
@@ -157,13 +156,17 @@ testing::AssertionResult holds(const std::string& text, const std::string& part)
 }
 
 std::vector<BlockLine> blockLines(const std::string& output) {
-    // Bytes, each two digits and a blank, from the line's start; a blank, the mark, and ':' or the end.
-    static const std::regex shape("((?:[0-9a-f]{2} )+) ([OJX])(:.*)?");
     std::vector<BlockLine> lines;
     std::istringstream text(output);
-    std::smatch parts;
-    for (std::string line; std::getline(text, line);)
-        if (std::regex_match(line, parts, shape)) lines.push_back({fromHex(parts[1]), parts[2].str()[0]});
+    auto hex = [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); };
+    for (std::string line; std::getline(text, line);) {
+        // Bytes, each two digits and a blank, from the line's start; a blank, the mark, and ':' or the end.
+        std::size_t at = 0;
+        while (at + 3 <= line.size() && hex(line[at]) && hex(line[at + 1]) && line[at + 2] == ' ') at += 3;
+        if (at > 0 && at + 2 <= line.size() && line[at] == ' ' && std::string("OJX").find(line[at + 1]) < 3 &&
+            (at + 2 == line.size() || line[at + 2] == ':'))
+            lines.push_back({fromHex(line.substr(0, at)), line[at + 1]});
+    }
     return lines;
 }
 
