@@ -135,7 +135,8 @@ std::ptrdiff_t placeOf(const std::vector<SoftBit>& bits, const Evidence& other, 
 bool fitsAfterDip(const BlockReading& reading, const std::vector<SoftBit>& more, std::size_t kept,
                   const std::vector<std::uint8_t>& bytes) {
     const std::size_t bits = 8 * bytes.size();
-    if (more.empty()) return false;
+    // The first bits read on count only for their time (see `between`).
+    if (more.size() <= kEdgeBits) return false;
     double lengths[2][2] = {}, counts[2][2] = {};  // by the bit before, then the bit
     auto measure = [&](const std::vector<SoftBit>& read, std::size_t from, std::size_t to) {
         for (std::size_t i = std::max<std::size_t>(1, from); i < std::min(to, read.size()); ++i) {
@@ -178,7 +179,6 @@ bool fitsAfterDip(const BlockReading& reading, const std::vector<SoftBit>& more,
     // The time up to the first bit read on that counts: the block's bits
     // before it, the first few read on included, must fill it, so that one
     // of them flipped shows too (a 0 cell is three times a 1).
-    if (more.size() <= kEdgeBits) return false;
     const double between = more[kEdgeBits].start - reading.bits[kept - 1].end;
     // The time of the block's bits from the dip up to bit `place`.
     auto timeTo = [&](std::size_t place) {

@@ -122,10 +122,11 @@ bool contradicted(const Testimony& testimony, const std::vector<std::uint8_t>& b
     const bool witnessed = aligned(testimony.complete, bytes);
     const bool onSlots = aligned(testimony.complete, bytes, kFewDifferentBits, true);
     return std::any_of(testimony.holding.begin(), testimony.holding.end(), [&](const auto& other) {
-        if (witnessed && bitsApart(other, bytes) > kFewDifferentBits &&
+        const int apart = bitsApart(other, bytes);
+        if (witnessed && apart > kFewDifferentBits &&
             !aligned(testimony.complete, other, kFewDifferentBits, onSlots))
             return false;
-        if (sure && bitsApart(other, bytes) > kMisreadByteBits && !holds(testimony.sure, other)) return false;
+        if (sure && apart > kMisreadByteBits && !holds(testimony.sure, other)) return false;
         if (other == bytes) return false;
         const bool typeOnly =
             other.size() == bytes.size() && std::equal(other.begin() + 1, other.end(), bytes.begin() + 1);
