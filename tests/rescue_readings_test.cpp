@@ -41,16 +41,21 @@ Tape recording(double level, const Bytes& data = kData) {
     return {.blocks = {kNameBlock, data, kEndBlock}, .T = 14, .start = 22050, .end = 22050, .level = level};
 }
 
+// The tape's signal falling abruptly by 34 dB for `samples` samples from
+// the data block's byte `at` on.
+void dip(Tape& tape, std::size_t at, std::size_t samples) {
+    for (std::size_t i = 0, first = tape.at(1, static_cast<int>(at)); i < samples; ++i)
+        tape.signal[first + i] *= std::pow(10.0, -34 / 20.0);
+}
+
 // A program whose data block holds 64 random bytes, at half of full scale
-// over digital silence, falling abruptly by 34 dB for `samples` samples
-// (1323 by default: 30 ms) from the data block's byte `at` on.
+// over digital silence, with such a dip (1323 samples by default: 30 ms).
 Tape abruptDip(std::size_t at = 20, std::size_t samples = 1323) {
     std::mt19937 random(3);
     Bytes bytes(64);
     for (std::uint8_t& byte : bytes) byte = static_cast<std::uint8_t>(random());
     Tape tape = recording(0.5, dataBlockOf(bytes));
-    for (std::size_t i = 0, first = tape.at(1, static_cast<int>(at)); i < samples; ++i)
-        tape.signal[first + i] *= std::pow(10.0, -34 / 20.0);
+    dip(tape, at, samples);
     return tape;
 }
 
@@ -116,19 +121,25 @@ TEST(RescueReadings, ReadsADipThatLeavesTheSignalAboveTheHiss) {
 // where fewer than 8 sure bits follow the dip, a reading started in the dip
 // itself (34 dB down over digital silence) gives them, checked the same way:
 // its first cells too must fill the time, so a bit flipped there shows.
+// Where the bits read on lose the signal in a second dip, they are read on
+// after it in turn, under the same checks, a byte flipped in either dip or
+// between them failing.
 TEST(RescueReadings, ReadsOnThroughADipWhereTheBlockPlacesTheBitsReadOn) {
-    Tape tape = abruptDip(), cut = abruptDip(), late = abruptDip(65, 882), last = abruptDip(67, 882);
+    Tape tape = abruptDip(), cut = abruptDip(), late = abruptDip(65, 882), last = abruptDip(67, 882),
+         twice = abruptDip();
     std::fill(cut.signal.begin() + static_cast<std::ptrdiff_t>(cut.at(1, 60)), cut.signal.end(), 0.0);
+    dip(twice, 45, 882);
     for (const auto& [recording, whole, dip, after] : {std::tuple{&tape, true, 20, 60},
                                                        {&cut, false, 20, 60},
                                                        {&late, true, 65, 69},
-                                                       {&last, true, 67, 69}}) {
+                                                       {&last, true, 67, 69},
+                                                       {&twice, true, 45, 35}}) {
         Recording taken;
         SearchResult search;
         const FoundBlock* found = dataBlockFound(recording->signal, taken, search);
         ASSERT_NE(found, nullptr);
         for (const auto& [byte, gives] :
-             {std::pair{-1, whole}, {5, false}, {dip + 1, false}, {after, false}}) {
+             {std::pair{-1, whole}, {5, false}, {dip + 1, false}, {after, false}, {21, false}, {66, false}}) {
             Bytes bytes = tape.blocks[1];
             if (byte >= 0) bytes[static_cast<std::size_t>(byte)] ^= 0x10;
             EXPECT_EQ(readOnThrough(taken, *found, bytes), gives) << byte;

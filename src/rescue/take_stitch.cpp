@@ -70,12 +70,19 @@ double medianEnvelope(const Recording& recording, double from, double to) {
     return values[values.size() / 2];
 }
 
+// Bits read on after a loss, and where the tracker lost the signal again
+// (-1: it did not).
+struct ReadOn {
+    std::vector<SoftBit> bits;
+    double lostAt = -1;
+};
+
 // Reads on after a reading that lost the signal at `lost`: from where the
 // signal comes back (before `until`) to half of `level`, the envelope's
 // median under the reading, with the reading's timing and polarity, at most
 // `most` bits. The bits' place in the block is not known yet.
-std::vector<SoftBit> readOnAfterLoss(const Recording& recording, const FoundBlock& found, double level,
-                                     double lost, double until, std::size_t most) {
+ReadOn readOnAfterLoss(const Recording& recording, const FoundBlock& found, double level, double lost,
+                       double until, std::size_t most) {
     const BlockReading& reading = found.reading;
     const double bar = std::max(kBackShare * level, 2 * recording.noiseFloor);
     const auto run =
@@ -102,10 +109,15 @@ std::vector<SoftBit> readOnAfterLoss(const Recording& recording, const FoundBloc
     if (!startTracker(tracker, from, reading.half, recording.rate)) return {};
     std::copy(std::begin(reading.cells), std::end(reading.cells), std::begin(tracker.cell));
     std::copy(std::begin(reading.cells), std::end(reading.cells), std::begin(tracker.measuredCell));
-    std::vector<SoftBit> bits;
-    for (SoftBit bit; bits.size() < most && nextBit(tracker, bit) && !trackerLost(tracker);)
-        bits.push_back(bit);
-    return bits;
+    ReadOn more;
+    for (SoftBit bit; more.bits.size() < most && nextBit(tracker, bit);) {
+        if (trackerLost(tracker)) {
+            more.lostAt = tracker.start;
+            break;
+        }
+        more.bits.push_back(bit);
+    }
+    return more;
 }
 
 // Where bits read on after a loss lie in the block: the one offset (past
@@ -128,15 +140,15 @@ std::ptrdiff_t placeOf(const std::vector<SoftBit>& bits, const Evidence& other, 
     return place;
 }
 
-// Whether bits read on after a dip in `reading` belong to the block
-// `bytes` whose first `kept` bits the reading gave: at one place only, every
-// sure bit but the first few agreeing there, the block's bits between
-// filling the time between.
-bool fitsAfterDip(const BlockReading& reading, const std::vector<SoftBit>& more, std::size_t kept,
-                  const std::vector<std::uint8_t>& bytes) {
+// Where bits read on after a dip lie in the block `bytes`, whose first
+// `kept` bits `known` holds (those read before the dip): at one place only,
+// every sure bit but the first few agreeing there, the block's bits between
+// filling the time between. -1 where they do not.
+std::ptrdiff_t placeAfterDip(const std::vector<SoftBit>& known, const std::vector<SoftBit>& more,
+                             std::size_t kept, const std::vector<std::uint8_t>& bytes) {
     const std::size_t bits = 8 * bytes.size();
     // The first bits read on count only for their time (see `between`).
-    if (more.size() <= kEdgeBits) return false;
+    if (more.size() <= kEdgeBits || kept == 0) return -1;
     double lengths[2][2] = {}, counts[2][2] = {};  // by the bit before, then the bit
     auto measure = [&](const std::vector<SoftBit>& read, std::size_t from, std::size_t to) {
         for (std::size_t i = std::max<std::size_t>(1, from); i < std::min(to, read.size()); ++i) {
@@ -145,12 +157,12 @@ bool fitsAfterDip(const BlockReading& reading, const std::vector<SoftBit>& more,
             counts[read[i - 1].bit][read[i].bit] += 1;
         }
     };
-    measure(reading.bits, kept - std::min(kept, kLengthBits), kept);
+    measure(known, kept - std::min(kept, kLengthBits), kept);
     measure(more, kEdgeBits, kEdgeBits + kLengthBits);
     double kindMean[2];
     for (int bit : {0, 1}) {
         const double count = counts[0][bit] + counts[1][bit];
-        if (count == 0) return false;
+        if (count == 0) return -1;
         kindMean[bit] = (lengths[0][bit] + lengths[1][bit]) / count;
     }
     // Where a pair of kinds was not seen, the kind's mean; or where it is
@@ -179,7 +191,7 @@ bool fitsAfterDip(const BlockReading& reading, const std::vector<SoftBit>& more,
     // The time up to the first bit read on that counts: the block's bits
     // before it, the first few read on included, must fill it, so that one
     // of them flipped shows too (a 0 cell is three times a 1).
-    const double between = more[kEdgeBits].start - reading.bits[kept - 1].end;
+    const double between = more[kEdgeBits].start - known[kept - 1].end;
     // The time of the block's bits from the dip up to bit `place`.
     auto timeTo = [&](std::size_t place) {
         double time = 0;
@@ -198,18 +210,40 @@ bool fitsAfterDip(const BlockReading& reading, const std::vector<SoftBit>& more,
         std::size_t timed = kept;
         for (double time = 0; timed < bits && time + length(timed) <= between + slack; ++timed)
             time += length(timed);
-        if (timed < kept + kEdgeBits) return false;
+        if (timed < kept + kEdgeBits) return -1;
         place = static_cast<std::ptrdiff_t>(timed - kEdgeBits);
     }
-    if (static_cast<std::size_t>(place) + more.size() < bits) return false;
-    if (std::fabs(between - timeTo(static_cast<std::size_t>(place) + kEdgeBits)) > slack) return false;
+    if (std::fabs(between - timeTo(static_cast<std::size_t>(place) + kEdgeBits)) > slack) return -1;
     int agreeing = 0;
     for (std::size_t i = kEdgeBits; i < more.size() && static_cast<std::size_t>(place) + i < bits; ++i) {
         if (more[i].llr < kSureEvidence) continue;
-        if (more[i].bit != bitOf(bytes, static_cast<std::size_t>(place) + i)) return false;
+        if (more[i].bit != bitOf(bytes, static_cast<std::size_t>(place) + i)) return -1;
         ++agreeing;
     }
-    return !byTime || agreeing >= kLeastTimedBits;
+    return !byTime || agreeing >= kLeastTimedBits ? place : -1;
+}
+
+// Reads on after the loss at `lost` and places the bits read on after
+// `known` (see placeAfterDip); -1 where they have no place. Where too few of
+// the block's bits follow the dip (one that covers most of a short block),
+// it reads on from inside it instead, where the signal held above the
+// noise there: a tracker started afresh takes the dip's level for its own,
+// where the one that read the block before the dip lost its way. (Below
+// twice the noise floor, readOnAfterLoss still waits for the signal's
+// return.) Bits read on up to a further loss leave out their last few.
+std::ptrdiff_t placeReadOn(const Recording& recording, const FoundBlock& found,
+                           const std::vector<SoftBit>& known, double level, double lost, double until,
+                           const std::vector<std::uint8_t>& bytes, ReadOn& more) {
+    const std::size_t bits = 8 * bytes.size();
+    auto place = [&](double from) {
+        more = readOnAfterLoss(recording, found, from, lost, until, bits);
+        if (more.lostAt >= 0) more.bits.resize(more.bits.size() - std::min(more.bits.size(), kEdgeBits));
+        return placeAfterDip(known, more.bits, known.size(), bytes);
+    };
+    const std::ptrdiff_t after = place(level);
+    if (after >= 0) return after;
+    const double dip = medianEnvelope(recording, lost, lost + kSettleSeconds * recording.rate);
+    return dip < kBackShare * level ? place(dip) : -1;
 }
 
 }  // namespace
@@ -248,17 +282,30 @@ bool readOnThrough(const Recording& recording, const FoundBlock& found,
     // bits read on would still fit its bits after it.)
     if (kept == 0) return false;
     const double until = lost + static_cast<double>(bits - kept + 16) * reading.cells[0];
-    if (fitsAfterDip(reading, readOnAfterLoss(recording, found, level, lost, until, bits), kept, bytes))
-        return true;
-    // Where too few of the block's bits follow the dip (one that covers
-    // most of a short block), read on from inside it instead, where the
-    // signal held above the noise there: a tracker started afresh takes the
-    // dip's level for its own, where the one that read the block before the
-    // dip lost its way. (Below twice the noise floor, readOnAfterLoss still
-    // waits for the signal's return.)
-    const double dip = medianEnvelope(recording, lost, lost + kSettleSeconds * recording.rate);
-    return dip < kBackShare * level &&
-           fitsAfterDip(reading, readOnAfterLoss(recording, found, dip, lost, until, bits), kept, bytes);
+    std::vector<SoftBit> known(reading.bits.begin(),
+                               reading.bits.begin() + static_cast<std::ptrdiff_t>(kept));
+    // Read on to the block's end, dip after dip: where the bits read on
+    // lose the signal again before it, they take the place of the reading's
+    // (but their last few, decided as the signal went) and are read on
+    // from in turn. Each dip's bits are then the default decoder's alone,
+    // each held to its time.
+    for (;;) {
+        ReadOn more;
+        const std::ptrdiff_t place = placeReadOn(recording, found, known, level, lost, until, bytes, more);
+        if (place < 0) return false;
+        if (static_cast<std::size_t>(place) + more.bits.size() >= bits) return true;
+        if (more.lostAt < 0) return false;
+        // The block's bits in the dip stand in for the unseen ones: their
+        // values, no timing of their own.
+        for (std::size_t i = known.size(); i < static_cast<std::size_t>(place) + kEdgeBits; ++i) {
+            SoftBit unseen;
+            unseen.bit = bitOf(bytes, i);
+            known.push_back(unseen);
+        }
+        known.insert(known.end(), more.bits.begin() + static_cast<std::ptrdiff_t>(kEdgeBits),
+                     more.bits.end());
+        lost = more.lostAt;
+    }
 }
 
 bool wholeBlock(const std::vector<std::uint8_t>& bytes) {
@@ -309,7 +356,8 @@ std::vector<std::uint8_t> stitchedReading(const std::vector<TakePart>& parts, st
         const Recording& recording = read[p]->take->recording;
         more[p] = readOnAfterLoss(recording, found,
                                   medianEnvelope(recording, reading.firstSample, reading.lastSample),
-                                  reading.lastSample, until, bits);
+                                  reading.lastSample, until, bits)
+                      .bits;
     }
     for (bool again = true; again;) {
         again = false;

@@ -29,7 +29,8 @@ std::vector<std::uint8_t> stitchedReading(const std::vector<TakePart>& parts, st
 // reading of the block that lost the signal in the dip or slipped there, is
 // read on from where the signal came back (where that leaves too few bits,
 // from inside the dip, where its level stayed clear of the noise) and
-// placed by the block's own bits (or, too few to place so, by their time).
+// placed by the block's own bits (or, too few to place so, by their time),
+// and read on again after each further dip in which those bits are lost.
 // True where the bits read on lie at one place only and agree there with
 // the block on every sure bit up to its end (but the first few, decided
 // before the tracker settled), those before the dip (but the last few,
