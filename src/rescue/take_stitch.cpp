@@ -253,20 +253,33 @@ bool readOnThrough(const Recording& recording, const FoundBlock& found,
     const BlockReading& reading = found.reading;
     const std::size_t bits = 8 * bytes.size();
     if (reading.bits.empty() || reading.bits.size() > bits) return false;
-    // Where the signal went: where the reading lost it, or where the
-    // envelope first fell to half the block's level (a reading that read
-    // on through the dip, and slipped there).
+    // Where the signal went: for a reading that read on through a dip and
+    // slipped there, where the envelope first fell to half the block's
+    // level; for one that lost the signal, where the last such fall before
+    // the loss began (a tracker may read on into a dip, or past it, for a
+    // while before it finds the signal lost), or else where it lost it.
     const double level = medianEnvelope(recording, reading.firstSample, reading.lastSample);
+    const bool signalLost = reading.end == ReadEnd::signalLost;
+    if (level <= 0 && !signalLost) return false;
+    const auto first = static_cast<std::int64_t>(reading.firstSample) / kEnvelopeStride;
+    const auto last = std::min(static_cast<std::int64_t>(reading.lastSample) / kEnvelopeStride,
+                               static_cast<std::int64_t>(recording.envelope.size()));
+    auto low = [&](std::int64_t k) {
+        return recording.envelope[static_cast<std::size_t>(k)] < kBackShare * level;
+    };
     double lost = reading.lastSample;
-    if (reading.end != ReadEnd::signalLost) {
-        if (level <= 0) return false;
-        const auto first = static_cast<std::int64_t>(reading.firstSample) / kEnvelopeStride;
-        const auto last = std::min(static_cast<std::int64_t>(reading.lastSample) / kEnvelopeStride,
-                                   static_cast<std::int64_t>(recording.envelope.size()));
+    if (!signalLost) {
         std::int64_t k = first;
-        while (k < last && recording.envelope[static_cast<std::size_t>(k)] >= kBackShare * level) ++k;
+        while (k < last && !low(k)) ++k;
         if (k >= last) return false;
         lost = static_cast<double>(k * kEnvelopeStride);
+    } else if (level > 0) {
+        std::int64_t k = last - 1;
+        while (k >= first && !low(k)) --k;
+        if (k >= first) {
+            while (k > first && low(k - 1)) --k;
+            lost = static_cast<double>(k * kEnvelopeStride);
+        }
     }
     std::size_t before = 0;
     while (before < reading.bits.size() && reading.bits[before].end <= lost) ++before;
