@@ -698,3 +698,22 @@ TEST(RescueReadings, ReadsOnFromWhereTheEnvelopeFellBeforeTheLoss) {
         EXPECT_EQ(readOnThrough(taken, *found, read), gives) << byte;
     }
 }
+
+// A cell off its edges measures a place, not its bit. Where the signal
+// sticks at its low level for 40 samples in byte 5, before the dip, a
+// reading decides two bits there wrongly off their edges and keeps its
+// timing: read on, it gives the block. Stuck for 28 samples from a cell's
+// middle, it slips there (its bits after it part from the block on their
+// edges), and gives nothing.
+TEST(RescueReadings, ReadsOnPastBitsDecidedOffTheirEdges) {
+    for (const auto& [offset, samples, gives] : {std::tuple{0, 40, true}, {14, 28, false}}) {
+        Tape tape = abruptDip();
+        const std::size_t from = tape.at(1, 5) + static_cast<std::size_t>(offset);
+        std::fill_n(tape.signal.begin() + static_cast<std::ptrdiff_t>(from), samples, -0.5);
+        Recording taken;
+        SearchResult search;
+        const FoundBlock* found = dataBlockFound(tape.signal, taken, search);
+        ASSERT_NE(found, nullptr);
+        EXPECT_EQ(readOnThrough(taken, *found, tape.blocks[1]), gives) << offset;
+    }
+}

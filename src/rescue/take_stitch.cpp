@@ -284,9 +284,12 @@ bool readOnThrough(const Recording& recording, const FoundBlock& found,
     std::size_t before = 0;
     while (before < reading.bits.size() && reading.bits[before].end <= lost) ++before;
     const std::size_t kept = before - std::min(before, kEdgeBits);
+    // The reading's sure bits before the dip must be the block's; not those
+    // whose cells lay off their edges, which measured a place and not a bit
+    // (a reading that slipped there parts from the block on its edges after).
     for (std::size_t i = 0; i < kept; ++i) {
         const SoftBit& bit = reading.bits[i];
-        if (bit.llr >= kSureEvidence && bit.bit != bitOf(bytes, i)) return false;
+        if (bit.llr >= kSureEvidence && bit.timingSure && bit.bit != bitOf(bytes, i)) return false;
     }
     // The lengths of the cells on either side of the dip: the block's bits
     // in it, which no reading of the take's saw, must fill the time between

@@ -34,7 +34,8 @@ std::vector<std::uint8_t> stitchedReading(const std::vector<TakePart>& parts, st
 // True where the bits read on lie at one place only and agree there with
 // the block on every sure bit up to its end (but the first few, decided
 // before the tracker settled), those before the dip (but the last few,
-// decided as the signal went) do too, and the block's bits between, with
+// decided as the signal went, and those off their edges, which measured a
+// place and not a bit) do too, and the block's bits between, with
 // those first few, fill the time between.
 // Those bits are the default decoder's alone: the caller decides whether
 // the signal held there.
