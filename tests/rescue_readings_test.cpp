@@ -467,6 +467,11 @@ TEST(RescueReadings, TheDefaultDecodersReadingStandsWhereNothingSpeaksAgainstIt)
     Bytes nearData = kData;  // a bit from kData, and from misreadBits(n) n + 1
     nearData[30] ^= 1;
     const DecodedBlock data{.bytes = kData, .checksumOk = true}, end{.bytes = kEndBlock, .checksumOk = true};
+    // The default decoder's reading slipped, its checksum holding by chance; a reading that
+    // kept to the tape missed its edge just where the two part (at bit 80).
+    const DecodedBlock slippedRead{.bytes = slippedBytes, .checksumOk = true};
+    SignedReading keptToTape = signedOf(kData, 9, 0.5);
+    keptToTape.onEdges[80] = false;
     // clang-format off
     const std::tuple<DecodedBlock, Testimony, char, std::string> cases[] = {
         {data, {}, 'X', "de egyetlen más olvasás sem adta ugyanezt"},
@@ -486,6 +491,10 @@ TEST(RescueReadings, TheDefaultDecodersReadingStandsWhereNothingSpeaksAgainstIt)
         {data, {.fitted = {kData}, .complete = {slipped, signedOf(misreadBits(9), 9, 0.45)}}, 'X', "ellentmondó olvasások: "},
         {data, {.fitted = {kData}, .complete = {slipped, signedOf(kData, 9, 0.5)}}, 'X', "ellentmondó olvasások: "},
         {data, {.fitted = {kData}, .complete = {signedOf(misreadBits(8), 2.9f, 0.5), signedOf(kData, 9, 0.1)}}, 'X', "ellentmondó olvasások: "},
+        // With no reading aligned with the block, one that parts from it widely denies it even where
+        // it first does at a cell off its edges: so does one that kept to the tape where the default
+        // decoder and the best-fit search slipped alike (worn_tape_sim --seed 182160946 --recordings 1).
+        {slippedRead, {.fitted = {slippedBytes}, .complete = {keptToTape}}, 'X', "ellentmondó olvasások: "},
         // So does a reading read on through a dip that gives the block: it kept to the block's bits after it.
         {data, {.fitted = {kData}, .readOn = {kData}, .complete = {slipped}}, 'O', ""},
         {data, {.holding = {kOtherGood}, .read = {kData}}, 'X', "ellentmondó olvasások: "},
