@@ -968,13 +968,6 @@ MUTANTS = [
            'a reading decided on lengths gives a slipped block standing against one a reading on the slots gives'),
     Mutant('src/rescue/tape_blocks.cpp', 'const bool onSlots = aligned(testimony.complete, bytes, kFewDifferentBits, true);', 'const bool onSlots = true;',
            'a reading decided on lengths gives a slipped block no standing even against one only such readings give'),
-    Mutant('src/rescue/tape_blocks.cpp', 'aligned(testimony.complete, bytes) || holds(testimony.readOn, bytes);\n    const bool onSlots',
-           'aligned(testimony.complete, bytes);\n    const bool onSlots', 'a reading read on through a dip is no witness against a good block that slipped readings give'),
-    Mutant('src/rescue/tape_blocks.cpp', '!aligned(testimony.complete, other, kFewDifferentBits, onSlots, &bytes))',
-           '!aligned(testimony.complete, other, kFewDifferentBits, onSlots))', 'readings that part from the block off their edges give another good block standing'),
-    Mutant('src/rescue/tape_blocks.cpp', '            return i >= reading.onEdges.size() || reading.onEdges[i];',
-           '            if (i < reading.onEdges.size() && !reading.onEdges[i]) return false;',
-           'a reading parts from a block off its edges wherever it differs from it off them, not where it first does'),
     Mutant('src/rescue/cell_tracker.cpp', 'return 2 * kTolerance * half < 1 && halfWaveOf(placed, rate) <= 0 ? 0 : half;',
            'return halfWaveOf(placed, rate) <= 0 ? 0 : half;', 'the half-wave estimate takes the placed lengths for hiss at every T',
            survives='the loss shows on severe worn recordings only (worn_tape_sim --seed 105162834, 105162905 and '

@@ -454,13 +454,6 @@ TEST(RescueReadings, TheDefaultDecodersReadingStandsWhereNothingSpeaksAgainstIt)
             static_cast<std::uint8_t>((slippedBytes[i / 8] & ~(0x80 >> i % 8)) | bit << (7 - i % 8));
     }
     const SignedReading slipped = signedOf(slippedBytes, 2.9f, 0.5);
-    // slippedBytes read with sure timing but for the cells of bits [from, to), off their edges
-    // (it first parts from kData at bit 80).
-    auto slippedOff = [&](std::ptrdiff_t from, std::ptrdiff_t to) {
-        SignedReading reading = signedOf(slippedBytes, 9, 0.1);
-        std::fill(reading.onEdges.begin() + from, reading.onEdges.begin() + to, false);
-        return reading;
-    };
     SignedReading slippedOnLengths = signedOf(slippedBytes, 12, 0.01),
                   dataOnLengths = signedOf(kData, 12, 0.01);
     slippedOnLengths.onLengths = dataOnLengths.onLengths = true;  // their evidence a cap
@@ -502,11 +495,6 @@ TEST(RescueReadings, TheDefaultDecodersReadingStandsWhereNothingSpeaksAgainstIt)
         // is aligned with the block and none with the other: a slipped reading gave it.
         {data, {.holding = {slippedBytes}, .read = {kData}, .complete = {signedOf(kData, 9, 0.1), slipped}}, 'O', ""},
         {data, {.holding = {slippedBytes}, .read = {kData}, .complete = {signedOf(kData, 9, 0.1), signedOf(slippedBytes, 9, 0.1)}}, 'X', "ellentmondó olvasások: "},
-        // So too where a reading read on through a dip gives the block and the readings aligned
-        // with the other part from it at a cell off its edges: they lost their timing there.
-        {data, {.holding = {slippedBytes}, .fitted = {kData}, .readOn = {kData}, .complete = {slippedOff(80, 81)}}, 'O', ""},
-        {data, {.holding = {slippedBytes}, .fitted = {kData}, .readOn = {kData}, .complete = {slippedOff(81, 560)}}, 'X', "ellentmondó olvasások: "},
-        {data, {.holding = {slippedBytes}, .fitted = {kData}, .complete = {slippedOff(80, 81)}}, 'X', "ellentmondó olvasások: "},
         // Where one decided on the slots is aligned with the block, one decided on lengths (its
         // slip risk its cap's) gives the other no standing; with none, it witnesses the block.
         {data, {.holding = {slippedBytes}, .read = {kData}, .complete = {signedOf(kData, 9, 0.1), slippedOnLengths}}, 'O', ""},

@@ -75,27 +75,14 @@ int differentBits(const SignedReading& reading, const std::vector<std::uint8_t>&
     return different;
 }
 
-// Where a reading first gives a bit otherwise than `bytes`, its cell lay on
-// its edges (true where it nowhere does).
-bool partsOnEdges(const SignedReading& reading, const std::vector<std::uint8_t>& bytes) {
-    for (std::size_t i = 0; i < reading.evidence.size() && i / 8 < bytes.size(); ++i) {
-        if (bitOf(bytes, i) ? reading.evidence[i] < 0 : reading.evidence[i] > 0)
-            return i >= reading.onEdges.size() || reading.onEdges[i];
-    }
-    return true;
-}
-
 // A complete reading that expected less than kHonestSlipRisk wrong bits
 // gives `bytes` in all but `most` of the bits it has evidence for; with
-// `onSlots`, one that decided its bits on their slots; with `partedFrom`,
-// one that parts from that block on its edges.
+// `onSlots`, one that decided its bits on their slots.
 bool aligned(const std::vector<SignedReading>& complete, const std::vector<std::uint8_t>& bytes,
-             int most = kFewDifferentBits, bool onSlots = false,
-             const std::vector<std::uint8_t>* partedFrom = nullptr) {
+             int most = kFewDifferentBits, bool onSlots = false) {
     return std::any_of(complete.begin(), complete.end(), [&](const SignedReading& reading) {
         return (!onSlots || !reading.onLengths) && reading.slipRisk < kHonestSlipRisk &&
-               reading.evidence.size() == 8 * bytes.size() && differentBits(reading, bytes) <= most &&
-               (partedFrom == nullptr || partsOnEdges(reading, *partedFrom));
+               reading.evidence.size() == 8 * bytes.size() && differentBits(reading, bytes) <= most;
     });
 }
 
@@ -114,13 +101,6 @@ constexpr int kMisreadByteBits = 16;
 // that expected a wrong bit gave FD). Nor does a good block far from
 // `bytes` where a reading is aligned with `bytes` and none with it: the
 // reading that gave it slipped, and its checksum held by chance (one in 256).
-// A reading read on through a dip that gives `bytes` counts as aligned with
-// it; and one aligned with the other counts only where it first parts from
-// `bytes` at a cell on its edges: one that parts off them lost its timing
-// there (through a 40 ms dip of 26 dB four readings took a 0 cell for three
-// 1 cells, as long, where their edges were missed, their slip risks 1e-3 to
-// 5e-8, their checksum holding by chance, against the block that the default
-// decoder, the best-fit search and a reading read on after the dip gave).
 // Where a reading decided on the slots is aligned with `bytes`, only one
 // decided so counts for the other: one decided on the cells' lengths has
 // its evidence capped, and its slip risk says only how long the block is
@@ -139,12 +119,12 @@ constexpr int kMisreadByteBits = 16;
 bool contradicted(const Testimony& testimony, const std::vector<std::uint8_t>& bytes) {
     const bool sure = holds(testimony.sure, bytes);
     const bool honest = aligned(testimony.complete, bytes, 0);
-    const bool witnessed = aligned(testimony.complete, bytes) || holds(testimony.readOn, bytes);
+    const bool witnessed = aligned(testimony.complete, bytes);
     const bool onSlots = aligned(testimony.complete, bytes, kFewDifferentBits, true);
     return std::any_of(testimony.holding.begin(), testimony.holding.end(), [&](const auto& other) {
         const int apart = bitsApart(other, bytes);
         if (witnessed && apart > kFewDifferentBits &&
-            !aligned(testimony.complete, other, kFewDifferentBits, onSlots, &bytes))
+            !aligned(testimony.complete, other, kFewDifferentBits, onSlots))
             return false;
         if (sure && apart > kMisreadByteBits && !holds(testimony.sure, other)) return false;
         if (other == bytes) return false;
