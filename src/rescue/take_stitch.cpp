@@ -255,9 +255,10 @@ bool readOnThrough(const Recording& recording, const FoundBlock& found,
     if (reading.bits.empty() || reading.bits.size() > bits) return false;
     // Where the signal went: for a reading that read on through a dip and
     // slipped there, where the envelope first fell to half the block's
-    // level; for one that lost the signal, where the last such fall before
-    // the loss began (a tracker may read on into a dip, or past it, for a
-    // while before it finds the signal lost), or else where it lost it.
+    // level; for one that lost the signal, where it lost it, or where the
+    // last such fall before the loss began, where that lies before the last
+    // few bits before the loss (a tracker may read on into a dip, or past
+    // it, for a while before it finds the signal lost).
     const double level = medianEnvelope(recording, reading.firstSample, reading.lastSample);
     const bool signalLost = reading.end == ReadEnd::signalLost;
     if (level <= 0 && !signalLost) return false;
@@ -267,23 +268,31 @@ bool readOnThrough(const Recording& recording, const FoundBlock& found,
     auto low = [&](std::int64_t k) {
         return recording.envelope[static_cast<std::size_t>(k)] < kBackShare * level;
     };
+    auto bitsBefore = [&](double at) {
+        std::size_t count = 0;
+        while (count < reading.bits.size() && reading.bits[count].end <= at) ++count;
+        return count;
+    };
     double lost = reading.lastSample;
     if (!signalLost) {
         std::int64_t k = first;
         while (k < last && !low(k)) ++k;
         if (k >= last) return false;
         lost = static_cast<double>(k * kEnvelopeStride);
-    } else if (level > 0) {
+    }
+    // The reading's bits before the loss but the last few, decided as the
+    // signal went.
+    std::size_t kept = bitsBefore(lost) - std::min(bitsBefore(lost), kEdgeBits);
+    if (signalLost && level > 0) {
         std::int64_t k = last - 1;
         while (k >= first && !low(k)) --k;
-        if (k >= first) {
-            while (k > first && low(k - 1)) --k;
-            lost = static_cast<double>(k * kEnvelopeStride);
+        while (k > first && low(k - 1)) --k;
+        const double fell = static_cast<double>(k * kEnvelopeStride);
+        if (k >= first && bitsBefore(fell) < kept) {
+            lost = fell;
+            kept = bitsBefore(fell);
         }
     }
-    std::size_t before = 0;
-    while (before < reading.bits.size() && reading.bits[before].end <= lost) ++before;
-    const std::size_t kept = before - std::min(before, kEdgeBits);
     // The reading's sure bits before the dip must be the block's; not those
     // whose cells lay off their edges, which measured a place and not a bit
     // (a reading that slipped there parts from the block on its edges after).
