@@ -965,21 +965,20 @@ MUTANTS = [
            'a reading decided on lengths gives a slipped block standing against one a reading on the slots gives'),
     Mutant('src/rescue/tape_blocks.cpp', 'const bool onSlots = aligned(testimony.complete, bytes, kFewDifferentBits, true);', 'const bool onSlots = true;',
            'a reading decided on lengths gives a slipped block no standing even against one only such readings give'),
-    Mutant('src/rescue/cell_tracker.cpp', 'return 2 * kTolerance * half < 1 && halfWaveOf(placed, rate) <= 0 ? 0 : half;',
-           'return halfWaveOf(placed, rate) <= 0 ? 0 : half;', 'the half-wave estimate takes the placed lengths for hiss at every T',
+    Mutant('src/rescue/cell_tracker.cpp', '    if (2 * kTolerance * half >= 1) return half;\n', '', 'the half-wave estimate takes the placed lengths for hiss at every T',
            survives='the loss shows on severe worn recordings only (worn_tape_sim --seed 105162834, 105162905 and '
                     '105162737 each lose a block with it): the placed lengths of a tape signal through a head, '
                     'azimuth error and dropouts spread wider than whole ones; hiss on a clean tape of any T, as a '
                     'test can make it, passes either way'),
-    Mutant('src/rescue/cell_tracker.cpp', 'const double edge = static_cast<double>(n - 1) + (level - before) / (after - before);',
-           'const double edge = static_cast<double>(n);', 'the half-wave estimate measures in whole samples'),
+    Mutant('src/rescue/cell_tracker.cpp', 'edge = static_cast<double>(n - 1) + (level - before) / (after - before);',
+           'edge = static_cast<double>(n);', 'the half-wave estimate measures in whole samples'),
     Mutant('src/rescue/tape_blocks.cpp', 'if (other == bytes || (sureAndWhole && !wholeBlock(other))) return false;', 'if (other == bytes) return false;',
            'a reading sure of every bit whose checksum fails contradicts a block another such reading gives whole'),
     Mutant('src/rescue/tape_blocks.cpp', '(sureAndWhole && !wholeBlock(other))', '(sureAndWhole)',
            'a reading sure of every bit whose checksum holds does not contradict a block another such reading gives'),
     Mutant('src/rescue/take_stitch.cpp', '    if (signalLost && level > 0) {', '    if (signalLost && level < 0) {',
            'read on through a dip, a reading that lost the signal is read on from where it lost it, not where the envelope fell'),
-    Mutant('src/rescue/take_stitch.cpp', 'if (k >= first && bitsBefore(fell) < kept) {', 'if (k >= first) {',
+    Mutant('src/rescue/take_stitch.cpp', '        if (atFall < kept) {', '        if (k >= first) {',
            'read on through a dip, a reading that lost the signal is read on from the envelope\'s fall even where it lies among the last bits before the loss',
            survives='the bound keeps the measured times of the bits just before the dip where the reading\'s own margin '
                     'already leaves the dip out; without it the timing test still passes, 10.7 samples off against a '

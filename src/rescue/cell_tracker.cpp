@@ -284,32 +284,39 @@ double halfWaveOf(std::vector<double> widths, double rate) {
     return (shortSum + longSum / 3.0) / (ones + zeros);
 }
 
+// The half-wave lengths of signal[from, to) between the passages of a
+// Schmitt trigger at ±threshold: in whole samples, or with each passage
+// placed between its two samples.
+std::vector<double> halfWaveLengths(const float* signal, std::int64_t from, std::int64_t to, double threshold,
+                                    bool placed) {
+    std::vector<double> widths;
+    int state = 0;
+    bool passed = false;  // a passage was seen
+    double lastEdge = 0;
+    for (std::int64_t n = from; n < to; ++n) {
+        const int now = signal[n] > threshold ? 1 : signal[n] < -threshold ? -1 : state;
+        if (now != state) {
+            double edge = static_cast<double>(n);
+            if (placed) {
+                const double before = n > from ? signal[n - 1] : 0.0, after = signal[n],
+                             level = now * threshold;
+                edge = static_cast<double>(n - 1) + (level - before) / (after - before);
+            }
+            if (state != 0 && passed) widths.push_back(edge - lastEdge);
+            lastEdge = edge;
+            passed = true;
+        }
+        state = now;
+    }
+    return widths;
+}
+
 }  // namespace
 
 double estimateHalfWave(const float* signal, std::int64_t from, std::int64_t to, double rate) {
     if (to - from < 16 || rate <= 0) return 0;
     const double threshold = 0.3 * meanMagnitude(signal, from, to);
     if (threshold <= 0) return 0;
-    // Half-wave lengths between the passages of a Schmitt trigger, in whole
-    // samples, and with each passage placed between its two samples.
-    std::vector<double> widths, placed;
-    int state = 0;
-    std::int64_t lastEdge = -1;
-    double lastPlaced = -1;
-    for (std::int64_t n = from; n < to; ++n) {
-        const int now = signal[n] > threshold ? 1 : signal[n] < -threshold ? -1 : state;
-        if (now != state) {
-            const double before = n > from ? signal[n - 1] : 0.0, after = signal[n], level = now * threshold;
-            const double edge = static_cast<double>(n - 1) + (level - before) / (after - before);
-            if (state != 0 && lastEdge >= 0) {
-                widths.push_back(static_cast<double>(n - lastEdge));
-                placed.push_back(edge - lastPlaced);
-            }
-            lastEdge = n;
-            lastPlaced = edge;
-        }
-        state = now;
-    }
     // T is measured in whole samples. Where its tolerance spans less than a
     // sample (T under 2.5 samples), whole samples cannot show how the
     // lengths spread, and the stretch holds tape signal only where the
@@ -320,8 +327,9 @@ double estimateHalfWave(const float* signal, std::int64_t from, std::int64_t to,
     // it at half the tape's T never found a sync). Elsewhere the placed
     // lengths of a noisy tape signal spread wider than whole ones, and would
     // lose it.
-    const double half = halfWaveOf(widths, rate);
-    return 2 * kTolerance * half < 1 && halfWaveOf(placed, rate) <= 0 ? 0 : half;
+    const double half = halfWaveOf(halfWaveLengths(signal, from, to, threshold, false), rate);
+    if (2 * kTolerance * half >= 1) return half;
+    return halfWaveOf(halfWaveLengths(signal, from, to, threshold, true), rate) <= 0 ? 0 : half;
 }
 
 bool startTracker(CellTracker& t, std::int64_t from, double half, double rate) {

@@ -282,15 +282,17 @@ bool readOnThrough(const Recording& recording, const FoundBlock& found,
     }
     // The reading's bits before the loss but the last few, decided as the
     // signal went.
-    std::size_t kept = bitsBefore(lost) - std::min(bitsBefore(lost), kEdgeBits);
+    const std::size_t atLoss = bitsBefore(lost);
+    std::size_t kept = atLoss - std::min(atLoss, kEdgeBits);
     if (signalLost && level > 0) {
         std::int64_t k = last - 1;
         while (k >= first && !low(k)) --k;
         while (k > first && low(k - 1)) --k;
         const double fell = static_cast<double>(k * kEnvelopeStride);
-        if (k >= first && bitsBefore(fell) < kept) {
+        const std::size_t atFall = k >= first ? bitsBefore(fell) : kept;
+        if (atFall < kept) {
             lost = fell;
-            kept = bitsBefore(fell);
+            kept = atFall;
         }
     }
     // The reading's sure bits before the dip must be the block's; not those
