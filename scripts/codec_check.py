@@ -7,8 +7,9 @@ damage or none, drawn) and its truth; ffmpeg encodes it with a codec, bit
 rate and channel layout drawn at random, resampling where the codec needs it,
 and decodes it back to a 16-bit WAV (the left channel of a stereo result);
 worn_tape_sim --evaluate decodes that with the default decoder and with -r I
-and compares every block with the truth. Prints one line per recording and
-the totals; ends with status 1 where a block marked O or J was wrong.
+and compares every block with the truth, and every program file. Prints one
+line per recording and the totals; ends with status 1 where a block marked O
+or J was wrong.
 """
 import argparse
 import os
@@ -134,24 +135,31 @@ def main():
             lost = run.stdout.split(' | LOST ', 1)[1].splitlines()[0] if ' | LOST ' in run.stdout else ''
             setting = 'q%d' % VORBIS_QUALITY[kbits] if codec == 'vorbis' else '%dk' % kbits
             resampled = '' if codec_rate == int(head.group(3)) else ' at %d Hz' % codec_rate
-            print('#%d seed %d | %s %s (%.0f kbit/s) %s%s | %s Hz %s, %s:%s | default %d/%d wrong%d | '
-                  '-r I %d/%d J%d wrong%d%s' % (
+            fewer = rescue['exact'] < plain['exact']
+            print('#%d seed %d | %s %s (%.0f kbit/s) %s%s | %s Hz %s, %s:%s | default %d/%d wrong%d exact%d/%d | '
+                  '-r I %d/%d J%d wrong%d exact%d%s%s' % (
                       k + 1, recording_seed, codec, setting, measured, layout, resampled, head.group(3),
                       head.group(4), severity, head.group(8), plain['right'], plain['blocks'], plain['wrong'],
-                      rescue['right'], rescue['blocks'], rescue['j'], rescue['wrong'],
-                      ' | LOST ' + lost if lost else ''), flush=True)
+                      plain['exact'], plain['programs'], rescue['right'], rescue['blocks'], rescue['j'],
+                      rescue['wrong'], rescue['exact'], ' | LOST ' + lost if lost else '',
+                      ' | FEWER PROGRAMS' if fewer else ''), flush=True)
             for line in run.stdout.splitlines():
                 if line.startswith('!!!'):
                     print('   ' + line, flush=True)
             wrong_marks += plain['wrong'] + rescue['wrong']
             t = totals.setdefault(codec, {'recordings': 0, 'blocks': 0, 'default': 0, 'rescue': 0, 'lost': 0,
-                                          'wrong': 0})
+                                          'wrong': 0, 'programs': 0, 'exact default': 0, 'exact -r I': 0,
+                                          'fewer': 0})
             t['recordings'] += 1
             t['blocks'] += plain['blocks']
             t['default'] += plain['right']
             t['rescue'] += rescue['right']
             t['lost'] += bool(lost)
             t['wrong'] += plain['wrong'] + rescue['wrong']
+            t['programs'] += plain['programs']
+            t['exact default'] += plain['exact']
+            t['exact -r I'] += rescue['exact']
+            t['fewer'] += fewer
             if lost:
                 losses.append('#%d seed %d (%s %s %s): %s' % (k + 1, recording_seed, codec, setting, layout, lost))
             if args.keep and (lost or plain['wrong'] or rescue['wrong']):
@@ -164,17 +172,22 @@ def main():
         shutil.rmtree(work, ignore_errors=True)
 
     print('\n== %d recordings, seed %d' % (args.recordings, seed))
-    print('%-7s %10s %7s %16s %16s %6s %6s' % ('codec', 'recordings', 'blocks', 'right by default', 'right by -r I',
-                                               'lost', 'wrong'))
-    every = {'recordings': 0, 'blocks': 0, 'default': 0, 'rescue': 0, 'lost': 0, 'wrong': 0}
+    print('%-7s %10s %7s %16s %16s %6s %6s %8s %15s %6s' % (
+        'codec', 'recordings', 'blocks', 'right by default', 'right by -r I', 'lost', 'wrong', 'programs',
+        'exact (default)', 'fewer'))
+    every = {'recordings': 0, 'blocks': 0, 'default': 0, 'rescue': 0, 'lost': 0, 'wrong': 0, 'programs': 0,
+             'exact default': 0, 'exact -r I': 0, 'fewer': 0}
     for codec in sorted(totals) + ['all']:
         t = every if codec == 'all' else totals[codec]
         if codec != 'all':
             for key in every:
                 every[key] += t[key]
         share = lambda n: '%d (%.1f %%)' % (n, 100.0 * n / t['blocks'] if t['blocks'] else 0)
-        print('%-7s %10d %7d %16s %16s %6d %6d' % (codec, t['recordings'], t['blocks'], share(t['default']),
-                                                   share(t['rescue']), t['lost'], t['wrong']))
+        print('%-7s %10d %7d %16s %16s %6d %6d %8d %15s %6d' % (
+            codec, t['recordings'], t['blocks'], share(t['default']), share(t['rescue']), t['lost'], t['wrong'],
+            t['programs'], '%d (%d)' % (t['exact -r I'], t['exact default']), t['fewer']))
+    print('-r I wrote fewer exact program files than the default decoder in %d of %d recordings'
+          % (every['fewer'], args.recordings))
     print('-r I did worse than the default decoder in %d of %d recordings%s' % (
         len(losses), args.recordings, ':' if losses else ''))
     for line in losses:
