@@ -11,7 +11,7 @@
 // with --stereo, as the two channels of one file.
 //
 // Usage: rescue_sim [--trials N] [--blocks N] [--seed N] [--rate 44|22|11|48|...] [--shape N] [--bits N]
-//                   [--snr dB] [--pink dB] [--gain dB] [--dc x] [--lowpass Hz] [--highpass Hz]
+//                   [--snr dB] [--pink dB] [--gain dB] [--dc x] [--lowpass Hz] [--highpass Hz] [--hum dB]
 //                   [--speed f] [--wow Hz depth] [--flutter Hz depth] [--dropout ms] [--dip ms gain]
 //                   [--clicks perSecond height] [--differentiate] [--invert] [--no-leadin] [--both] [--quiet]
 //                   [--dropout-share p] [--takes 1|2] [--take-speed f] [--stereo] [--work dir]
@@ -41,6 +41,7 @@ struct Options {
     int rate = 44;
     int shape = -1;  // -1: a trapezoid of half the largest value
     double snr = 1e9, pink = 1e9, gainDb = 0, dc = 0, lowpass = 0, highpass = 0, speed = 1;
+    double humDb = -1e9;  // mains hum's RMS against the signal's, or none
     double wowHz = 0, wowDepth = 0, flutterHz = 0, flutterDepth = 0, dropoutMs = 0, dipMs = 0, dipGain = 1;
     double clicks = 0, clickLevel = 3;  // clicks per second, and their height against the signal's RMS
     bool differentiate = false, invert = false, noLeadIn = false, both = false, quiet = false;
@@ -105,6 +106,24 @@ std::vector<double> damaged(std::vector<double> s, const Options& o, double rate
             noise += pink * (b0 + b1 + b2 + w * 0.1848) / 3.2;
         }
         v = v * gain + o.dc + noise * std::abs(gain);
+    }
+    // Mains hum: 50 or 60 Hz up to 0.5 % off, and six harmonics, each share
+    // and phase drawn, its RMS humDb against the signal's.
+    if (o.humDb > -1e8) {
+        std::uniform_real_distribution<double> uniform(0, 1);
+        const double hz = (uniform(random) < 0.5 ? 50 : 60) * (0.995 + 0.01 * uniform(random));
+        double shares[7] = {1}, phases[7], power = 0.5;
+        for (int k = 1; k < 7; ++k) {
+            shares[k] = uniform(random) * (k < 3 ? 1.0 : 0.4);
+            power += shares[k] * shares[k] / 2;
+        }
+        for (double& phase : phases) phase = 2 * M_PI * uniform(random);
+        const double scale = signalRms * std::abs(gain) * std::pow(10.0, o.humDb / 20) / std::sqrt(power);
+        for (std::size_t n = 0; n < s.size(); ++n) {
+            for (int k = 0; k < 7; ++k)
+                s[n] += scale * shares[k] *
+                        std::sin(2 * M_PI * hz * (k + 1) * static_cast<double>(n) / rate + phases[k]);
+        }
     }
     // Dropouts and dips inside the data blocks: one per block, at random.
     if (o.dropoutMs > 0 || o.dipMs > 0) {
@@ -182,6 +201,8 @@ int main(int argc, char** argv) {
             o.pink = next();
         else if (a == "--gain")
             o.gainDb = next();
+        else if (a == "--hum")
+            o.humDb = next();
         else if (a == "--dc")
             o.dc = next();
         else if (a == "--lowpass")
