@@ -222,6 +222,12 @@ std::int64_t searchStretch(Search& search, std::int64_t position) {
             const double again = halfWaveAt(recording, lost);
             running[next] = again > 0 && startTracker(tracker, lost, again, recording.rate);
             hunts[next] = SyncHunt{};
+            // A tracker deciding on lengths never reads alone: where both on
+            // the slot found no tape signal to start again on, the stretch
+            // ends there, and the next one starts with T measured afresh.
+            // (Started on a faint echo before a program, at a T of its own,
+            // one read on through the whole program without a sync.)
+            if (!running[0] && !running[1]) std::fill(std::begin(running), std::end(running), false);
             continue;
         }
         if (!takeSyncBit(hunts[next], bit)) continue;

@@ -95,8 +95,11 @@ void conditionRecording(Recording& recording, const FilterSettings& settings) {
     recording.filter = settings;
     const std::int64_t count = recording.count;
     float* signal = recording.signal.get();
-    // The first reading also measures the envelope, on the samples as read.
+    // The first reading also measures the hum and the envelope, on the
+    // samples as read (the envelope with the hum taken off).
     float* envelope = nullptr;
+    if (recording.envelope.empty()) recording.hum = measureMainsHum(signal, count, recording.rate);
+    removeMainsHum(recording.hum, signal, 0, count);
     if (recording.envelope.empty()) {
         recording.envelope.assign(static_cast<std::size_t>(count / kEnvelopeStride + 1), 0.0f);
         envelope = recording.envelope.data();
@@ -118,6 +121,7 @@ std::vector<float> readRawSamples(Recording& recording, std::int64_t first, std:
         convertBlock(block, input.sampleBytes, block.count, samples.data() + stored);
     }
     samples.resize(static_cast<std::size_t>(stored));
+    removeMainsHum(recording.hum, samples.data(), first, stored);
     return samples;
 }
 

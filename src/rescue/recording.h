@@ -7,6 +7,7 @@
 #include "common/large_array.h"
 #include "decoder/wav_input.h"
 #include "rescue/conditioning.h"
+#include "rescue/mains_hum.h"
 
 // Samples to one value of the envelope.
 inline constexpr std::int64_t kEnvelopeStride = 32;
@@ -19,6 +20,7 @@ struct Recording {
     WavInput input;                    // the file, kept open to read stretches of it again
     double rate = 0;                   // samples per second, from the header
     FilterSettings filter;             // how `signal` was conditioned
+    MainsHum hum;                      // the hum taken off the samples before the filters (mains_hum.h)
     LargeArray<float> signal;          // the conditioned samples
     std::int64_t count = 0;            // samples in `signal`
     std::vector<float> envelope;       // one value per kEnvelopeStride samples: the mean magnitude of the
@@ -41,11 +43,12 @@ void openRecording(const char* path, int channel, Recording& recording);
 
 // Reads every sample from the start of the file and conditions it with
 // `settings` into recording.signal. The first reading also measures the
-// envelope; a later one (other settings) replaces only the signal.
+// mains hum and the envelope; a later one (other settings) replaces only
+// the signal.
 void conditionRecording(Recording& recording, const FilterSettings& settings);
 
 // The raw samples first .. first + count - 1, read again from the file, as
-// values of full scale ±1.
+// values of full scale ±1, the mains hum taken off.
 std::vector<float> readRawSamples(Recording& recording, std::int64_t first, std::int64_t count);
 
 // A position in the recording, in samples, as seconds (0 without a rate).

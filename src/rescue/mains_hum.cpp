@@ -1,0 +1,243 @@
+#include "rescue/mains_hum.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+
+// One estimate of the tones per tenth of a second: five or six periods of
+// the fundamental, so that a steady offset adds nothing to them.
+constexpr double kBlockSeconds = 0.1;
+// The fundamental's estimate is the median of those of the blocks within
+// 2.5 s on each side: the tape signal has next to nothing at 50 or 60 Hz,
+// and the hum's phase may wander with the mains.
+constexpr std::int64_t kFundamentalReach = 25;
+// Each harmonic is taken as a fixed phasor turned with the fundamental's
+// phase (the hum's waveform keeps its shape): the median over the blocks
+// without tape signal, or over all where there are too few of those, of at
+// most kHarmonicBlocks blocks spread over them. A lead-in repeats one byte,
+// 32 half-waves of a standard tape, 10 ms at a rate whose half-wave is
+// 312.5 µs: its lines fall on the harmonics of 50 Hz, loud near the 0 bits'
+// fundamental, and it may last longer than the rest of a short program.
+// A block is without tape signal where what the tones leave of its power is
+// within kQuietPower of the least left in a tenth of the blocks.
+constexpr std::int64_t kHarmonicBlocks = 1024;
+constexpr double kQuietPower = 4;
+constexpr std::size_t kLeastQuietBlocks = 10;
+// Tones are taken off up to here: below the 0 bits' fundamental (534 Hz on
+// a standard tape, 490 Hz on a deck 8 % slow), where the tape signal has
+// its own lines.
+constexpr double kHighestToneHz = 450;
+// Hum is taken off where its RMS is at least this share of the signal's
+// level (-20 dB): below it the conditioning and the trackers cope, as they
+// did before hum was measured.
+constexpr double kLeastHumShare = 0.1;
+// Whether there is hum is judged on at most this many blocks, spread over
+// the recording: a recording without hum pays little for the question.
+constexpr std::int64_t kJudgedBlocks = 256;
+// The mains frequency, and a recording's clock, may be off the nominal
+// 50 or 60 Hz by up to half a percent; the estimate is kept within that.
+constexpr double kMostDrift = 0.005;
+
+// The phasor e^{-i ω n} at sample n, its angle reduced first so that a
+// large n loses no precision.
+std::complex<double> phasorAt(double omega, std::int64_t n) {
+    return std::polar(1.0, -std::fmod(omega * static_cast<double>(n), 2 * kPi));
+}
+
+// The complex amplitudes of `tones` tones at ω, 2ω, ... over the samples
+// [from, from + length): x ≈ Re(A e^{i ω n}) where x is such a tone, its
+// mean taken off first so that an offset does not leak into them.
+void tonesIn(const float* samples, std::int64_t from, std::int64_t length, double omega, int tones,
+             std::complex<double>* amplitudes) {
+    double mean = 0;
+    for (std::int64_t n = from; n < from + length; ++n) mean += samples[n];
+    mean /= static_cast<double>(length);
+    for (int k = 1; k <= tones; ++k) {
+        std::complex<double> rotor = phasorAt(k * omega, from), sum = 0;
+        const std::complex<double> step = std::polar(1.0, -k * omega);
+        for (std::int64_t n = from; n < from + length; ++n) {
+            sum += (samples[n] - mean) * rotor;
+            rotor *= step;
+        }
+        amplitudes[k - 1] = 2.0 * sum / static_cast<double>(length);
+    }
+}
+
+double medianOf(std::vector<double> values) {
+    if (values.empty()) return 0;
+    const auto middle = values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2);
+    std::nth_element(values.begin(), middle, values.end());
+    return *middle;
+}
+
+// The RMS of the samples [from, from + length), their mean taken off.
+double levelOf(const float* samples, std::int64_t from, std::int64_t length) {
+    double sum = 0, squares = 0;
+    for (std::int64_t n = from; n < from + length; ++n) {
+        sum += samples[n];
+        squares += static_cast<double>(samples[n]) * samples[n];
+    }
+    const double mean = sum / static_cast<double>(length);
+    return std::sqrt(std::max(0.0, squares / static_cast<double>(length) - mean * mean));
+}
+
+// The fundamental's frequency off `hz`: from how its phase turns from one
+// block to the next (by 2π δ B / rate for an offset δ), each pair weighted
+// by its amplitudes, so that the loud hum, not the tape, sets it.
+double driftOf(const float* samples, std::int64_t blocks, std::int64_t block, double hz, double rate) {
+    const double omega = 2 * kPi * hz / rate;
+    std::complex<double> turn = 0, last = 0;
+    for (std::int64_t b = 0; b < blocks; ++b) {
+        std::complex<double> now;
+        tonesIn(samples, b * block, block, omega, 1, &now);
+        if (b > 0) turn += now * std::conj(last);
+        last = now;
+    }
+    const double drift = std::arg(turn) * rate / (2 * kPi * static_cast<double>(block));
+    return std::clamp(drift, -kMostDrift * hz, kMostDrift * hz);
+}
+
+}  // namespace
+
+MainsHum measureMainsHum(const float* samples, std::int64_t count, double rate) {
+    MainsHum hum;
+    if (rate <= 0) return hum;
+    const std::int64_t block = std::max<std::int64_t>(64, std::llround(kBlockSeconds * rate));
+    const std::int64_t blocks = count / block;
+    if (blocks < 5) return hum;
+    // Judged on blocks spread over the recording: the signal's level (the
+    // 90th percentile of theirs: neither silence nor a click sets it) and
+    // the hum at 50 and at 60 Hz (the median power of the fundamental and
+    // the second harmonic, which a buzz can hold more of).
+    const std::int64_t stride = std::max<std::int64_t>(1, blocks / kJudgedBlocks);
+    std::vector<double> levels, power[2][2];
+    for (std::int64_t b = 0; b < blocks; b += stride) {
+        levels.push_back(levelOf(samples, b * block, block));
+        for (int nominal = 0; nominal < 2; ++nominal) {
+            std::complex<double> tones[2];
+            tonesIn(samples, b * block, block, 2 * kPi * (nominal ? 60.0 : 50.0) / rate, 2, tones);
+            for (int k = 0; k < 2; ++k) power[nominal][k].push_back(std::norm(tones[k]));
+        }
+    }
+    std::nth_element(levels.begin(), levels.begin() + static_cast<std::ptrdiff_t>(levels.size() * 9 / 10),
+                     levels.end());
+    const double level = levels[levels.size() * 9 / 10];
+    double humPower[2];
+    for (int nominal = 0; nominal < 2; ++nominal)
+        humPower[nominal] = (medianOf(power[nominal][0]) + medianOf(power[nominal][1])) / 2;
+    const int nominal = humPower[1] > humPower[0] ? 1 : 0;
+    if (level <= 0 || std::sqrt(humPower[nominal]) < kLeastHumShare * level) return hum;
+
+    // The frequency, measured twice (the second time from the first
+    // estimate, closer), and the tones' amplitudes block by block.
+    double hz = nominal ? 60.0 : 50.0;
+    for (int pass = 0; pass < 2; ++pass) hz += driftOf(samples, blocks, block, hz, rate);
+    hum.hz = hz;
+    hum.rate = rate;
+    hum.harmonics = std::max(1, static_cast<int>(std::min(kHighestToneHz, 0.45 * rate) / hz));
+    hum.blockSamples = block;
+    const auto tones = static_cast<std::size_t>(hum.harmonics);
+    std::vector<std::complex<double>> raw(static_cast<std::size_t>(blocks) * tones);
+    for (std::int64_t b = 0; b < blocks; ++b)
+        tonesIn(samples, b * block, block, 2 * kPi * hz / rate, hum.harmonics,
+                raw.data() + static_cast<std::size_t>(b) * tones);
+    hum.amplitude.resize(raw.size());
+    // The fundamental, and the turn of its phase in each block.
+    std::vector<std::complex<double>> turn(static_cast<std::size_t>(blocks));
+    std::vector<double> real, imaginary;
+    auto median = [&](std::int64_t b, std::int64_t reach, std::int64_t every, auto&& value) {
+        real.clear();
+        imaginary.clear();
+        for (std::int64_t near = std::max<std::int64_t>(0, b - reach);
+             near <= std::min(blocks - 1, b + reach); near += every) {
+            const std::complex<double> v = value(near);
+            real.push_back(v.real());
+            imaginary.push_back(v.imag());
+        }
+        return std::complex<double>(medianOf(real), medianOf(imaginary));
+    };
+    for (std::int64_t b = 0; b < blocks; ++b) {
+        const std::complex<double> fundamental = median(b, kFundamentalReach, 1, [&](std::int64_t near) {
+            return raw[static_cast<std::size_t>(near) * tones];
+        });
+        hum.amplitude[static_cast<std::size_t>(b) * tones] = fundamental;
+        turn[static_cast<std::size_t>(b)] =
+            std::abs(fundamental) > 0 ? fundamental / std::abs(fundamental) : 1.0;
+    }
+    // Each harmonic against the fundamental's phase, k times turned, in the
+    // blocks without tape signal.
+    std::vector<double> rest(static_cast<std::size_t>(blocks));
+    for (std::int64_t b = 0; b < blocks; ++b) {
+        double left = std::pow(levelOf(samples, b * block, block), 2);
+        for (std::size_t k = 0; k < tones; ++k)
+            left -= std::norm(raw[static_cast<std::size_t>(b) * tones + k]) / 2;
+        rest[static_cast<std::size_t>(b)] = left;
+    }
+    std::vector<double> sorted = rest;
+    std::nth_element(sorted.begin(), sorted.begin() + static_cast<std::ptrdiff_t>(sorted.size() / 10),
+                     sorted.end());
+    const double quietest = std::max(0.0, sorted[sorted.size() / 10]);
+    std::vector<std::int64_t> quiet;
+    for (std::int64_t b = 0; b < blocks; ++b)
+        if (rest[static_cast<std::size_t>(b)] <= kQuietPower * quietest) quiet.push_back(b);
+    if (quiet.size() < kLeastQuietBlocks) {
+        quiet.resize(static_cast<std::size_t>(blocks));
+        for (std::int64_t b = 0; b < blocks; ++b) quiet[static_cast<std::size_t>(b)] = b;
+    }
+    const auto spread = static_cast<std::int64_t>(std::max<std::size_t>(1, quiet.size() / kHarmonicBlocks));
+    for (std::size_t k = 1; k < tones; ++k) {
+        const int turns = static_cast<int>(k + 1);
+        const auto quietCount = static_cast<std::int64_t>(quiet.size());
+        real.clear();
+        imaginary.clear();
+        for (std::int64_t i = 0; i < quietCount; i += spread) {
+            const auto b = static_cast<std::size_t>(quiet[static_cast<std::size_t>(i)]);
+            const std::complex<double> v = raw[b * tones + k] / std::pow(turn[b], turns);
+            real.push_back(v.real());
+            imaginary.push_back(v.imag());
+        }
+        const std::complex<double> shape(medianOf(real), medianOf(imaginary));
+        for (std::int64_t b = 0; b < blocks; ++b)
+            hum.amplitude[static_cast<std::size_t>(b) * tones + k] =
+                shape * std::pow(turn[static_cast<std::size_t>(b)], turns);
+    }
+    return hum;
+}
+
+// Each block's estimate holds at its middle; between two middles the
+// amplitudes are drawn linearly from one to the next.
+void removeMainsHum(const MainsHum& hum, float* samples, std::int64_t first, std::int64_t count) {
+    if (hum.hz <= 0 || hum.amplitude.empty()) return;
+    const auto tones = static_cast<std::size_t>(hum.harmonics);
+    const auto blocks = static_cast<std::int64_t>(hum.amplitude.size() / tones);
+    const std::int64_t block = hum.blockSamples;
+    const double omega = 2 * kPi * hum.hz / hum.rate;
+    std::vector<double> tone;
+    for (std::int64_t n = first; n < first + count;) {
+        // The stretch up to the middle of the block after n's, or to the end.
+        const std::int64_t b = std::clamp<std::int64_t>((n - block / 2) / block, 0, blocks - 1);
+        const std::int64_t from = b * block + block / 2;
+        const std::int64_t end =
+            b + 1 < blocks ? std::min(first + count, std::max(n + 1, from + block)) : first + count;
+        const std::complex<double>* now = hum.amplitude.data() + static_cast<std::size_t>(b) * tones;
+        const std::complex<double>* next = b + 1 < blocks ? now + tones : now;
+        tone.assign(static_cast<std::size_t>(end - n), 0.0);
+        for (std::size_t k = 0; k < tones; ++k) {
+            const double toneOmega = static_cast<double>(k + 1) * omega;
+            std::complex<double> rotor = std::conj(phasorAt(toneOmega, n));
+            const std::complex<double> step = std::polar(1.0, toneOmega), change = next[k] - now[k];
+            for (std::int64_t m = n; m < end; ++m) {
+                const double w =
+                    std::clamp(static_cast<double>(m - from) / static_cast<double>(block), 0.0, 1.0);
+                tone[static_cast<std::size_t>(m - n)] += ((now[k] + w * change) * rotor).real();
+                rotor *= step;
+            }
+        }
+        for (std::int64_t m = n; m < end; ++m)
+            samples[m - first] -= static_cast<float>(tone[static_cast<std::size_t>(m - n)]);
+        n = end;
+    }
+}
