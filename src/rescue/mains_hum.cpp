@@ -236,12 +236,10 @@ MainsHum measureMainsHum(const float* samples, std::int64_t count, double rate) 
     return hum;
 }
 
-// Each block's estimate holds at its middle; between two middles the
-// amplitudes are drawn linearly from one to the next: the hum there is
-// P + w Q, P the sum of the tones at the first middle's amplitudes, Q at
-// the change to the next's, w the share of the way. Each tone of each is
-// carried from sample to sample by the recurrence of a sinusoid,
-// s = 2 cos(kω) s' - s''.
+// Each block's tones are taken off at the amplitudes measured for it
+// (they follow the recording slowly: the medians reach seconds around it),
+// each tone carried from sample to sample by the recurrence of a
+// sinusoid, s = 2 cos(kω) s' - s'', two tones to a vector.
 void removeMainsHum(const MainsHum& hum, float* samples, std::int64_t first, std::int64_t count) {
     if (hum.hz <= 0 || hum.amplitude.empty()) return;
     const int tones = std::min(hum.harmonics, kMostTones);
@@ -252,40 +250,27 @@ void removeMainsHum(const MainsHum& hum, float* samples, std::int64_t first, std
     Pair twice[kPairs] = {};
     for (int k = 0; k < tones; ++k) twice[k / 2][k % 2] = 2 * std::cos((k + 1) * omega);
     for (std::int64_t n = first; n < first + count;) {
-        // The stretch up to the middle of the block after n's, or to the end.
-        const std::int64_t b = std::clamp<std::int64_t>((n - block / 2) / block, 0, blocks - 1);
-        const std::int64_t from = b * block + block / 2;
-        const std::int64_t end =
-            b + 1 < blocks ? std::min(first + count, std::max(n + 1, from + block)) : first + count;
-        const std::complex<double>* now = hum.amplitude.data() + static_cast<std::size_t>(b) * stride;
-        const std::complex<double>* next = b + 1 < blocks ? now + stride : now;
-        // Each tone at n - 1 and at n, of P and of Q, two tones to a vector.
-        Pair p0[kPairs] = {}, p1[kPairs] = {}, q0[kPairs] = {}, q1[kPairs] = {};
+        // The rest of n's block (the last block's reaching to the end).
+        const std::int64_t b = std::min(n / block, blocks - 1);
+        const std::int64_t end = b + 1 < blocks ? std::min(first + count, (b + 1) * block) : first + count;
+        const std::complex<double>* amplitude = hum.amplitude.data() + static_cast<std::size_t>(b) * stride;
+        // Each tone at n and at n - 1.
+        Pair last[kPairs] = {}, before[kPairs] = {};
         for (int k = 0; k < tones; ++k) {
             const double toneOmega = (k + 1) * omega;
-            const std::complex<double> atN = std::conj(phasorAt(toneOmega, n)),
-                                       back = std::polar(1.0, -toneOmega);
-            const std::complex<double> change = next[k] - now[k];
-            p1[k / 2][k % 2] = (now[k] * atN).real();
-            p0[k / 2][k % 2] = (now[k] * atN * back).real();
-            q1[k / 2][k % 2] = (change * atN).real();
-            q0[k / 2][k % 2] = (change * atN * back).real();
+            const std::complex<double> atN = amplitude[k] * std::conj(phasorAt(toneOmega, n));
+            last[k / 2][k % 2] = atN.real();
+            before[k / 2][k % 2] = (atN * std::polar(1.0, -toneOmega)).real();
         }
         for (std::int64_t m = n; m < end; ++m) {
-            Pair p = p1[0], q = q1[0];
-            for (int j = 1; j < kPairs; ++j) {
-                p += p1[j];
-                q += q1[j];
-            }
+            Pair sum = last[0];
+            for (int j = 1; j < kPairs; ++j) sum += last[j];
             for (int j = 0; j < kPairs; ++j) {
-                const Pair pNext = twice[j] * p1[j] - p0[j], qNext = twice[j] * q1[j] - q0[j];
-                p0[j] = p1[j];
-                p1[j] = pNext;
-                q0[j] = q1[j];
-                q1[j] = qNext;
+                const Pair next = twice[j] * last[j] - before[j];
+                before[j] = last[j];
+                last[j] = next;
             }
-            const double w = std::clamp(static_cast<double>(m - from) / static_cast<double>(block), 0.0, 1.0);
-            samples[m - first] -= static_cast<float>((p[0] + p[1]) + w * (q[0] + q[1]));
+            samples[m - first] -= static_cast<float>(sum[0] + sum[1]);
         }
         n = end;
     }
