@@ -775,6 +775,13 @@ MUTANTS = [
            'a stretch read again from the file keeps its hum'),
     Mutant('src/rescue/recording.cpp', '    removeMainsHum(recording.hum, signal, 0, count);\n', '',
            'the hum is measured but not taken off the recording'),
+    Mutant('src/rescue/block_search.cpp', 'for (int i = 0; i < kTrackers && running[next]; ++i) {',
+           'for (int i = 0; i < kTrackers && running[next] && false; ++i) {',
+           'the trackers that stopped where the tape signal was gone stay stopped when it is back',
+           survives='Shown by worn_tape_sim --seed 595444270 --recordings 1 (a severe tape with a 36 dB dropout in '
+           'the lead-in: three trackers stopped in it, and the fourth, alone, was lost block after block without a '
+           'sync: 5 of 15 blocks without the rule, 10 with it); a recording made for a test needs the trackers '
+           'lost at just the right places around a dropout, and none made so far has shown it.'),
     Mutant('src/rescue/block_search.cpp', 'if (!running[0] && !running[1]) std::fill(', 'if (!running[0] && !running[1] && false) std::fill(',
            'a tracker deciding on lengths reads on alone where both on the slot found no tape signal',
            survives='Shown by worn_tape_sim --seed 595444144 --recordings 1 (a print-through 39 dB down before a '

@@ -189,7 +189,7 @@ std::int64_t searchStretch(Search& search, std::int64_t position) {
     const bool onePolarity = lookupOption('s') != nullptr && first != nullptr;
     CellTracker trackers[kTrackers];
     SyncHunt hunts[kTrackers];
-    bool running[kTrackers] = {false, false, false, false};
+    bool running[kTrackers] = {false, false, false, false}, allowed[kTrackers] = {false, false, false, false};
     for (int i = 0; i < kTrackers; ++i) {
         trackers[i].signal = recording.signal.get();
         trackers[i].count = count;
@@ -197,6 +197,7 @@ std::int64_t searchStretch(Search& search, std::int64_t position) {
         trackers[i].polarity = i % 2 == 0 ? 1 : -1;
         trackers[i].settings.decideOnLength = i >= 2;
         if (onePolarity && (trackers[i].polarity < 0) != (first[0] == 'H' || first[0] == 'h')) continue;
+        allowed[i] = true;
         running[i] = startTracker(trackers[i], position, half, recording.rate);
     }
     std::int64_t reached = position + window / 2;
@@ -222,6 +223,15 @@ std::int64_t searchStretch(Search& search, std::int64_t position) {
             const double again = halfWaveAt(recording, lost);
             running[next] = again > 0 && startTracker(tracker, lost, again, recording.rate);
             hunts[next] = SyncHunt{};
+            // Where the tape signal is back, the trackers that stopped for
+            // the lack of it start again with this one: one alone may be
+            // lost block after block and never meet a sync (after a
+            // dropout, in a worn program, one of four read on alone).
+            for (int i = 0; i < kTrackers && running[next]; ++i) {
+                if (running[i] || !allowed[i]) continue;
+                running[i] = startTracker(trackers[i], lost, again, recording.rate);
+                hunts[i] = SyncHunt{};
+            }
             // A tracker deciding on lengths never reads alone: where both on
             // the slot found no tape signal to start again on, the stretch
             // ends there, and the next one starts with T measured afresh.
