@@ -88,6 +88,7 @@ void printDamageReport(const DamageReport& report) {
     }
     printStretchesBefore(std::numeric_limits<double>::infinity());
     consolePrint("%s\n", summaryLine(report).c_str());
+    for (const std::string& line : report.humLines) consolePrint("%s\n", line.c_str());
     for (const std::string& line : report.takeLines) consolePrint("%s\n", line.c_str());
     consoleFlush();
 }

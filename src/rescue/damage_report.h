@@ -39,6 +39,7 @@ struct DamageReport {
     int clean = 0;                            // blocks marked O
     int repaired = 0;                         // blocks marked J
     int failed = 0;                           // blocks marked X
+    std::vector<std::string> humLines;        // the mains hum taken off each take, after the summary
     std::vector<std::string> takeLines;       // with several takes: how each fared, after the summary
 };
 

@@ -233,6 +233,12 @@ MainsHum measureMainsHum(const float* samples, std::int64_t count, double rate) 
             hum.amplitude[static_cast<std::size_t>(b) * tones + k] =
                 shape * std::pow(turn[static_cast<std::size_t>(b)], turns);
     }
+    // Its RMS against the signal's level, the hum's power taken out of the
+    // level (which holds both), for the report.
+    double tonePower = 0;
+    for (const std::complex<double>& amplitude : hum.amplitude) tonePower += std::norm(amplitude) / 2;
+    tonePower /= static_cast<double>(blocks);
+    hum.decibels = 10 * std::log10(tonePower / std::max(level * level - tonePower, 1e-3 * level * level));
     return hum;
 }
 

@@ -19,6 +19,7 @@
 struct MainsHum {
     double hz = 0;                                // the fundamental as measured; 0: no hum taken off
     double rate = 0;                              // the recording's samples per second
+    double decibels = 0;                          // its RMS against the tape signal's level, for the report
     int harmonics = 0;                            // tones taken off: the fundamental and those above it
     std::int64_t blockSamples = 0;                // samples per estimate of the tones' amplitudes
     std::vector<std::complex<double>> amplitude;  // [block * harmonics + k]: tone k + 1 in each block,

@@ -1,6 +1,7 @@
 #include "rescue/rescue_decoder.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <string>
 #include <utility>
 #include <vector>
@@ -38,6 +39,21 @@ void noteBlockless(DamageReport& report, const Recording& recording, std::vector
         }
         if (span.to > span.from)
             noteBlocklessStretch(report, secondsIn(recording, span.from), secondsIn(recording, span.to));
+    }
+}
+
+// The mains hum taken off each take, for the report: its frequency, its
+// tones and its level against the tape signal.
+void noteHum(DamageReport& report, const std::vector<Take>& takes) {
+    for (const Take& take : takes) {
+        const MainsHum& hum = take.recording.hum;
+        if (hum.hz <= 0) continue;
+        char line[160];
+        std::snprintf(line, sizeof line,
+                      "Hálózati zúgás%s: %.2f Hz, %d felharmonikusával, a jelhez képest %.0f dB; levontam",
+                      takes.size() > 1 ? (" (" + take.name + ")").c_str() : "", hum.hz, hum.harmonics - 1,
+                      hum.decibels);
+        report.humLines.push_back(line);
     }
 }
 
@@ -85,6 +101,7 @@ void rescueWavFile(const char* path) {
     report.echoes = reference.echoes;
     std::vector<MapProgram> programs;
     writeTapeBlocks(reference.recording, tape.blocks, reference.search.restarts, report, programs);
+    noteHum(report, takes);
     noteTakes(report, tape);
     closeProgramFileAtEnd();
     closeWavInput(takes.front().recording.input);
