@@ -177,21 +177,15 @@ MainsHum measureMainsHum(const float* samples, std::int64_t count, double rate) 
     // The fundamental, and the turn of its phase in each block.
     std::vector<std::complex<double>> turn(static_cast<std::size_t>(blocks));
     std::vector<double> real, imaginary;
-    auto median = [&](std::int64_t b, std::int64_t reach, std::int64_t every, auto&& value) {
+    for (std::int64_t b = 0; b < blocks; ++b) {
         real.clear();
         imaginary.clear();
-        for (std::int64_t near = std::max<std::int64_t>(0, b - reach);
-             near <= std::min(blocks - 1, b + reach); near += every) {
-            const std::complex<double> v = value(near);
-            real.push_back(v.real());
-            imaginary.push_back(v.imag());
+        for (std::int64_t near = std::max<std::int64_t>(0, b - kFundamentalReach);
+             near <= std::min(blocks - 1, b + kFundamentalReach); ++near) {
+            real.push_back(raw[static_cast<std::size_t>(near) * tones].real());
+            imaginary.push_back(raw[static_cast<std::size_t>(near) * tones].imag());
         }
-        return std::complex<double>(medianOf(real), medianOf(imaginary));
-    };
-    for (std::int64_t b = 0; b < blocks; ++b) {
-        const std::complex<double> fundamental = median(b, kFundamentalReach, 1, [&](std::int64_t near) {
-            return raw[static_cast<std::size_t>(near) * tones];
-        });
+        const std::complex<double> fundamental(medianOf(real), medianOf(imaginary));
         hum.amplitude[static_cast<std::size_t>(b) * tones] = fundamental;
         turn[static_cast<std::size_t>(b)] =
             std::abs(fundamental) > 0 ? fundamental / std::abs(fundamental) : 1.0;
@@ -238,7 +232,8 @@ MainsHum measureMainsHum(const float* samples, std::int64_t count, double rate) 
     double tonePower = 0;
     for (const std::complex<double>& amplitude : hum.amplitude) tonePower += std::norm(amplitude) / 2;
     tonePower /= static_cast<double>(blocks);
-    hum.decibels = 10 * std::log10(tonePower / std::max(level * level - tonePower, 1e-3 * level * level));
+    hum.decibels = 10 * std::log10(std::max(tonePower, 1e-12 * level * level) /
+                                   std::max(level * level - tonePower, 1e-3 * level * level));
     return hum;
 }
 
