@@ -46,11 +46,13 @@ void noteBlockless(Search& search, double from, double to) { search.result.block
 // Within a program, `reader` found no sync from `from` (the end of a block)
 // to `to` (the next block's sync, or where it lost the signal): a block's
 // sync there may have been misread. A tracker of each kind, with the
-// program's polarity and timing, looks there again; true with the first
-// block one of them finds that starts before `to`.
+// program's polarity and timing, looks there again; true with the earlier
+// of the blocks they find that start before `to` (the caller looks again
+// after it: two short blocks in a row may both have been passed over).
 bool findMissedBlock(const Search& search, const CellTracker& reader, double from, double to,
                      BlockReading& found) {
     const double rate = search.recording.rate;
+    bool any = false;
     for (const bool onLength : {reader.settings.decideOnLength, !reader.settings.decideOnLength}) {
         CellTracker tracker = reader;
         tracker.settings = TrackerSettings{};
@@ -65,12 +67,18 @@ bool findMissedBlock(const Search& search, const CellTracker& reader, double fro
         SyncHunt hunt;
         for (SoftBit bit; tracker.start < to && nextBit(tracker, bit) && !trackerLost(tracker);) {
             if (!takeSyncBit(hunt, bit)) continue;
-            readBlock(tracker, hunt, rate, found);
-            if (found.syncStart < to - 8 * halfWave(reader)) return true;  // not the next block's own sync
+            BlockReading reading;
+            readBlock(tracker, hunt, rate, reading);
+            // Not the next block's own sync.
+            if (reading.syncStart < to - 8 * halfWave(reader) &&
+                (!any || reading.syncStart < found.syncStart)) {
+                found = std::move(reading);
+                any = true;
+            }
             break;
         }
     }
-    return false;
+    return any;
 }
 
 void keep(Search& search, BlockReading&& reading, const CellTracker& tracker, const LockLine& lock) {
@@ -91,12 +99,15 @@ std::int64_t readBlocks(Search& search, CellTracker& tracker, SyncHunt& hunt, co
     for (;;) {
         BlockReading reading;
         readBlock(tracker, hunt, rate, reading);
-        if (huntFrom >= 0 && reading.syncStart - huntFrom > longestGap) {
+        // Each block missed in the gap, one after the other.
+        for (double from = huntFrom; from >= 0 && reading.syncStart - from > longestGap;) {
             BlockReading missed;
-            if (findMissedBlock(search, tracker, huntFrom, reading.syncStart, missed))
-                keep(search, std::move(missed), tracker, lock);
-            else
-                noteBlockless(search, huntFrom, reading.syncStart);
+            if (!findMissedBlock(search, tracker, from, reading.syncStart, missed)) {
+                if (from == huntFrom) noteBlockless(search, huntFrom, reading.syncStart);
+                break;
+            }
+            from = std::max(from + 1, missed.lastSample);
+            keep(search, std::move(missed), tracker, lock);
         }
         const ReadEnd end = reading.end;
         if (reading.kind == BlockKind::end && end == ReadEnd::complete) inProgram = false;
