@@ -56,21 +56,24 @@ constexpr int kPairs = kMostTones / 2;
 
 // The complex amplitudes of `tones` tones at ω, 2ω, ... over the samples
 // [from, from + length): x ≈ Re(A e^{i ω n}) where x is such a tone, its
-// mean taken off first so that an offset does not leak into them. Each
+// mean taken off first so that an offset does not leak into them; with
+// `rms`, also the samples' RMS about that mean, from the same pass. Each
 // tone by Goertzel's recurrence, s = x + 2 cos(kω) s' - s'', a multiply and
-// two adds a sample, the tones side by side; at the end s' - e^{-ikω} s''
-// is the sum of x e^{-ikωn} turned to the last sample.
-// The recurrence runs in `Lanes` lanes whatever the count of tones (at
-// most that), two to a vector, so that the processor carries them side by
-// side.
+// two adds a sample, in `Lanes` lanes whatever the count of tones (at most
+// that), two to a vector; at the end s' - e^{-ikω} s'' is the sum of
+// x e^{-ikωn} turned to the last sample.
 template <int Lanes>
 void tonesIn(const float* samples, std::int64_t from, std::int64_t length, double omega, int tones,
-             std::complex<double>* amplitudes) {
+             std::complex<double>* amplitudes, double* rms = nullptr) {
     static_assert(Lanes % 2 == 0);
     constexpr int kLanePairs = Lanes / 2;
-    double mean = 0;
-    for (std::int64_t n = from; n < from + length; ++n) mean += samples[n];
+    double mean = 0, squares = 0;
+    for (std::int64_t n = from; n < from + length; ++n) {
+        mean += samples[n];
+        squares += static_cast<double>(samples[n]) * samples[n];
+    }
     mean /= static_cast<double>(length);
+    if (rms != nullptr) *rms = std::sqrt(std::max(0.0, squares / static_cast<double>(length) - mean * mean));
     tones = std::min(tones, Lanes);
     Pair twice[kLanePairs] = {}, last[kLanePairs] = {}, before[kLanePairs] = {};
     for (int k = 0; k < tones; ++k) twice[k / 2][k % 2] = 2 * std::cos((k + 1) * omega);
@@ -96,17 +99,6 @@ double medianOf(std::vector<double> values) {
     const auto middle = values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2);
     std::nth_element(values.begin(), middle, values.end());
     return *middle;
-}
-
-// The RMS of the samples [from, from + length), their mean taken off.
-double levelOf(const float* samples, std::int64_t from, std::int64_t length) {
-    double sum = 0, squares = 0;
-    for (std::int64_t n = from; n < from + length; ++n) {
-        sum += samples[n];
-        squares += static_cast<double>(samples[n]) * samples[n];
-    }
-    const double mean = sum / static_cast<double>(length);
-    return std::sqrt(std::max(0.0, squares / static_cast<double>(length) - mean * mean));
 }
 
 // The fundamental's frequency off `hz`: from how its phase turns from one
@@ -144,11 +136,12 @@ MainsHum measureMainsHum(const float* samples, std::int64_t count, double rate) 
     const std::int64_t stride = std::max<std::int64_t>(1, blocks / kJudgedBlocks);
     std::vector<double> levels, power[2][2];
     for (std::int64_t b = 0; b < blocks; b += stride) {
-        levels.push_back(levelOf(samples, b * block, block));
         for (int nominal = 0; nominal < 2; ++nominal) {
             std::complex<double> tones[2];
-            tonesIn<2>(samples, b * block, block, 2 * kPi * (nominal ? 60.0 : 50.0) / rate, 2, tones);
+            double rms = 0;
+            tonesIn<2>(samples, b * block, block, 2 * kPi * (nominal ? 60.0 : 50.0) / rate, 2, tones, &rms);
             for (int k = 0; k < 2; ++k) power[nominal][k].push_back(std::norm(tones[k]));
+            if (nominal == 0) levels.push_back(rms);
         }
     }
     std::nth_element(levels.begin(), levels.begin() + static_cast<std::ptrdiff_t>(levels.size() * 9 / 10),
@@ -170,9 +163,14 @@ MainsHum measureMainsHum(const float* samples, std::int64_t count, double rate) 
     hum.blockSamples = block;
     const auto tones = static_cast<std::size_t>(hum.harmonics);
     std::vector<std::complex<double>> raw(static_cast<std::size_t>(blocks) * tones);
-    for (std::int64_t b = 0; b < blocks; ++b)
+    std::vector<double> rest(static_cast<std::size_t>(blocks));  // each block's RMS, squared, then what
+                                                                 // the tones leave of it
+    for (std::int64_t b = 0; b < blocks; ++b) {
+        double rms = 0;
         tonesIn<kMostTones>(samples, b * block, block, 2 * kPi * hz / rate, hum.harmonics,
-                            raw.data() + static_cast<std::size_t>(b) * tones);
+                            raw.data() + static_cast<std::size_t>(b) * tones, &rms);
+        rest[static_cast<std::size_t>(b)] = std::pow(rms, 2);
+    }
     hum.amplitude.resize(raw.size());
     // The fundamental, and the turn of its phase in each block.
     std::vector<std::complex<double>> turn(static_cast<std::size_t>(blocks));
@@ -192,12 +190,9 @@ MainsHum measureMainsHum(const float* samples, std::int64_t count, double rate) 
     }
     // Each harmonic against the fundamental's phase, k times turned, in the
     // blocks without tape signal.
-    std::vector<double> rest(static_cast<std::size_t>(blocks));
     for (std::int64_t b = 0; b < blocks; ++b) {
-        double left = std::pow(levelOf(samples, b * block, block), 2);
         for (std::size_t k = 0; k < tones; ++k)
-            left -= std::norm(raw[static_cast<std::size_t>(b) * tones + k]) / 2;
-        rest[static_cast<std::size_t>(b)] = left;
+            rest[static_cast<std::size_t>(b)] -= std::norm(raw[static_cast<std::size_t>(b) * tones + k]) / 2;
     }
     std::vector<double> sorted = rest;
     std::nth_element(sorted.begin(), sorted.begin() + static_cast<std::ptrdiff_t>(sorted.size() / 10),
