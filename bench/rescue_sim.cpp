@@ -12,6 +12,7 @@
 //
 // Usage: rescue_sim [--trials N] [--blocks N] [--seed N] [--rate 44|22|11|48|...] [--shape N] [--bits N]
 //                   [--snr dB] [--pink dB] [--gain dB] [--dc x] [--lowpass Hz] [--highpass Hz] [--hum dB]
+//                   [--azimuth us]
 //                   [--speed f] [--wow Hz depth] [--flutter Hz depth] [--dropout ms] [--dip ms gain]
 //                   [--clicks perSecond height] [--differentiate] [--invert] [--no-leadin] [--both] [--quiet]
 //                   [--dropout-share p] [--takes 1|2] [--take-speed f] [--stereo] [--work dir]
@@ -41,6 +42,7 @@ struct Options {
     int rate = 44;
     int shape = -1;  // -1: a trapezoid of half the largest value
     double snr = 1e9, pink = 1e9, gainDb = 0, dc = 0, lowpass = 0, highpass = 0, speed = 1;
+    double azimuthUs = 0;  // the head's gap at an angle: the running mean over this delay
     double humDb = -1e9;  // mains hum's RMS against the signal's, or none
     double wowHz = 0, wowDepth = 0, flutterHz = 0, flutterDepth = 0, dropoutMs = 0, dipMs = 0, dipGain = 1;
     double clicks = 0, clickLevel = 3;  // clicks per second, and their height against the signal's RMS
@@ -75,6 +77,21 @@ std::vector<double> damaged(std::vector<double> s, const Options& o, double rate
         s.erase(s.begin() + static_cast<std::ptrdiff_t>(3 * rate),
                 s.begin() + static_cast<std::ptrdiff_t>(7.5 * rate));
     if (o.speed != 1 || o.wowDepth != 0 || o.flutterDepth != 0) s = warp(s, o, rate);
+    if (o.azimuthUs > 0) {
+        // The mean over `width` samples, the last weighed by the fraction.
+        const double width = std::max(1.0, o.azimuthUs * 1e-6 * rate);
+        const auto whole = static_cast<std::size_t>(width);
+        const double part = width - static_cast<double>(whole);
+        std::vector<double> mean(s.size());
+        double sum = 0;
+        for (std::size_t n = 0; n < s.size(); ++n) {
+            sum += s[n];
+            if (n >= whole) sum -= s[n - whole];
+            const double tail = n >= whole ? s[n - whole] : 0;
+            mean[n] = (sum + part * tail) / width;
+        }
+        s = std::move(mean);
+    }
     if (o.lowpass > 0) {
         Biquad f = butterworth(o.lowpass, rate, false);
         for (double& v : s) v = f.step(v);
@@ -205,6 +222,8 @@ int main(int argc, char** argv) {
             o.humDb = next();
         else if (a == "--dc")
             o.dc = next();
+        else if (a == "--azimuth")
+            o.azimuthUs = next();
         else if (a == "--lowpass")
             o.lowpass = next();
         else if (a == "--highpass")
