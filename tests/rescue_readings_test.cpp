@@ -453,7 +453,15 @@ TEST(RescueReadings, TheDefaultDecodersReadingStandsWhereNothingSpeaksAgainstIt)
         slippedBytes[i / 8] =
             static_cast<std::uint8_t>((slippedBytes[i / 8] & ~(0x80 >> i % 8)) | bit << (7 - i % 8));
     }
-    const SignedReading slipped = signedOf(slippedBytes, 2.9f, 0.5);
+    // A reading of slippedBytes whose bit where it parts from kData has the evidence given.
+    auto partingAt = [&](float parting, float evidence, double slipRisk) {
+        SignedReading reading = signedOf(slippedBytes, evidence, slipRisk);
+        std::size_t at = 80;
+        while (((slippedBytes[at / 8] ^ kData[at / 8]) >> (7 - at % 8) & 1) == 0) ++at;
+        reading.evidence[at] = reading.evidence[at] < 0 ? -parting : parting;
+        return reading;
+    };
+    const SignedReading slipped = partingAt(12, 2.9f, 0.5);
     SignedReading slippedOnLengths = signedOf(slippedBytes, 12, 0.01),
                   dataOnLengths = signedOf(kData, 12, 0.01);
     slippedOnLengths.onLengths = dataOnLengths.onLengths = true;  // their evidence a cap
@@ -463,7 +471,7 @@ TEST(RescueReadings, TheDefaultDecodersReadingStandsWhereNothingSpeaksAgainstIt)
     // The default decoder's reading slipped, its checksum holding by chance; a reading that
     // kept to the tape missed its edge just where the two part (at bit 80).
     const DecodedBlock slippedRead{.bytes = slippedBytes, .checksumOk = true};
-    SignedReading keptToTape = signedOf(kData, 9, 0.5);
+    SignedReading keptToTape = signedOf(kData, 12, 0.5);
     keptToTape.onEdges[80] = false;
     // clang-format off
     const std::tuple<DecodedBlock, Testimony, char, std::string> cases[] = {
@@ -488,6 +496,14 @@ TEST(RescueReadings, TheDefaultDecodersReadingStandsWhereNothingSpeaksAgainstIt)
         // it first does at a cell off its edges: so does one that kept to the tape where the default
         // decoder and the best-fit search slipped alike (worn_tape_sim --seed 182160946 --recordings 1).
         {slippedRead, {.fitted = {slippedBytes}, .complete = {keptToTape}}, 'X', "ellentmondó olvasások: "},
+        // A slip is one event: such a reading holds against the block only the evidence of the bit
+        // where it parts from it (the bits after it lie at other places in the two), and that alone
+        // must reach the bar (the one that kept to the tape, on lengths, had its cap there, 12).
+        // Through an azimuth error of 620 µs a reading parted at 1.9 and slipped, at up to 1000 a
+        // bit after it (rescue_sim --azimuth 620 --snr 25 --seed 11 --trials 1).
+        {data, {.fitted = {kData}, .complete = {partingAt(11, 1000, 1.2)}}, 'O', ""},
+        // One no further from it than a misread byte (and its checksum byte) was not a slip: every bit counts.
+        {data, {.fitted = {kData}, .complete = {signedOf(misreadBits(12), 1, 0.5)}}, 'X', "ellentmondó olvasások: "},
         // Nor does a reading read on through a dip give the block standing against a good block that
         // such a reading gives: through a dip a 0 cell and three 1 cells are as long, and the block
         // that slipped so is as likely the default decoder's as the trackers' (four readings took a
