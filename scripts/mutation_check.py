@@ -931,6 +931,13 @@ MUTANTS = [
     Mutant('src/rescue/tape_blocks.cpp', 'if (witnessed && different > kFewDifferentBits) return false;',
            'if (witnessed && different >= kFewDifferentBits) return false;',
            'beside a reading aligned with the block, one 8 bits from it no longer denies'),
+    # the best-fit search in silence
+    Mutant('src/rescue/best_fit_reading.cpp', '            if (flatCells >= kLostAfterMissedEdges) return false;\n', '',
+           'the best-fit search reads on through samples that stay on one level'),
+    Mutant('src/rescue/best_fit_reading.cpp', 'if (flatCells >= kLostAfterMissedEdges) return false;',
+           'if (flatCells > kLostAfterMissedEdges) return false;', 'the best-fit search reads on through four cells on one level'),
+    Mutant('src/rescue/best_fit_reading.cpp', 'flatCells = changes ? 0 : flatCells + 1;', 'flatCells += changes ? 0 : 1;',
+           'cells on one level counted over the whole block, not in a row'),
     # a slip is one event
     Mutant('src/rescue/tape_blocks.cpp', '            if (bit > 0 && different > kMisreadByteBits) break;\n', '',
            'a reading that slipped denies with the evidence of every bit after its slip'),

@@ -6,6 +6,7 @@
 
 #include "decoder/best_fit_search.h"
 #include "decoder/pulse_cleaning.h"
+#include "rescue/cell_tracker.h"
 
 bool readWithBestFit(const Recording& recording, const BlockReading& first, int polarity, std::int64_t from,
                      std::int64_t to, BlockReading& again) {
@@ -35,6 +36,7 @@ bool readWithBestFit(const Recording& recording, const BlockReading& first, int 
 
     SyncHunt hunt;
     bool synced = false;
+    int flatCells = 0;  // cells in a row, since the sync, with no change of level in them
     again = BlockReading{};
     again.syncStart = first.syncStart;
     again.half = first.half;
@@ -47,8 +49,20 @@ bool readWithBestFit(const Recording& recording, const BlockReading& first, int 
         bit.start = static_cast<double>(from + position);
         bit.end = static_cast<double>(from + position + 2 * half);
         bit.edgeFound = bit.timingSure = true;
+        // The search reads the samples' levels alone. Where they stay on one
+        // side for as many cells as a tracker may miss edges, the signal is
+        // gone (a dropout, the filters' memory of the loud half-waves before
+        // it holding the samples there), and what the search would read on is
+        // the 1 bits it reads in silence: no reading (through a dropout of 40
+        // dB over a B9 block, it and the default decoder read its type byte
+        // and then "ff ff", an end block whose checksum held).
+        bool changes = false;
+        for (std::int64_t n = position + 1; n < std::min(count, position + 2 * half) && !changes; ++n)
+            changes = high(n) != high(n - 1);
         position += 2 * half;
         if (synced) {
+            flatCells = changes ? 0 : flatCells + 1;
+            if (flatCells >= kLostAfterMissedEdges) return false;
             if (addBlockBit(again, bit)) return true;
             continue;
         }
