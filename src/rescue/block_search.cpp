@@ -16,11 +16,6 @@ namespace {
 // readings are never trusted alone).
 constexpr int kTrackers = 4;
 
-// Between the blocks of a program there is a short stretch of fill (about
-// half a second on the tapes this program writes); tape signal without a
-// sync for longer than this held a block.
-constexpr double kLongestGapSeconds = 1.5;
-
 // One search through a recording, and what it has found so far.
 struct Search {
     const Recording& recording;

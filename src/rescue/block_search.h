@@ -26,6 +26,11 @@ struct FoundBlock {
     LockLine lock;
 };
 
+// Between the blocks of a program there is a short stretch of fill (about
+// half a second on the tapes this program writes); tape signal without a
+// sync for longer than this held a block.
+inline constexpr double kLongestGapSeconds = 1.5;
+
 // Samples [from, to) of a recording.
 struct SampleSpan {
     double from = 0;

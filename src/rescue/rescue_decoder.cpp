@@ -25,20 +25,29 @@ namespace {
 
 // The stretches of tape signal that gave no block, for the report: in tape
 // order, without the parts where a block was decided after all (one that
-// only the default decoder read lies where the trackers found none).
+// only the default decoder read lies where the trackers found none). What
+// is left before such a block, no longer than a gap between blocks, is its
+// lead-in.
 void noteBlockless(DamageReport& report, const Recording& recording, std::vector<SampleSpan> spans,
                    const std::vector<DecidedBlock>& blocks) {
     std::sort(spans.begin(), spans.end(), [](const SampleSpan& a, const SampleSpan& b) { return a.from < b.from; });
+    const double gap = kLongestGapSeconds * recording.rate;
+    auto note = [&](double from, double to) {
+        if (to <= from) return;
+        for (const DecidedBlock& block : blocks) {
+            const double start = block.decision.firstSample;
+            if (start >= to && start <= from + gap) return;
+        }
+        noteBlocklessStretch(report, secondsIn(recording, from), secondsIn(recording, to));
+    };
     for (SampleSpan span : spans) {
         for (const DecidedBlock& block : blocks) {
             const BlockDecision& decision = block.decision;
             if (decision.lastSample <= span.from || decision.firstSample >= span.to) continue;
-            if (decision.firstSample > span.from)
-                noteBlocklessStretch(report, secondsIn(recording, span.from), secondsIn(recording, decision.firstSample));
+            note(span.from, decision.firstSample);
             span.from = decision.lastSample;
         }
-        if (span.to > span.from)
-            noteBlocklessStretch(report, secondsIn(recording, span.from), secondsIn(recording, span.to));
+        note(span.from, span.to);
     }
 }
 

@@ -404,6 +404,10 @@ DecidedBlock decideTapeBlock(Recording& recording, const TapeBlock& block) {
     judgeDefaultReading(*plain, testimony, recording.rate, decision,
                         signalHeld(recording, static_cast<double>(plain->syncPositions[1]),
                                    static_cast<double>(plain->lastSample)));
+    // The block written is the default decoder's, and it lies on the tape
+    // as far as that decoder read it: a reading of the trackers' that lost
+    // the signal within it does not end it there.
+    decision.lastSample = std::max(decision.lastSample, static_cast<double>(plain->lastSample));
     return decided;
 }
 
