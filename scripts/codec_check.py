@@ -125,8 +125,9 @@ def main():
                             str(recording_seed), '--severity', severity], check=True, stdout=subprocess.DEVNULL)
             stem = os.path.join(folder, 'worn_%d' % recording_seed)
             encoded, decoded, codec_rate, measured = round_trip(stem + '.wav', folder, codec, kbits, layout)
+            # The decoders print what they read, program names included: any bytes.
             run = subprocess.run([args.simulator, '--evaluate', decoded, stem + '.truth'], capture_output=True,
-                                 text=True)
+                                 text=True, errors='replace')
             if run.returncode not in (0, 1):
                 sys.exit('worn_tape_sim --evaluate failed:\n' + run.stdout + run.stderr)
             outcomes = parse_outcomes(run.stdout)
