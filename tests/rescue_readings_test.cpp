@@ -472,7 +472,7 @@ TEST(RescueReadings, TheDefaultDecodersReadingStandsWhereNothingSpeaksAgainstIt)
     // The default decoder's reading slipped, its checksum holding by chance; a reading that
     // kept to the tape missed its edge just where the two part (at bit 80).
     const DecodedBlock slippedRead{.bytes = slippedBytes, .checksumOk = true};
-    SignedReading keptToTape = signedOf(kData, 12, 0.5);
+    SignedReading keptToTape = signedOf(kData, 9, 0.5);
     keptToTape.onEdges[80] = false;
     // clang-format off
     const std::tuple<DecodedBlock, Testimony, char, std::string> cases[] = {
@@ -498,11 +498,12 @@ TEST(RescueReadings, TheDefaultDecodersReadingStandsWhereNothingSpeaksAgainstIt)
         // decoder and the best-fit search slipped alike (worn_tape_sim --seed 182160946 --recordings 1).
         {slippedRead, {.fitted = {slippedBytes}, .complete = {keptToTape}}, 'X', "ellentmondó olvasások: "},
         // A slip is one event: such a reading holds against the block only the evidence of the bit
-        // where it parts from it (the bits after it lie at other places in the two), and that alone
-        // must reach the bar (the one that kept to the tape, on lengths, had its cap there, 12).
-        // Through an azimuth error of 620 µs a reading parted at 1.9 and slipped, at up to 1000 a
-        // bit after it (rescue_sim --azimuth 620 --snr 25 --seed 11 --trials 1).
-        {data, {.fitted = {kData}, .complete = {partingAt(11, 1000, 1.2)}}, 'O', ""},
+        // where it parts from it (the bits after it lie at other places in the two), and that must
+        // make the reading's slip there less likely than a slipped block's checksum holding, one in
+        // 256 (ln 256 = 5.545). Through an azimuth error of 620 µs a reading parted at 1.9 and
+        // slipped, at up to 1000 a bit after it (rescue_sim --azimuth 620 --snr 25 --seed 11 --trials 1).
+        {data, {.fitted = {kData}, .complete = {partingAt(5.5f, 1000, 1.2)}}, 'O', ""},
+        {data, {.fitted = {kData}, .complete = {partingAt(5.6f, 1000, 1.2)}}, 'X', "ellentmondó olvasások: "},
         // One no further from it than a misread byte (and its checksum byte) was not a slip: every bit counts.
         {data, {.fitted = {kData}, .complete = {signedOf(misreadBits(12), 1, 0.5)}}, 'X', "ellentmondó olvasások: "},
         // Nor does a reading read on through a dip give the block standing against a good block that

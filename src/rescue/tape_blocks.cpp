@@ -169,12 +169,17 @@ bool sureOtherwise(const Testimony& testimony, const std::vector<std::uint8_t>& 
 // dip gave the block). One that parts from it further than a misread byte
 // does, as a slip, holds against it only the bit where it first parts: a
 // slip is one event, and the bits after it lie at other places in the two,
-// whichever slipped, so that their evidence adds nothing (through an
-// azimuth error of 620 µs, where the 1 bits' fundamental is nearly gone, a
-// reading parted at evidence 1.9 and slipped, at up to 1000 a bit after
-// it, where the default decoder, the best-fit search and every other
-// reading gave the block; one that kept to the tape where those two
-// slipped alike parted at 12).
+// whichever slipped, so that their evidence adds nothing. Either the
+// reading slipped there, as likely as its evidence at that bit allows, or
+// the block did, and its checksum held by chance, one time in 256: the
+// bit denies where its evidence is above ln 256 (through an azimuth error
+// of 620 µs, where the 1 bits' fundamental is nearly gone, a reading
+// parted at 1.9 and slipped, at up to 1000 a bit after it, where the
+// default decoder, the best-fit search and every other reading gave the
+// block; one that kept to the tape where those two slipped alike parted at
+// 12, its cap).
+constexpr double kSlipDenied = 5.545;
+
 bool denies(const std::vector<SignedReading>& readings, const std::vector<std::uint8_t>& bytes,
             bool witnessed) {
     return std::any_of(readings.begin(), readings.end(), [&](const SignedReading& reading) {
@@ -185,8 +190,8 @@ bool denies(const std::vector<SignedReading>& readings, const std::vector<std::u
         for (std::size_t i = 0; i < reading.evidence.size() && i / 8 < bytes.size(); ++i) {
             if (i < reading.onEdges.size() && !reading.onEdges[i]) continue;
             const double bit = std::max(0.0f, bitOf(bytes, i) ? -reading.evidence[i] : reading.evidence[i]);
+            if (bit > 0 && different > kMisreadByteBits) return bit >= kSlipDenied;
             against += bit;
-            if (bit > 0 && different > kMisreadByteBits) break;
         }
         return against >= kDenied;
     });
