@@ -49,18 +49,20 @@ bool readWithBestFit(const Recording& recording, const BlockReading& first, int 
         bit.start = static_cast<double>(from + position);
         bit.end = static_cast<double>(from + position + 2 * half);
         bit.edgeFound = bit.timingSure = true;
-        // The search reads the samples' levels alone. Where they stay on one
-        // side for as many cells as a tracker may miss edges, the signal is
-        // gone (a dropout, the filters' memory of the loud half-waves before
-        // it holding the samples there), and what the search would read on is
-        // the 1 bits it reads in silence: no reading (through a dropout of 40
-        // dB over a B9 block, it and the default decoder read its type byte
-        // and then "ff ff", an end block whose checksum held).
-        bool changes = false;
-        for (std::int64_t n = position + 1; n < std::min(count, position + 2 * half) && !changes; ++n)
-            changes = high(n) != high(n - 1);
+        const std::int64_t cell = position;
         position += 2 * half;
         if (synced) {
+            // The search reads the samples' levels alone. Where they stay on
+            // one side for as many cells as a tracker may miss edges, the
+            // signal is gone (a dropout, the filters' memory of the loud
+            // half-waves before it holding the samples there), and what the
+            // search would read on is the 1 bits it reads in silence: no
+            // reading (through a dropout of 40 dB over a B9 block, it and the
+            // default decoder read its type byte and then "ff ff", an end
+            // block whose checksum held).
+            bool changes = false;
+            for (std::int64_t n = cell + 1; n < std::min(count, position) && !changes; ++n)
+                changes = high(n) != high(n - 1);
             flatCells = changes ? 0 : flatCells + 1;
             if (flatCells >= kLostAfterMissedEdges) return false;
             if (addBlockBit(again, bit)) return true;
