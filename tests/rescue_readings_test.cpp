@@ -548,6 +548,10 @@ TEST(RescueReadings, TheDefaultDecodersReadingStandsWhereNothingSpeaksAgainstIt)
         {data, {.sure = {Bytes(kData.begin(), kData.begin() + 7)}, .read = {kData}}, 'X', "ellentmondó olvasások: "},
         {data, {.sure = {kMisread}, .read = {kData}, .complete = {signedOf(kData, 9, 0.45)}}, 'X', "ellentmondó olvasások: "},
         {data, {.sure = {kNameBlock}, .read = {kData}, .complete = {signedOf(kData, 9, 0.45)}}, 'X', "ellentmondó olvasások: "},
+        // A misread byte and its checksum byte part from the block in up to 16 bits: such a good
+        // block still contradicts one read sure of every bit; one 17 bits away slipped.
+        {data, {.holding = {misreadBits(16)}, .sure = {kData}, .read = {kData}}, 'X', "ellentmondó olvasások: "},
+        {data, {.holding = {misreadBits(17)}, .sure = {kData}, .read = {kData}}, 'O', ""},
         // Nor one whose checksum fails where another sure of every bit gives the block.
         {data, {.sure = {kMisread, kData}, .read = {kData}}, 'O', ""},
         {data, {.sure = {kOtherGood, kData}, .read = {kData}}, 'X', "ellentmondó olvasások: "},

@@ -278,6 +278,21 @@ TEST(RescueTracker, StartedAgainReadsAsAFreshOne) {
     }
 }
 
+// A tracker starts at the first edge of its cells' direction that passes
+// the trigger's threshold, placed where the samples cross zero by their
+// values: a sample over zero but under the threshold belongs to that edge.
+TEST(RescueTracker, StartsWhereTheFirstEdgeCrossesZero) {
+    for (const int polarity : {1, -1}) {
+        std::vector<float> samples(400, -1.0f);
+        samples[99] = -0.25f, samples[100] = 0.2f;
+        std::fill(samples.begin() + 101, samples.end(), 1.0f);
+        for (float& sample : samples) sample *= static_cast<float>(polarity);
+        CellTracker tracker{.signal = samples.data(), .count = std::ssize(samples), .polarity = polarity};
+        ASSERT_TRUE(startTracker(tracker, 0, 14, 44100));
+        EXPECT_NEAR(tracker.start, 99 + 0.25 / 0.45, 1e-6) << polarity;
+    }
+}
+
 // -r with a value starting with I or i runs the rescue decoder; any other
 // value, or none, the default one, unchanged. On a clean recording both show
 // the sync bytes at the same times, to the millisecond.
