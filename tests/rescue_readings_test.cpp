@@ -474,6 +474,17 @@ TEST(RescueReadings, TheDefaultDecodersReadingStandsWhereNothingSpeaksAgainstIt)
     const DecodedBlock slippedRead{.bytes = slippedBytes, .checksumOk = true};
     SignedReading keptToTape = signedOf(kData, 9, 0.5);
     keptToTape.onEdges[80] = false;
+    // A reading of `bytes` whose cells lay off their edges where it parts from kData, but the first `onEdge`.
+    auto offWhereParting = [&](const Bytes& bytes, double slipRisk, int onEdge = 0) {
+        SignedReading reading = signedOf(bytes, 9, slipRisk);
+        for (std::size_t i = 0; i < reading.onEdges.size(); ++i)
+            if ((bytes[i / 8] ^ kData[i / 8]) >> (7 - i % 8) & 1) reading.onEdges[i] = onEdge-- > 0;
+        return reading;
+    };
+    // kData with a 1 bit of its eleventh byte and a 0 bit of its 51st of one weight swapped: a good block.
+    Bytes swapped = kData;
+    swapped[10] ^= 0x08, swapped[50] ^= 0x08;
+    EXPECT_TRUE(checksumHolds(swapped.data(), static_cast<int>(swapped.size()) - 2));
     // clang-format off
     const std::tuple<DecodedBlock, Testimony, char, std::string> cases[] = {
         {data, {}, 'X', "de egyetlen más olvasás sem adta ugyanezt"},
@@ -554,6 +565,21 @@ TEST(RescueReadings, TheDefaultDecodersReadingStandsWhereNothingSpeaksAgainstIt)
         {data, {.holding = {misreadBits(17)}, .sure = {kData}, .read = {kData}}, 'O', ""},
         // Nor one whose checksum fails where another sure of every bit gives the block.
         {data, {.sure = {kMisread, kData}, .read = {kData}}, 'O', ""},
+        // Nor one that only readings giving the block wherever their bits say anything give (their
+        // bits where they part lay off their edges): not where one of those bits lay on its edges.
+        {data, {.holding = {swapped}, .read = {kData, swapped}, .complete = {offWhereParting(swapped, 1)}}, 'O', ""},
+        {data, {.holding = {swapped}, .read = {kData, swapped}, .complete = {offWhereParting(swapped, 1, 1)}}, 'X', "ellentmondó olvasások: "},
+        {data, {.holding = {swapped}, .read = {kData, swapped}, .complete = {offWhereParting(swapped, 1), signedOf(swapped, 9)}}, 'X', "ellentmondó olvasások: "},
+        {data, {.holding = {swapped}, .read = {kData, swapped}, .fitted = {swapped}, .complete = {offWhereParting(swapped, 1)}}, 'X', "ellentmondó olvasások: "},
+        // Such a reading confirms the block where it kept its timing, at up to 8 such bits, and no reading
+        // denies it: not where one of those bits lay on its edges, at 9, or where it expected 0.5 wrong bits.
+        {data, {.read = {kMisread}, .complete = {offWhereParting(kMisread, 0.45)}}, 'O', ""},
+        {data, {.complete = {offWhereParting(misreadBits(8), 0.45)}}, 'O', ""},
+        {data, {.read = {kMisread}, .complete = {offWhereParting(kMisread, 0.45, 1)}}, 'X', "de egyetlen más olvasás sem adta ugyanezt"},
+        {data, {.complete = {offWhereParting(misreadBits(9), 0.45)}}, 'X', "de egyetlen más olvasás sem adta ugyanezt"},
+        {data, {.read = {kMisread}, .complete = {offWhereParting(kMisread, 0.5)}}, 'X', "de egyetlen más olvasás sem adta ugyanezt"},
+        {data, {.complete = {offWhereParting(kMisread, 0.45), signedOf(kMisread, 2.9f, 0.5)}}, 'X', "de egyetlen más olvasás sem adta ugyanezt"},
+        {data, {.complete = {offWhereParting(kMisread, 0.45)}, .signalGone = 88200}, 'X', "de a jel 2.000 másodpercnél kiesett benne"},
         {data, {.sure = {kOtherGood, kData}, .read = {kData}}, 'X', "ellentmondó olvasások: "},
         {{.bytes = kMisread}, {}, 'X', "csak a szabványos dekóder olvasta"},
     };
@@ -565,6 +591,8 @@ TEST(RescueReadings, TheDefaultDecodersReadingStandsWhereNothingSpeaksAgainstIt)
         {data, {.fitted = {kData}, .signalGone = 110250}, 'O', ""},
         {data, {.fitted = {kData}, .partial = {signedOf(kMisread, 2.9f)}, .signalGone = 110250}, 'X', "de a jel 2.500 másodpercnél kiesett benne"},
         {data, {.fitted = {kData}, .complete = {signedOf(misreadBits(8), 9, 0.45)}, .partial = {slipped}, .signalGone = 110250}, 'O', ""},
+        {data, {.complete = {offWhereParting(kMisread, 0.45)}, .signalGone = 110250}, 'O', ""},
+        {data, {.complete = {offWhereParting(kMisread, 0.45)}, .partial = {signedOf(kMisread, 2.9f)}, .signalGone = 110250}, 'X', "kiesett benne"},
         // So does a reading read on after the signal came back, placed by the block's bits.
         {data, {.readOn = {kData}}, 'O', ""}, {data, {.readOn = {kData}, .signalGone = 110250}, 'O', ""},
         {data, {.readOn = {kData}, .partial = {signedOf(kMisread, 2.9f)}}, 'X', "de egyetlen más olvasás sem adta ugyanezt"},
