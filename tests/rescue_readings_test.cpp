@@ -145,6 +145,11 @@ TEST(RescueReadings, ReadsOnThroughADipWhereTheBlockPlacesTheBitsReadOn) {
             if (byte >= 0) bytes[static_cast<std::size_t>(byte)] ^= 0x10;
             EXPECT_EQ(readOnThrough(taken, *found, bytes), gives) << byte;
         }
+        // One that read on through the dip and slipped there, its signal never lost, is read on
+        // where the envelope first fell.
+        FoundBlock slipped = *found;
+        slipped.reading.end = ReadEnd::complete;
+        EXPECT_EQ(readOnThrough(taken, slipped, tape.blocks[1]), whole);
         Bytes gained = tape.blocks[1];  // a 1 bit gained in the dip, the bits after it a place late
         for (std::size_t i = 8 * gained.size() - 1; i > 8 * static_cast<std::size_t>(dip + 1); --i) {
             const int bit = (gained[(i - 1) / 8] >> (7 - (i - 1) % 8)) & 1;
@@ -515,6 +520,7 @@ TEST(RescueReadings, TheDefaultDecodersReadingStandsWhereNothingSpeaksAgainstIt)
         // slipped, at up to 1000 a bit after it (rescue_sim --azimuth 620 --snr 25 --seed 11 --trials 1).
         {data, {.fitted = {kData}, .complete = {partingAt(5.5f, 1000, 1.2)}}, 'O', ""},
         {data, {.fitted = {kData}, .complete = {partingAt(5.6f, 1000, 1.2)}}, 'X', "ellentmondó olvasások: "},
+        {data, {.fitted = {kData}, .complete = {partingAt(0.5f, 1000, 1.2)}}, 'O', ""},
         // One no further from it than a misread byte (and its checksum byte) was not a slip: every bit counts.
         {data, {.fitted = {kData}, .complete = {signedOf(misreadBits(12), 1, 0.5)}}, 'X', "ellentmondó olvasások: "},
         // Nor does a reading read on through a dip give the block standing against a good block that
