@@ -387,6 +387,8 @@ TEST(RescueReadings, TakesForACopyOnlyTheSameBytesAsABlockReadGood) {
         {loud, block('O', kData, 0), block('O', kData, 2), 0, 1}, {loud, block('J', kData, 0), block('O', kData, 2), 0, 1},
         {loud, block('O', kData, 0), block('X', kData, 2), 0, 1}, {loud, block('X', kData, 0), block('O', kData, 2), 0, 1},
         {loud, block('X', kData, 0), block('X', kData, 2), 0, 0}, {loud, block('O', kData, 0), block('X', kMisread, 2), 0, 0},
+        // A copy before its block (print-through from the next turn), the first block of the recording.
+        {{0.05f, 0, 1}, block('O', kData, 0), block('O', kData, 2), 0, 1},
         // A block cut short, as the faint copy or as the loud block: the bytes read are compared, the
         // first twelve of kData here (or of kMisread, whose eleventh differs).
         {loud, block('O', kData, 0), block('X', padded(cutData), 2, &cutData), 0, 1},
@@ -397,11 +399,11 @@ TEST(RescueReadings, TakesForACopyOnlyTheSameBytesAsABlockReadGood) {
         // of its sync bytes at 1 s, not by its own.
         {dropped, block('O', kData, 2, nullptr, 1), block('O', kData, 4), 0, 1},
         {dropped, block('O', kData, 2), block('O', kData, 4), 0, 0},
-        // Over a sample width whose quantisation q is 0.2 (a resolution of √3 q, 0.346), a copy at 0.3
-        // under a block at 1 is too faint to measure, and is taken out; one at 0.4 is above it, and one
+        // Over a sample width whose quantisation q is 0.2 (a resolution of √3 q, 0.346), a copy at 0.33
+        // under a block at 1 is too faint to measure, and is taken out; one at 0.36 is above it, and one
         // under a block at 0.6 (less than twice the resolution) might be a block recorded twice.
-        {{1, 0, 0.3f}, block('O', kData, 0), block('O', kData, 2), 0.2, 1},
-        {{1, 0, 0.4f}, block('O', kData, 0), block('O', kData, 2), 0.2, 0},
+        {{1, 0, 0.33f}, block('O', kData, 0), block('O', kData, 2), 0.2, 1},
+        {{1, 0, 0.36f}, block('O', kData, 0), block('O', kData, 2), 0.2, 0},
         {{0.6f, 0, 0.3f}, block('O', kData, 0), block('O', kData, 2), 0.2, 0},
         {{0.7f, 0, 0.3f}, block('O', kData, 0), block('O', kData, 2), 0.2, 1}};
     // clang-format on
