@@ -87,12 +87,16 @@ TEST(RescueTracker, ErasesABitWhereItsSignalHasSunkIntoTheNoise) {
     }
 }
 
-// Sure of every bit only where the signal held throughout and every cell
-// lay on its edges.
+// Sure of every bit only where the signal held throughout, every cell lay
+// on its edges, its bits were decided on the slot (the evidence of one on
+// lengths is a cap) and its slip risk is at most 0.0025.
 TEST(RescueVerdict, SureOfEveryBitOnlyWithSignalAndOnItsEdges) {
-    EXPECT_TRUE(sureOfEveryBit({.complete = true, .timingSure = true}));
+    EXPECT_TRUE(sureOfEveryBit({.complete = true, .timingSure = true, .slipRisk = 0.0025}));
+    EXPECT_FALSE(sureOfEveryBit({.complete = true, .timingSure = true, .slipRisk = 0.0026}));
     EXPECT_FALSE(sureOfEveryBit({.complete = true, .timingSure = true, .silentBits = 1}));
     EXPECT_FALSE(sureOfEveryBit({.complete = true, .timingSure = false}));
+    EXPECT_FALSE(sureOfEveryBit({.complete = true, .timingSure = true, .onLengths = true}));
+    EXPECT_FALSE(sureOfEveryBit({.complete = false, .timingSure = true}));
 }
 
 // A dip, not a dropout: over 64 envelope values (2048 samples), every run of

@@ -30,5 +30,6 @@ bool trustedAlone(const ReadingVerdict& verdict) {
 }
 
 bool sureOfEveryBit(const ReadingVerdict& verdict) {
-    return verdict.complete && verdict.timingSure && verdict.silentBits == 0 && verdict.slipRisk <= kTrustedSlipRisk;
+    return verdict.complete && !verdict.onLengths && verdict.timingSure && verdict.silentBits == 0 &&
+           verdict.slipRisk <= kTrustedSlipRisk;
 }

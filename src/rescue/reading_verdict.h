@@ -36,7 +36,11 @@ ReadingVerdict judgeReading(const BlockReading& reading);
 // timing sure, its slip risk below kTrustedSlipRisk.
 bool trustedAlone(const ReadingVerdict& verdict);
 
-// Sure of every bit: complete, every cell on its edges, signal throughout
-// and its slip risk below kTrustedSlipRisk, whatever its checksum says. A
-// reading that sure which gives another block contradicts a reading of it.
+// Sure of every bit: complete, its bits decided on the slot, every cell on
+// its edges, signal throughout and its slip risk below kTrustedSlipRisk,
+// whatever its checksum says. A reading that sure which gives another block
+// contradicts a reading of it. (Not one on lengths: its evidence is a cap,
+// and over a short block the caps alone add up to a slip risk under the
+// bar; through Opus at 20 kbit/s one such misread the last bit of a name
+// block that two readings on the slot and the default decoder gave.)
 bool sureOfEveryBit(const ReadingVerdict& verdict);
