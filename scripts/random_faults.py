@@ -39,20 +39,18 @@ def edits_of(code, rng):
     """The edits a line of code offers: (start, end, replacement, what)."""
     edits = []
     for m in re.finditer(r'(?<![<>=!-])(<=|>=|<|>)(?![<>=])', code):
-        near = code[max(0, m.start() - 20):m.end() + 6]
-        if 'static_cast' in near or 'vector' in near or 'array' in near or code[m.end():].startswith('std::'):
+        near = code[max(0, m.start() - 20):m.end() + 5]
+        if 'static_cast' in near or 'std::' in code[m.end():m.end() + 6] or 'vector' in near or 'array' in near:
             continue  # a template's brackets
         swapped = {'<': '<=', '<=': '<', '>': '>=', '>=': '>'}[m.group(1)]
         edits.append((m.start(), m.end(), swapped, '%s to %s' % (m.group(1), swapped)))
-    for m in re.finditer(r'&&|\|\|', code):
-        other = '||' if m.group() == '&&' else '&&'
-        edits.append((m.start(), m.end(), other, '%s to %s' % (m.group(), other)))
+    for operator, other in (('&&', '||'), ('||', '&&')):
+        for m in re.finditer(re.escape(operator), code):
+            edits.append((m.start(), m.end(), other, '%s to %s' % (operator, other)))
     for m in re.finditer(r'(?<![\w.])(\d+\.\d+|\d+)(?![\w.])', code):
         value = m.group(1)
         if '.' in value:
-            if float(value) == 0:
-                continue
-            changed = repr(round(float(value) * rng.choice([0.9, 1.1]), 6))
+            changed = repr(round(float(value) * rng.choice([0.9, 1.1]), 6))  # (0.0 stays 0.0: skipped when run)
         else:
             changed = str(int(value) + rng.choice([-1, 1])) if int(value) > 0 else '1'
         edits.append((m.start(), m.end(), changed, '%s to %s' % (value, changed)))
@@ -63,13 +61,13 @@ def edits_of(code, rng):
     return edits
 
 
-def drawn(seed, files):
+def drawn(seed, files, root=REPOSITORY):
     rng = random.Random(seed)
     faults = []
-    for name in sorted(os.listdir(os.path.join(REPOSITORY, FOLDER))):
+    for name in sorted(os.listdir(os.path.join(root, FOLDER))):
         if not name.endswith('.cpp') or (files and name not in files):
             continue
-        with open(os.path.join(REPOSITORY, FOLDER, name), encoding='utf-8') as source:
+        with open(os.path.join(root, FOLDER, name), encoding='utf-8') as source:
             lines = source.read().split('\n')
         for number, line in enumerate(lines):
             stripped = line.strip()
@@ -117,6 +115,8 @@ def main():
                 original = source.read()
             lines = original.split('\n')
             at = [i for i, line in enumerate(lines) if line.strip() == fault['before']]
+            if fault['after'] == fault['before']:
+                continue
             if len(at) != 1:
                 print('skipped (its line is not there once): %s: %s' % (fault['file'], fault['before'][:80]))
                 continue
