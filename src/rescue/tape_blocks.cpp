@@ -68,10 +68,16 @@ int bitsApart(const std::vector<std::uint8_t>& one, const std::vector<std::uint8
     return apart;
 }
 
+// Whether the reading's evidence at bit i is against that bit of `bytes`
+// (none at all is against neither).
+bool partsAt(const SignedReading& reading, const std::vector<std::uint8_t>& bytes, std::size_t i) {
+    return bitOf(bytes, i) ? reading.evidence[i] < 0 : reading.evidence[i] > 0;
+}
+
 int differentBits(const SignedReading& reading, const std::vector<std::uint8_t>& bytes) {
     int different = 0;
     for (std::size_t i = 0; i < reading.evidence.size() && i / 8 < bytes.size(); ++i)
-        different += bitOf(bytes, i) ? reading.evidence[i] < 0 : reading.evidence[i] > 0;
+        different += partsAt(reading, bytes, i);
     return different;
 }
 
@@ -99,7 +105,7 @@ bool partsOffEdgesOnly(const SignedReading& reading, const std::vector<std::uint
     if (reading.evidence.size() != 8 * bytes.size()) return false;
     int different = 0;
     for (std::size_t i = 0; i < reading.evidence.size(); ++i) {
-        if (bitOf(bytes, i) ? reading.evidence[i] >= 0 : reading.evidence[i] <= 0) continue;
+        if (!partsAt(reading, bytes, i)) continue;
         if (i >= reading.onEdges.size() || reading.onEdges[i]) return false;
         ++different;
     }
