@@ -478,6 +478,8 @@ MUTANTS = [
            "(trackers[i].polarity < 0) == (first[0] == 'H'", '-j with -s runs the other polarity'),
     Mutant('src/rescue/block_search.cpp', '1e-6 * rate / 2;', '1e-6 * rate;',
            '-s taken for T instead of 2T'),
+    Mutant('src/rescue/block_search.cpp', 'static_cast<double>(separatorOption())',
+           "static_cast<double>(optionNumber(lookupOption('s')))", '-s taken outside its range'),
     Mutant('src/rescue/block_search.cpp', 'static_cast<int>(2 * halfWave(chosen) * 1e6',
            'static_cast<int>(halfWave(chosen) * 1e6', 'the separator printed as T instead of 2T'),
     Mutant('src/rescue/block_search.cpp',

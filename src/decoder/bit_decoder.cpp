@@ -91,11 +91,10 @@ void automaticLock(DecodingRun& run) {
     state.idleByteCount = 0;
 }
 
-// Timing from the command line: -s microseconds (100 to 5000, otherwise the
-// standard 624) and -j, whose value starting with H or h means low first.
+// Timing from the command line: -s microseconds (separatorOption) and -j,
+// whose value starting with H or h means low first.
 void manualLock(DecodingRun& run) {
-    std::int64_t microseconds = optionNumber(lookupOption('s'));
-    if (microseconds < 100 || microseconds > 5000) microseconds = 624;
+    const std::int64_t microseconds = separatorOption();
     const double samples =
         std::round(static_cast<double>(sampleRate()) * static_cast<double>(microseconds) / 1000000.0);
     run.separator = std::max<std::int64_t>(1, static_cast<std::int64_t>(samples));
@@ -181,6 +180,11 @@ void scanSamples(DecodingRun& run) {
 }
 
 }  // namespace
+
+std::int64_t separatorOption() {
+    const std::int64_t microseconds = optionNumber(lookupOption('s'));
+    return microseconds < 100 || microseconds > 5000 ? 624 : microseconds;
+}
 
 void convertWavFile(const char* path) {
     DecodingRun run;

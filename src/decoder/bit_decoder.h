@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <vector>
 
 #include "decoder/block_sink.h"
@@ -9,6 +10,10 @@
 // options -s and -j), decodes bit after bit and hands them to the block
 // framing, which writes the programs into the output directory.
 void convertWavFile(const char* path);
+
+// The separator -s gives, 2T in microseconds: from 100 to 5000, else (or
+// where it is no number) the standard 624.
+std::int64_t separatorOption();
 
 // Decodes the recording (the channel given: wav_input.h) as convertWavFile
 // does, but quietly: nothing is printed, no directory or file is made, and

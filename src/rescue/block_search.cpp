@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "cli/option_table.h"
+#include "decoder/bit_decoder.h"
 #include "rescue/cell_tracker.h"
 
 namespace {
@@ -29,11 +30,8 @@ struct Search {
 // the default decoder's range and fallback); -j H says that cells start with
 // their low half. Without them both are found on the tape.
 double givenHalf(double rate) {
-    const char* option = lookupOption('s');
-    if (option == nullptr) return 0;
-    std::int64_t microseconds = optionNumber(option);
-    if (microseconds < 100 || microseconds > 5000) microseconds = 624;
-    return static_cast<double>(microseconds) * 1e-6 * rate / 2;
+    if (lookupOption('s') == nullptr) return 0;
+    return static_cast<double>(separatorOption()) * 1e-6 * rate / 2;
 }
 
 void noteBlockless(Search& search, double from, double to) { search.result.blockless.push_back({from, to}); }
