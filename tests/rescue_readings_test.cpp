@@ -488,6 +488,20 @@ TEST(RescueReadings, TheDefaultDecodersReadingStandsWhereNothingSpeaksAgainstIt)
             if ((bytes[i / 8] ^ kData[i / 8]) >> (7 - i % 8) & 1) reading.onEdges[i] = onEdge-- > 0;
         return reading;
     };
+    // A reading of kData that slipped two places late over bits 320 to `to` - 1 (its 41st byte C3,
+    // where that moves bits 322, 323, 326 and 327) and came back, parting also at the bits given;
+    // on its way in it misread bits 316 and 317 off their edges (and those given are off them too).
+    auto slippedBack = [&](std::size_t to, std::initializer_list<std::size_t> more = {},
+                           std::initializer_list<std::size_t> off = {}) {
+        SignedReading reading = signedOf(kData, 9);
+        for (std::size_t i : {316, 317})
+            reading.evidence[i] = -reading.evidence[i], reading.onEdges[i] = false;
+        for (std::size_t i : off) reading.onEdges[i] = false;
+        for (std::size_t i = 320; i < to; ++i)
+            reading.evidence[i] = (kData[(i - 2) / 8] >> (7 - (i - 2) % 8)) & 1 ? 9 : -9;
+        for (std::size_t i : more) reading.evidence[i] = -reading.evidence[i];
+        return reading;
+    };
     // kData with a 1 bit of its eleventh byte and a 0 bit of its 51st of one weight swapped: a good block.
     Bytes swapped = kData;
     swapped[10] ^= 0x08, swapped[50] ^= 0x08;
@@ -523,6 +537,16 @@ TEST(RescueReadings, TheDefaultDecodersReadingStandsWhereNothingSpeaksAgainstIt)
         {data, {.fitted = {kData}, .complete = {partingAt(5.5f, 1000, 1.2)}}, 'O', ""},
         {data, {.fitted = {kData}, .complete = {partingAt(5.6f, 1000, 1.2)}}, 'X', "ellentmondó olvasások: "},
         {data, {.fitted = {kData}, .complete = {partingAt(0.5f, 1000, 1.2)}}, 'O', ""},
+        // Nor one that parts from it as the block's bits two places off, in 4 bits and one more where it
+        // came back, and in no other: it slipped and came back. Not at 3 such bits, or 2 more, or where
+        // it gives the block's own bits between them (bits 322, 323, 334 and 335 so), where they say
+        // anything (not off their edges, 326 and 327 so); nor alone.
+        {data, {.fitted = {kData}, .complete = {slippedBack(328, {324}), signedOf(kData, 9, 0.1)}}, 'O', ""},
+        {data, {.fitted = {kData}, .complete = {slippedBack(332, {326, 327}, {326, 327}), signedOf(kData, 9, 0.1)}}, 'O', ""},
+        {data, {.fitted = {kData}, .complete = {slippedBack(327), signedOf(kData, 9, 0.1)}}, 'X', "ellentmondó olvasások: "},
+        {data, {.fitted = {kData}, .complete = {slippedBack(328, {324, 325}), signedOf(kData, 9, 0.1)}}, 'X', "ellentmondó olvasások: "},
+        {data, {.fitted = {kData}, .complete = {slippedBack(320, {322, 323, 334, 335}), signedOf(kData, 9, 0.1)}}, 'X', "ellentmondó olvasások: "},
+        {data, {.fitted = {kData}, .complete = {slippedBack(328)}}, 'X', "ellentmondó olvasások: "},
         // One no further from it than a misread byte (and its checksum byte) was not a slip: every bit counts.
         {data, {.fitted = {kData}, .complete = {signedOf(misreadBits(12), 1, 0.5)}}, 'X', "ellentmondó olvasások: "},
         // Nor does a reading read on through a dip give the block standing against a good block that
