@@ -498,6 +498,8 @@ MUTANTS = [
            'return reading.evidence[at] != 0;', 'a slipped reading\'s bits off their edges taken as shifted or not'),
     Mutant('src/rescue/tape_blocks.cpp', 'if (!says(i) || from < 0 || from >= bits) continue;',
            'if (from < 0 || from >= bits) continue;', 'a slipped reading\'s bits that say nothing weighed for the shift'),
+    Mutant('src/rescue/tape_blocks.cpp', 'if (reading.slipRisk < kHonestSlipRisk || reading.onLengths) return false;',
+           'if (reading.slipRisk < kHonestSlipRisk) return false;', 'a reading on lengths denies at its cap'),
     Mutant('src/rescue/block_search.cpp', 'static_cast<double>(separatorOption())',
            "static_cast<double>(optionNumber(lookupOption('s')))", '-s taken outside its range'),
     Mutant('src/rescue/block_search.cpp', 'static_cast<int>(2 * halfWave(chosen) * 1e6',

@@ -472,7 +472,9 @@ TEST(RescueReadings, TheDefaultDecodersReadingStandsWhereNothingSpeaksAgainstIt)
     const SignedReading slipped = partingAt(12, 2.9f, 0.5);
     SignedReading slippedOnLengths = signedOf(slippedBytes, 12, 0.01),
                   dataOnLengths = signedOf(kData, 12, 0.01);
-    slippedOnLengths.onLengths = dataOnLengths.onLengths = true;  // their evidence a cap
+    SignedReading misreadOnLengths = signedOf(kMisread, 12);
+    slippedOnLengths.onLengths = dataOnLengths.onLengths = misreadOnLengths.onLengths =
+        true;                // their evidence a cap
     Bytes nearData = kData;  // a bit from kData, and from misreadBits(n) n + 1
     nearData[30] ^= 1;
     const DecodedBlock data{.bytes = kData, .checksumOk = true}, end{.bytes = kEndBlock, .checksumOk = true};
@@ -518,6 +520,8 @@ TEST(RescueReadings, TheDefaultDecodersReadingStandsWhereNothingSpeaksAgainstIt)
         {data, {.read = {kMisread}, .fitted = {kData}, .complete = {signedOf(kMisread, 2.9f, 0.5)}}, 'X', "ellentmondó olvasások: "},
         {data, {.read = {kMisread}, .fitted = {kData}, .complete = {signedOf(kMisread, 2.9f, 0.5, false)}}, 'O', ""},
         {data, {.read = {kMisread}, .fitted = {kData}, .complete = {signedOf(kMisread, 2.85f)}}, 'O', ""},
+        // Nor one decided on lengths, its evidence a cap (worn_tape_sim --seed 596769151).
+        {data, {.read = {kMisread}, .fitted = {kData}, .complete = {misreadOnLengths}}, 'O', ""},
         // A reading that slipped denies nothing where another that kept its timing (under
         // 0.5 wrong bits expected) gives the block in all but 8 bits or fewer, at full
         // length; one that differs in a few bits still denies them.

@@ -203,6 +203,12 @@ bool sureOtherwise(const Testimony& testimony, const std::vector<std::uint8_t>& 
 // reading is aligned with the block, one that parts from it widely has
 // slipped, and says nothing, as does one that slipped and came back (see
 // kSlipShift); one that parts from it in a few bits still denies them.
+// One decided on the cells' lengths denies nothing: its evidence is a cap,
+// not a measure, and one bit at the cap passes kDenied alone (in a dropout
+// of 19 dB over a B9 block two such readings parted from it in 11 bits,
+// each at the cap, where the best-fit search and the default decoder gave
+// the block: worn_tape_sim --seed 596769151 --recordings 1); such a
+// reading is never trusted alone, nor sure of every bit, for the same reason.
 // Only bits whose cells lay on their edges count: a cell's
 // slot lies where the decision on the cell before put it, and where an
 // edge was missed it may lie a half-wave off, its evidence measuring that
@@ -273,7 +279,7 @@ bool slippedAndBack(const SignedReading& reading, const std::vector<std::uint8_t
 bool denies(const std::vector<SignedReading>& readings, const std::vector<std::uint8_t>& bytes,
             bool witnessed) {
     return std::any_of(readings.begin(), readings.end(), [&](const SignedReading& reading) {
-        if (reading.slipRisk < kHonestSlipRisk) return false;
+        if (reading.slipRisk < kHonestSlipRisk || reading.onLengths) return false;
         const int different = differentBits(reading, bytes);
         if (witnessed && (different > kFewDifferentBits || slippedAndBack(reading, bytes))) return false;
         double against = 0;
