@@ -473,8 +473,8 @@ TEST(RescueReadings, TheDefaultDecodersReadingStandsWhereNothingSpeaksAgainstIt)
     SignedReading slippedOnLengths = signedOf(slippedBytes, 12, 0.01),
                   dataOnLengths = signedOf(kData, 12, 0.01);
     SignedReading misreadOnLengths = signedOf(kMisread, 12);
-    slippedOnLengths.onLengths = dataOnLengths.onLengths = misreadOnLengths.onLengths =
-        true;                // their evidence a cap
+    // Readings decided on lengths: their evidence a cap.
+    slippedOnLengths.onLengths = dataOnLengths.onLengths = misreadOnLengths.onLengths = true;
     Bytes nearData = kData;  // a bit from kData, and from misreadBits(n) n + 1
     nearData[30] ^= 1;
     const DecodedBlock data{.bytes = kData, .checksumOk = true}, end{.bytes = kEndBlock, .checksumOk = true};
