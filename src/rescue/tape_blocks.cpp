@@ -68,6 +68,12 @@ int bitsApart(const std::vector<std::uint8_t>& one, const std::vector<std::uint8
     return apart;
 }
 
+// Whether the cell of the reading's bit i lay on its edges (bits past the
+// reading's end count as on them).
+bool onEdgesAt(const SignedReading& reading, std::size_t i) {
+    return i >= reading.onEdges.size() || reading.onEdges[i];
+}
+
 // Whether the reading's evidence at bit i is against that bit of `bytes`
 // (none at all is against neither).
 bool partsAt(const SignedReading& reading, const std::vector<std::uint8_t>& bytes, std::size_t i) {
@@ -106,7 +112,7 @@ bool partsOffEdgesOnly(const SignedReading& reading, const std::vector<std::uint
     int different = 0;
     for (std::size_t i = 0; i < reading.evidence.size(); ++i) {
         if (!partsAt(reading, bytes, i)) continue;
-        if (i >= reading.onEdges.size() || reading.onEdges[i]) return false;
+        if (onEdgesAt(reading, i)) return false;
         ++different;
     }
     return different <= kFewDifferentBits;
@@ -250,7 +256,7 @@ bool slippedAndBack(const SignedReading& reading, const std::vector<std::uint8_t
     const auto bits = static_cast<std::ptrdiff_t>(std::min(reading.evidence.size(), 8 * bytes.size()));
     auto says = [&](std::ptrdiff_t i) {
         const auto at = static_cast<std::size_t>(i);
-        return (at >= reading.onEdges.size() || reading.onEdges[at]) && reading.evidence[at] != 0;
+        return onEdgesAt(reading, at) && reading.evidence[at] != 0;
     };
     auto parts = [&](std::ptrdiff_t i) {
         return says(i) && partsAt(reading, bytes, static_cast<std::size_t>(i));
@@ -284,7 +290,7 @@ bool denies(const std::vector<SignedReading>& readings, const std::vector<std::u
         if (witnessed && (different > kFewDifferentBits || slippedAndBack(reading, bytes))) return false;
         double against = 0;
         for (std::size_t i = 0; i < reading.evidence.size() && i / 8 < bytes.size(); ++i) {
-            if (i < reading.onEdges.size() && !reading.onEdges[i]) continue;
+            if (!onEdgesAt(reading, i)) continue;
             const double bit = std::max(0.0f, bitOf(bytes, i) ? -reading.evidence[i] : reading.evidence[i]);
             if (bit > 0 && different > kMisreadByteBits) return bit >= kSlipDenied;
             against += bit;
