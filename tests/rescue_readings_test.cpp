@@ -228,7 +228,10 @@ TEST(RescueReadings, ReadingsOfOneBlockAreGatheredOnce) {
 // Where a block is claimed in the silence, the ladder's readings say the
 // signal was first gone where it is, within three 0 cells after its start
 // (where a tracker deciding on the slot first erases bits); where the data
-// block lies, the best-fit search reads it.
+// block lies, the best-fit search reads it. A block whose checksum fails,
+// read by no one else, is X, written as read, and no reading of the
+// ladder's is taken for it. The console's lines of such blocks are the
+// default decoder's: the two sync bytes' times and its separator.
 TEST(RescueReadings, TheDefaultDecodersBlockStandsWhereItsOwnReadingsGiveIt) {
     Tape tape = recording(0.5);
     std::fill(tape.signal.begin() + static_cast<std::ptrdiff_t>(tape.at(2, 1)), tape.signal.end(), 0.0);
@@ -246,11 +249,11 @@ TEST(RescueReadings, TheDefaultDecodersBlockStandsWhereItsOwnReadingsGiveIt) {
     measureNoiseFloor(taken);
     // A block of the default decoder's whose third sync byte's last cell
     // (a 1: 28 samples) ends where `at` begins; the second is 28 T before.
-    auto claimed = [](const Bytes& bytes, std::size_t at) {
+    auto claimed = [](const Bytes& bytes, std::size_t at, bool checksumOk = true) {
         const auto third = static_cast<std::int64_t>(at) - 28;
         return DecodedBlock{
             .bytes = bytes,
-            .checksumOk = true,
+            .checksumOk = checksumOk,
             .syncPositions = {third - 28 * 14, third},
             .lastSample = static_cast<std::int64_t>(at + tapeSignal(bytes, 14, 42, true).size()),
             .separator = 28};
@@ -261,7 +264,8 @@ TEST(RescueReadings, TheDefaultDecodersBlockStandsWhereItsOwnReadingsGiveIt) {
     // clang-format off
     const std::tuple<DecodedBlock, char, double, long> cases[] = {
         {claimed(kData, tape.at(1, 0)), 'O', -1, 1}, {claimed(kOtherGood, tape.at(1, 0)), 'X', -1, 1},
-        {claimed(kEndBlock, taken.count - 11025), 'X', -1, 0}, {claimed(falseEnd, tape.at(2, 0)), 'X', tape.at(2, 1), 0}};
+        {claimed(kEndBlock, taken.count - 11025), 'X', -1, 0}, {claimed(falseEnd, tape.at(2, 0)), 'X', tape.at(2, 1), 0},
+        {claimed(kData, tape.at(1, 0), false), 'X', -1, 0}};
     // clang-format on
     for (const auto& [plain, mark, gone, fitted] : cases) {
         const DecidedBlock decided =
@@ -271,6 +275,9 @@ TEST(RescueReadings, TheDefaultDecodersBlockStandsWhereItsOwnReadingsGiveIt) {
         const double found = decided.testimony.signalGone;
         EXPECT_TRUE(gone < 0 ? found == -1 : found >= gone && found <= gone + 3 * 84) << found - gone;
         EXPECT_EQ(std::ranges::count(decided.testimony.fitted, kData), fitted);
+        EXPECT_EQ(std::vector(std::begin(decided.syncSeconds), std::end(decided.syncSeconds)),
+                  std::vector({plain.syncPositions[0] / kRate, plain.syncPositions[1] / kRate}));
+        EXPECT_EQ(std::tuple(decided.lock.microseconds, decided.lock.highFirst), std::tuple(634, true));
     }
 }
 
