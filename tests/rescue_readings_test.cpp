@@ -9,6 +9,7 @@
 #include "rescue/best_fit_reading.h"
 #include "rescue/block_search.h"
 #include "rescue/damage_report.h"
+#include "rescue/emphasis_pass.h"
 #include "rescue/noise_floor.h"
 #include "rescue/print_through.h"
 #include "rescue/retry_ladder.h"
@@ -703,6 +704,59 @@ TEST(RescueReadings, LeavesOutAReadingThatLiesWithinAGoodBlock) {
     for (const DecidedBlock& kept : blocks)
         left += std::to_string(int(kept.decision.firstSample)) + (kept.decision.bytes == kData ? "D " : "M ");
     EXPECT_EQ(left, "100D 900M 1200D 1200M 1300D 1500M 2000M 2100M 2500D ");
+}
+
+// A take is read again through the emphasis where at least two of its
+// blocks, and no fewer than half, are X. The blocks of both readings: of two
+// whose extents overlap by more than half the shorter one's, the first
+// reading's stands unless only the second's is O or J; both O or J and
+// different, they are X with the first's bytes; a block of the second
+// reading's alone is added only where it is O or J; one that overlaps two
+// pairs with the one it overlaps more, and each block pairs once; in tape
+// order.
+TEST(RescueReadings, ReadsAgainThroughTheEmphasisAndKeepsTheBetterOfEachBlock) {
+    auto block = [](double first, double last, char mark, const Bytes& bytes) {
+        return DecidedBlock{
+            .decision = {.mark = mark, .bytes = bytes, .firstSample = first, .lastSample = last}};
+    };
+    auto marked = [&](const std::string& marks) {
+        std::vector<DecidedBlock> blocks;
+        for (const char mark : marks) blocks.push_back(block(0, 1, mark, kData));
+        return blocks;
+    };
+    // clang-format off
+    for (const auto& [marks, again] : {std::pair{"XXOO", true}, {"XXJ", true}, {"XX", true}, {"XOO", false},
+                                       {"XXOOO", false}, {"X", false}, {"", false}})
+        EXPECT_EQ(worthReadingEmphasised(marked(marks)), again) << marks;
+    // clang-format on
+    // Each block kept: its first sample, its mark, D for kData, M for kMisread, and C where contradicted.
+    auto kept = [](const std::vector<DecidedBlock>& blocks) {
+        std::string text;
+        for (const DecidedBlock& b : blocks)
+            text += std::to_string(int(b.decision.firstSample)) + b.decision.mark +
+                    (b.decision.bytes == kData ? "D" : "M") + (b.decision.what.empty() ? " " : "C ");
+        return text;
+    };
+    // clang-format off
+    const std::vector<DecidedBlock> first = {
+        block(0, 1000, 'X', kMisread), block(2000, 3000, 'O', kData), block(4000, 5000, 'O', kData),
+        block(6000, 7000, 'J', kData), block(8000, 9000, 'X', kMisread), block(10000, 11000, 'X', kMisread),
+        block(12000, 13000, 'X', kMisread), block(16000, 17000, 'X', kMisread), block(17000, 18000, 'X', kMisread),
+        block(20000, 21000, 'X', kMisread)};
+    const std::vector<DecidedBlock> second = {
+        block(100, 1000, 'O', kData), block(2000, 3000, 'X', kMisread), block(4100, 5000, 'O', kData),
+        block(6100, 7100, 'O', kMisread), block(8500, 9500, 'O', kData), block(10499, 11499, 'J', kData),
+        block(11600, 12000, 'O', kData), block(14000, 15000, 'X', kData), block(12400, 15000, 'O', kData),
+        block(16400, 17800, 'O', kData), block(20000, 21000, 'O', kData), block(20100, 21000, 'O', kMisread)};
+    // clang-format on
+    std::size_t taken = 99;
+    EXPECT_EQ(
+        kept(joinReadings(first, second, taken)),
+        "100OD 2000OD 4000OD 6000XDC 8000XM 8500OD 10499JD 11600OD 12400OD 16000XM 16400OD 20000OD 20100OM ");
+    EXPECT_EQ(taken, 8u);  // 100, 8500, 10499, 11600, 12400, 16400, 20000 and 20100
+    EXPECT_EQ(kept(joinReadings(first, {second[1], second[2], second[3]}, taken)),
+              "0XM 2000OD 4000OD 6000XDC 8000XM 10000XM 12000XM 16000XM 17000XM 20000XM ");
+    EXPECT_EQ(taken, 0u);
 }
 
 // The ladder's readings of a block its first reading did not decide, rule by

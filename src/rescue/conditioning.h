@@ -3,6 +3,14 @@
 #include <cstdint>
 #include <vector>
 
+// The short half-waves made louder against the long ones: a two-pole
+// high-pass at this frequency, between the 0 bits' fundamental (534 Hz on a
+// standard tape) and the 1 bits' (1602 Hz): the first falls by 11 dB, the
+// second by less than 1, so the 1 bits come out 10 dB louder against the 0
+// bits than they were. A take whose first reading gave no block, or left
+// most of its blocks X, is read again so (take.h, emphasis_pass.h).
+inline constexpr double kEmphasisHz = 1000;
+
 // Conditioning: the recording's samples as floating-point values (full scale
 // ±1, nothing dropped), an offset and rumble removed by a high-pass, the band
 // limited by a low-pass to what one bit cell holds. Every decision threshold

@@ -1,19 +1,17 @@
 #include "rescue/take.h"
 
+#include <algorithm>
+#include <functional>
+#include <utility>
+
 #include "cli/option_table.h"
 #include "decoder/bit_decoder.h"
 #include "decoder/wav_input.h"
+#include "rescue/emphasis_pass.h"
 #include "rescue/noise_floor.h"
 #include "rescue/rescue_map.h"
 
 namespace {
-
-// Where a recording gave no block, it is read again through a two-pole
-// high-pass at this frequency, between the 0 bits' fundamental (534 Hz on a
-// standard tape) and the 1 bits' (1602 Hz): the first falls by 11 dB, the
-// second by less than 1, so the 1 bits come out 10 dB louder against the 0
-// bits than they were.
-constexpr double kEmphasisHz = 1000;
 
 // The most channels of one file read as takes. Each take holds its file
 // open and its own readings, so a header that claims thousands of channels
@@ -36,6 +34,49 @@ void addTakes(std::vector<Take>& takes, const std::string& path, bool channelOpt
         return;
     }
     add(channelOption ? kChannelOption : 0);
+}
+
+// A recording's readings hold some 30 bytes a bit: only those of blocks
+// decided X keep their bits (the takes may piece those together).
+void keepBitsOfFailedBlocks(Take& take) {
+    std::vector<const FoundBlock*> failed;
+    for (const DecidedBlock& block : take.blocks) {
+        if (block.decision.mark == 'X' && block.found != nullptr) failed.push_back(block.found);
+    }
+    std::sort(failed.begin(), failed.end(), std::less<>());
+    for (SearchResult* search : {&take.search, &take.emphasisedSearch}) {
+        for (FoundBlock& found : search->blocks) {
+            if (!std::binary_search(failed.begin(), failed.end(), &found, std::less<>()))
+                std::vector<SoftBit>().swap(found.reading.bits);
+        }
+    }
+}
+
+// The take read once more through the emphasis, its blocks decided again,
+// and those of both readings put together. Its tracker runs are numbered on
+// from the first reading's, so that each keeps its own lock line. Where it
+// gave no block, the take is conditioned as it was: with several takes, a
+// block each lost elsewhere is pieced together by reading on in the signal
+// its readings were made in.
+void readEmphasised(Take& take) {
+    Recording& recording = take.recording;
+    FilterSettings emphasised;
+    emphasised.emphasisHz = kEmphasisHz;
+    conditionRecording(recording, emphasised);
+    measureNoiseFloor(recording);
+    take.emphasisedSearch = searchBlocks(recording);
+    int runs = 0;
+    for (const FoundBlock& found : take.search.blocks) runs = std::max(runs, found.run + 1);
+    for (FoundBlock& found : take.emphasisedSearch.blocks) found.run += runs;
+    std::vector<DecidedBlock> second;
+    for (const TapeBlock& block : gatherTapeBlocks(take.emphasisedSearch, take.plain, recording.rate))
+        second.push_back(decideTapeBlock(recording, block));
+    std::size_t taken = 0;
+    take.blocks = joinReadings(std::move(take.blocks), std::move(second), taken);
+    if (taken > 0) return;
+    take.emphasisedSearch = SearchResult{};
+    conditionRecording(recording, FilterSettings{});
+    measureNoiseFloor(recording);
 }
 
 }  // namespace
@@ -62,7 +103,8 @@ void readTake(Take& take) {
     // Tape signal, and not a block in it: a dull playback head, or a steep
     // low-pass on the way, can leave the short half-waves of the 1 bits so
     // small beside the long ones that no edge shows between them. With them
-    // made louder against the long ones, the take is read once more.
+    // made louder against the long ones (see kEmphasisHz), the take is read
+    // once more.
     if (take.search.blocks.empty() && !take.search.blockless.empty()) {
         FilterSettings emphasised;
         emphasised.emphasisHz = kEmphasisHz;
@@ -72,17 +114,15 @@ void readTake(Take& take) {
     }
     for (const TapeBlock& block : gatherTapeBlocks(take.search, take.plain, recording.rate))
         take.blocks.push_back(decideTapeBlock(recording, block));
+    // The damage map shows the first reading's dropouts and half-waves; the
+    // bits no longer needed go before a second reading, or the next take,
+    // is read.
+    noteReadings(take);
+    if (recording.filter.emphasisHz <= 0 && worthReadingEmphasised(take.blocks)) {
+        keepBitsOfFailedBlocks(take);
+        readEmphasised(take);
+    }
     leaveOutReadingsWithinBlocks(take.blocks);
     take.echoes = takeOutEchoes(recording, take.blocks);
-    noteReadings(take);
-    // A recording's readings hold some 30 bytes a bit: those no longer
-    // needed go before the next take is read.
-    std::vector<bool> failed(take.search.blocks.size(), false);
-    for (const DecidedBlock& block : take.blocks) {
-        if (block.decision.mark == 'X' && block.found != nullptr)
-            failed[static_cast<std::size_t>(block.found - take.search.blocks.data())] = true;
-    }
-    for (std::size_t i = 0; i < failed.size(); ++i) {
-        if (!failed[i]) std::vector<SoftBit>().swap(take.search.blocks[i].reading.bits);
-    }
+    keepBitsOfFailedBlocks(take);
 }

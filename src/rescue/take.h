@@ -20,6 +20,8 @@ struct Take {
     Recording recording;               // its samples, conditioned, and its envelope
     std::vector<DecodedBlock> plain;   // the default decoder's blocks
     SearchResult search;               // the trackers' readings, restarts and blockless stretches
+    SearchResult emphasisedSearch;     // their readings through the emphasis, where it was read again so
+                                       // (emphasis_pass.h): blocks decided from them point here
     std::vector<DecidedBlock> blocks;  // each block decided, in the take's order and positions
     std::vector<Echo> echoes;          // blocks taken out as print-through of others
     std::vector<MapSpan> dropouts;     // for the damage map: where its readings found the signal gone...
@@ -33,7 +35,10 @@ std::vector<Take> listTakes(const char* input);
 
 // Reads the take: the default decoder's pass, the conditioning and the
 // noise, the trackers' search (once more through the emphasis where the
-// take gave no block at all), and a decision on each block; copies of
+// take gave no block at all), and a decision on each block (each decided
+// again through the emphasis where most were X, and the better kept: see
+// emphasis_pass.h; the conditioned signal, and so the cleaned copy, is
+// then the emphasised one); copies of
 // blocks by print-through are taken out. Of the readings' bits, only those
 // of blocks it failed stay (the takes may piece those together): what the
 // damage map needs of the others is noted first.

@@ -1,0 +1,63 @@
+#include "rescue/emphasis_pass.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace {
+
+// The least number of X blocks that calls for a second reading: one alone
+// is a damaged block, not a recording the plain signal fails on.
+constexpr int kLeastUndecided = 2;
+
+bool decided(const DecidedBlock& block) { return block.decision.mark != 'X'; }
+
+double overlap(const BlockDecision& a, const BlockDecision& b) {
+    return std::min(a.lastSample, b.lastSample) - std::max(a.firstSample, b.firstSample);
+}
+
+double length(const BlockDecision& decision) { return decision.lastSample - decision.firstSample; }
+
+}  // namespace
+
+bool worthReadingEmphasised(const std::vector<DecidedBlock>& blocks) {
+    const auto undecided =
+        std::count_if(blocks.begin(), blocks.end(), [](const auto& b) { return !decided(b); });
+    return undecided >= kLeastUndecided && 2 * undecided >= static_cast<std::ptrdiff_t>(blocks.size());
+}
+
+std::vector<DecidedBlock> joinReadings(std::vector<DecidedBlock> first, std::vector<DecidedBlock> second,
+                                       std::size_t& taken) {
+    taken = 0;
+    std::vector<bool> paired(first.size(), false);
+    std::vector<DecidedBlock> added;
+    for (DecidedBlock& other : second) {
+        // The first reading's block it overlaps most, if by enough.
+        std::size_t best = first.size();
+        for (std::size_t i = 0; i < first.size(); ++i) {
+            const double shared = overlap(first[i].decision, other.decision);
+            if (paired[i] || 2 * shared <= std::min(length(first[i].decision), length(other.decision)))
+                continue;
+            if (best == first.size() || shared > overlap(first[best].decision, other.decision)) best = i;
+        }
+        if (best == first.size()) {
+            if (decided(other)) added.push_back(std::move(other));
+            continue;
+        }
+        paired[best] = true;
+        DecidedBlock& block = first[best];
+        if (decided(block) && decided(other) && block.decision.bytes != other.decision.bytes) {
+            block.decision.mark = 'X';
+            block.decision.what =
+                "ellentmondó olvasások: a rövid félhullámokat kiemelő olvasás más jó blokkot adott";
+        } else if (!decided(block) && decided(other)) {
+            block = std::move(other);
+            ++taken;
+        }
+    }
+    taken += added.size();
+    for (DecidedBlock& block : added) first.push_back(std::move(block));
+    std::stable_sort(first.begin(), first.end(), [](const DecidedBlock& a, const DecidedBlock& b) {
+        return a.decision.firstSample < b.decision.firstSample;
+    });
+    return first;
+}
