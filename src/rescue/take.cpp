@@ -36,6 +36,16 @@ void addTakes(std::vector<Take>& takes, const std::string& path, bool channelOpt
     add(channelOption ? kChannelOption : 0);
 }
 
+// The recording conditioned afresh through the emphasis, its noise
+// measured again, and searched.
+SearchResult searchEmphasised(Recording& recording) {
+    FilterSettings emphasised;
+    emphasised.emphasisHz = kEmphasisHz;
+    conditionRecording(recording, emphasised);
+    measureNoiseFloor(recording);
+    return searchBlocks(recording);
+}
+
 // A recording's readings hold some 30 bytes a bit: only those of blocks
 // decided X keep their bits (the takes may piece those together).
 void keepBitsOfFailedBlocks(Take& take) {
@@ -60,11 +70,7 @@ void keepBitsOfFailedBlocks(Take& take) {
 // its readings were made in.
 void readEmphasised(Take& take) {
     Recording& recording = take.recording;
-    FilterSettings emphasised;
-    emphasised.emphasisHz = kEmphasisHz;
-    conditionRecording(recording, emphasised);
-    measureNoiseFloor(recording);
-    take.emphasisedSearch = searchBlocks(recording);
+    take.emphasisedSearch = searchEmphasised(recording);
     int runs = 0;
     for (const FoundBlock& found : take.search.blocks) runs = std::max(runs, found.run + 1);
     for (FoundBlock& found : take.emphasisedSearch.blocks) found.run += runs;
@@ -105,13 +111,8 @@ void readTake(Take& take) {
     // small beside the long ones that no edge shows between them. With them
     // made louder against the long ones (see kEmphasisHz), the take is read
     // once more.
-    if (take.search.blocks.empty() && !take.search.blockless.empty()) {
-        FilterSettings emphasised;
-        emphasised.emphasisHz = kEmphasisHz;
-        conditionRecording(recording, emphasised);
-        measureNoiseFloor(recording);
-        take.search = searchBlocks(recording);
-    }
+    if (take.search.blocks.empty() && !take.search.blockless.empty())
+        take.search = searchEmphasised(recording);
     for (const TapeBlock& block : gatherTapeBlocks(take.search, take.plain, recording.rate))
         take.blocks.push_back(decideTapeBlock(recording, block));
     // The damage map shows the first reading's dropouts and half-waves; the
