@@ -709,7 +709,8 @@ TEST(RescueReadings, LeavesOutAReadingThatLiesWithinAGoodBlock) {
 // A take is read again through the emphasis where at least two of its
 // blocks, and no fewer than half, are X. The blocks of both readings: of two
 // whose extents overlap by more than half the shorter one's, the first
-// reading's stands unless only the second's is O or J; both O or J and
+// reading's stands unless only the second's is O or J and no reading of the
+// first's sure of every bit gave other bytes; both O or J and
 // different, they are X with the first's bytes; a block of the second
 // reading's alone is added only where it is O or J; one that overlaps two
 // pairs with the one it overlaps more, and each block pairs once; in tape
@@ -718,6 +719,10 @@ TEST(RescueReadings, ReadsAgainThroughTheEmphasisAndKeepsTheBetterOfEachBlock) {
     auto block = [](double first, double last, char mark, const Bytes& bytes) {
         return DecidedBlock{
             .decision = {.mark = mark, .bytes = bytes, .firstSample = first, .lastSample = last}};
+    };
+    auto sureOf = [](DecidedBlock decided, const Bytes& sure) {
+        decided.testimony.sure = {sure};
+        return decided;
     };
     auto marked = [&](const std::string& marks) {
         std::vector<DecidedBlock> blocks;
@@ -742,20 +747,23 @@ TEST(RescueReadings, ReadsAgainThroughTheEmphasisAndKeepsTheBetterOfEachBlock) {
         block(0, 1000, 'X', kMisread), block(2000, 3000, 'O', kData), block(4000, 5000, 'O', kData),
         block(6000, 7000, 'J', kData), block(8000, 9000, 'X', kMisread), block(10000, 11000, 'X', kMisread),
         block(12000, 13000, 'X', kMisread), block(16000, 17000, 'X', kMisread), block(17000, 18000, 'X', kMisread),
-        block(20000, 21000, 'X', kMisread)};
+        block(20000, 21000, 'X', kMisread), sureOf(block(22000, 23000, 'X', kMisread), kMisread),
+        sureOf(block(24000, 25000, 'X', kMisread), kData)};
     const std::vector<DecidedBlock> second = {
         block(100, 1000, 'O', kData), block(2000, 3000, 'X', kMisread), block(4100, 5000, 'O', kData),
         block(6100, 7100, 'O', kMisread), block(8500, 9500, 'O', kData), block(10499, 11499, 'J', kData),
         block(11600, 12000, 'O', kData), block(14000, 15000, 'X', kData), block(12400, 15000, 'O', kData),
-        block(16400, 17800, 'O', kData), block(20000, 21000, 'O', kData), block(20100, 21000, 'O', kMisread)};
+        block(16400, 17800, 'O', kData), block(20000, 21000, 'O', kData), block(20100, 21000, 'O', kMisread),
+        block(22000, 23000, 'O', kData), block(24000, 25000, 'O', kData)};
     // clang-format on
     std::size_t taken = 99;
     EXPECT_EQ(
         kept(joinReadings(first, second, taken)),
-        "100OD 2000OD 4000OD 6000XDC 8000XM 8500OD 10499JD 11600OD 12400OD 16000XM 16400OD 20000OD 20100OM ");
-    EXPECT_EQ(taken, 8u);  // 100, 8500, 10499, 11600, 12400, 16400, 20000 and 20100
+        "100OD 2000OD 4000OD 6000XDC 8000XM 8500OD 10499JD 11600OD 12400OD 16000XM 16400OD 20000OD 20100OM "
+        "22000XM 24000OD ");
+    EXPECT_EQ(taken, 9u);  // 100, 8500, 10499, 11600, 12400, 16400, 20000, 20100 and 24000
     EXPECT_EQ(kept(joinReadings(first, {second[1], second[2], second[3]}, taken)),
-              "0XM 2000OD 4000OD 6000XDC 8000XM 10000XM 12000XM 16000XM 17000XM 20000XM ");
+              "0XM 2000OD 4000OD 6000XDC 8000XM 10000XM 12000XM 16000XM 17000XM 20000XM 22000XM 24000XM ");
     EXPECT_EQ(taken, 0u);
 }
 

@@ -17,6 +17,13 @@ double overlap(const BlockDecision& a, const BlockDecision& b) {
 
 double length(const BlockDecision& decision) { return decision.lastSample - decision.firstSample; }
 
+// A reading of the first's, sure of every bit, gave other bytes: the signal
+// says otherwise somewhere, whatever the second reading decided.
+bool surelyOtherwise(const DecidedBlock& block, const std::vector<std::uint8_t>& bytes) {
+    const auto& sure = block.testimony.sure;
+    return std::any_of(sure.begin(), sure.end(), [&](const auto& other) { return other != bytes; });
+}
+
 }  // namespace
 
 bool worthReadingEmphasised(const std::vector<DecidedBlock>& blocks) {
@@ -49,7 +56,7 @@ std::vector<DecidedBlock> joinReadings(std::vector<DecidedBlock> first, std::vec
             block.decision.mark = 'X';
             block.decision.what =
                 "ellentmondó olvasások: a rövid félhullámokat kiemelő olvasás más jó blokkot adott";
-        } else if (!decided(block) && decided(other)) {
+        } else if (!decided(block) && decided(other) && !surelyOtherwise(block, other.decision.bytes)) {
             block = std::move(other);
             ++taken;
         }

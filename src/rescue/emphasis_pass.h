@@ -19,10 +19,12 @@ bool worthReadingEmphasised(const std::vector<DecidedBlock>& blocks);
 // The blocks of both readings of one take, in tape order. Two blocks are
 // the same where their extents overlap by more than half the shorter one's.
 // Of such a pair the first reading's stands, unless it is X and the
-// second's is not; where both are O or J and give different bytes, they
-// contradict each other: the first's bytes, marked X. A block only the
-// second reading gave is added where it is O or J (its X blocks are
-// stretches the first reading found no block in, and would only add noise
-// to the report). `taken` is set to how many blocks came from the second.
+// second's is not, and no reading of the first's sure of every bit gave
+// other bytes than the second's; where both are O or J and give different
+// bytes, they contradict each other: the first's bytes, marked X. A block
+// only the second reading gave is added where it is O or J (its X blocks
+// are stretches the first reading found no block in, and would only add
+// noise to the report). `taken` is set to how many blocks came from the
+// second.
 std::vector<DecidedBlock> joinReadings(std::vector<DecidedBlock> first, std::vector<DecidedBlock> second,
                                        std::size_t& taken);
