@@ -882,6 +882,8 @@ MUTANTS = [
            'an edge in a dip held to the level before it',
            survives='Not pinned yet: the dips the tests make (ReadsADipThatLeavesTheSignalAboveTheHiss) are read '
            'without the lowered bar; a recording whose dip needs it is still to be written.'),
+    Mutant('src/rescue/cell_tracker.cpp', 't.cell[1] = t.measuredCell[1] = 2 * half;', 't.cell[1] = 2 * half;',
+           'a tracker started again keeps the 1 cell it measured before'),
     # a take read again through the emphasis, and the blocks of both readings put together
     Mutant('src/rescue/emphasis_pass.cpp', 'kLeastUndecided = 2;', 'kLeastUndecided = 1;',
            'one X block alone calls for a second reading'),

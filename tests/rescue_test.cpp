@@ -260,22 +260,24 @@ TEST(RescueTracker, CountsAsLostByItsLastCells) {
 
 // A tracker started again where it lost the signal reads on exactly as one
 // started afresh there: nothing of its counts of missed edges, weak bits,
-// bits and evidence carries over. Both start in hiss before the tape, where
-// the weak bits count as lost from the sixteenth bit on, not before.
+// bits and evidence, nor of the cell lengths it measured, carries over. Both start in hiss before the tape,
+// where the weak bits count as lost from the sixteenth bit on, not before.
 TEST(RescueTracker, StartedAgainReadsAsAFreshOne) {
     const Signal tape = withHiss(Tape{.blocks = {kNameBlock, kDataBlock}}.signal, 0.02, 7);
     const std::vector<float> samples(tape.begin(), tape.end());
     CellTracker fresh{.signal = samples.data(), .count = std::ssize(samples)}, used = fresh;
     used.missedEdges = 3, used.missedCells = ~0ull, used.weakBits = 0xFFFF, used.recentEvidence = 50;
-    used.bitsSinceStart = 900;
+    used.bitsSinceStart = 900, used.measuredCell[0] = used.measuredCell[1] = 99;
     const double half = estimateHalfWave(samples.data(), 0, fresh.count, 44100);
     ASSERT_TRUE(startTracker(fresh, 0, half, 44100) && startTracker(used, 0, half, 44100));
     for (int n = 0; n < 150; ++n) {
         SoftBit a, b;
         ASSERT_EQ(nextBit(fresh, a), nextBit(used, b));
         ASSERT_EQ(trackerLost(fresh), trackerLost(used)) << n;
-        EXPECT_EQ(std::tuple(a.bit, a.llr, a.timingSure, fresh.missedCells, fresh.weakBits, fresh.recentEvidence),
-                  std::tuple(b.bit, b.llr, b.timingSure, used.missedCells, used.weakBits, used.recentEvidence))
+        EXPECT_EQ(std::tuple(a.bit, a.llr, a.timingSure, fresh.missedCells, fresh.weakBits,
+                             fresh.recentEvidence, fresh.measuredCell[0], fresh.measuredCell[1]),
+                  std::tuple(b.bit, b.llr, b.timingSure, used.missedCells, used.weakBits, used.recentEvidence,
+                             used.measuredCell[0], used.measuredCell[1]))
             << n;
     }
 }
