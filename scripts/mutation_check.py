@@ -924,7 +924,7 @@ MUTANTS = [
            'the blocks added out of tape order'),
     Mutant('src/rescue/emphasis_pass.cpp', '            ++taken;\n', '', 'a block replaced by the second reading\'s not counted'),
     Mutant('src/rescue/emphasis_pass.cpp', 'taken += added.size();', '', 'the blocks only the second reading gave not counted'),
-    Mutant('src/rescue/take.cpp', '    take.emphasisedSearch = SearchResult{};\n    conditionRecording(recording, FilterSettings{});\n', '',
+    Mutant('src/rescue/take.cpp', '    take.emphasisedSearch = SearchResult{};\n    condition(recording, FilterSettings{});\n', '',
            'a take whose second reading gave nothing left conditioned through the emphasis'),
     # the tape's blocks: gathering the readings, and the default decoder's reading weighed
     Mutant('src/rescue/tape_blocks.cpp', 'kSameBlockHalves = 32;', 'kSameBlockHalves = 33;',

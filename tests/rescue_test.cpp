@@ -260,8 +260,9 @@ TEST(RescueTracker, CountsAsLostByItsLastCells) {
 
 // A tracker started again where it lost the signal reads on exactly as one
 // started afresh there: nothing of its counts of missed edges, weak bits,
-// bits and evidence, nor of the cell lengths it measured, carries over. Both start in hiss before the tape,
-// where the weak bits count as lost from the sixteenth bit on, not before.
+// bits and evidence, nor of the cell lengths it measured, carries over.
+// Both start in hiss before the tape, where the weak bits count as lost
+// from the sixteenth bit on, not before.
 TEST(RescueTracker, StartedAgainReadsAsAFreshOne) {
     const Signal tape = withHiss(Tape{.blocks = {kNameBlock, kDataBlock}}.signal, 0.02, 7);
     const std::vector<float> samples(tape.begin(), tape.end());

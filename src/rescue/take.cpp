@@ -36,13 +36,18 @@ void addTakes(std::vector<Take>& takes, const std::string& path, bool channelOpt
     add(channelOption ? kChannelOption : 0);
 }
 
-// The recording conditioned afresh through the emphasis, its noise
-// measured again, and searched.
+// The recording conditioned from its file with the settings, and its noise
+// measured on that signal.
+void condition(Recording& recording, const FilterSettings& settings) {
+    conditionRecording(recording, settings);
+    measureNoiseFloor(recording);
+}
+
+// The recording conditioned afresh through the emphasis, and searched.
 SearchResult searchEmphasised(Recording& recording) {
     FilterSettings emphasised;
     emphasised.emphasisHz = kEmphasisHz;
-    conditionRecording(recording, emphasised);
-    measureNoiseFloor(recording);
+    condition(recording, emphasised);
     return searchBlocks(recording);
 }
 
@@ -81,8 +86,7 @@ void readEmphasised(Take& take) {
     take.blocks = joinReadings(std::move(take.blocks), std::move(second), taken);
     if (taken > 0) return;
     take.emphasisedSearch = SearchResult{};
-    conditionRecording(recording, FilterSettings{});
-    measureNoiseFloor(recording);
+    condition(recording, FilterSettings{});
 }
 
 }  // namespace
@@ -103,8 +107,7 @@ void readTake(Take& take) {
     take.plain = collectDecodedBlocks(take.path.c_str(), take.channel);
     Recording& recording = take.recording;
     openRecording(take.path.c_str(), take.channel, recording);
-    conditionRecording(recording, FilterSettings{});
-    measureNoiseFloor(recording);
+    condition(recording, FilterSettings{});
     take.search = searchBlocks(recording);
     // Tape signal, and not a block in it: a dull playback head, or a steep
     // low-pass on the way, can leave the short half-waves of the 1 bits so
