@@ -18,6 +18,7 @@ struct SignedReading {
     double slipRisk = 0;          // the reading's own slip risk
     bool onLengths = false;       // its bits were decided on the cells' lengths: its evidence is a cap,
                                   // and its slip risk says only how long the block is
+    std::vector<double> starts;   // per bit: where its cell began, in samples (empty: not known)
 };
 
 // Bit i of a block, the most significant bit of each byte first (as its
@@ -39,6 +40,7 @@ struct Testimony {
     std::vector<SignedReading> complete;             // every complete reading, as signed evidence
     std::vector<SignedReading> partial;              // every reading that ended early, up to where it ended
     double signalGone = -1;  // where a reading first found the signal gone within the block, or -1
+    double readOnFrom = -1;  // where the dip that a reading was read on through began, or -1
 };
 
 // Where a reading found the signal gone within the block, or -1: where it

@@ -223,6 +223,34 @@ std::ptrdiff_t placeAfterDip(const std::vector<SoftBit>& known, const std::vecto
     return !byTime || agreeing >= kLeastTimedBits ? place : -1;
 }
 
+// A tracker read on may pass through a further dip, and slip there, before
+// it loses the signal, or without losing it at all; its bits after the dip
+// then fit nowhere. Cuts the bits read on at the first fall of the envelope
+// to kBackShare of `level` after they began (where it had come back above
+// that: readOnAfterLoss), and their last few before it, decided as the
+// signal went, as if the tracker had lost the signal there. (The reading
+// read on from is cut so at its first dip too.) False where the envelope
+// never fell so far under them, or where it fell before kLengthBits bits
+// beyond the edges' at either end: a dip's hiss may lift the envelope past
+// the bar for a while, and the few bits read there would be placed by their
+// time alone.
+bool cutAtFall(const Recording& recording, double level, ReadOn& more) {
+    if (more.bits.empty()) return false;
+    const auto size = static_cast<std::int64_t>(recording.envelope.size());
+    const std::int64_t last =
+        std::min(size, static_cast<std::int64_t>(more.bits.back().end) / kEnvelopeStride);
+    std::int64_t k = static_cast<std::int64_t>(more.bits.front().start) / kEnvelopeStride;
+    while (k < last && recording.envelope[static_cast<std::size_t>(k)] >= kBackShare * level) ++k;
+    if (k >= last) return false;
+    const auto fall = static_cast<double>(k * kEnvelopeStride);
+    std::size_t before = 0;
+    while (before < more.bits.size() && more.bits[before].end <= fall) ++before;
+    if (before < 2 * kEdgeBits + kLengthBits) return false;
+    more.bits.resize(before - kEdgeBits);
+    more.lostAt = fall;
+    return true;
+}
+
 // Reads on after the loss at `lost` and places the bits read on after
 // `known` (see placeAfterDip); -1 where they have no place. Where too few of
 // the block's bits follow the dip (one that covers most of a short block),
@@ -238,6 +266,8 @@ std::ptrdiff_t placeReadOn(const Recording& recording, const FoundBlock& found,
     auto place = [&](double from) {
         more = readOnAfterLoss(recording, found, from, lost, until, bits);
         if (more.lostAt >= 0) more.bits.resize(more.bits.size() - std::min(more.bits.size(), kEdgeBits));
+        const std::ptrdiff_t at = placeAfterDip(known, more.bits, known.size(), bytes);
+        if (at >= 0 || !cutAtFall(recording, level, more)) return at;
         return placeAfterDip(known, more.bits, known.size(), bytes);
     };
     const std::ptrdiff_t after = place(level);
@@ -249,7 +279,7 @@ std::ptrdiff_t placeReadOn(const Recording& recording, const FoundBlock& found,
 }  // namespace
 
 bool readOnThrough(const Recording& recording, const FoundBlock& found,
-                   const std::vector<std::uint8_t>& bytes) {
+                   const std::vector<std::uint8_t>& bytes, double* unseenFrom) {
     const BlockReading& reading = found.reading;
     const std::size_t bits = 8 * bytes.size();
     if (reading.bits.empty() || reading.bits.size() > bits) return false;
@@ -311,6 +341,7 @@ bool readOnThrough(const Recording& recording, const FoundBlock& found,
     const double until = lost + static_cast<double>(bits - kept + 16) * reading.cells[0];
     std::vector<SoftBit> known(reading.bits.begin(),
                                reading.bits.begin() + static_cast<std::ptrdiff_t>(kept));
+    const double dipFrom = kept < reading.bits.size() ? reading.bits[kept].start : lost;
     // Read on to the block's end, dip after dip: where the bits read on
     // lose the signal again before it, they take the place of the reading's
     // (but their last few, decided as the signal went) and are read on
@@ -320,7 +351,10 @@ bool readOnThrough(const Recording& recording, const FoundBlock& found,
         ReadOn more;
         const std::ptrdiff_t place = placeReadOn(recording, found, known, level, lost, until, bytes, more);
         if (place < 0) return false;
-        if (static_cast<std::size_t>(place) + more.bits.size() >= bits) return true;
+        if (static_cast<std::size_t>(place) + more.bits.size() >= bits) {
+            if (unseenFrom != nullptr) *unseenFrom = dipFrom;
+            return true;
+        }
         if (more.lostAt < 0) return false;
         // The block's bits in the dip stand in for the unseen ones: their
         // values, no timing of their own.

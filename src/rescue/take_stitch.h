@@ -38,9 +38,11 @@ std::vector<std::uint8_t> stitchedReading(const std::vector<TakePart>& parts, st
 // place and not a bit) do too, and the block's bits between, with
 // those first few, fill the time between.
 // Those bits are the default decoder's alone: the caller decides whether
-// the signal held there.
+// the signal held there. Where true, and `unseenFrom` is given, it is set
+// to where the first of them began: the bits of `found` from there on are
+// not the block's.
 bool readOnThrough(const Recording& recording, const FoundBlock& found,
-                   const std::vector<std::uint8_t>& bytes);
+                   const std::vector<std::uint8_t>& bytes, double* unseenFrom = nullptr);
 
 // Bytes decided from summed evidence form a whole block: of a known kind,
 // as long as its length byte says, its checksum holding.
