@@ -40,7 +40,8 @@ struct Testimony {
     std::vector<SignedReading> complete;             // every complete reading, as signed evidence
     std::vector<SignedReading> partial;              // every reading that ended early, up to where it ended
     double signalGone = -1;  // where a reading first found the signal gone within the block, or -1
-    double readOnFrom = -1;  // where the dip that a reading was read on through began, or -1
+    double readOnFrom = -1;  // where a reading read on through a dip stopped seeing the block's bits
+                             // (readOnThrough), or -1
 };
 
 // Where a reading found the signal gone within the block, or -1: where it

@@ -231,9 +231,9 @@ std::ptrdiff_t placeAfterDip(const std::vector<SoftBit>& known, const std::vecto
 // signal went, as if the tracker had lost the signal there. (The reading
 // read on from is cut so at its first dip too.) False where the envelope
 // never fell so far under them, or where it fell before kLengthBits bits
-// beyond the edges' at either end: a dip's hiss may lift the envelope past
-// the bar for a while, and the few bits read there would be placed by their
-// time alone.
+// more than the kEdgeBits at either end: a dip's hiss may lift the envelope
+// past the bar for a while, and the few bits read there would be placed by
+// their time alone.
 bool cutAtFall(const Recording& recording, double level, ReadOn& more) {
     if (more.bits.empty()) return false;
     const auto size = static_cast<std::int64_t>(recording.envelope.size());

@@ -39,8 +39,8 @@ std::vector<std::uint8_t> stitchedReading(const std::vector<TakePart>& parts, st
 // those first few, fill the time between.
 // Those bits are the default decoder's alone: the caller decides whether
 // the signal held there. Where true, and `unseenFrom` is given, it is set
-// to where the first of them began: the bits of `found` from there on are
-// not the block's.
+// to where the first of them began: `found`'s bits from there on were
+// decided in the dip, or as the signal went, and say nothing of the block.
 bool readOnThrough(const Recording& recording, const FoundBlock& found,
                    const std::vector<std::uint8_t>& bytes, double* unseenFrom = nullptr);
 

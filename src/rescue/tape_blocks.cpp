@@ -309,8 +309,6 @@ void join(Testimony& testimony, const Testimony& more) {
     testimony.partial.insert(testimony.partial.end(), more.partial.begin(), more.partial.end());
     if (more.signalGone >= 0 && (testimony.signalGone < 0 || more.signalGone < testimony.signalGone))
         testimony.signalGone = more.signalGone;
-    if (more.readOnFrom >= 0 && (testimony.readOnFrom < 0 || more.readOnFrom < testimony.readOnFrom))
-        testimony.readOnFrom = more.readOnFrom;
 }
 
 // The readings up to the bits that began at or after `at` (all of a reading
