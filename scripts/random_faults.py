@@ -100,8 +100,7 @@ def main():
     tree = os.path.join(args.scratch, 'tree')
     os.makedirs(tree, exist_ok=True)
     mutation_check.copy_tree(REPOSITORY, tree)
-    mutation_check.run(['cmake', '-S', '.', '-B', 'build-tests', '-DCMAKE_BUILD_TYPE=Release',
-                        '-DKAZETTOR_WERROR=OFF'], tree)
+    mutation_check.configure(tree)
     if mutation_check.build(tree).returncode != 0 or mutation_check.test(tree, 60).returncode != 0:
         print('The unmutated copy does not build or pass its tests.')
         return 1
