@@ -1250,6 +1250,9 @@ MUTANTS = [
     Mutant('src/rescue/reading_verdict.cpp', 'verdict.silentBits == 0 &&\n           verdict.slipRisk <= kTrustedSlipRisk;', 'verdict.silentBits == 0 &&\n           verdict.slipRisk < kTrustedSlipRisk;',
            'a reading at the bar of slip risk is not sure of every bit'),
     # several takes: anchors, the time map, the sum of two takes' evidence
+    Mutant('src/rescue/take_merge.cpp', 'for (std::size_t t = 0; t < takes.size(); ++t) {\n        if (t == tape.reference) continue;',
+           'for (std::size_t t = 1; t < takes.size(); ++t) {\n        if (t == tape.reference) continue;',
+           'the input take, where another is the reference, is never weighed against it'),
     Mutant('src/rescue/take_merge.cpp', 'return good(block) && (block.decision.kind', 'return (block.decision.kind',
            'a block read X anchors two takes'),
     Mutant('src/rescue/take_merge.cpp',

@@ -194,6 +194,7 @@ TEST(RescueTakes, TimesMapBetweenTheAnchors) {
 // lost; one read good alone would be O). Read together, each take's reading is taken up again where its
 // signal comes back, set in its place by the other's bits, and the pieces added up: both blocks J, the file
 // exact. Where both takes lose the same bytes (block 2 of a third take, with B), nothing holds them: X.
+// Where a take loses every block, nothing anchors it, and nothing of it is used.
 TEST(RescueTakes, PiecesTogetherABlockEachTakeLostElsewhere) {
     std::mt19937 random(7);
     auto randomBlock = [&](std::uint8_t number) {
@@ -214,4 +215,13 @@ TEST(RescueTakes, PiecesTogetherABlockEachTakeLostElsewhere) {
 
     const auto c = take(blocks, 14, {{1, 20, 24}, {2, 29, 35}});
     expectBlocks(together(c, b).output, marked(blocks, "OJXO"));
+
+    // Where the input (A) loses every block, B is the reference; A, with no good block to anchor it,
+    // is weighed against B all the same, and matches nothing.
+    const auto d = take(blocks, 14, {{0, 4, 8}, {1, 20, 24}, {2, 70, 74}, {3, 1, 3}});
+    const std::string lost = together(d, b).output;
+    expectBlocks(lost, marked(blocks, "OXXO"));
+    EXPECT_TRUE(holds(lost, "Az időpontok a(z) B felvétel szerint")) << lost;
+    EXPECT_TRUE(holds(lost, "a.wav): nem ennek a szalagnak a felvétele, egyetlen blokkja sem egyezett"))
+        << lost;
 }
