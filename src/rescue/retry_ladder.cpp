@@ -93,7 +93,7 @@ void testify(Testimony& testimony, const BlockReading& reading, const ReadingVer
         for (const SoftBit& bit : reading.bits) {
             signedReading.evidence.push_back(bit.bit ? bit.llr : -bit.llr);
             signedReading.onEdges.push_back(bit.timingSure);
-            signedReading.starts.push_back(bit.start);
+            if (!verdict.complete) signedReading.starts.push_back(bit.start);
         }
     }
     if (!ofSignal) return;

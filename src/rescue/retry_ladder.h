@@ -18,7 +18,9 @@ struct SignedReading {
     double slipRisk = 0;          // the reading's own slip risk
     bool onLengths = false;       // its bits were decided on the cells' lengths: its evidence is a cap,
                                   // and its slip risk says only how long the block is
-    std::vector<double> starts;   // per bit: where its cell began, in samples (empty: not known)
+    std::vector<double> starts;   // per bit of a reading cut short: where its cell began, in samples
+                                  // (empty: not known; not kept for complete readings, of which a
+                                  // take holds thousands)
 };
 
 // Bit i of a block, the most significant bit of each byte first (as its
