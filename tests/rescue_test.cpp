@@ -11,6 +11,7 @@
 #include "rescue/conditioning.h"
 #include "rescue/damage_report.h"
 #include "rescue/reading_verdict.h"
+#include "rescue/recording.h"
 #include "rescue/retry_ladder.h"
 #include "support/recordings.h"
 
@@ -65,6 +66,25 @@ TEST(RescueConditioning, SamplesAtFullResolution) {
     // clang-format on
     for (const auto& [bytes, value] : cases)
         EXPECT_EQ(sampleValue(bytes.data(), std::ssize(bytes)), static_cast<float>(value));
+}
+
+// Every sample of a file in each width, read as the rescue decoder reads
+// it: values of k/128, exact in 8 bits and wider, over 800,000 samples,
+// past the end of the first block read (786,432 bytes).
+TEST(RescueConditioning, ReadsEverySampleOfEachWidth) {
+    Signal signal(800000);
+    for (std::size_t n = 0; n < signal.size(); ++n)
+        signal[n] = (static_cast<double>(n * 37 % 255) - 127) / 128;
+    for (const int bits : {8, 16, 24, 32}) {
+        writeFile(dir.path("widths.wav"), wavOf({signal}, 8000, bits));
+        Recording recording;
+        openRecording(dir.path("widths.wav").c_str(), kChannelOption, recording);
+        const std::vector<float> read = readRawSamples(recording, 0, recording.count);
+        ASSERT_EQ(read.size(), signal.size()) << bits;
+        std::size_t wrong = 0;
+        for (std::size_t n = 0; n < signal.size(); ++n) wrong += read[n] != static_cast<float>(signal[n]);
+        EXPECT_EQ(wrong, 0u) << bits;
+    }
 }
 
 // Quiet (-50 dB), offset by a tenth of full scale, hissing at 10 dB and a
