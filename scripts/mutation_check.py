@@ -528,6 +528,8 @@ MUTANTS = [
            'the cleaned copy written at a level too low to see'),
     Mutant('src/rescue/recording.cpp', 'header.riffSize = headerSizeField(count + 36);',
            'header.riffSize = headerSizeField(count + 44);', 'a wrong RIFF size in the cleaned copy'),
+    Mutant('src/rescue/cell_tracker.cpp', '(cellEnd - t.start - between) / apart : 0.0;', '(cellEnd - t.start - between) / apart : 1.0;',
+           'on lengths, a cell without its end edge decided as if its edge lay a full step from the boundary'),
     Mutant('src/rescue/cell_tracker.cpp', 'if (t.missedEdges >= kLostAfterMissedEdges) return true;', '',
            'cells without their end edge never count as a loss of signal'),
     Mutant('src/rescue/cell_tracker.cpp', 'const double slot = t.polarity * (meanOver(', 'const double slot = (meanOver(',

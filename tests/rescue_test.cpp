@@ -303,6 +303,25 @@ TEST(RescueTracker, StartedAgainReadsAsAFreshOne) {
     }
 }
 
+// A tracker deciding on lengths that finds no end edge for a cell measured
+// nothing: the bit has no evidence (in 300 samples at zero inside the data
+// block, the signal's level all around).
+TEST(RescueTracker, ACellWithoutItsEndEdgeHasNoEvidenceOnLengths) {
+    Tape tape{.blocks = {kNameBlock, kDataBlock}};
+    tape.set(tape.at(1, 10), 0, 300, 0.0);
+    const std::vector<float> samples(tape.signal.begin(), tape.signal.end());
+    CellTracker tracker{.signal = samples.data(), .count = std::ssize(samples)};
+    tracker.settings.decideOnLength = true;
+    ASSERT_TRUE(startTracker(tracker, 0, estimateHalfWave(samples.data(), 0, tracker.count, 44100), 44100));
+    int missed = 0;
+    for (SoftBit bit; nextBit(tracker, bit) && !trackerLost(tracker);) {
+        if (bit.edgeFound) continue;
+        ++missed;
+        EXPECT_EQ(bit.llr, 0.0f);
+    }
+    EXPECT_GT(missed, 0);
+}
+
 // A tracker starts at the first edge of its cells' direction that passes
 // the trigger's threshold, placed where the samples cross zero by their
 // values: a sample over zero but under the threshold belongs to that edge.
