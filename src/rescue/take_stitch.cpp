@@ -223,6 +223,22 @@ std::ptrdiff_t placeAfterDip(const std::vector<SoftBit>& known, const std::vecto
     return !byTime || agreeing >= kLeastTimedBits ? place : -1;
 }
 
+// The first envelope value in [first, last) below kBackShare of `level`: where
+// the signal fell; -1 where none is.
+std::int64_t firstFall(const Recording& recording, double level, std::int64_t first, std::int64_t last) {
+    for (std::int64_t k = first; k < last; ++k) {
+        if (recording.envelope[static_cast<std::size_t>(k)] < kBackShare * level) return k;
+    }
+    return -1;
+}
+
+// How many of the bits, from the first, end by `at`.
+std::size_t bitsEndingBy(const std::vector<SoftBit>& bits, double at) {
+    std::size_t count = 0;
+    while (count < bits.size() && bits[count].end <= at) ++count;
+    return count;
+}
+
 // A tracker read on may pass through a further dip, and slip there, before
 // it loses the signal, or without losing it at all; its bits after the dip
 // then fit nowhere. Cuts the bits read on at the first fall of the envelope
@@ -239,12 +255,11 @@ bool cutAtFall(const Recording& recording, double level, ReadOn& more) {
     const auto size = static_cast<std::int64_t>(recording.envelope.size());
     const std::int64_t last =
         std::min(size, static_cast<std::int64_t>(more.bits.back().end) / kEnvelopeStride);
-    std::int64_t k = static_cast<std::int64_t>(more.bits.front().start) / kEnvelopeStride;
-    while (k < last && recording.envelope[static_cast<std::size_t>(k)] >= kBackShare * level) ++k;
-    if (k >= last) return false;
+    const std::int64_t k = firstFall(
+        recording, level, static_cast<std::int64_t>(more.bits.front().start) / kEnvelopeStride, last);
+    if (k < 0) return false;
     const auto fall = static_cast<double>(k * kEnvelopeStride);
-    std::size_t before = 0;
-    while (before < more.bits.size() && more.bits[before].end <= fall) ++before;
+    const std::size_t before = bitsEndingBy(more.bits, fall);
     if (before < 2 * kEdgeBits + kLengthBits) return false;
     more.bits.resize(before - kEdgeBits);
     more.lostAt = fall;
@@ -298,28 +313,22 @@ bool readOnThrough(const Recording& recording, const FoundBlock& found,
     auto low = [&](std::int64_t k) {
         return recording.envelope[static_cast<std::size_t>(k)] < kBackShare * level;
     };
-    auto bitsBefore = [&](double at) {
-        std::size_t count = 0;
-        while (count < reading.bits.size() && reading.bits[count].end <= at) ++count;
-        return count;
-    };
     double lost = reading.lastSample;
     if (!signalLost) {
-        std::int64_t k = first;
-        while (k < last && !low(k)) ++k;
-        if (k >= last) return false;
+        const std::int64_t k = firstFall(recording, level, first, last);
+        if (k < 0) return false;
         lost = static_cast<double>(k * kEnvelopeStride);
     }
     // The reading's bits before the loss but the last few, decided as the
     // signal went.
-    const std::size_t atLoss = bitsBefore(lost);
+    const std::size_t atLoss = bitsEndingBy(reading.bits, lost);
     std::size_t kept = atLoss - std::min(atLoss, kEdgeBits);
     if (signalLost && level > 0) {
         std::int64_t k = last - 1;
         while (k >= first && !low(k)) --k;
         while (k > first && low(k - 1)) --k;
         const double fell = static_cast<double>(k * kEnvelopeStride);
-        const std::size_t atFall = k >= first ? bitsBefore(fell) : kept;
+        const std::size_t atFall = k >= first ? bitsEndingBy(reading.bits, fell) : kept;
         if (atFall < kept) {
             lost = fell;
             kept = atFall;
