@@ -113,6 +113,7 @@ def main():
         os.makedirs(args.keep, exist_ok=True)
     totals = {}  # codec: counts
     losses, wrong_marks = [], 0
+    copies = {'default': 0, '-r I': 0}  # blocks written more than once, by decoder
     try:
         for k in range(args.recordings):
             recording_seed = (seed + k) % 2 ** 32
@@ -148,6 +149,8 @@ def main():
                 if line.startswith('!!!'):
                     print('   ' + line, flush=True)
             wrong_marks += plain['wrong'] + rescue['wrong']
+            copies['default'] += plain['copies']
+            copies['-r I'] += rescue['copies']
             t = totals.setdefault(codec, {'recordings': 0, 'blocks': 0, 'default': 0, 'rescue': 0, 'lost': 0,
                                           'wrong': 0, 'programs': 0, 'exact default': 0, 'exact -r I': 0,
                                           'fewer': 0})
@@ -189,6 +192,7 @@ def main():
             t['programs'], '%d (%d)' % (t['exact -r I'], t['exact default']), t['fewer']))
     print('-r I wrote fewer exact program files than the default decoder in %d of %d recordings'
           % (every['fewer'], args.recordings))
+    print('blocks written more than once: default %d, -r I %d' % (copies['default'], copies['-r I']))
     print('-r I did worse than the default decoder in %d of %d recordings%s' % (
         len(losses), args.recordings, ':' if losses else ''))
     for line in losses:
