@@ -13,6 +13,7 @@
 #include "rescue/noise_floor.h"
 #include "rescue/print_through.h"
 #include "rescue/retry_ladder.h"
+#include "rescue/take.h"
 #include "rescue/take_stitch.h"
 #include "rescue/tape_blocks.h"
 #include "support/recordings.h"
@@ -292,6 +293,51 @@ TEST(RescueReadings, TheDefaultDecodersBlockStandsWhereItsOwnReadingsGiveIt) {
                   std::vector({plain.syncPositions[0] / kRate, plain.syncPositions[1] / kRate}));
         EXPECT_EQ(std::tuple(decided.lock.microseconds, decided.lock.highFirst), std::tuple(634, true));
     }
+}
+
+// A take read alone decides a reading trusted alone as the search keeps it,
+// as it would decide it later, and lets its bits go; beside another take it
+// keeps them, and so where a good block of the default decoder's that may be
+// gathered with it (its second sync byte within 0.1 s, 4410 samples, of
+// where the reading begins) gives other bytes. A reading that lost the
+// signal in a dip is not trusted alone.
+TEST(RescueReadings, DecidesAReadingTrustedAloneAsTheSearchKeepsIt) {
+    Take take;
+    SearchResult search;
+    const FoundBlock* found = dataBlockFound(recording(0.5).signal, take.recording, search);
+    ASSERT_NE(found, nullptr);
+    const BlockDecision later = decideBlock(take.recording, found->reading, found->polarity);
+    ASSERT_EQ(later.mark, 'O');
+    const auto at = static_cast<std::int64_t>(found->reading.firstSample);  // a fraction of a sample after
+    for (const auto& [alone, bytes, good, offset, early] : {std::tuple{true, Bytes{}, true, 0, true},
+                                                            {false, Bytes{}, true, 0, false},
+                                                            {true, kData, true, 0, true},
+                                                            {true, kOtherGood, true, 0, false},
+                                                            {true, kOtherGood, true, -4409, false},
+                                                            {true, kOtherGood, true, -4411, true},
+                                                            {true, kOtherGood, true, 4410, false},
+                                                            {true, kOtherGood, true, 4411, true},
+                                                            {true, kOtherGood, false, 0, true}}) {
+        take.alone = alone;
+        take.plain.assign(bytes.empty() ? 0 : 1, DecodedBlock{bytes, good, {0, at + offset}});
+        FoundBlock kept = *found;
+        decideIfTrusted(take, kept);
+        ASSERT_EQ(kept.early.has_value(), early) << offset;
+        EXPECT_EQ(kept.reading.bits.empty(), early) << offset;
+        if (!early) continue;
+        EXPECT_EQ(std::tuple(kept.early->mark, kept.early->bytes, kept.early->uncertainBits),
+                  std::tuple(later.mark, later.bytes, later.uncertainBits));
+        // The block is decided on that decision, the reading's bits gone.
+        const DecidedBlock decided = decideTapeBlock(take.recording, {kept.reading.firstSample, {&kept}, {}});
+        ASSERT_EQ(decided.testimony.complete.size(), 1u);
+        EXPECT_EQ(decided.testimony.complete[0].evidence, later.testimony.complete[0].evidence);
+    }
+    Take dipped;
+    const FoundBlock* lost = dataBlockFound(abruptDip().signal, dipped.recording, search);
+    ASSERT_NE(lost, nullptr);
+    FoundBlock kept = *lost;
+    decideIfTrusted(dipped, kept);
+    EXPECT_FALSE(kept.early.has_value());
 }
 
 // What the readings of a block testify, and which of them decides it: the

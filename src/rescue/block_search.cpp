@@ -24,6 +24,7 @@ struct Search {
     bool preferLengths = false;  // where trackers deciding on the slot and on lengths read a sync equally
                                  // well, take one on lengths: one on the slot lost the signal in a program
     int runs = 0;                // tracker runs that found a sync
+    const KeptReading& kept;     // told of each reading kept, or empty
 };
 
 // -s gives the separator between the half-waves of 1 and 0 bits, 2T (with
@@ -75,7 +76,8 @@ bool findMissedBlock(const Search& search, const CellTracker& reader, double fro
 }
 
 void keep(Search& search, BlockReading&& reading, const CellTracker& tracker, const LockLine& lock) {
-    search.result.blocks.push_back({std::move(reading), tracker.polarity, search.runs, lock});
+    search.result.blocks.push_back({std::move(reading), tracker.polarity, search.runs, lock, std::nullopt});
+    if (search.kept) search.kept(search.result.blocks.back());
 }
 
 // Reads block after block with a tracker that has just found a sync, until
@@ -257,8 +259,8 @@ std::int64_t searchStretch(Search& search, std::int64_t position) {
 
 }  // namespace
 
-SearchResult searchBlocks(const Recording& recording) {
-    Search search{recording, {}};
+SearchResult searchBlocks(const Recording& recording, const KeptReading& kept) {
+    Search search{recording, {}, false, 0, kept};
     if (recording.rate <= 0) return {};
     for (std::int64_t position = 0; position < recording.count;)
         position = std::max(position + 1, searchStretch(search, position));

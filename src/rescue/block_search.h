@@ -1,10 +1,13 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <vector>
 
 #include "rescue/block_reader.h"
 #include "rescue/recording.h"
+#include "rescue/retry_ladder.h"
 
 // The first step of the rescue decoder: trackers look through a recording
 // for tape signal and the syncs in it, and read the blocks that follow.
@@ -24,6 +27,8 @@ struct FoundBlock {
     int polarity = 1;  // of the tracker: +1 when a cell starts with its high half
     int run = 0;       // which tracker run found it: blocks of one run share one lock line
     LockLine lock;
+    std::optional<BlockDecision> early;  // its decision, where it was made as it was read (the reading
+                                         // trusted alone): its bits are then let go (take.cpp)
 };
 
 // Between the blocks of a program there is a short stretch of fill (about
@@ -43,6 +48,11 @@ struct SearchResult {
     std::vector<SampleSpan> blockless;      // tape signal in which no sync was found, in order
 };
 
+// Called with each reading as it is kept, in the order of
+// SearchResult::blocks, so that what is needed of its bits can be taken
+// before the next is read.
+using KeptReading = std::function<void(FoundBlock&)>;
+
 // Looks through the whole recording. -s and -j, where given, fix the timing
 // and the polarity.
-SearchResult searchBlocks(const Recording& recording);
+SearchResult searchBlocks(const Recording& recording, const KeptReading& kept = nullptr);

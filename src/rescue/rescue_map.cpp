@@ -30,9 +30,8 @@ void followReading(const BlockReading& reading, double rate, std::vector<MapSpan
 
 }  // namespace
 
-void noteReadings(Take& take) {
-    for (const FoundBlock& found : take.search.blocks)
-        followReading(found.reading, take.recording.rate, take.dropouts, take.halfWave);
+void noteReading(Take& take, const FoundBlock& found) {
+    followReading(found.reading, take.recording.rate, take.dropouts, take.halfWave);
 }
 
 TapeMap rescueMap(const std::vector<Take>& takes, const MergedTape& tape, const DamageReport& report,

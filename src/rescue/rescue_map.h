@@ -16,6 +16,6 @@
 TapeMap rescueMap(const std::vector<Take>& takes, const MergedTape& tape, const DamageReport& report,
                   std::vector<MapProgram> programs, const std::string& title);
 
-// Notes in the take what the map shows of its readings: where they found
-// the signal gone, and the half-wave their cells showed.
-void noteReadings(Take& take);
+// Notes in the take what the map shows of one of its readings: where it
+// found the signal gone, and the half-wave its cells showed.
+void noteReading(Take& take, const FoundBlock& found);

@@ -90,6 +90,7 @@ void testify(Testimony& testimony, const BlockReading& reading, const ReadingVer
             (verdict.complete ? testimony.complete : testimony.partial).emplace_back();
         signedReading.slipRisk = verdict.slipRisk;
         signedReading.onLengths = verdict.onLengths;
+        signedReading.evidence.reserve(reading.bits.size());  // a take holds thousands: no room to spare
         for (const SoftBit& bit : reading.bits) {
             signedReading.evidence.push_back(bit.bit ? bit.llr : -bit.llr);
             signedReading.onEdges.push_back(bit.timingSure);

@@ -1,6 +1,7 @@
 #include "rescue/take.h"
 
 #include <algorithm>
+#include <cmath>
 #include <functional>
 #include <utility>
 
@@ -9,7 +10,9 @@
 #include "decoder/wav_input.h"
 #include "rescue/emphasis_pass.h"
 #include "rescue/noise_floor.h"
+#include "rescue/reading_verdict.h"
 #include "rescue/rescue_map.h"
+#include "rescue/retry_ladder.h"
 
 namespace {
 
@@ -44,11 +47,43 @@ void condition(Recording& recording, const FilterSettings& settings) {
 }
 
 // The recording conditioned afresh through the emphasis, and searched.
-SearchResult searchEmphasised(Recording& recording) {
+SearchResult searchEmphasised(Recording& recording, const KeptReading& kept) {
     FilterSettings emphasised;
     emphasised.emphasisHz = kEmphasisHz;
     condition(recording, emphasised);
-    return searchBlocks(recording);
+    return searchBlocks(recording, kept);
+}
+
+// Readings are gathered into one block within 32 half-waves of its first
+// one, at most 80 ms (T up to 800 µs, or the default decoder's separator up
+// to 5000 µs): a block of the default decoder's that begins further than
+// this from a reading is never gathered with it.
+constexpr double kGatheredSeconds = 0.1;
+
+// What is taken of each reading as the search keeps it: with `forMap`, what
+// the damage map shows of it (the map shows the first search's readings),
+// and its decision where it is trusted alone.
+KeptReading keeper(Take& take, bool forMap) {
+    return [&take, forMap](FoundBlock& found) {
+        if (forMap) noteReading(take, found);
+        decideIfTrusted(take, found);
+    };
+}
+
+// Each block of a search decided. A decision made as a reading was kept
+// lets go of its testimony once the reading's block is decided: the block
+// holds it.
+std::vector<DecidedBlock> decideBlocks(Recording& recording, SearchResult& search,
+                                       const std::vector<DecodedBlock>& plain) {
+    std::vector<DecidedBlock> decided;
+    for (const TapeBlock& block : gatherTapeBlocks(search, plain, recording.rate)) {
+        decided.push_back(decideTapeBlock(recording, block));
+        for (const FoundBlock* found : block.found) {
+            FoundBlock& kept = search.blocks[static_cast<std::size_t>(found - search.blocks.data())];
+            if (kept.early) kept.early->testimony = Testimony{};
+        }
+    }
+    return decided;
 }
 
 // A recording's readings hold some 30 bytes a bit: only those of blocks
@@ -75,13 +110,11 @@ void keepBitsOfFailedBlocks(Take& take) {
 // its readings were made in.
 void readEmphasised(Take& take) {
     Recording& recording = take.recording;
-    take.emphasisedSearch = searchEmphasised(recording);
+    take.emphasisedSearch = searchEmphasised(recording, keeper(take, false));
     int runs = 0;
     for (const FoundBlock& found : take.search.blocks) runs = std::max(runs, found.run + 1);
     for (FoundBlock& found : take.emphasisedSearch.blocks) found.run += runs;
-    std::vector<DecidedBlock> second;
-    for (const TapeBlock& block : gatherTapeBlocks(take.emphasisedSearch, take.plain, recording.rate))
-        second.push_back(decideTapeBlock(recording, block));
+    std::vector<DecidedBlock> second = decideBlocks(recording, take.emphasisedSearch, take.plain);
     std::size_t taken = 0;
     take.blocks = joinReadings(std::move(take.blocks), std::move(second), taken);
     if (taken > 0) return;
@@ -95,8 +128,23 @@ std::vector<Take> listTakes(const char* input) {
     std::vector<Take> takes;
     addTakes(takes, input, true);
     if (const char* other = lookupOption('t')) addTakes(takes, other, false);
-    for (std::size_t i = 0; i < takes.size(); ++i) takes[i].name = std::string(1, static_cast<char>('A' + i % 26));
+    for (std::size_t i = 0; i < takes.size(); ++i) {
+        takes[i].name = std::string(1, static_cast<char>('A' + i % 26));
+        takes[i].alone = takes.size() == 1;
+    }
     return takes;
+}
+
+void decideIfTrusted(Take& take, FoundBlock& found) {
+    const BlockReading& reading = found.reading;
+    if (!take.alone || !trustedAlone(judgeReading(reading))) return;
+    const double reach = kGatheredSeconds * take.recording.rate;
+    for (const DecodedBlock& plain : take.plain) {
+        const double apart = std::fabs(static_cast<double>(plain.syncPositions[1]) - reading.firstSample);
+        if (plain.checksumOk && plain.bytes != reading.bytes && apart <= reach) return;
+    }
+    found.early = decideBlock(take.recording, reading, found.polarity);
+    std::vector<SoftBit>().swap(found.reading.bits);
 }
 
 void readTake(Take& take) {
@@ -108,20 +156,17 @@ void readTake(Take& take) {
     Recording& recording = take.recording;
     openRecording(take.path.c_str(), take.channel, recording);
     condition(recording, FilterSettings{});
-    take.search = searchBlocks(recording);
+    take.search = searchBlocks(recording, keeper(take, true));
     // Tape signal, and not a block in it: a dull playback head, or a steep
     // low-pass on the way, can leave the short half-waves of the 1 bits so
     // small beside the long ones that no edge shows between them. With them
     // made louder against the long ones (see kEmphasisHz), the take is read
     // once more.
     if (take.search.blocks.empty() && !take.search.blockless.empty())
-        take.search = searchEmphasised(recording);
-    for (const TapeBlock& block : gatherTapeBlocks(take.search, take.plain, recording.rate))
-        take.blocks.push_back(decideTapeBlock(recording, block));
-    // The damage map shows the first reading's dropouts and half-waves; the
-    // bits no longer needed go before a second reading, or the next take,
-    // is read.
-    noteReadings(take);
+        take.search = searchEmphasised(recording, keeper(take, true));
+    take.blocks = decideBlocks(recording, take.search, take.plain);
+    // The bits no longer needed go before a second reading, or the next
+    // take, is read.
     if (recording.filter.emphasisHz <= 0 && worthReadingEmphasised(take.blocks)) {
         keepBitsOfFailedBlocks(take);
         readEmphasised(take);
@@ -129,4 +174,8 @@ void readTake(Take& take) {
     leaveOutReadingsWithinBlocks(take.blocks);
     take.echoes = takeOutEchoes(recording, take.blocks);
     keepBitsOfFailedBlocks(take);
+    // What its blocks' readings said is weighed against other takes only.
+    if (take.alone) {
+        for (DecidedBlock& block : take.blocks) block.testimony = Testimony{};
+    }
 }

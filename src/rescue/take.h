@@ -17,6 +17,7 @@ struct Take {
     std::string name;                  // "A", "B", ... in the order given
     std::string path;                  // its file
     int channel = 0;                   // the channel read (wav_input.h)
+    bool alone = true;                 // no other take is read beside it (see readTake)
     Recording recording;               // its samples, conditioned, and its envelope
     std::vector<DecodedBlock> plain;   // the default decoder's blocks
     SearchResult search;               // the trackers' readings, restarts and blockless stretches
@@ -41,5 +42,19 @@ std::vector<Take> listTakes(const char* input);
 // then the emphasised one); copies of
 // blocks by print-through are taken out. Of the readings' bits, only those
 // of blocks it failed stay (the takes may piece those together): what the
-// damage map needs of the others is noted first.
+// damage map needs of the others is noted first. A take read alone lets a
+// reading's bits go as soon as it is read where that reading is trusted
+// alone, deciding it then.
 void readTake(Take& take);
+
+// A reading's bits take some 30 bytes each, and a take's search keeps
+// thousands of readings: held until the search ends, their bits alone would
+// grow by about 1.2 MB a minute of tape. So as the search keeps a reading
+// that is trusted alone (a sure, complete reading whose checksum holds),
+// this decides it, as it would be decided later, into found.early, and lets
+// its bits go. Not where a good block of the default decoder's that may be
+// gathered with it gives other bytes: the block's own readings may then be
+// read on through a dip, bit by bit (tape_blocks.cpp). Nor where other
+// takes are read beside it: they piece blocks together from the bits of
+// every take's readings.
+void decideIfTrusted(Take& take, FoundBlock& found);

@@ -460,7 +460,7 @@ DecidedBlock decideTapeBlock(Recording& recording, const TapeBlock& block) {
     // read the block where and as the default decoder found it.
     std::vector<BlockDecision> own;
     for (const FoundBlock* found : block.found)
-        own.push_back(decideBlock(recording, found->reading, found->polarity));
+        own.push_back(found->early ? *found->early : decideBlock(recording, found->reading, found->polarity));
     Testimony testimony;
     for (const BlockDecision& decision : own) join(testimony, decision.testimony);
     if (plain != nullptr && plain->checksumOk && !holds(testimony.read, plain->bytes)) {
@@ -484,6 +484,7 @@ DecidedBlock decideTapeBlock(Recording& recording, const TapeBlock& block) {
             if (own[chosen].mark == 'X' && own[i].mark != 'X') chosen = i;
         }
         decided.decision = own[chosen];
+        decided.decision.testimony = Testimony{};  // all of them are in decided.testimony
         const FoundBlock& found = *block.found[chosen];
         std::copy(std::begin(found.reading.syncSeconds), std::end(found.reading.syncSeconds),
                   std::begin(decided.syncSeconds));
@@ -498,8 +499,10 @@ DecidedBlock decideTapeBlock(Recording& recording, const TapeBlock& block) {
                 "ellentmondó olvasások: két olvasás más-más blokkot adott, mindkettő jó ellenőrző összeggel";
         }
     }
-    decided.testimony = testimony;
-    if (plain == nullptr) return decided;
+    if (plain == nullptr) {
+        decided.testimony = std::move(testimony);
+        return decided;
+    }
 
     // The default decoder's reading, where its checksum holds, stands where
     // a reading of the rescue decoder's gives the same block, and none gives
@@ -531,6 +534,7 @@ DecidedBlock decideTapeBlock(Recording& recording, const TapeBlock& block) {
     // as far as that decoder read it: a reading of the trackers' that lost
     // the signal within it does not end it there.
     decision.lastSample = std::max(decision.lastSample, static_cast<double>(plain->lastSample));
+    decided.testimony = std::move(testimony);
     return decided;
 }
 
