@@ -11,6 +11,8 @@
 //                   and a LIST chunk before the samples (the loader walks it)
 //   tape30_stereo.wav tape30.wav in the second channel of a 16-bit stereo file
 //                   whose first channel is hiss (read with -c 2)
+//   tape60.wav      tape30.wav twice over: an hour, for the rescue decoder's
+//                   memory on a long recording
 //   crafted.wav     the same length of a pattern that needs many cleaning sweeps
 //   payload64k.ptp  one image with 64 KB of payload
 // and for the resource bounds:
@@ -237,6 +239,9 @@ int main(int argc, char** argv) {
     writeBytes(dir + "/tape30_24.wav", wav24Extensible(tape30, layoutRandom));
     writeBytes(dir + "/tape30_stereo.wav", wav16StereoSecond(tape30, layoutRandom));
     writeBytes(dir + "/tape30_harsh.wav", wav16(aged(clean, true, random)));
+    std::vector<std::int16_t> tape60 = tape30;
+    tape60.insert(tape60.end(), tape30.begin(), tape30.end());
+    writeBytes(dir + "/tape60.wav", wav16(tape60));
     writeBytes(dir + "/crafted.wav", wav16(crafted()));
 
     Bytes payload = {0xFF, 0, 0};
