@@ -295,13 +295,12 @@ TEST(RescueReadings, TheDefaultDecodersBlockStandsWhereItsOwnReadingsGiveIt) {
     }
 }
 
-// A take read alone decides a reading trusted alone as the search keeps it,
-// as it would decide it later, and lets its bits go; beside another take it
-// keeps them, and so where a good block of the default decoder's that may be
+// A take read alone decides each reading as the search keeps it, as it
+// would decide it later, and lets its bits go; beside another take it keeps
+// them, and so where a good block of the default decoder's that may be
 // gathered with it (its second sync byte within 0.1 s, 4410 samples, of
-// where the reading begins) gives other bytes. A reading that lost the
-// signal in a dip is not trusted alone.
-TEST(RescueReadings, DecidesAReadingTrustedAloneAsTheSearchKeepsIt) {
+// where the reading begins) gives other bytes.
+TEST(RescueReadings, DecidesAReadingAsTheSearchKeepsIt) {
     Take take;
     SearchResult search;
     const FoundBlock* found = dataBlockFound(recording(0.5).signal, take.recording, search);
@@ -321,7 +320,7 @@ TEST(RescueReadings, DecidesAReadingTrustedAloneAsTheSearchKeepsIt) {
         take.alone = alone;
         take.plain.assign(bytes.empty() ? 0 : 1, DecodedBlock{bytes, good, {0, at + offset}});
         FoundBlock kept = *found;
-        decideIfTrusted(take, kept);
+        decideAsKept(take, kept);
         ASSERT_EQ(kept.early.has_value(), early) << offset;
         EXPECT_EQ(kept.reading.bits.empty(), early) << offset;
         if (!early) continue;
@@ -332,12 +331,29 @@ TEST(RescueReadings, DecidesAReadingTrustedAloneAsTheSearchKeepsIt) {
         ASSERT_EQ(decided.testimony.complete.size(), 1u);
         EXPECT_EQ(decided.testimony.complete[0].evidence, later.testimony.complete[0].evidence);
     }
+    // A reading that lost the signal in a dip, decided so, keeps no evidence of the readings cut
+    // short where no good block of the default decoder's lies near to weigh them against; it keeps
+    // it where one with its bytes does, and its bits where one with the whole block does (to be
+    // read on through the dip).
+    const Tape tape = abruptDip();
     Take dipped;
-    const FoundBlock* lost = dataBlockFound(abruptDip().signal, dipped.recording, search);
+    const FoundBlock* lost = dataBlockFound(tape.signal, dipped.recording, search);
     ASSERT_NE(lost, nullptr);
-    FoundBlock kept = *lost;
-    decideIfTrusted(dipped, kept);
-    EXPECT_FALSE(kept.early.has_value());
+    const BlockDecision decidedLater = decideBlock(dipped.recording, lost->reading, lost->polarity);
+    ASSERT_FALSE(decidedLater.testimony.partial.empty());
+    const auto lostAt = static_cast<std::int64_t>(lost->reading.firstSample);
+    for (const auto& [bytes, early, partial] : {std::tuple{Bytes{}, true, false},
+                                                {lost->reading.bytes, true, true},
+                                                {tape.blocks[1], false, false}}) {
+        dipped.plain.assign(bytes.empty() ? 0 : 1, DecodedBlock{bytes, true, {0, lostAt}});
+        FoundBlock cut = *lost;
+        decideAsKept(dipped, cut);
+        ASSERT_EQ(cut.early.has_value(), early) << bytes.size();
+        if (!early) continue;
+        EXPECT_EQ(std::tuple(cut.early->mark, cut.early->bytes),
+                  std::tuple(decidedLater.mark, decidedLater.bytes));
+        EXPECT_EQ(cut.early->testimony.partial.size(), partial ? decidedLater.testimony.partial.size() : 0u);
+    }
 }
 
 // What the readings of a block testify, and which of them decides it: the

@@ -10,7 +10,6 @@
 #include "decoder/wav_input.h"
 #include "rescue/emphasis_pass.h"
 #include "rescue/noise_floor.h"
-#include "rescue/reading_verdict.h"
 #include "rescue/rescue_map.h"
 #include "rescue/retry_ladder.h"
 
@@ -62,22 +61,27 @@ constexpr double kGatheredSeconds = 0.1;
 
 // What is taken of each reading as the search keeps it: with `forMap`, what
 // the damage map shows of it (the map shows the first search's readings),
-// and its decision where it is trusted alone.
+// and its decision.
 KeptReading keeper(Take& take, bool forMap) {
     return [&take, forMap](FoundBlock& found) {
         if (forMap) noteReading(take, found);
-        decideIfTrusted(take, found);
+        decideAsKept(take, found);
     };
 }
 
 // Each block of a search decided. A decision made as a reading was kept
 // lets go of its testimony once the reading's block is decided: the block
-// holds it.
-std::vector<DecidedBlock> decideBlocks(Recording& recording, SearchResult& search,
-                                       const std::vector<DecodedBlock>& plain) {
+// holds it. Of a take read alone, the block keeps only the blocks its
+// readings gave (the second reading through the emphasis weighs those), not
+// each bit's evidence, which other takes would weigh.
+std::vector<DecidedBlock> decideBlocks(Take& take, SearchResult& search) {
     std::vector<DecidedBlock> decided;
-    for (const TapeBlock& block : gatherTapeBlocks(search, plain, recording.rate)) {
-        decided.push_back(decideTapeBlock(recording, block));
+    for (const TapeBlock& block : gatherTapeBlocks(search, take.plain, take.recording.rate)) {
+        decided.push_back(decideTapeBlock(take.recording, block));
+        if (take.alone) {
+            std::vector<SignedReading>().swap(decided.back().testimony.complete);
+            std::vector<SignedReading>().swap(decided.back().testimony.partial);
+        }
         for (const FoundBlock* found : block.found) {
             FoundBlock& kept = search.blocks[static_cast<std::size_t>(found - search.blocks.data())];
             if (kept.early) kept.early->testimony = Testimony{};
@@ -114,7 +118,7 @@ void readEmphasised(Take& take) {
     int runs = 0;
     for (const FoundBlock& found : take.search.blocks) runs = std::max(runs, found.run + 1);
     for (FoundBlock& found : take.emphasisedSearch.blocks) found.run += runs;
-    std::vector<DecidedBlock> second = decideBlocks(recording, take.emphasisedSearch, take.plain);
+    std::vector<DecidedBlock> second = decideBlocks(take, take.emphasisedSearch);
     std::size_t taken = 0;
     take.blocks = joinReadings(std::move(take.blocks), std::move(second), taken);
     if (taken > 0) return;
@@ -135,16 +139,22 @@ std::vector<Take> listTakes(const char* input) {
     return takes;
 }
 
-void decideIfTrusted(Take& take, FoundBlock& found) {
+void decideAsKept(Take& take, FoundBlock& found) {
     const BlockReading& reading = found.reading;
-    if (!take.alone || !trustedAlone(judgeReading(reading))) return;
+    if (!take.alone) return;
     const double reach = kGatheredSeconds * take.recording.rate;
+    bool goodNear = false;
     for (const DecodedBlock& plain : take.plain) {
         const double apart = std::fabs(static_cast<double>(plain.syncPositions[1]) - reading.firstSample);
-        if (plain.checksumOk && plain.bytes != reading.bytes && apart <= reach) return;
+        if (!plain.checksumOk || apart > reach) continue;
+        if (plain.bytes != reading.bytes) return;
+        goodNear = true;
     }
     found.early = decideBlock(take.recording, reading, found.polarity);
     std::vector<SoftBit>().swap(found.reading.bits);
+    // Without a good block of the default decoder's to weigh them against,
+    // the readings cut short say nothing more (tape_blocks.cpp).
+    if (!goodNear) std::vector<SignedReading>().swap(found.early->testimony.partial);
 }
 
 void readTake(Take& take) {
@@ -164,7 +174,7 @@ void readTake(Take& take) {
     // once more.
     if (take.search.blocks.empty() && !take.search.blockless.empty())
         take.search = searchEmphasised(recording, keeper(take, true));
-    take.blocks = decideBlocks(recording, take.search, take.plain);
+    take.blocks = decideBlocks(take, take.search);
     // The bits no longer needed go before a second reading, or the next
     // take, is read.
     if (recording.filter.emphasisHz <= 0 && worthReadingEmphasised(take.blocks)) {

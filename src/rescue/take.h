@@ -42,19 +42,21 @@ std::vector<Take> listTakes(const char* input);
 // then the emphasised one); copies of
 // blocks by print-through are taken out. Of the readings' bits, only those
 // of blocks it failed stay (the takes may piece those together): what the
-// damage map needs of the others is noted first. A take read alone lets a
-// reading's bits go as soon as it is read where that reading is trusted
-// alone, deciding it then.
+// damage map needs of the others is noted first. A take read alone decides
+// each reading as the search keeps it and lets its bits go (see
+// decideAsKept), and keeps of its blocks' readings only what the second
+// reading through the emphasis weighs.
 void readTake(Take& take);
 
 // A reading's bits take some 30 bytes each, and a take's search keeps
 // thousands of readings: held until the search ends, their bits alone would
-// grow by about 1.2 MB a minute of tape. So as the search keeps a reading
-// that is trusted alone (a sure, complete reading whose checksum holds),
+// grow by about 1.2 MB a minute of tape. So as the search keeps a reading,
 // this decides it, as it would be decided later, into found.early, and lets
 // its bits go. Not where a good block of the default decoder's that may be
 // gathered with it gives other bytes: the block's own readings may then be
 // read on through a dip, bit by bit (tape_blocks.cpp). Nor where other
 // takes are read beside it: they piece blocks together from the bits of
-// every take's readings.
-void decideIfTrusted(Take& take, FoundBlock& found);
+// every take's readings. Where no good block of the default decoder's may
+// be gathered with it at all, the decision keeps no evidence of the
+// readings cut short: only that decoder's block is weighed against them.
+void decideAsKept(Take& take, FoundBlock& found);
