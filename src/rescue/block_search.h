@@ -27,8 +27,8 @@ struct FoundBlock {
     int polarity = 1;  // of the tracker: +1 when a cell starts with its high half
     int run = 0;       // which tracker run found it: blocks of one run share one lock line
     LockLine lock;
-    std::optional<BlockDecision> early;  // its decision, where it was made as it was read (the reading
-                                         // trusted alone): its bits are then let go (take.cpp)
+    std::optional<BlockDecision> early;  // its decision, where it was made as the search kept it (a take
+                                         // read alone): its bits are then let go (take.cpp)
 };
 
 // Between the blocks of a program there is a short stretch of fill (about
