@@ -184,8 +184,4 @@ void readTake(Take& take) {
     leaveOutReadingsWithinBlocks(take.blocks);
     take.echoes = takeOutEchoes(recording, take.blocks);
     keepBitsOfFailedBlocks(take);
-    // What its blocks' readings said is weighed against other takes only.
-    if (take.alone) {
-        for (DecidedBlock& block : take.blocks) block.testimony = Testimony{};
-    }
 }
