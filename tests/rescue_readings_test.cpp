@@ -4,8 +4,10 @@
 // recording whose true blocks are known.
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <random>
 
+#include "decoder/bit_decoder.h"
 #include "rescue/best_fit_reading.h"
 #include "rescue/block_search.h"
 #include "rescue/damage_report.h"
@@ -218,12 +220,89 @@ TEST(RescueReadings, ReadingsOfOneBlockAreGatheredOnce) {
     auto found = [](double at) { return FoundBlock{.reading = {.half = 14, .firstSample = at}}; };
     SearchResult search;
     search.blocks = {found(1000), found(1000 + 32 * 14), found(1000 + 32 * 14 + 1), found(1000)};
+    const std::vector<DecodedBlock> plain = {{.syncPositions = {0, 1010}, .separator = 28}};
+    TapeGathering gathering = startGathering(plain, kRate);
     const std::vector<TapeBlock> blocks =
-        gatherTapeBlocks(search, {{.syncPositions = {0, 1010}, .separator = 28}}, kRate);
+        gatherComplete(gathering, search.blocks, std::numeric_limits<double>::infinity());
     const FoundBlock* read = search.blocks.data();
     ASSERT_EQ(blocks.size(), 2u);
     EXPECT_EQ(std::tuple(blocks[0].found, blocks[0].plain.size(), blocks[1].found),
               std::tuple(std::vector{read, read + 1, read + 3}, 1u, std::vector{read + 2}));
+}
+
+// Gathering readings as the search goes gives the blocks that gathering all
+// of them at once gives, as this literal gathering does: sorted by where
+// they begin (the trackers' readings first where they tie), each block
+// taking the readings within its first reading's tolerance. Each block is
+// given by index: the trackers' readings, then the default decoder's.
+using Gathered = std::vector<std::pair<std::vector<std::size_t>, std::vector<std::size_t>>>;
+Gathered gatheredAtOnce(const std::vector<FoundBlock>& found, const std::vector<DecodedBlock>& plain) {
+    struct Entry {
+        double at, tolerance;
+        std::size_t index;
+        bool plain;
+    };
+    std::vector<Entry> all;
+    for (std::size_t i = 0; i < found.size(); ++i)
+        all.push_back({found[i].reading.firstSample, 32 * found[i].reading.half, i, false});
+    for (std::size_t i = 0; i < plain.size(); ++i)
+        all.push_back({static_cast<double>(plain[i].syncPositions[1]), 16.0 * plain[i].separator, i, true});
+    std::stable_sort(all.begin(), all.end(), [](const Entry& a, const Entry& b) { return a.at < b.at; });
+    Gathered blocks;
+    double at = 0, tolerance = 0;
+    for (const Entry& entry : all) {
+        if (blocks.empty() || entry.at - at > tolerance) {
+            blocks.emplace_back();
+            at = entry.at;
+            tolerance = std::max(entry.tolerance, 0.001 * kRate);
+        }
+        (entry.plain ? blocks.back().second : blocks.back().first).push_back(entry.index);
+    }
+    for (auto& block : blocks) std::sort(block.first.begin(), block.first.end());
+    return blocks;
+}
+
+// On a recording where trackers lose the signal in dips and start again,
+// every tape block gathered as the search says where it stands, at exactly
+// that place, is the one gathered at once when the search has ended: no
+// reading kept later begins before it.
+TEST(RescueReadings, GathersEachBlockAsTheSearchPassesIt) {
+    Signal signal = abruptDip().signal;
+    for (const Signal& more : {recording(0.5).signal, abruptDip(40, 3000).signal})
+        signal.insert(signal.end(), more.begin(), more.end());
+    writeFile(dir.path("rec.wav"), wavOf({signal}, kRate));
+    const std::vector<DecodedBlock> plain = collectDecodedBlocks(dir.path("rec.wav").c_str(), kChannelOption);
+    Recording taken;
+    openRecording(dir.path("rec.wav").c_str(), kChannelOption, taken);
+    conditionRecording(taken, FilterSettings{});
+    measureNoiseFloor(taken);
+    TapeGathering gathering = startGathering(plain, kRate);
+    Gathered asItGoes;
+    auto take = [&](const std::vector<FoundBlock>& found, double bound) {
+        for (const TapeBlock& block : gatherComplete(gathering, found, bound)) {
+            auto& [own, theirs] = asItGoes.emplace_back();
+            for (const FoundBlock* reading : block.found)
+                own.push_back(static_cast<std::size_t>(reading - found.data()));
+            for (const DecodedBlock* reading : block.plain)
+                theirs.push_back(static_cast<std::size_t>(reading - plain.data()));
+        }
+    };
+    const SearchResult search = searchBlocks(taken, nullptr, take);
+    take(search.blocks, std::numeric_limits<double>::infinity());
+    EXPECT_EQ(search.restarts.size(), 2u);
+    EXPECT_EQ(asItGoes.size(), 9u);
+    EXPECT_EQ(asItGoes, gatheredAtOnce(search.blocks, plain));
+
+    // A block is complete only once the bound lies beyond its tolerance,
+    // 32 T after its first reading; one reading that arrives on it still joins.
+    const std::vector<DecodedBlock> none;
+    gathering = startGathering(none, kRate);
+    std::vector<FoundBlock> found = {FoundBlock{.reading = {.half = 14, .firstSample = 1000}}};
+    EXPECT_TRUE(gatherComplete(gathering, found, 1000 + 32 * 14).empty());
+    found.push_back(FoundBlock{.reading = {.half = 14, .firstSample = 1000 + 32 * 14}});
+    const std::vector<TapeBlock> blocks = gatherComplete(gathering, found, 1000 + 32 * 14 + 0.5);
+    ASSERT_EQ(blocks.size(), 1u);
+    EXPECT_EQ(blocks[0].found, (std::vector<const FoundBlock*>{&found[0], &found[1]}));
 }
 
 // The recording falls silent from the end block's second byte on. The

@@ -25,6 +25,7 @@ struct Search {
                                  // well, take one on lengths: one on the slot lost the signal in a program
     int runs = 0;                // tracker runs that found a sync
     const KeptReading& kept;     // told of each reading kept, or empty
+    const SearchProgress& progress;  // told where the search stands, or empty
 };
 
 // -s gives the separator between the half-waves of 1 and 0 bits, 2T (with
@@ -78,6 +79,10 @@ bool findMissedBlock(const Search& search, const CellTracker& reader, double fro
 void keep(Search& search, BlockReading&& reading, const CellTracker& tracker, const LockLine& lock) {
     search.result.blocks.push_back({std::move(reading), tracker.polarity, search.runs, lock, std::nullopt});
     if (search.kept) search.kept(search.result.blocks.back());
+    // Later readings lie after this one: the tracker reads on from its end,
+    // and a missed block is looked for after it.
+    if (search.progress)
+        search.progress(search.result.blocks, search.result.blocks.back().reading.firstSample);
 }
 
 // Reads block after block with a tracker that has just found a sync, until
@@ -259,10 +264,13 @@ std::int64_t searchStretch(Search& search, std::int64_t position) {
 
 }  // namespace
 
-SearchResult searchBlocks(const Recording& recording, const KeptReading& kept) {
-    Search search{recording, {}, false, 0, kept};
+SearchResult searchBlocks(const Recording& recording, const KeptReading& kept,
+                          const SearchProgress& progress) {
+    Search search{recording, {}, false, 0, kept, progress};
     if (recording.rate <= 0) return {};
-    for (std::int64_t position = 0; position < recording.count;)
+    for (std::int64_t position = 0; position < recording.count;) {
+        if (progress) progress(search.result.blocks, static_cast<double>(position));
         position = std::max(position + 1, searchStretch(search, position));
+    }
     return std::move(search.result);
 }

@@ -53,6 +53,13 @@ struct SearchResult {
 // before the next is read.
 using KeptReading = std::function<void(FoundBlock&)>;
 
+// Called as the search moves on, with the readings kept so far and where it
+// stands: no reading kept later begins before that sample (its trackers
+// start there, and a second look for a missed block starts after the last
+// block read), so the blocks before it can be decided.
+using SearchProgress = std::function<void(std::vector<FoundBlock>&, double)>;
+
 // Looks through the whole recording. -s and -j, where given, fix the timing
 // and the polarity.
-SearchResult searchBlocks(const Recording& recording, const KeptReading& kept = nullptr);
+SearchResult searchBlocks(const Recording& recording, const KeptReading& kept = nullptr,
+                          const SearchProgress& progress = nullptr);

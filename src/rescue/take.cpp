@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <limits>
 #include <utility>
 
 #include "cli/option_table.h"
@@ -45,12 +46,11 @@ void condition(Recording& recording, const FilterSettings& settings) {
     measureNoiseFloor(recording);
 }
 
-// The recording conditioned afresh through the emphasis, and searched.
-SearchResult searchEmphasised(Recording& recording, const KeptReading& kept) {
+// The recording conditioned afresh through the emphasis.
+void conditionEmphasised(Recording& recording) {
     FilterSettings emphasised;
     emphasised.emphasisHz = kEmphasisHz;
     condition(recording, emphasised);
-    return searchBlocks(recording, kept);
 }
 
 // Readings are gathered into one block within 32 half-waves of its first
@@ -59,35 +59,69 @@ SearchResult searchEmphasised(Recording& recording, const KeptReading& kept) {
 // this from a reading is never gathered with it.
 constexpr double kGatheredSeconds = 0.1;
 
-// What is taken of each reading as the search keeps it: with `forMap`, what
-// the damage map shows of it (the map shows the first search's readings),
-// and its decision.
-KeptReading keeper(Take& take, bool forMap) {
-    return [&take, forMap](FoundBlock& found) {
+// What is taken of each reading as the search keeps it: its tracker run
+// numbered on from `runs` (those of an earlier search), with `forMap`
+// what the damage map shows of it (the map shows the first search's
+// readings), and its decision.
+KeptReading keeper(Take& take, bool forMap, int runs = 0) {
+    return [&take, forMap, runs](FoundBlock& found) {
+        found.run += runs;
         if (forMap) noteReading(take, found);
         decideAsKept(take, found);
     };
 }
 
-// Each block of a search decided. A decision made as a reading was kept
-// lets go of its testimony once the reading's block is decided: the block
-// holds it. Of a take read alone, the block keeps only the blocks its
-// readings gave (the second reading through the emphasis weighs those), not
-// each bit's evidence, which other takes would weigh.
-std::vector<DecidedBlock> decideBlocks(Take& take, SearchResult& search) {
-    std::vector<DecidedBlock> decided;
-    for (const TapeBlock& block : gatherTapeBlocks(search, take.plain, take.recording.rate)) {
-        decided.push_back(decideTapeBlock(take.recording, block));
+// The blocks of a search, each decided as soon as no reading still to come
+// can be of it: a recording whose blocks all went through the ladder holds
+// tens of megabytes of their readings' evidence until then.
+struct SearchDecisions {
+    Take& take;
+    TapeGathering gathering;
+    std::vector<DecidedBlock> decided;  // in tape order
+    std::vector<std::size_t> chosen;    // of each, the reading decided on, by its index in the search
+};
+
+// A reading kept later begins no earlier than the search says, but a
+// second's margin costs next to nothing.
+constexpr double kDecisionMarginSeconds = 1.0;
+
+// Decides the blocks complete before `bound`. A decision made as a reading
+// was kept lets go of its testimony once the reading's block is decided:
+// the block holds it. Of a take read alone, the block keeps only the blocks
+// its readings gave (the second reading through the emphasis weighs those),
+// not each bit's evidence, which other takes would weigh.
+void decideComplete(SearchDecisions& decisions, std::vector<FoundBlock>& found, double bound) {
+    Take& take = decisions.take;
+    for (const TapeBlock& block : gatherComplete(decisions.gathering, found, bound)) {
+        DecidedBlock& decided = decisions.decided.emplace_back(decideTapeBlock(take.recording, block));
+        decisions.chosen.push_back(
+            decided.found != nullptr ? static_cast<std::size_t>(decided.found - found.data()) : found.size());
         if (take.alone) {
-            std::vector<SignedReading>().swap(decided.back().testimony.complete);
-            std::vector<SignedReading>().swap(decided.back().testimony.partial);
+            std::vector<SignedReading>().swap(decided.testimony.complete);
+            std::vector<SignedReading>().swap(decided.testimony.partial);
         }
-        for (const FoundBlock* found : block.found) {
-            FoundBlock& kept = search.blocks[static_cast<std::size_t>(found - search.blocks.data())];
+        for (const FoundBlock* reading : block.found) {
+            FoundBlock& kept = found[static_cast<std::size_t>(reading - found.data())];
             if (kept.early) kept.early->testimony = Testimony{};
         }
     }
-    return decided;
+}
+
+// Searches the take's recording as it is conditioned now, deciding each
+// block as the search passes it.
+std::vector<DecidedBlock> searchAndDecide(Take& take, SearchResult& search, const KeptReading& kept) {
+    SearchDecisions decisions{take, startGathering(take.plain, take.recording.rate), {}, {}};
+    const double margin = kDecisionMarginSeconds * take.recording.rate;
+    search = searchBlocks(take.recording, kept, [&](std::vector<FoundBlock>& found, double position) {
+        decideComplete(decisions, found, position - margin);
+    });
+    decideComplete(decisions, search.blocks, std::numeric_limits<double>::infinity());
+    // The blocks point at their readings where the search holds them now.
+    for (std::size_t i = 0; i < decisions.decided.size(); ++i) {
+        const std::size_t at = decisions.chosen[i];
+        decisions.decided[i].found = at < search.blocks.size() ? &search.blocks[at] : nullptr;
+    }
+    return std::move(decisions.decided);
 }
 
 // A recording's readings hold some 30 bytes a bit: only those of blocks
@@ -114,11 +148,11 @@ void keepBitsOfFailedBlocks(Take& take) {
 // its readings were made in.
 void readEmphasised(Take& take) {
     Recording& recording = take.recording;
-    take.emphasisedSearch = searchEmphasised(recording, keeper(take, false));
     int runs = 0;
     for (const FoundBlock& found : take.search.blocks) runs = std::max(runs, found.run + 1);
-    for (FoundBlock& found : take.emphasisedSearch.blocks) found.run += runs;
-    std::vector<DecidedBlock> second = decideBlocks(take, take.emphasisedSearch);
+    conditionEmphasised(recording);
+    std::vector<DecidedBlock> second =
+        searchAndDecide(take, take.emphasisedSearch, keeper(take, false, runs));
     std::size_t taken = 0;
     take.blocks = joinReadings(std::move(take.blocks), std::move(second), taken);
     if (taken > 0) return;
@@ -166,15 +200,16 @@ void readTake(Take& take) {
     Recording& recording = take.recording;
     openRecording(take.path.c_str(), take.channel, recording);
     condition(recording, FilterSettings{});
-    take.search = searchBlocks(recording, keeper(take, true));
+    take.blocks = searchAndDecide(take, take.search, keeper(take, true));
     // Tape signal, and not a block in it: a dull playback head, or a steep
     // low-pass on the way, can leave the short half-waves of the 1 bits so
     // small beside the long ones that no edge shows between them. With them
     // made louder against the long ones (see kEmphasisHz), the take is read
     // once more.
-    if (take.search.blocks.empty() && !take.search.blockless.empty())
-        take.search = searchEmphasised(recording, keeper(take, true));
-    take.blocks = decideBlocks(take, take.search);
+    if (take.search.blocks.empty() && !take.search.blockless.empty()) {
+        conditionEmphasised(recording);
+        take.blocks = searchAndDecide(take, take.search, keeper(take, true));
+    }
     // The bits no longer needed go before a second reading, or the next
     // take, is read.
     if (recording.filter.emphasisHz <= 0 && worthReadingEmphasised(take.blocks)) {

@@ -42,10 +42,11 @@ std::vector<Take> listTakes(const char* input);
 // then the emphasised one); copies of
 // blocks by print-through are taken out. Of the readings' bits, only those
 // of blocks it failed stay (the takes may piece those together): what the
-// damage map needs of the others is noted first. A take read alone decides
-// each reading as the search keeps it and lets its bits go (see
-// decideAsKept), and keeps of its blocks' readings only what the second
-// reading through the emphasis weighs.
+// damage map needs of the others is noted first. Each block is decided as
+// soon as the search has passed it. A take read alone decides each reading
+// as the search keeps it and lets its bits go (see decideAsKept), and keeps
+// of its blocks' readings only what the second reading through the
+// emphasis weighs.
 void readTake(Take& take);
 
 // A reading's bits take some 30 bytes each, and a take's search keeps

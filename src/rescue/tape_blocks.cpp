@@ -17,14 +17,6 @@ namespace {
 // (13 bytes, over 200 T). Readings closer than this, 32 T, are of one block.
 constexpr double kSameBlockHalves = 32;
 
-// A reading, by where it begins.
-struct Placed {
-    double at;
-    double tolerance;
-    const FoundBlock* found;
-    const DecodedBlock* plain;
-};
-
 bool holds(const std::vector<std::vector<std::uint8_t>>& readings, const std::vector<std::uint8_t>& bytes) {
     return std::find(readings.begin(), readings.end(), bytes) != readings.end();
 }
@@ -380,30 +372,70 @@ bool signalHeld(const Recording& recording, double from, double to) {
     return true;
 }
 
-std::vector<TapeBlock> gatherTapeBlocks(const SearchResult& search, const std::vector<DecodedBlock>& plain,
-                                        double rate) {
-    std::vector<Placed> placed;
-    for (const FoundBlock& found : search.blocks)
-        placed.push_back({found.reading.firstSample, kSameBlockHalves * found.reading.half, &found, nullptr});
+TapeGathering startGathering(const std::vector<DecodedBlock>& plain, double rate) {
+    TapeGathering gathering;
+    gathering.rate = rate;
+    gathering.plain = &plain;
     // The default decoder's separator is about 2T.
-    for (const DecodedBlock& block : plain)
-        placed.push_back({static_cast<double>(block.syncPositions[1]),
-                          kSameBlockHalves * static_cast<double>(block.separator) / 2, nullptr, &block});
-    std::stable_sort(placed.begin(), placed.end(),
-                     [](const Placed& a, const Placed& b) { return a.at < b.at; });
-    std::vector<TapeBlock> blocks;
-    double tolerance = 0;
-    for (const Placed& reading : placed) {
-        if (blocks.empty() || reading.at - blocks.back().at > tolerance) {
-            blocks.push_back({reading.at, {}, {}});
-            tolerance = std::max(reading.tolerance, 0.001 * rate);
-        }
-        if (reading.found != nullptr) blocks.back().found.push_back(reading.found);
-        if (reading.plain != nullptr) blocks.back().plain.push_back(reading.plain);
+    for (std::size_t i = 0; i < plain.size(); ++i)
+        gathering.plainPlaced.push_back({static_cast<double>(plain[i].syncPositions[1]),
+                                         kSameBlockHalves * static_cast<double>(plain[i].separator) / 2, i,
+                                         true});
+    std::stable_sort(gathering.plainPlaced.begin(), gathering.plainPlaced.end(),
+                     [](const PlacedReading& a, const PlacedReading& b) { return a.at < b.at; });
+    return gathering;
+}
+
+std::vector<TapeBlock> gatherComplete(TapeGathering& gathering, const std::vector<FoundBlock>& found,
+                                      double bound) {
+    TapeGathering& g = gathering;
+    for (; g.foundSeen < found.size(); ++g.foundSeen) {
+        const BlockReading& reading = found[g.foundSeen].reading;
+        g.waiting.push_back({reading.firstSample, kSameBlockHalves * reading.half, g.foundSeen, false});
     }
-    // The rescue decoder's readings in the order its trackers found them.
-    for (TapeBlock& block : blocks) std::sort(block.found.begin(), block.found.end());
-    return blocks;
+    // The readings that begin before the bound, in tape order; where two
+    // begin at the same sample, the search's before the default decoder's,
+    // each kind in its own order.
+    const bool last = bound == std::numeric_limits<double>::infinity();
+    auto due = [&](const PlacedReading& reading) { return last || reading.at < bound; };
+    const auto split = std::stable_partition(g.waiting.begin(), g.waiting.end(), due);
+    std::vector<PlacedReading> read(g.waiting.begin(), split);
+    g.waiting.erase(g.waiting.begin(), split);
+    std::stable_sort(read.begin(), read.end(),
+                     [](const PlacedReading& a, const PlacedReading& b) { return a.at < b.at; });
+    std::vector<PlacedReading> ordered;
+    for (const PlacedReading& reading : read) {
+        for (; g.plainGathered < g.plainPlaced.size() && g.plainPlaced[g.plainGathered].at < reading.at;
+             ++g.plainGathered)
+            ordered.push_back(g.plainPlaced[g.plainGathered]);
+        ordered.push_back(reading);
+    }
+    for (; g.plainGathered < g.plainPlaced.size() && due(g.plainPlaced[g.plainGathered]); ++g.plainGathered)
+        ordered.push_back(g.plainPlaced[g.plainGathered]);
+
+    std::vector<TapeBlock> complete;
+    auto close = [&] {
+        TapeBlock& block = complete.emplace_back(TapeBlock{g.openAt, {}, {}});
+        // The rescue decoder's readings in the order its trackers found them.
+        std::sort(g.openFound.begin(), g.openFound.end());
+        for (const std::size_t i : g.openFound) block.found.push_back(&found[i]);
+        for (const std::size_t i : g.openPlain) block.plain.push_back(&(*g.plain)[i]);
+        g.openFound.clear();
+        g.openPlain.clear();
+        g.open = false;
+    };
+    for (const PlacedReading& reading : ordered) {
+        if (g.open && reading.at - g.openAt > g.openTolerance) close();
+        if (!g.open) {
+            g.open = true;
+            g.openAt = reading.at;
+            g.openTolerance = std::max(reading.tolerance, 0.001 * g.rate);
+        }
+        (reading.plain ? g.openPlain : g.openFound).push_back(reading.index);
+    }
+    // No reading still to come joins it.
+    if (g.open && (last || bound - g.openAt > g.openTolerance)) close();
+    return complete;
 }
 
 namespace {

@@ -30,10 +30,42 @@ struct DecidedBlock {
                                         // the search the block was gathered from)
 };
 
-// Gathers the readings into tape blocks, in tape order: readings whose
-// blocks begin within a few bytes of each other are of the same block.
-std::vector<TapeBlock> gatherTapeBlocks(const SearchResult& search, const std::vector<DecodedBlock>& plain,
-                                        double rate);
+// A reading being gathered, by where its block begins.
+struct PlacedReading {
+    double at = 0;          // where its block begins, in samples
+    double tolerance = 0;   // a block that begins within this after it is the same block
+    std::size_t index = 0;  // in the search's readings, or in the default decoder's
+    bool plain = false;     // the default decoder's
+};
+
+// Gathers the readings of a recording into tape blocks, in tape order:
+// readings whose blocks begin within a few bytes of each other are of the
+// same block. As a search goes on, each block is complete once no reading
+// still to come can be of it, and can be decided then; the blocks are
+// those that gathering every reading at once gives, in the same order.
+struct TapeGathering {
+    double rate = 0;                                   // samples per second
+    const std::vector<DecodedBlock>* plain = nullptr;  // the default decoder's readings
+    std::vector<PlacedReading> plainPlaced;            // ...by where they begin
+    std::size_t plainGathered = 0;                     // ...of which this many have been taken into blocks
+    std::size_t foundSeen = 0;                         // the search's readings taken in so far
+    std::vector<PlacedReading> waiting;  // ...of them, those not yet in a block, in the order found
+    bool open = false;                   // a block is being gathered, that more readings may join:
+    double openAt = 0;                   // ...where it begins
+    double openTolerance = 0;            // ...how far after that a reading still joins it
+    std::vector<std::size_t> openFound;  // ...the search's readings of it so far
+    std::vector<std::size_t> openPlain;  // ...and the default decoder's
+};
+
+TapeGathering startGathering(const std::vector<DecodedBlock>& plain, double rate);
+
+// The tape blocks that are complete once no reading still to come begins
+// before `bound` (infinity: none is to come), in tape order. `found` is
+// every reading of the search so far, in the order found: those not taken
+// in before are. The blocks point into `found` and the default decoder's
+// readings: decide them before `found` grows.
+std::vector<TapeBlock> gatherComplete(TapeGathering& gathering, const std::vector<FoundBlock>& found,
+                                      double bound);
 
 // Decides one block: its own readings through the retry ladder, then the
 // default decoder's reading against them.
