@@ -64,13 +64,19 @@ Tape abruptDip(std::size_t at = 20, std::size_t samples = 1323) {
     return tape;
 }
 
-// The signal, written as dir/rec.wav, read as the rescue decoder reads a
-// take up to its search; the first reading of a data block F1, or null.
-const FoundBlock* dataBlockFound(const Signal& signal, Recording& taken, SearchResult& search) {
+// The signal, written as dir/rec.wav, conditioned as the rescue decoder
+// conditions a take for its search.
+void conditioned(const Signal& signal, Recording& taken) {
     writeFile(dir.path("rec.wav"), wavOf({signal}, kRate));
     openRecording(dir.path("rec.wav").c_str(), kChannelOption, taken);
     conditionRecording(taken, FilterSettings{});
     measureNoiseFloor(taken);
+}
+
+// The signal so read by the search; the first reading of a data block F1,
+// or null.
+const FoundBlock* dataBlockFound(const Signal& signal, Recording& taken, SearchResult& search) {
+    conditioned(signal, taken);
     search = searchBlocks(taken);
     const auto found = std::ranges::find_if(
         search.blocks, [](const FoundBlock& f) { return f.reading.bytes.at(0) == 0xF1; });
@@ -270,12 +276,9 @@ TEST(RescueReadings, GathersEachBlockAsTheSearchPassesIt) {
     Signal signal = abruptDip().signal;
     for (const Signal& more : {recording(0.5).signal, abruptDip(40, 3000).signal})
         signal.insert(signal.end(), more.begin(), more.end());
-    writeFile(dir.path("rec.wav"), wavOf({signal}, kRate));
-    const std::vector<DecodedBlock> plain = collectDecodedBlocks(dir.path("rec.wav").c_str(), kChannelOption);
     Recording taken;
-    openRecording(dir.path("rec.wav").c_str(), kChannelOption, taken);
-    conditionRecording(taken, FilterSettings{});
-    measureNoiseFloor(taken);
+    conditioned(signal, taken);
+    const std::vector<DecodedBlock> plain = collectDecodedBlocks(dir.path("rec.wav").c_str(), kChannelOption);
     TapeGathering gathering = startGathering(plain, kRate);
     Gathered asItGoes;
     auto take = [&](const std::vector<FoundBlock>& found, double bound) {
@@ -335,11 +338,8 @@ TEST(RescueReadings, TheDefaultDecodersBlockStandsWhereItsOwnReadingsGiveIt) {
     expectBlocks(run.output, {{kNameBlock, 'O'}, {kData, 'O'}, {falseEnd, 'X'}});
     expectReport(run, {" mp  záróblokk  X  "}, "1 program, 3 blokk: 2 O, 0 J, 1 X");
 
-    writeFile(dir.path("rec.wav"), wavOf({withHiss(tape.signal, 1e-3, 5)}, kRate));
     Recording taken;
-    openRecording(dir.path("rec.wav").c_str(), kChannelOption, taken);
-    conditionRecording(taken, FilterSettings{});
-    measureNoiseFloor(taken);
+    conditioned(withHiss(tape.signal, 1e-3, 5), taken);
     // A block of the default decoder's whose third sync byte's last cell
     // (a 1: 28 samples) ends where `at` begins; the second is 28 T before.
     auto claimed = [](const Bytes& bytes, std::size_t at, bool checksumOk = true) {

@@ -57,13 +57,15 @@ struct TapeGathering {
     std::vector<std::size_t> openPlain;  // ...and the default decoder's
 };
 
+// A gathering that has taken in no reading of the search yet, with the
+// default decoder's readings, which are all known before the search.
 TapeGathering startGathering(const std::vector<DecodedBlock>& plain, double rate);
 
 // The tape blocks that are complete once no reading still to come begins
 // before `bound` (infinity: none is to come), in tape order. `found` is
-// every reading of the search so far, in the order found: those not taken
-// in before are. The blocks point into `found` and the default decoder's
-// readings: decide them before `found` grows.
+// every reading of the search so far, in the order found; those that an
+// earlier call did not see are taken in. The blocks point into `found` and
+// the default decoder's readings: decide them before `found` grows.
 std::vector<TapeBlock> gatherComplete(TapeGathering& gathering, const std::vector<FoundBlock>& found,
                                       double bound);
 
