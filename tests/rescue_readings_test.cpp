@@ -756,10 +756,14 @@ TEST(RescueReadings, TheDefaultDecodersReadingStandsWhereNothingSpeaksAgainstIt)
         {data, {.holding = {kOtherType}, .read = {kData}, .complete = {signedOf(nearData, 9, 0.45), signedOf(kOtherType, 9, 0.99)}}, 'X', "ellentmondó olvasások: "},
         // Read on through a dip, the block's bits there are the default decoder's alone.
         {data, {.readOn = {kData}}, 'X', "de egyetlen más olvasás sem adta ugyanezt"},
-        // Nor does one sure of every bit far from the block, its checksum failing, where
-        // a reading is aligned with the block: it slipped. Near it, or whole, it does.
-        {data, {.sure = {Bytes(kData.begin(), kData.begin() + 7)}, .read = {kData}, .complete = {signedOf(kData, 9, 0.45)}}, 'O', ""},
-        {data, {.sure = {Bytes(kData.begin(), kData.begin() + 7)}, .read = {kData}}, 'X', "ellentmondó olvasások: "},
+        // Nor does one sure of every bit further from the block than a misread byte, its checksum
+        // failing: it slipped. Within 16 bits it does, but not beyond 8 where a reading is aligned
+        // with the block. Near it, or whole, it does.
+        {data, {.sure = {Bytes(kData.begin(), kData.begin() + 7)}, .read = {kData}}, 'O', ""},
+        {data, {.sure = {misreadBits(17)}, .read = {kData}}, 'O', ""},
+        {data, {.sure = {misreadBits(16)}, .read = {kData}}, 'X', "ellentmondó olvasások: "},
+        {data, {.sure = {misreadBits(9)}, .read = {kData}, .complete = {signedOf(kData, 9, 0.45)}}, 'O', ""},
+        {data, {.sure = {misreadBits(8)}, .read = {kData}, .complete = {signedOf(kData, 9, 0.45)}}, 'X', "ellentmondó olvasások: "},
         {data, {.sure = {kMisread}, .read = {kData}, .complete = {signedOf(kData, 9, 0.45)}}, 'X', "ellentmondó olvasások: "},
         {data, {.sure = {kNameBlock}, .read = {kData}, .complete = {signedOf(kData, 9, 0.45)}}, 'X', "ellentmondó olvasások: "},
         // A misread byte and its checksum byte part from the block in up to 16 bits: such a good
