@@ -183,6 +183,37 @@ TEST(RescueReadings, ReadsOnThroughADipWhereTheBlockPlacesTheBitsReadOn) {
     }
 }
 
+// Where the dip takes the block's first byte, its reading keeps no bit of
+// the block from before it (3 bits, decided as the signal went): the bits
+// read on are timed from the block's start, at the lengths read on, under
+// the same checks: a byte flipped in the dip or after it fails, as does a
+// 1 bit gained in the dip. The default decoder's block then stands.
+TEST(RescueReadings, ReadsOnThroughADipOverTheBlocksFirstByte) {
+    const Tape tape = abruptDip(0, 1323);
+    Recording taken;
+    conditioned(tape.signal, taken);
+    const SearchResult search = searchBlocks(taken);
+    const auto found = std::ranges::find_if(search.blocks, [&](const FoundBlock& f) {
+        return std::fabs(f.reading.firstSample - static_cast<double>(tape.at(1, 0))) < 100;
+    });
+    ASSERT_NE(found, search.blocks.end());
+    EXPECT_EQ(found->reading.bits.size(), 3u);
+    for (const auto& [byte, gives] : {std::pair{-1, true}, {1, false}, {5, false}, {40, false}}) {
+        Bytes bytes = tape.blocks[1];
+        if (byte >= 0) bytes[static_cast<std::size_t>(byte)] ^= 0x10;
+        EXPECT_EQ(readOnThrough(taken, *found, bytes), gives) << byte;
+    }
+    Bytes gained = tape.blocks[1];  // a 1 bit gained at bit 12, the bits after it a place late
+    for (std::size_t i = 8 * gained.size() - 1; i > 12; --i) {
+        const int bit = (gained[(i - 1) / 8] >> (7 - (i - 1) % 8)) & 1;
+        gained[i / 8] = static_cast<std::uint8_t>((gained[i / 8] & ~(0x80 >> i % 8)) | bit << (7 - i % 8));
+    }
+    gained[1] |= 0x08;
+    EXPECT_FALSE(readOnThrough(taken, *found, gained));
+    const RunResult run = decode(dir, tape.signal, kRate);
+    expectBlocks(run.output, {{kNameBlock, 'O'}, {tape.blocks[1], 'O'}, {kEndBlock, 'O'}});
+}
+
 // Through a 1 kHz high-pass a 1 cell after a 0 is longer than one after a 1.
 // Before a dip of four bytes FF FF 1F FF (34 dB, 850 samples, under hiss
 // 0.03 RMS, so that no reading starts inside it) the block holds bytes 5F,

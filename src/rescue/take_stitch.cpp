@@ -141,14 +141,17 @@ std::ptrdiff_t placeOf(const std::vector<SoftBit>& bits, const Evidence& other, 
 }
 
 // Where bits read on after a dip lie in the block `bytes`, whose first
-// `kept` bits `known` holds (those read before the dip): at one place only,
-// every sure bit but the first few agreeing there, the block's bits between
-// filling the time between. -1 where they do not.
+// `kept` bits `known` holds (those read before the dip), the block having
+// begun at `start`: at one place only, every sure bit but the first few
+// agreeing there, the block's bits between filling the time between. -1
+// where they do not. (Where the dip takes the block's first byte, no bit
+// before it is known: the time runs from the block's start, and the cells'
+// lengths are those read on.)
 std::ptrdiff_t placeAfterDip(const std::vector<SoftBit>& known, const std::vector<SoftBit>& more,
-                             std::size_t kept, const std::vector<std::uint8_t>& bytes) {
+                             std::size_t kept, const std::vector<std::uint8_t>& bytes, double start) {
     const std::size_t bits = 8 * bytes.size();
     // The first bits read on count only for their time (see `between`).
-    if (more.size() <= kEdgeBits || kept == 0) return -1;
+    if (more.size() <= kEdgeBits) return -1;
     double lengths[2][2] = {}, counts[2][2] = {};  // by the bit before, then the bit
     auto measure = [&](const std::vector<SoftBit>& read, std::size_t from, std::size_t to) {
         for (std::size_t i = std::max<std::size_t>(1, from); i < std::min(to, read.size()); ++i) {
@@ -186,12 +189,13 @@ std::ptrdiff_t placeAfterDip(const std::vector<SoftBit>& known, const std::vecto
                     mean[previous][1 - bit] + mean[1 - previous][bit] - mean[1 - previous][1 - bit];
         }
     }
-    auto length = [&](std::size_t i) { return mean[bitOf(bytes, i - 1)][bitOf(bytes, i)]; };
+    // (Before the block's first bit lies the last of its sync bytes, D3, ending in a 1.)
+    auto length = [&](std::size_t i) { return mean[i > 0 ? bitOf(bytes, i - 1) : 1][bitOf(bytes, i)]; };
     const double slack = kLengthSlack * kindMean[1];
     // The time up to the first bit read on that counts: the block's bits
     // before it, the first few read on included, must fill it, so that one
     // of them flipped shows too (a 0 cell is three times a 1).
-    const double between = more[kEdgeBits].start - known[kept - 1].end;
+    const double between = more[kEdgeBits].start - (kept > 0 ? known[kept - 1].end : start);
     // The time of the block's bits from the dip up to bit `place`.
     auto timeTo = [&](std::size_t place) {
         double time = 0;
@@ -281,9 +285,10 @@ std::ptrdiff_t placeReadOn(const Recording& recording, const FoundBlock& found,
     auto place = [&](double from) {
         more = readOnAfterLoss(recording, found, from, lost, until, bits);
         if (more.lostAt >= 0) more.bits.resize(more.bits.size() - std::min(more.bits.size(), kEdgeBits));
-        const std::ptrdiff_t at = placeAfterDip(known, more.bits, known.size(), bytes);
+        const double start = found.reading.firstSample;
+        const std::ptrdiff_t at = placeAfterDip(known, more.bits, known.size(), bytes, start);
         if (at >= 0 || !cutAtFall(recording, level, more)) return at;
-        return placeAfterDip(known, more.bits, known.size(), bytes);
+        return placeAfterDip(known, more.bits, known.size(), bytes, start);
     };
     const std::ptrdiff_t after = place(level);
     if (after >= 0) return after;
@@ -343,10 +348,10 @@ bool readOnThrough(const Recording& recording, const FoundBlock& found,
     }
     // The lengths of the cells on either side of the dip: the block's bits
     // in it, which no reading of the take's saw, must fill the time between
-    // at them. (A bit gained or lost in the dip, as the default decoder's
-    // reading may have, moves the bits after it by a 1 cell or more; the
-    // bits read on would still fit its bits after it.)
-    if (kept == 0) return false;
+    // at them (from the block's start, where no bit before the dip is kept).
+    // (A bit gained or lost in the dip, as the default decoder's reading may
+    // have, moves the bits after it by a 1 cell or more; the bits read on
+    // would still fit its bits after it.)
     const double until = lost + static_cast<double>(bits - kept + 16) * reading.cells[0];
     std::vector<SoftBit> known(reading.bits.begin(),
                                reading.bits.begin() + static_cast<std::ptrdiff_t>(kept));
