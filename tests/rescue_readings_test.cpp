@@ -64,6 +64,17 @@ Tape abruptDip(std::size_t at = 20, std::size_t samples = 1323) {
     return tape;
 }
 
+// The block with a 1 bit gained at bit `at` (0 the most significant bit of
+// its first byte), the bits after it a place late, its last bit lost.
+Bytes withBitGained(Bytes bytes, std::size_t at) {
+    for (std::size_t i = 8 * bytes.size() - 1; i > at; --i) {
+        const int bit = (bytes[(i - 1) / 8] >> (7 - (i - 1) % 8)) & 1;
+        bytes[i / 8] = static_cast<std::uint8_t>((bytes[i / 8] & ~(0x80 >> i % 8)) | bit << (7 - i % 8));
+    }
+    bytes[at / 8] |= static_cast<std::uint8_t>(0x80 >> at % 8);
+    return bytes;
+}
+
 // The signal, written as dir/rec.wav, conditioned as the rescue decoder
 // conditions a take for its search.
 void conditioned(const Signal& signal, Recording& taken) {
@@ -172,14 +183,9 @@ TEST(RescueReadings, ReadsOnThroughADipWhereTheBlockPlacesTheBitsReadOn) {
         FoundBlock slipped = *found;
         slipped.reading.end = ReadEnd::complete;
         EXPECT_EQ(readOnThrough(taken, slipped, tape.blocks[1]), whole);
-        Bytes gained = tape.blocks[1];  // a 1 bit gained in the dip, the bits after it a place late
-        for (std::size_t i = 8 * gained.size() - 1; i > 8 * static_cast<std::size_t>(dip + 1); --i) {
-            const int bit = (gained[(i - 1) / 8] >> (7 - (i - 1) % 8)) & 1;
-            gained[i / 8] =
-                static_cast<std::uint8_t>((gained[i / 8] & ~(0x80 >> i % 8)) | bit << (7 - i % 8));
-        }
-        gained[static_cast<std::size_t>(dip + 1)] |= 0x80;
-        EXPECT_FALSE(readOnThrough(taken, *found, gained));
+        // A 1 bit gained in the dip.
+        EXPECT_FALSE(readOnThrough(taken, *found,
+                                   withBitGained(tape.blocks[1], 8 * static_cast<std::size_t>(dip + 1))));
     }
 }
 
@@ -203,13 +209,7 @@ TEST(RescueReadings, ReadsOnThroughADipOverTheBlocksFirstByte) {
         if (byte >= 0) bytes[static_cast<std::size_t>(byte)] ^= 0x10;
         EXPECT_EQ(readOnThrough(taken, *found, bytes), gives) << byte;
     }
-    Bytes gained = tape.blocks[1];  // a 1 bit gained at bit 12, the bits after it a place late
-    for (std::size_t i = 8 * gained.size() - 1; i > 12; --i) {
-        const int bit = (gained[(i - 1) / 8] >> (7 - (i - 1) % 8)) & 1;
-        gained[i / 8] = static_cast<std::uint8_t>((gained[i / 8] & ~(0x80 >> i % 8)) | bit << (7 - i % 8));
-    }
-    gained[1] |= 0x08;
-    EXPECT_FALSE(readOnThrough(taken, *found, gained));
+    EXPECT_FALSE(readOnThrough(taken, *found, withBitGained(tape.blocks[1], 12)));
     const RunResult run = decode(dir, tape.signal, kRate);
     expectBlocks(run.output, {{kNameBlock, 'O'}, {tape.blocks[1], 'O'}, {kEndBlock, 'O'}});
 }

@@ -282,10 +282,10 @@ std::ptrdiff_t placeReadOn(const Recording& recording, const FoundBlock& found,
                            const std::vector<SoftBit>& known, double level, double lost, double until,
                            const std::vector<std::uint8_t>& bytes, ReadOn& more) {
     const std::size_t bits = 8 * bytes.size();
+    const double start = found.reading.firstSample;
     auto place = [&](double from) {
         more = readOnAfterLoss(recording, found, from, lost, until, bits);
         if (more.lostAt >= 0) more.bits.resize(more.bits.size() - std::min(more.bits.size(), kEdgeBits));
-        const double start = found.reading.firstSample;
         const std::ptrdiff_t at = placeAfterDip(known, more.bits, known.size(), bytes, start);
         if (at >= 0 || !cutAtFall(recording, level, more)) return at;
         return placeAfterDip(known, more.bits, known.size(), bytes, start);
