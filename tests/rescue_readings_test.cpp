@@ -214,6 +214,41 @@ TEST(RescueReadings, ReadsOnThroughADipOverTheBlocksFirstByte) {
     expectBlocks(run.output, {{kNameBlock, 'O'}, {tape.blocks[1], 'O'}, {kEndBlock, 'O'}});
 }
 
+// Where a dip (34 dB for 2000 samples, 45 ms, from the first sync byte on)
+// takes the data block's sync and its first bytes, over digital silence,
+// the trackers read nothing of the block; the default decoder reads it. A
+// second dip (byte 50, 20 ms) leaves the best-fit search's block failing
+// its checksum, so nothing confirmed it. The block is read on from its
+// start, where the default decoder found it, and after the second dip,
+// under the same checks: a byte flipped in either dip, between them or
+// after them fails, as does a 1 bit gained in the first. The default
+// decoder's block then stands.
+TEST(RescueReadings, ReadsOnFromTheBlocksStartWhereADipTookItsSync) {
+    Tape tape = abruptDip(50, 882);
+    const std::size_t from = tape.at(1, -3);
+    for (std::size_t i = from; i < from + 2000; ++i) tape.signal[i] *= std::pow(10.0, -34 / 20.0);
+    Recording taken;
+    conditioned(tape.signal, taken);
+    const SearchResult search = searchBlocks(taken);
+    EXPECT_TRUE(std::ranges::none_of(search.blocks, [&](const FoundBlock& f) {
+        return std::fabs(f.reading.firstSample - static_cast<double>(tape.at(1, 0))) < 1000;
+    }));
+    const std::vector<DecodedBlock> plain = collectDecodedBlocks(dir.path("rec.wav").c_str(), kChannelOption);
+    const auto read = std::ranges::find(plain, tape.blocks[1], &DecodedBlock::bytes);
+    ASSERT_NE(read, plain.end());
+    ASSERT_TRUE(read->checksumOk);
+    const FoundBlock probe{probeAt(*read), 1, 0, {}, std::nullopt};
+    for (const auto& [byte, gives] :
+         {std::pair{-1, true}, {1, false}, {20, false}, {51, false}, {60, false}}) {
+        Bytes bytes = tape.blocks[1];
+        if (byte >= 0) bytes[static_cast<std::size_t>(byte)] ^= 0x10;
+        EXPECT_EQ(readOnThrough(taken, probe, bytes), gives) << byte;
+    }
+    EXPECT_FALSE(readOnThrough(taken, probe, withBitGained(tape.blocks[1], 12)));
+    const RunResult run = decode(dir, tape.signal, kRate);
+    expectBlocks(run.output, {{kNameBlock, 'O'}, {tape.blocks[1], 'O'}, {kEndBlock, 'O'}});
+}
+
 // Through a 1 kHz high-pass a 1 cell after a 0 is longer than one after a 1.
 // Before a dip of four bytes FF FF 1F FF (34 dB, 850 samples, under hiss
 // 0.03 RMS, so that no reading starts inside it) the block holds bytes 5F,

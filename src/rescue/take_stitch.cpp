@@ -302,7 +302,10 @@ bool readOnThrough(const Recording& recording, const FoundBlock& found,
                    const std::vector<std::uint8_t>& bytes, double* unseenFrom) {
     const BlockReading& reading = found.reading;
     const std::size_t bits = 8 * bytes.size();
-    if (reading.bits.empty() || reading.bits.size() > bits) return false;
+    // A probe (where only the default decoder found the block, its sync in
+    // a dip that the trackers lost) has no bits: its dip lies at the block's start.
+    const bool probe = reading.end == ReadEnd::notRead;
+    if ((reading.bits.empty() && !probe) || reading.bits.size() > bits) return false;
     // Where the signal went: for a reading that read on through a dip and
     // slipped there, where the envelope first fell to half the block's
     // level; for one that lost the signal, where it lost it, or where the

@@ -41,6 +41,8 @@ std::vector<std::uint8_t> stitchedReading(const std::vector<TakePart>& parts, st
 // the signal held there. Where true, and `unseenFrom` is given, it is set
 // to where the first of them began: `found`'s bits from there on were
 // decided in the dip, or as the signal went, and say nothing of the block.
+// `found` may be a probe (probeAt, tape_blocks.h) where the trackers read
+// nothing of the block, a dip over its sync: read on from the block's start.
 bool readOnThrough(const Recording& recording, const FoundBlock& found,
                    const std::vector<std::uint8_t>& bytes, double* unseenFrom = nullptr);
 

@@ -328,11 +328,8 @@ std::vector<SignedReading> cutBefore(const std::vector<SignedReading>& readings,
     return cut;
 }
 
-// A first reading for the retry ladder where only the default decoder found
-// the block: no bits of its own, the sync and the timing where the default
-// decoder found them. The second and third sync bytes ended with cells that
-// began 28 T apart (a byte D3 is five 1 cells and three 0 cells), and the
-// first sync byte began 54 T before the last cell of the second.
+}  // namespace
+
 BlockReading probeAt(const DecodedBlock& plain) {
     BlockReading probe;
     const auto apart = static_cast<double>(plain.syncPositions[1] - plain.syncPositions[0]);
@@ -346,8 +343,6 @@ BlockReading probeAt(const DecodedBlock& plain) {
     probe.expectedBytes = static_cast<int>(plain.bytes.size());
     return probe;
 }
-
-}  // namespace
 
 // Where a reading found the signal gone, the best-fit search may still
 // confirm the default decoder's block if the recording shows that the
@@ -505,10 +500,15 @@ DecidedBlock decideTapeBlock(Recording& recording, const TapeBlock& block) {
     Testimony testimony;
     for (const BlockDecision& decision : own) join(testimony, decision.testimony);
     if (plain != nullptr && plain->checksumOk && !holds(testimony.read, plain->bytes)) {
-        join(testimony, decideBlock(recording, probeAt(*plain), plain->highFirst ? 1 : -1).testimony);
+        FoundBlock probe{probeAt(*plain), plain->highFirst ? 1 : -1, 0, {}, std::nullopt};
+        join(testimony, decideBlock(recording, probe.reading, probe.polarity).testimony);
         // A reading of its own that lost the signal in a dip in the block,
-        // or slipped there, read on where the signal came back.
-        for (const FoundBlock* found : block.found) {
+        // or slipped there, read on where the signal came back; where the
+        // trackers have none (the dip took the sync), the block is read on
+        // from its start.
+        std::vector<const FoundBlock*> readings = block.found;
+        if (readings.empty()) readings.push_back(&probe);
+        for (const FoundBlock* found : readings) {
             if (readOnThrough(recording, *found, plain->bytes, &testimony.readOnFrom)) {
                 testimony.readOn.push_back(plain->bytes);
                 break;

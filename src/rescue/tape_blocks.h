@@ -69,6 +69,13 @@ TapeGathering startGathering(const std::vector<DecodedBlock>& plain, double rate
 std::vector<TapeBlock> gatherComplete(TapeGathering& gathering, const std::vector<FoundBlock>& found,
                                       double bound);
 
+// A first reading for the retry ladder where only the default decoder found
+// the block: no bits of its own, the sync and the timing where the default
+// decoder found them. The second and third sync bytes ended with cells that
+// began 28 T apart (a byte D3 is five 1 cells and three 0 cells), and the
+// first sync byte began 54 T before the last cell of the second.
+BlockReading probeAt(const DecodedBlock& plain);
+
 // Decides one block: its own readings through the retry ladder, then the
 // default decoder's reading against them.
 DecidedBlock decideTapeBlock(Recording& recording, const TapeBlock& block);
