@@ -249,6 +249,30 @@ TEST(RescueReadings, ReadsOnFromTheBlocksStartWhereADipTookItsSync) {
     expectBlocks(run.output, {{kNameBlock, 'O'}, {tape.blocks[1], 'O'}, {kEndBlock, 'O'}});
 }
 
+// Bits read on are cut at the envelope's first fall below half the block's
+// level after they began, less their last 8; bits read on from inside a dip
+// begin below it, and are cut at the next dip, not at once. Here a bit a
+// stride (32 samples) long, the envelope 0.1 over strides 0-9 and 110-119,
+// 1 elsewhere: cut at stride 110, after 110 bits, to 102. A fall after 80
+// bits is one too soon to cut at (64 and 8 at either end).
+TEST(RescueReadings, CutsBitsReadOnAtTheNextFallOfTheEnvelope) {
+    auto cut = [](std::size_t fallAt, std::size_t firstBit) {
+        Recording recording;
+        recording.envelope.assign(200, 1.0f);
+        for (std::size_t k = 0; k < 10; ++k) recording.envelope[k] = recording.envelope[fallAt + k] = 0.1f;
+        ReadOn more;
+        for (std::size_t i = firstBit; i < 200; ++i)
+            more.bits.push_back(
+                {.start = 32.0 * static_cast<double>(i), .end = 32.0 * static_cast<double>(i + 1)});
+        const bool cutShort = cutAtFall(recording, 1.0, more);
+        return std::tuple{cutShort, more.bits.size(), more.lostAt};
+    };
+    EXPECT_EQ(cut(110, 0), (std::tuple{true, std::size_t{102}, 3520.0}));
+    EXPECT_EQ(cut(110, 10), (std::tuple{true, std::size_t{92}, 3520.0}));
+    EXPECT_EQ(cut(90, 10), (std::tuple{true, std::size_t{72}, 2880.0}));
+    EXPECT_EQ(cut(89, 10), (std::tuple{false, std::size_t{190}, -1.0}));
+}
+
 // Through a 1 kHz high-pass a 1 cell after a 0 is longer than one after a 1.
 // Before a dip of four bytes FF FF 1F FF (34 dB, 850 samples, under hiss
 // 0.03 RMS, so that no reading starts inside it) the block holds bytes 5F,
@@ -680,6 +704,12 @@ TEST(RescueReadings, TheDefaultDecodersReadingStandsWhereNothingSpeaksAgainstIt)
             reading.starts.push_back(100.0 * static_cast<double>(i));
         return reading;
     };
+    // The reading cut short after its first `count` bits.
+    auto firstBits = [](SignedReading reading, std::size_t count) {
+        reading.evidence.resize(count);
+        reading.onEdges.resize(count);
+        return reading;
+    };
     // kData with `count` bits misread, one in each byte from the eleventh on.
     auto misreadBits = [](int count) {
         Bytes bytes = kData;
@@ -875,7 +905,11 @@ TEST(RescueReadings, TheDefaultDecodersReadingStandsWhereNothingSpeaksAgainstIt)
         // 2.9 each, 11.6 in all; three are 8.7. Not where its bits' places are not known.
         {data, {.readOn = {kData}, .partial = {timed(signedOf(kMisread, 2.9f))}, .readOnFrom = 8700}, 'O', ""},
         {data, {.readOn = {kData}, .partial = {timed(signedOf(kMisread, 2.9f))}, .readOnFrom = 8701}, 'X', "de egyetlen más olvasás sem adta ugyanezt"},
-        {data, {.readOn = {kData}, .partial = {signedOf(kMisread, 2.9f)}, .readOnFrom = 8700}, 'X', "de egyetlen más olvasás sem adta ugyanezt"}};
+        {data, {.readOn = {kData}, .partial = {signedOf(kMisread, 2.9f)}, .readOnFrom = 8700}, 'X', "de egyetlen más olvasás sem adta ugyanezt"},
+        // Nor by its last eight bits, decided as it lost the signal or its way: cut short after
+        // 95 bits, three of the four count; after 96, all four.
+        {data, {.readOn = {kData}, .partial = {firstBits(signedOf(kMisread, 2.9f), 95)}}, 'O', ""},
+        {data, {.readOn = {kData}, .partial = {firstBits(signedOf(kMisread, 2.9f), 96)}}, 'X', "de egyetlen más olvasás sem adta ugyanezt"}};
     // clang-format on
     for (std::size_t i = 0; i < std::size(cases) + std::size(held); ++i) {
         const auto& [block, said, mark, why] = i < std::size(cases) ? cases[i] : held[i - std::size(cases)];

@@ -70,13 +70,6 @@ double medianEnvelope(const Recording& recording, double from, double to) {
     return values[values.size() / 2];
 }
 
-// Bits read on after a loss, and where the tracker lost the signal again
-// (-1: it did not).
-struct ReadOn {
-    std::vector<SoftBit> bits;
-    double lostAt = -1;
-};
-
 // Reads on after a reading that lost the signal at `lost`: from where the
 // signal comes back (before `until`) to half of `level`, the envelope's
 // median under the reading, with the reading's timing and polarity, at most
@@ -243,33 +236,6 @@ std::size_t bitsEndingBy(const std::vector<SoftBit>& bits, double at) {
     return count;
 }
 
-// A tracker read on may pass through a further dip, and slip there, before
-// it loses the signal, or without losing it at all; its bits after the dip
-// then fit nowhere. Cuts the bits read on at the first fall of the envelope
-// to kBackShare of `level` after they began (where it had come back above
-// that: readOnAfterLoss), and their last few before it, decided as the
-// signal went, as if the tracker had lost the signal there. (The reading
-// read on from is cut so at its first dip too.) False where the envelope
-// never fell so far under them, or where it fell before kLengthBits bits
-// more than the kEdgeBits at either end: a dip's hiss may lift the envelope
-// past the bar for a while, and the few bits read there would be placed by
-// their time alone.
-bool cutAtFall(const Recording& recording, double level, ReadOn& more) {
-    if (more.bits.empty()) return false;
-    const auto size = static_cast<std::int64_t>(recording.envelope.size());
-    const std::int64_t last =
-        std::min(size, static_cast<std::int64_t>(more.bits.back().end) / kEnvelopeStride);
-    const std::int64_t k = firstFall(
-        recording, level, static_cast<std::int64_t>(more.bits.front().start) / kEnvelopeStride, last);
-    if (k < 0) return false;
-    const auto fall = static_cast<double>(k * kEnvelopeStride);
-    const std::size_t before = bitsEndingBy(more.bits, fall);
-    if (before < 2 * kEdgeBits + kLengthBits) return false;
-    more.bits.resize(before - kEdgeBits);
-    more.lostAt = fall;
-    return true;
-}
-
 // Reads on after the loss at `lost` and places the bits read on after
 // `known` (see placeAfterDip); -1 where they have no place. Where too few of
 // the block's bits follow the dip (one that covers most of a short block),
@@ -297,6 +263,23 @@ std::ptrdiff_t placeReadOn(const Recording& recording, const FoundBlock& found,
 }
 
 }  // namespace
+
+bool cutAtFall(const Recording& recording, double level, ReadOn& more) {
+    if (more.bits.empty()) return false;
+    const auto size = static_cast<std::int64_t>(recording.envelope.size());
+    const std::int64_t last =
+        std::min(size, static_cast<std::int64_t>(more.bits.back().end) / kEnvelopeStride);
+    std::int64_t back = static_cast<std::int64_t>(more.bits.front().start) / kEnvelopeStride;
+    while (back < last && recording.envelope[static_cast<std::size_t>(back)] < kBackShare * level) ++back;
+    const std::int64_t k = firstFall(recording, level, back, last);
+    if (k < 0) return false;
+    const auto fall = static_cast<double>(k * kEnvelopeStride);
+    const std::size_t before = bitsEndingBy(more.bits, fall);
+    if (before < 2 * kEdgeBits + kLengthBits) return false;
+    more.bits.resize(before - kEdgeBits);
+    more.lostAt = fall;
+    return true;
+}
 
 bool readOnThrough(const Recording& recording, const FoundBlock& found,
                    const std::vector<std::uint8_t>& bytes, double* unseenFrom) {

@@ -24,6 +24,26 @@ struct TakePart {
 // must still hold their conditioned samples.
 std::vector<std::uint8_t> stitchedReading(const std::vector<TakePart>& parts, std::string& takes);
 
+// Bits read on after a loss, and where the tracker lost the signal again
+// (-1: it did not).
+struct ReadOn {
+    std::vector<SoftBit> bits;
+    double lostAt = -1;
+};
+
+// A tracker read on may pass through a further dip, and slip there, before
+// it loses the signal, or without losing it at all; its bits after the dip
+// then fit nowhere. Cuts the bits read on at the first fall of the envelope
+// to half of `level` after they began, and their last 8 before it, decided
+// as the signal went, as if the tracker had lost the signal there (the
+// reading read on from is cut so at its first dip too). Bits read on from
+// inside a dip begin below that: the fall is one after the envelope came
+// back. False where the envelope never fell so far under them, or where it
+// fell before 64 bits more than 8 at either end: a dip's hiss may lift the
+// envelope past the bar for a while, and the few bits read there would be
+// placed by their time alone.
+bool cutAtFall(const Recording& recording, double level, ReadOn& more);
+
 // One take alone, the same way: the default decoder's block `bytes`, read
 // through a dip that the take's trackers did not read through. `found`, a
 // reading of the block that lost the signal in the dip or slipped there, is
