@@ -251,12 +251,14 @@ TEST(RescueReadings, ReadsOnFromTheBlocksStartWhereADipTookItsSync) {
 
 // Bits read on are cut at the envelope's first fall below half the block's
 // level after they began, less their last 8; bits read on from inside a dip
-// begin below it, and are cut at the next dip, not at once. Here a bit a
-// stride (32 samples) long, the envelope 0.1 over strides 0-9 and 110-119,
-// 1 elsewhere: cut at stride 110, after 110 bits, to 102. A fall after 80
-// bits is one too soon to cut at (64 and 8 at either end).
+// begin below it, and are cut at the next dip, not at once (where read on
+// from where the envelope came back, a fall at their start cuts nothing).
+// Here a bit a stride (32 samples) long, the envelope 0.1 over strides 0-9
+// and from the fall on for 10, 1 elsewhere: a fall at stride 110 cuts 110
+// bits from the start to 102. A fall after 80 bits is one too soon to cut
+// at (64 and 8 at either end).
 TEST(RescueReadings, CutsBitsReadOnAtTheNextFallOfTheEnvelope) {
-    auto cut = [](std::size_t fallAt, std::size_t firstBit) {
+    auto cut = [](std::size_t fallAt, std::size_t firstBit, bool fromInsideDip) {
         Recording recording;
         recording.envelope.assign(200, 1.0f);
         for (std::size_t k = 0; k < 10; ++k) recording.envelope[k] = recording.envelope[fallAt + k] = 0.1f;
@@ -264,13 +266,14 @@ TEST(RescueReadings, CutsBitsReadOnAtTheNextFallOfTheEnvelope) {
         for (std::size_t i = firstBit; i < 200; ++i)
             more.bits.push_back(
                 {.start = 32.0 * static_cast<double>(i), .end = 32.0 * static_cast<double>(i + 1)});
-        const bool cutShort = cutAtFall(recording, 1.0, more);
+        const bool cutShort = cutAtFall(recording, 1.0, more, fromInsideDip);
         return std::tuple{cutShort, more.bits.size(), more.lostAt};
     };
-    EXPECT_EQ(cut(110, 0), (std::tuple{true, std::size_t{102}, 3520.0}));
-    EXPECT_EQ(cut(110, 10), (std::tuple{true, std::size_t{92}, 3520.0}));
-    EXPECT_EQ(cut(90, 10), (std::tuple{true, std::size_t{72}, 2880.0}));
-    EXPECT_EQ(cut(89, 10), (std::tuple{false, std::size_t{190}, -1.0}));
+    EXPECT_EQ(cut(110, 0, true), (std::tuple{true, std::size_t{102}, 3520.0}));
+    EXPECT_EQ(cut(110, 0, false), (std::tuple{false, std::size_t{200}, -1.0}));
+    EXPECT_EQ(cut(110, 10, false), (std::tuple{true, std::size_t{92}, 3520.0}));
+    EXPECT_EQ(cut(90, 10, false), (std::tuple{true, std::size_t{72}, 2880.0}));
+    EXPECT_EQ(cut(89, 10, true), (std::tuple{false, std::size_t{190}, -1.0}));
 }
 
 // Through a 1 kHz high-pass a 1 cell after a 0 is longer than one after a 1.

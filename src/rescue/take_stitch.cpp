@@ -253,7 +253,7 @@ std::ptrdiff_t placeReadOn(const Recording& recording, const FoundBlock& found,
         more = readOnAfterLoss(recording, found, from, lost, until, bits);
         if (more.lostAt >= 0) more.bits.resize(more.bits.size() - std::min(more.bits.size(), kEdgeBits));
         const std::ptrdiff_t at = placeAfterDip(known, more.bits, known.size(), bytes, start);
-        if (at >= 0 || !cutAtFall(recording, level, more)) return at;
+        if (at >= 0 || !cutAtFall(recording, level, more, from < level)) return at;
         return placeAfterDip(known, more.bits, known.size(), bytes, start);
     };
     const std::ptrdiff_t after = place(level);
@@ -264,13 +264,15 @@ std::ptrdiff_t placeReadOn(const Recording& recording, const FoundBlock& found,
 
 }  // namespace
 
-bool cutAtFall(const Recording& recording, double level, ReadOn& more) {
+bool cutAtFall(const Recording& recording, double level, ReadOn& more, bool fromInsideDip) {
     if (more.bits.empty()) return false;
     const auto size = static_cast<std::int64_t>(recording.envelope.size());
     const std::int64_t last =
         std::min(size, static_cast<std::int64_t>(more.bits.back().end) / kEnvelopeStride);
     std::int64_t back = static_cast<std::int64_t>(more.bits.front().start) / kEnvelopeStride;
-    while (back < last && recording.envelope[static_cast<std::size_t>(back)] < kBackShare * level) ++back;
+    while (fromInsideDip && back < last &&
+           recording.envelope[static_cast<std::size_t>(back)] < kBackShare * level)
+        ++back;
     const std::int64_t k = firstFall(recording, level, back, last);
     if (k < 0) return false;
     const auto fall = static_cast<double>(k * kEnvelopeStride);

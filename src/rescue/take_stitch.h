@@ -37,12 +37,14 @@ struct ReadOn {
 // to half of `level` after they began, and their last 8 before it, decided
 // as the signal went, as if the tracker had lost the signal there (the
 // reading read on from is cut so at its first dip too). Bits read on from
-// inside a dip begin below that: the fall is one after the envelope came
-// back. False where the envelope never fell so far under them, or where it
+// inside a dip (`fromInsideDip`) begin below that: the fall is one after the
+// envelope came back (not so for those read on where it came back: a fall
+// just after their start is the dip's hiss, and cuts nothing). False where
+// the envelope never fell so far under them, or where it
 // fell before 64 bits more than 8 at either end: a dip's hiss may lift the
 // envelope past the bar for a while, and the few bits read there would be
 // placed by their time alone.
-bool cutAtFall(const Recording& recording, double level, ReadOn& more);
+bool cutAtFall(const Recording& recording, double level, ReadOn& more, bool fromInsideDip);
 
 // One take alone, the same way: the default decoder's block `bytes`, read
 // through a dip that the take's trackers did not read through. `found`, a

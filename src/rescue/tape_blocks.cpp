@@ -283,20 +283,27 @@ bool slippedAndBack(const SignedReading& reading, const std::vector<std::uint8_t
     return false;
 }
 
+// Whether one reading denies `bytes` (see denies) by the evidence of its
+// first `counted` bits.
+bool deniesBy(const SignedReading& reading, const std::vector<std::uint8_t>& bytes, bool witnessed,
+              std::size_t counted) {
+    if (reading.slipRisk < kHonestSlipRisk || reading.onLengths) return false;
+    const int different = differentBits(reading, bytes);
+    if (witnessed && (different > kFewDifferentBits || slippedAndBack(reading, bytes))) return false;
+    double against = 0;
+    for (std::size_t i = 0; i < std::min(counted, reading.evidence.size()) && i / 8 < bytes.size(); ++i) {
+        if (!onEdgesAt(reading, i)) continue;
+        const double bit = std::max(0.0f, bitOf(bytes, i) ? -reading.evidence[i] : reading.evidence[i]);
+        if (bit > 0 && different > kMisreadByteBits) return bit >= kSlipDenied;
+        against += bit;
+    }
+    return against >= kDenied;
+}
+
 bool denies(const std::vector<SignedReading>& readings, const std::vector<std::uint8_t>& bytes,
             bool witnessed) {
     return std::any_of(readings.begin(), readings.end(), [&](const SignedReading& reading) {
-        if (reading.slipRisk < kHonestSlipRisk || reading.onLengths) return false;
-        const int different = differentBits(reading, bytes);
-        if (witnessed && (different > kFewDifferentBits || slippedAndBack(reading, bytes))) return false;
-        double against = 0;
-        for (std::size_t i = 0; i < reading.evidence.size() && i / 8 < bytes.size(); ++i) {
-            if (!onEdgesAt(reading, i)) continue;
-            const double bit = std::max(0.0f, bitOf(bytes, i) ? -reading.evidence[i] : reading.evidence[i]);
-            if (bit > 0 && different > kMisreadByteBits) return bit >= kSlipDenied;
-            against += bit;
-        }
-        return against >= kDenied;
+        return deniesBy(reading, bytes, witnessed, reading.evidence.size());
     });
 }
 
@@ -319,21 +326,26 @@ void join(Testimony& testimony, const Testimony& more) {
 // (rescue_sim --dip 60 0.05 --trials 1 --blocks 10 --seed 838).
 constexpr std::size_t kBitsAtLoss = 8;
 
-// The readings cut short, up to the bits that began at or after `at` (all
-// of a reading whose bits' places are not known; all of each where `at` is
-// -1), each without its last kBitsAtLoss bits.
-std::vector<SignedReading> cutBefore(const std::vector<SignedReading>& readings, double at) {
-    std::vector<SignedReading> cut = readings;
-    for (SignedReading& reading : cut) {
-        std::size_t before = reading.evidence.size() - std::min(reading.evidence.size(), kBitsAtLoss);
-        for (std::size_t i = 0; at >= 0 && i < std::min(before, reading.starts.size()); ++i) {
-            if (reading.starts[i] >= at) before = i;
+// Whether the readings cut short deny `bytes` by their bits that began
+// before `at` (all of a reading whose bits' places are not known; all of
+// each where `at` is -1): of one that ends before `at`, all but its last
+// kBitsAtLoss bits count against the block. (How many of its bits part
+// from the block, which says whether it slipped, counts them all.)
+bool deniesBefore(const std::vector<SignedReading>& readings, double at,
+                  const std::vector<std::uint8_t>& bytes, bool witnessed) {
+    return std::any_of(readings.begin(), readings.end(), [&](const SignedReading& reading) {
+        std::size_t before = 0;
+        while (at >= 0 && before < reading.starts.size() && reading.starts[before] < at) ++before;
+        if (at < 0 || reading.starts.empty() || before >= reading.evidence.size()) {
+            const std::size_t size = reading.evidence.size();
+            return deniesBy(reading, bytes, witnessed, size - std::min(size, kBitsAtLoss));
         }
-        reading.evidence.resize(before);
-        reading.onEdges.resize(std::min(before, reading.onEdges.size()));
-        reading.starts.resize(std::min(before, reading.starts.size()));
-    }
-    return cut;
+        SignedReading cut = reading;
+        cut.evidence.resize(before);
+        cut.onEdges.resize(std::min(before, cut.onEdges.size()));
+        cut.starts.resize(before);
+        return deniesBy(cut, bytes, witnessed, before);
+    });
 }
 
 }  // namespace
@@ -622,7 +634,7 @@ void judgeDefaultReading(const DecodedBlock& plain, const Testimony& testimony, 
     const bool readOnConfirms =
         holds(testimony.readOn, plain.bytes) && signalHeld &&
         !denies(testimony.complete, plain.bytes, witnessed) &&
-        !denies(cutBefore(testimony.partial, testimony.readOnFrom), plain.bytes, witnessed);
+        !deniesBefore(testimony.partial, testimony.readOnFrom, plain.bytes, witnessed);
     if (!plain.checksumOk) {
         decision.what = "csak a szabványos dekóder olvasta, hibás ellenőrző összeggel";
     } else if (contradicted(testimony, plain.bytes) || sureOtherwise(testimony, plain.bytes, witnessed)) {
