@@ -8,7 +8,7 @@
 #   scripts/mutation-check.sh [--scratch DIR] [--only TEXT] [--list] [--verbose]
 #
 # --scratch: the copy and its build (default /tmp/kazettor_mutants, kept for
-# the next run); --only: the mutants whose file or description holds TEXT;
+# the next run); --only: the mutants whose file or description holds TEXT (repeatable: any);
 # --list: print the mutants and check that their texts are still in src/.
 # Needs python3, cmake, g++ and GoogleTest, as the tests do.
 set -euo pipefail

@@ -1122,6 +1122,20 @@ MUTANTS = [
            'read on through a dip, a reading cut short denies it by the bit that began where the dip did'),
     Mutant('src/rescue/tape_blocks.cpp', 'if (at < 0 || reading.starts.empty() || before', 'if (at < 0 || before',
            'read on through a dip, a reading whose bits\' places are not known denies nothing'),
+    Mutant('src/rescue/tape_blocks.cpp', '        if (holds(testimony.readOn, bytes) && slippedFrom(other, bytes)) return false;\n', '',
+           'a good block a place off the block read on through a dip contradicts it'),
+    Mutant('src/rescue/tape_blocks.cpp', 'if (holds(testimony.readOn, bytes) && slippedFrom(other, bytes))', 'if (slippedFrom(other, bytes))',
+           'a good block a place off the block contradicts nothing, read on through a dip or not'),
+    Mutant('src/rescue/tape_blocks.cpp', 'for (const std::ptrdiff_t shift : {-1, 1}) {', 'for (const std::ptrdiff_t shift : {-2, -1, 1, 2}) {',
+           'a good block two places off the block read on through a dip (a 0 cell for three 1 cells, as long) contradicts nothing'),
+    Mutant('src/rescue/tape_blocks.cpp', 'for (const std::ptrdiff_t shift : {-1, 1}) {', 'for (const std::ptrdiff_t shift : {1}) {',
+           'a good block a place early against the block read on through a dip contradicts it'),
+    Mutant('src/rescue/tape_blocks.cpp', 'constexpr std::size_t kSlippedTail = 64;', 'constexpr std::size_t kSlippedTail = 63;',
+           'a good block a place off the block read on through a dip over 63 bits contradicts nothing'),
+    Mutant('src/rescue/tape_blocks.cpp', 'constexpr std::size_t kSlippedTail = 64;', 'constexpr std::size_t kSlippedTail = 65;',
+           'a good block a place off the block read on through a dip over 64 bits contradicts it'),
+    Mutant('src/rescue/tape_blocks.cpp', 'for (std::size_t i = first + kSlipBits; same && i < bits; ++i) {', 'for (std::size_t i = first + kSlipBits + 1; same && i < bits; ++i) {',
+           'a good block a place off the block read on through a dip compared from a bit later'),
     Mutant('src/rescue/tape_blocks.cpp', 'constexpr std::size_t kBitsAtLoss = 8;', 'constexpr std::size_t kBitsAtLoss = 9;',
            'read on through a dip, a reading cut short denies nothing by its last nine bits'),
     Mutant('src/rescue/tape_blocks.cpp', 'constexpr std::size_t kBitsAtLoss = 8;', 'constexpr std::size_t kBitsAtLoss = 7;',
@@ -1525,7 +1539,8 @@ def failed_tests(output):
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split('\n')[0])
     parser.add_argument('--scratch', default='/tmp/kazettor_mutants', help='scratch directory (kept between runs)')
-    parser.add_argument('--only', default='', help='run only mutants whose file or description contains this')
+    parser.add_argument('--only', action='append', default=[],
+                        help='run only mutants whose file or description contains this (repeatable: any of them)')
     parser.add_argument('--threshold', type=float, default=90.0, help='lowest passing score in percent')
     parser.add_argument('--timeout', type=int, default=60, help='seconds allowed per test')
     parser.add_argument('--from', dest='start', type=int, default=1,
@@ -1538,7 +1553,7 @@ def main():
     args = parser.parse_args()
     repository = os.path.abspath(os.path.join(os.path.dirname(__file__), '..'))
     tree = os.path.join(args.scratch, 'tree')
-    mutants = [m for m in MUTANTS if args.only in m.file or args.only in m.description]
+    mutants = [m for m in MUTANTS if not args.only or any(o in m.file or o in m.description for o in args.only)]
 
     stale = [m for m in mutants
              if open(os.path.join(repository, m.file), encoding='utf-8').read().count(m.original) != 1]

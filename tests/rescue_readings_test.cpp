@@ -707,6 +707,21 @@ TEST(RescueReadings, TheDefaultDecodersReadingStandsWhereNothingSpeaksAgainstIt)
             reading.starts.push_back(100.0 * static_cast<double>(i));
         return reading;
     };
+    // The block with bit `at` lost, those after it a place early (a 0 after the last).
+    auto withBitLost = [](Bytes bytes, std::size_t at) {
+        const std::size_t bits = 8 * bytes.size();
+        for (std::size_t i = at; i < bits; ++i) {
+            const int bit = i + 1 < bits ? (bytes[(i + 1) / 8] >> (7 - (i + 1) % 8)) & 1 : 0;
+            bytes[i / 8] = static_cast<std::uint8_t>((bytes[i / 8] & ~(0x80 >> i % 8)) | bit << (7 - i % 8));
+        }
+        return bytes;
+    };
+    // The block with its 0 bit `at` read as three 1 bits, those after it two places late.
+    auto zeroAsThreeOnes = [](const Bytes& bytes, std::size_t at) {
+        Bytes read = withBitGained(withBitGained(bytes, at), at);
+        read[(at + 2) / 8] |= static_cast<std::uint8_t>(0x80 >> (at + 2) % 8);
+        return read;
+    };
     // The reading cut short after its first `count` bits.
     auto firstBits = [](SignedReading reading, std::size_t count) {
         reading.evidence.resize(count);
@@ -747,6 +762,8 @@ TEST(RescueReadings, TheDefaultDecodersReadingStandsWhereNothingSpeaksAgainstIt)
     // The default decoder's reading slipped, its checksum holding by chance; a reading that
     // kept to the tape missed its edge just where the two part (at bit 80).
     const DecodedBlock slippedRead{.bytes = slippedBytes, .checksumOk = true};
+    // ...or took the 0 cell there for three 1 cells, as long.
+    const DecodedBlock threeOnesRead{.bytes = zeroAsThreeOnes(kData, 80), .checksumOk = true};
     SignedReading keptToTape = signedOf(kData, 9, 0.5);
     keptToTape.onEdges[80] = false;
     // A reading of `bytes` whose cells lay off their edges where it parts from kData, but the first `onEdge`.
@@ -824,7 +841,7 @@ TEST(RescueReadings, TheDefaultDecodersReadingStandsWhereNothingSpeaksAgainstIt)
         // that slipped so is as likely the default decoder's as the trackers' (four readings took a
         // 0 cell for three 1 cells in a 40 ms dip of 26 dB, rescue_sim --dip 40 0.05 --snr 30
         // --seed 845271837; the default decoder can as well).
-        {slippedRead, {.holding = {kData}, .fitted = {slippedBytes}, .readOn = {slippedBytes}, .complete = {keptToTape}}, 'X', "ellentmondó olvasások: "},
+        {threeOnesRead, {.holding = {kData}, .fitted = {threeOnesRead.bytes}, .readOn = {threeOnesRead.bytes}, .complete = {keptToTape}}, 'X', "ellentmondó olvasások: "},
         // So does a reading read on through a dip that gives the block: it kept to the block's bits after it.
         {data, {.fitted = {kData}, .readOn = {kData}, .complete = {slipped}}, 'O', ""},
         {data, {.holding = {kOtherGood}, .read = {kData}}, 'X', "ellentmondó olvasások: "},
@@ -912,7 +929,17 @@ TEST(RescueReadings, TheDefaultDecodersReadingStandsWhereNothingSpeaksAgainstIt)
         // Nor by its last eight bits, decided as it lost the signal or its way: cut short after
         // 95 bits, three of the four count; after 96, all four.
         {data, {.readOn = {kData}, .partial = {firstBits(signedOf(kMisread, 2.9f), 95)}}, 'O', ""},
-        {data, {.readOn = {kData}, .partial = {firstBits(signedOf(kMisread, 2.9f), 96)}}, 'X', "de egyetlen más olvasás sem adta ugyanezt"}};
+        {data, {.readOn = {kData}, .partial = {firstBits(signedOf(kMisread, 2.9f), 96)}}, 'X', "de egyetlen más olvasás sem adta ugyanezt"},
+        // A good block that readings give against it stands against it where the block is theirs
+        // with a 0 cell read as three 1 cells, as long (see above); not where it is theirs a place off
+        // (a cell gained or lost, whose time shows), from 64 bits on after the 3 where they part:
+        // bit 493 (a 0) gained as a 1 leaves 64, lost 63.
+        {data, {.holding = {zeroAsThreeOnes(kData, 80)}, .readOn = {kData}}, 'X', "ellentmondó olvasások: "},
+        {data, {.holding = {withBitGained(kData, 80)}, .readOn = {kData}}, 'O', ""},
+        {data, {.holding = {withBitGained(kData, 80)}, .fitted = {kData}}, 'X', "ellentmondó olvasások: "},
+        {data, {.holding = {withBitLost(kData, 80)}, .readOn = {kData}}, 'O', ""},
+        {data, {.holding = {withBitGained(kData, 493)}, .readOn = {kData}}, 'O', ""},
+        {data, {.holding = {withBitLost(kData, 493)}, .readOn = {kData}}, 'X', "ellentmondó olvasások: "}};
     // clang-format on
     for (std::size_t i = 0; i < std::size(cases) + std::size(held); ++i) {
         const auto& [block, said, mark, why] = i < std::size(cases) ? cases[i] : held[i - std::size(cases)];
