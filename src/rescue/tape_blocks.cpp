@@ -126,37 +126,6 @@ bool givenOffEdgesOnly(const Testimony& testimony, const std::vector<std::uint8_
     return given;
 }
 
-// Another good block read contradicts `bytes`. No checksum covers the type
-// byte: a good block that differs in it alone is a misread type byte as
-// likely as another block, and where a reading sure of every bit gives
-// `bytes`, contradicts only if it was read sure of every bit too (a reading
-// with doubtful bits has misread a type byte 0x88 as 0x84 where four sure
-// readings and the default decoder's gave 0x88); where none is sure but one
-// that expected no wrong bit gives `bytes`, only if one such gives it too
-// (through AAC at 80 kbit/s five such readings gave a type byte F9, one
-// that expected a wrong bit gave FD). Nor does a good block far from
-// `bytes` where a reading is aligned with `bytes` and none with it: the
-// reading that gave it slipped, and its checksum held by chance (one in 256).
-// Where a reading decided on the slots is aligned with `bytes`, only one
-// decided so counts for the other: one decided on the cells' lengths has
-// its evidence capped, and its slip risk says only how long the block is
-// (through a 30 ms dip of 20 dB one such, at 0.013, slipped at bit 680 of a
-// 262-byte block with its checksum holding, against the block that a
-// reading sure of every bit, the best-fit search and the default decoder
-// gave; through MP3 at 80 kbit/s one such alone, with the search and the
-// default decoder, gave the block where every reading on the slots slipped).
-// Nor, where a reading sure of every bit gives `bytes`, one further from it
-// than a misread byte that none so sure gives: readings that slipped in a
-// dip, their evidence taken against the dip's level where the signal came
-// back within a cell, can be sure of a slipped block (a 4 ms dip of 19 dB
-// gave three readings a bit gained, their slip risks below 1e-20, their
-// checksum holding by chance, where one sure of every bit, the best-fit
-// search and the default decoder gave the block). Nor one given only by
-// readings that give `bytes` wherever their bits say anything (in a dropout
-// of 16 dB over an end block B1 DA DA, a reading took a 1 cell and a 0 cell
-// for a 0 and a 1 off their edges twice in each byte, B1 B6 B6, its
-// checksum holding, where three readings, the best-fit search and the
-// default decoder gave the block: worn_tape_sim --seed 296760364).
 // Readings that read through a dip may gain or lose a cell there, and read
 // the block's bits after it a place off. Whether `other` is `bytes` so
 // slipped: from a few bits after where they part, every bit of it is the
@@ -190,6 +159,39 @@ bool slippedFrom(const std::vector<std::uint8_t>& other, const std::vector<std::
     return false;
 }
 
+// Another good block read contradicts `bytes`. No checksum covers the type
+// byte: a good block that differs in it alone is a misread type byte as
+// likely as another block, and where a reading sure of every bit gives
+// `bytes`, contradicts only if it was read sure of every bit too (a reading
+// with doubtful bits has misread a type byte 0x88 as 0x84 where four sure
+// readings and the default decoder's gave 0x88); where none is sure but one
+// that expected no wrong bit gives `bytes`, only if one such gives it too
+// (through AAC at 80 kbit/s five such readings gave a type byte F9, one
+// that expected a wrong bit gave FD). Nor does a good block far from
+// `bytes` where a reading is aligned with `bytes` and none with it: the
+// reading that gave it slipped, and its checksum held by chance (one in 256).
+// Where a reading decided on the slots is aligned with `bytes`, only one
+// decided so counts for the other: one decided on the cells' lengths has
+// its evidence capped, and its slip risk says only how long the block is
+// (through a 30 ms dip of 20 dB one such, at 0.013, slipped at bit 680 of a
+// 262-byte block with its checksum holding, against the block that a
+// reading sure of every bit, the best-fit search and the default decoder
+// gave; through MP3 at 80 kbit/s one such alone, with the search and the
+// default decoder, gave the block where every reading on the slots slipped).
+// Nor, where a reading sure of every bit gives `bytes`, one further from it
+// than a misread byte that none so sure gives: readings that slipped in a
+// dip, their evidence taken against the dip's level where the signal came
+// back within a cell, can be sure of a slipped block (a 4 ms dip of 19 dB
+// gave three readings a bit gained, their slip risks below 1e-20, their
+// checksum holding by chance, where one sure of every bit, the best-fit
+// search and the default decoder gave the block). Nor one given only by
+// readings that give `bytes` wherever their bits say anything (in a dropout
+// of 16 dB over an end block B1 DA DA, a reading took a 1 cell and a 0 cell
+// for a 0 and a 1 off their edges twice in each byte, B1 B6 B6, its
+// checksum holding, where three readings, the best-fit search and the
+// default decoder gave the block: worn_tape_sim --seed 296760364). Nor one
+// a place off `bytes` where a reading read on through a dip gives `bytes`
+// (see slippedFrom).
 bool contradicted(const Testimony& testimony, const std::vector<std::uint8_t>& bytes) {
     const bool sure = holds(testimony.sure, bytes);
     const bool honest = aligned(testimony.complete, bytes, 0);
@@ -364,9 +366,9 @@ constexpr std::size_t kBitsAtLoss = 8;
 
 // Whether the readings cut short deny `bytes` by their bits that began
 // before `at` (all of a reading whose bits' places are not known; all of
-// each where `at` is -1): of one that ends before `at`, all but its last
-// kBitsAtLoss bits count against the block. (How many of its bits part
-// from the block, which says whether it slipped, counts them all.)
+// each where `at` is -1), but the last kBitsAtLoss bits of one that `at`
+// does not cut. (How many of its bits part from the block, which says
+// whether it slipped, counts them all.)
 bool deniesBefore(const std::vector<SignedReading>& readings, double at,
                   const std::vector<std::uint8_t>& bytes, bool witnessed) {
     return std::any_of(readings.begin(), readings.end(), [&](const SignedReading& reading) {
