@@ -214,6 +214,42 @@ TEST(RescueReadings, ReadsOnThroughADipOverTheBlocksFirstByte) {
     expectBlocks(run.output, {{kNameBlock, 'O'}, {tape.blocks[1], 'O'}, {kEndBlock, 'O'}});
 }
 
+// A reading that read through a first dip (20 dB, 10 ms, at byte 20) and
+// lost the signal in a second (34 dB, 30 ms, at byte 50) may have slipped in
+// the first: here its bits from there on are made the block's two places
+// off, as a 0 cell read as three 1 cells leaves them. Its sure bits before
+// the second dip then part from the block, and it is read on from the first
+// dip instead, and after the second from there; a byte flipped between the
+// dips or after the second fails. Not where its bits before the first part.
+TEST(RescueReadings, ReadsOnFromAnEarlierDipWhereTheReadingSlippedThere) {
+    Tape tape = abruptDip(50, 1323);
+    dip(tape, 20, 441, 20);
+    Recording taken;
+    SearchResult search;
+    const FoundBlock* found = dataBlockFound(tape.signal, taken, search);
+    ASSERT_NE(found, nullptr);
+    ASSERT_EQ(found->reading.end, ReadEnd::signalLost);
+    const Bytes& block = tape.blocks[1];
+    ASSERT_GT(found->reading.bits.size(), 8u * 45);
+    FoundBlock slipped = *found;
+    for (std::size_t i = 8 * 21; i < slipped.reading.bits.size(); ++i) {
+        slipped.reading.bits[i].bit = bitOf(block, i - 2);
+        slipped.reading.bits[i].llr = 50;
+        slipped.reading.bits[i].timingSure = true;
+    }
+    EXPECT_TRUE(readOnThrough(taken, *found, block));
+    for (const auto& [byte, gives] : {std::pair{-1, true}, {35, false}, {60, false}}) {
+        Bytes bytes = block;
+        if (byte >= 0) bytes[static_cast<std::size_t>(byte)] ^= 0x10;
+        EXPECT_EQ(readOnThrough(taken, slipped, bytes), gives) << byte;
+    }
+    FoundBlock wrongBefore = slipped;
+    wrongBefore.reading.bits[8 * 10].bit ^= 1;
+    wrongBefore.reading.bits[8 * 10].llr = 50;
+    wrongBefore.reading.bits[8 * 10].timingSure = true;
+    EXPECT_FALSE(readOnThrough(taken, wrongBefore, block));
+}
+
 // Where a dip (34 dB for 2000 samples, 45 ms, from the first sync byte on)
 // takes the data block's sync and its first bytes, over digital silence,
 // the trackers read nothing of the block; the default decoder reads it. A
@@ -1192,9 +1228,10 @@ TEST(RescueReadings, ReadsOnFromWhereTheEnvelopeFellBeforeTheLoss) {
 // reading decides two bits there wrongly off their edges and keeps its
 // timing: read on, it gives the block. Stuck for 28 samples from a cell's
 // middle, it slips there (its bits after it part from the block on their
-// edges), and gives nothing.
+// edges); the envelope fell there too, and read on from there instead (see
+// ReadsOnFromAnEarlierDipWhereTheReadingSlippedThere), it gives the block.
 TEST(RescueReadings, ReadsOnPastBitsDecidedOffTheirEdges) {
-    for (const auto& [offset, samples, gives] : {std::tuple{0, 40, true}, {14, 28, false}}) {
+    for (const auto& [offset, samples, gives] : {std::tuple{0, 40, true}, {14, 28, true}}) {
         Tape tape = abruptDip();
         const std::size_t from = tape.at(1, 5) + static_cast<std::size_t>(offset);
         std::fill_n(tape.signal.begin() + static_cast<std::ptrdiff_t>(from), samples, -0.5);
