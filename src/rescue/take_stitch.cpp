@@ -345,11 +345,12 @@ bool readOnThrough(const Recording& recording, const FoundBlock& found,
     // rescue_sim --dip 40 0.05 --snr 30 --trials 1 --blocks 10 --seed 1049).
     if (!agrees(kept)) {
         const std::int64_t k = signalLost && level > 0 ? firstFall(recording, level, first, last) : -1;
+        if (k < 0) return false;
         const double fell = static_cast<double>(k * kEnvelopeStride);
-        if (k < 0 || bitsEndingBy(reading.bits, fell) >= kept) return false;
+        const std::size_t atFall = bitsEndingBy(reading.bits, fell);
+        if (atFall >= kept || !agrees(atFall)) return false;
         lost = fell;
-        kept = bitsEndingBy(reading.bits, fell);
-        if (!agrees(kept)) return false;
+        kept = atFall;
     }
     // The lengths of the cells on either side of the dip: the block's bits
     // in it, which no reading of the take's saw, must fill the time between
