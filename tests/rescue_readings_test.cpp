@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <numeric>
 #include <random>
 
 #include "decoder/bit_decoder.h"
@@ -283,6 +284,63 @@ TEST(RescueReadings, ReadsOnFromTheBlocksStartWhereADipTookItsSync) {
     EXPECT_FALSE(readOnThrough(taken, probe, withBitGained(tape.blocks[1], 12)));
     const RunResult run = decode(dir, tape.signal, kRate);
     expectBlocks(run.output, {{kNameBlock, 'O'}, {tape.blocks[1], 'O'}, {kEndBlock, 'O'}});
+}
+
+// After a block's last byte comes fill, 0xFF. A reading that took four 0
+// cells of the dip's byte 00 for three 1 cells each, as long, gained a byte
+// there, and ends a byte early, on the block's last data byte: that byte is
+// made to hold as its checksum (by the block's last data byte), and the
+// true checksum byte to be FD. The bits read on after the dip fit the block
+// so read all the same, and its bits in the dip fill the time; past its end
+// they give FD, a sure 0 in its seventh bit: it is not read on. The true
+// block is.
+TEST(RescueReadings, ReadsOnNoBlockThatEndsBeforeItsFill) {
+    // The block's bits from bit 164 on a byte late, the bytes 20 and 21 as read: FF F0.
+    auto gained = [](const Bytes& block) {
+        Bytes read(block.begin(), block.begin() + 20);
+        read.push_back(0xFF);
+        read.push_back(0xF0);
+        read.insert(read.end(), block.begin() + 21, block.end() - 1);
+        return read;
+    };
+    std::mt19937 random(3);
+    Bytes data(64);
+    for (std::uint8_t& byte : data) byte = static_cast<std::uint8_t>(random());
+    data[15] = 0x00;
+    Bytes block;
+    // (The checksum moves by twice the first data byte.)
+    for (int first = 0; first < 256 && (block.empty() || block.back() != 0xFD); ++first) {
+        data[0] = static_cast<std::uint8_t>(first);
+        block = dataBlockOf(data);
+        const Bytes read = gained(block);
+        block[68] = static_cast<std::uint8_t>(std::accumulate(read.begin() + 1, read.end() - 1, 0));
+        block = withChecksum(Bytes(block.begin(), block.end() - 1));
+    }
+    ASSERT_EQ(block.back(), 0xFD);
+    const Bytes read = gained(block);
+    ASSERT_TRUE(wholeBlock(read));
+    ASSERT_EQ(read.back(), block[68]);
+    Tape tape = recording(0.5, block);
+    dip(tape, 20, 1323);
+    Recording taken;
+    SearchResult search;
+    const FoundBlock* found = dataBlockFound(tape.signal, taken, search);
+    ASSERT_NE(found, nullptr);
+    EXPECT_TRUE(readOnThrough(taken, *found, block));
+    EXPECT_FALSE(readOnThrough(taken, *found, read));
+
+    // Only a sure 0, on its edges, among the 8 bits past the end counts (the 4 before it are the block's).
+    auto trailing = [](std::size_t zeroAt, float llr, bool onEdges) {
+        std::vector<SoftBit> bits(16, SoftBit{.bit = 1, .llr = 20, .timingSure = true});
+        bits[zeroAt] = {.bit = 0, .llr = llr, .timingSure = onEdges};
+        return fillFollows(bits, 4);
+    };
+    EXPECT_FALSE(trailing(4, 4.7f, true));
+    EXPECT_FALSE(trailing(11, 20, true));
+    EXPECT_TRUE(trailing(3, 20, true));
+    EXPECT_TRUE(trailing(12, 20, true));
+    EXPECT_TRUE(trailing(4, 4.5f, true));
+    EXPECT_TRUE(trailing(4, 20, false));
 }
 
 // Bits read on are cut at the envelope's first fall below half the block's

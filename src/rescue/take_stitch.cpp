@@ -220,6 +220,12 @@ std::ptrdiff_t placeAfterDip(const std::vector<SoftBit>& known, const std::vecto
     return !byTime || agreeing >= kLeastTimedBits ? place : -1;
 }
 
+// See fillFollows. (Through a 66 ms dropout of 28 dB the default decoder
+// read a 62-byte data block a byte long in the dip, its last data byte
+// taken for the checksum, and the bits read on after it gave the true
+// checksum byte, 5B: worn_tape_sim --seed 10198919 --recordings 1.)
+constexpr std::size_t kFillBits = 8;
+
 // The first envelope value in [first, last) below kBackShare of `level`: where
 // the signal fell; -1 where none is.
 std::int64_t firstFall(const Recording& recording, double level, std::int64_t first, std::int64_t last) {
@@ -263,6 +269,13 @@ std::ptrdiff_t placeReadOn(const Recording& recording, const FoundBlock& found,
 }
 
 }  // namespace
+
+bool fillFollows(const std::vector<SoftBit>& bits, std::size_t end) {
+    for (std::size_t i = end; i < std::min(bits.size(), end + kFillBits); ++i) {
+        if (bits[i].llr >= kSureEvidence && bits[i].timingSure && bits[i].bit == 0) return false;
+    }
+    return true;
+}
 
 bool cutAtFall(const Recording& recording, double level, ReadOn& more, bool fromInsideDip) {
     if (more.bits.empty()) return false;
@@ -372,6 +385,7 @@ bool readOnThrough(const Recording& recording, const FoundBlock& found,
         const std::ptrdiff_t place = placeReadOn(recording, found, known, level, lost, until, bytes, more);
         if (place < 0) return false;
         if (static_cast<std::size_t>(place) + more.bits.size() >= bits) {
+            if (!fillFollows(more.bits, bits - static_cast<std::size_t>(place))) return false;
             if (unseenFrom != nullptr) *unseenFrom = dipFrom;
             return true;
         }

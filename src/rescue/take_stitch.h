@@ -46,6 +46,15 @@ struct ReadOn {
 // placed by their time alone.
 bool cutAtFall(const Recording& recording, double level, ReadOn& more, bool fromInsideDip);
 
+// A block's last byte is followed by fill, 0xFF: the next block's, or the
+// byte written after a program's last block, before the silence. False
+// where `bits` read on, bit `end` the first past the block's end, hold a
+// sure 0 (on its edges) among the 8 from there: the block ended before its
+// true end. It gained bits in a dip (a 0 cell read as three 1 cells, as
+// long, keeps the time) and its checksum held by chance on bytes short of
+// its own.
+bool fillFollows(const std::vector<SoftBit>& bits, std::size_t end);
+
 // One take alone, the same way: the default decoder's block `bytes`, read
 // through a dip that the take's trackers did not read through. `found`, a
 // reading of the block that lost the signal in the dip or slipped there, is
@@ -57,8 +66,9 @@ bool cutAtFall(const Recording& recording, double level, ReadOn& more, bool from
 // the block on every sure bit up to its end (but the first few, decided
 // before the tracker settled), those before the dip (but the last few,
 // decided as the signal went, and those off their edges, which measured a
-// place and not a bit) do too, and the block's bits between, with
-// those first few, fill the time between.
+// place and not a bit) do too, the block's bits between, with
+// those first few, fill the time between, and the bits read on past its
+// end begin as fill (fillFollows).
 // Those bits are the default decoder's alone: the caller decides whether
 // the signal held there. Where true, and `unseenFrom` is given, it is set
 // to where the first of them began: `found`'s bits from there on were
