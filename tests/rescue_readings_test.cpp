@@ -860,6 +860,42 @@ TEST(RescueReadings, TheDefaultDecodersReadingStandsWhereNothingSpeaksAgainstIt)
     const DecodedBlock threeOnesRead{.bytes = zeroAsThreeOnes(kData, 80), .checksumOk = true};
     SignedReading keptToTape = signedOf(kData, 9, 0.5);
     keptToTape.onEdges[80] = false;
+    // ...the same with `count` of its bits from bit 200 on flipped, every tenth, at the evidence given.
+    auto keptToTapeBut = [&](std::size_t count, float evidence = 9, bool onEdges = true) {
+        SignedReading reading = keptToTape;
+        for (std::size_t k = 0; k < count; ++k) {
+            reading.evidence[200 + 10 * k] *= -evidence / 9;
+            reading.onEdges[200 + 10 * k] = onEdges;
+        }
+        return reading;
+    };
+    // kData with its 1 bits 302 to 304 (two C3 bytes meet there) read as one 0, those after it two
+    // places early; and a reading of kData that missed its edge there.
+    Bytes onesAsZero = kData;
+    for (std::size_t i = 302; i < 8 * kData.size(); ++i) {
+        const int bit = i == 302 ? 0 : i + 2 < 8 * kData.size() ? bitOf(kData, i + 2) : 0;
+        onesAsZero[i / 8] =
+            static_cast<std::uint8_t>((onesAsZero[i / 8] & ~(0x80 >> i % 8)) | bit << (7 - i % 8));
+    }
+    const DecodedBlock onesAsZeroRead{.bytes = onesAsZero, .checksumOk = true};
+    SignedReading keptToTapeAt302 = signedOf(kData, 9, 0.5);
+    keptToTapeAt302.onEdges[302] = false;
+    // ...the same off its edges at bit 40 too, where it gives the block.
+    SignedReading keptToTapeOffAt40 = keptToTape;
+    keptToTapeOffAt40.onEdges[40] = false;
+    // misreadBits(5) read at 9, its first misread bit (87) off its edges.
+    SignedReading misreadOffAtFirst = signedOf(misreadBits(5), 9, 0.5);
+    misreadOffAtFirst.onEdges[87] = false;
+    // A reading of kData that lost its way at bit `from`, off its edges: its bits after it at random.
+    auto lostItsWay = [&](std::size_t from) {
+        SignedReading reading = signedOf(kData, 9);
+        std::mt19937 random(7);
+        for (std::size_t i = from + 1; i < reading.evidence.size(); ++i)
+            reading.evidence[i] = random() % 2 ? 9 : -9;
+        reading.evidence[from] *= -1;
+        reading.onEdges[from] = false;
+        return reading;
+    };
     // A reading of `bytes` whose cells lay off their edges where it parts from kData, but the first `onEdge`.
     auto offWhereParting = [&](const Bytes& bytes, double slipRisk, int onEdge = 0) {
         SignedReading reading = signedOf(bytes, 9, slipRisk);
@@ -910,6 +946,24 @@ TEST(RescueReadings, TheDefaultDecodersReadingStandsWhereNothingSpeaksAgainstIt)
         // it first does at a cell off its edges: so does one that kept to the tape where the default
         // decoder and the best-fit search slipped alike (worn_tape_sim --seed 182160946 --recordings 1).
         {slippedRead, {.fitted = {slippedBytes}, .complete = {keptToTape}}, 'X', "ellentmondó olvasások: "},
+        // It kept its way: its bits after that one are the block's a place off, but for 8 it is sure
+        // of (at 5.545 or more, on their edges); not so with 9 (but with 9 at 5.5, or off their edges).
+        // So too two places off (a 0 cell read as three 1 cells, or three 1 cells as a 0); a bit off its
+        // edges that does not part counts for nothing. One that lost its way there, its bits after it fitting no shift of up to
+        // two places, denies nothing (rescue_sim --azimuth 550 --pink 20 --seed 1043), where at
+        // least 64 bits follow the bit where it parted, and 3 more; not with 63.
+        {slippedRead, {.fitted = {slippedBytes}, .complete = {keptToTapeBut(8)}}, 'X', "ellentmondó olvasások: "},
+        {slippedRead, {.fitted = {slippedBytes}, .complete = {keptToTapeBut(9)}}, 'O', ""},
+        {slippedRead, {.fitted = {slippedBytes}, .complete = {keptToTapeBut(9, 5.5f)}}, 'X', "ellentmondó olvasások: "},
+        {slippedRead, {.fitted = {slippedBytes}, .complete = {keptToTapeOffAt40}}, 'X', "ellentmondó olvasások: "},
+        {threeOnesRead, {.fitted = {threeOnesRead.bytes}, .complete = {keptToTape}}, 'X', "ellentmondó olvasások: "},
+        {onesAsZeroRead, {.fitted = {onesAsZero}, .complete = {keptToTapeAt302}}, 'X', "ellentmondó olvasások: "},
+        {slippedRead, {.fitted = {slippedBytes}, .complete = {keptToTapeBut(9, 9, false)}}, 'X', "ellentmondó olvasások: "},
+        {data, {.fitted = {kData}, .complete = {lostItsWay(80)}}, 'O', ""},
+        // (One that parts in a few bits, a misread and not a slip, denies by those on their edges.)
+        {data, {.fitted = {kData}, .complete = {misreadOffAtFirst}}, 'X', "ellentmondó olvasások: "},
+        {data, {.fitted = {kData}, .complete = {lostItsWay(493)}}, 'O', ""},
+        {data, {.fitted = {kData}, .complete = {lostItsWay(494)}}, 'X', "ellentmondó olvasások: "},
         // A slip is one event: such a reading holds against the block only the evidence of the bit
         // where it parts from it (the bits after it lie at other places in the two), and that must
         // make the reading's slip there less likely than a slipped block's checksum holding, one in
