@@ -1157,6 +1157,8 @@ MUTANTS = [
            'for (const std::ptrdiff_t shift : {-2, -1, 1}) {\n        int against = 0;', 'a reading that kept its way two places late taken for lost'),
     Mutant('src/rescue/tape_blocks.cpp', 'if (bits - from < static_cast<std::ptrdiff_t>(kSlippedTail)) return true;',
            'if (bits - from < static_cast<std::ptrdiff_t>(kSlippedTail)) return false;', 'a reading that parts at a bit off its edges near the block\'s end taken for lost'),
+    Mutant('src/rescue/tape_blocks.cpp', 'if (!says(i) || from < 0 || from >= bits) continue;', 'if ((!says(i) && from < 0) || from >= bits) continue;',
+           'a reading that slipped two places and came back: its bits off their edges among them count as others'),
     Mutant('src/rescue/tape_blocks.cpp', 'constexpr std::size_t kBitsAtLoss = 8;', 'constexpr std::size_t kBitsAtLoss = 9;',
            'read on through a dip, a reading cut short denies nothing by its last nine bits'),
     Mutant('src/rescue/tape_blocks.cpp', 'constexpr std::size_t kBitsAtLoss = 8;', 'constexpr std::size_t kBitsAtLoss = 7;',

@@ -975,9 +975,11 @@ TEST(RescueReadings, TheDefaultDecodersReadingStandsWhereNothingSpeaksAgainstIt)
         // Nor one that parts from it as the block's bits two places off, in 4 bits and one more where it
         // came back, and in no other: it slipped and came back. Not at 3 such bits, or 2 more, or where
         // it gives the block's own bits between them (bits 322, 323, 334 and 335 so), where they say
-        // anything (not off their edges, 326 and 327 so); nor alone.
+        // anything (not off their edges, 326 and 327 so; nor do bits off their edges among those it
+        // gives two places off, 323 and 326 of 322 to 331); nor alone.
         {data, {.fitted = {kData}, .complete = {slippedBack(328, {324}), signedOf(kData, 9, 0.1)}}, 'O', ""},
         {data, {.fitted = {kData}, .complete = {slippedBack(332, {326, 327}, {326, 327}), signedOf(kData, 9, 0.1)}}, 'O', ""},
+        {data, {.fitted = {kData}, .complete = {slippedBack(332, {}, {323, 326}), signedOf(kData, 9, 0.1)}}, 'O', ""},
         {data, {.fitted = {kData}, .complete = {slippedBack(327), signedOf(kData, 9, 0.1)}}, 'X', "ellentmondó olvasások: "},
         {data, {.fitted = {kData}, .complete = {slippedBack(328, {324, 325}), signedOf(kData, 9, 0.1)}}, 'X', "ellentmondó olvasások: "},
         {data, {.fitted = {kData}, .complete = {slippedBack(320, {322, 323, 334, 335}), signedOf(kData, 9, 0.1)}}, 'X', "ellentmondó olvasások: "},
