@@ -886,16 +886,34 @@ TEST(RescueReadings, TheDefaultDecodersReadingStandsWhereNothingSpeaksAgainstIt)
     // misreadBits(5) read at 9, its first misread bit (87) off its edges.
     SignedReading misreadOffAtFirst = signedOf(misreadBits(5), 9, 0.5);
     misreadOffAtFirst.onEdges[87] = false;
-    // A reading of kData that lost its way at bit `from`, off its edges: its bits after it at random.
-    auto lostItsWay = [&](std::size_t from) {
+    // A reading of kData that lost its way at bit `from`, off its edges (or on them): its bits after
+    // it at random.
+    auto lostItsWay = [&](std::size_t from, bool onEdges = false) {
         SignedReading reading = signedOf(kData, 9);
         std::mt19937 random(7);
         for (std::size_t i = from + 1; i < reading.evidence.size(); ++i)
             reading.evidence[i] = random() % 2 ? 9 : -9;
         reading.evidence[from] *= -1;
-        reading.onEdges[from] = false;
+        reading.onEdges[from] = onEdges;
         return reading;
     };
+    // A data block of random bytes (kData repeats every byte: a reading of it fits many shifts), with
+    // `count` 1 bits gained at bit 80 (a dropout's cells read as more); and a reading of it that missed
+    // its edge there.
+    std::mt19937 random(11);
+    Bytes randomBytes(64);
+    for (std::uint8_t& byte : randomBytes) byte = static_cast<std::uint8_t>(random());
+    const Bytes randomData = dataBlockOf(randomBytes);
+    auto gainedAt80 = [&](std::size_t count) {
+        Bytes bytes = randomData;
+        for (std::size_t k = 0; k < count; ++k) bytes = withBitGained(bytes, 80);
+        return DecodedBlock{.bytes = bytes, .checksumOk = true};
+    };
+    SignedReading keptToRandomData = signedOf(randomData, 9, 0.5);
+    keptToRandomData.onEdges[80] = false;
+    // A reading of kData that misread bits 80 to 99, 80 to 91 off their edges.
+    SignedReading burst = signedOf(kData, 9);
+    for (std::size_t i = 80; i < 100; ++i) burst.evidence[i] *= -1, burst.onEdges[i] = i >= 92;
     // A reading of `bytes` whose cells lay off their edges where it parts from kData, but the first `onEdge`.
     auto offWhereParting = [&](const Bytes& bytes, double slipRisk, int onEdge = 0) {
         SignedReading reading = signedOf(bytes, 9, slipRisk);
@@ -948,10 +966,13 @@ TEST(RescueReadings, TheDefaultDecodersReadingStandsWhereNothingSpeaksAgainstIt)
         {slippedRead, {.fitted = {slippedBytes}, .complete = {keptToTape}}, 'X', "ellentmondó olvasások: "},
         // It kept its way: its bits after that one are the block's a place off, but for 8 it is sure
         // of (at 5.545 or more, on their edges); not so with 9 (but with 9 at 5.5, or off their edges).
-        // So too two places off (a 0 cell read as three 1 cells, or three 1 cells as a 0); a bit off its
-        // edges that does not part counts for nothing. One that lost its way there, its bits after it fitting no shift of up to
-        // two places, denies nothing (rescue_sim --azimuth 550 --pink 20 --seed 1043), where at
-        // least 64 bits follow the bit where it parted, and 3 more; not with 63.
+        // So too two places off (a 0 cell read as three 1 cells, or three 1 cells as a 0), and up to
+        // 16 (a block 16 bits long in a dropout; not 17), and at its place after a burst of misread
+        // bits (8 of them on their edges); a bit off its edges that does not part counts for nothing.
+        // One that lost its way there, its bits after it fitting no such shift, denies nothing
+        // (rescue_sim --azimuth 550 --pink 20 --seed 1043), nor one that lost it at a bit on its
+        // edges (--seed 4017), where at least 64 bits follow the bit where it parted, and 3 more; not
+        // with 63.
         {slippedRead, {.fitted = {slippedBytes}, .complete = {keptToTapeBut(8)}}, 'X', "ellentmondó olvasások: "},
         {slippedRead, {.fitted = {slippedBytes}, .complete = {keptToTapeBut(9)}}, 'O', ""},
         {slippedRead, {.fitted = {slippedBytes}, .complete = {keptToTapeBut(9, 5.5f)}}, 'X', "ellentmondó olvasások: "},
@@ -960,6 +981,10 @@ TEST(RescueReadings, TheDefaultDecodersReadingStandsWhereNothingSpeaksAgainstIt)
         {onesAsZeroRead, {.fitted = {onesAsZero}, .complete = {keptToTapeAt302}}, 'X', "ellentmondó olvasások: "},
         {slippedRead, {.fitted = {slippedBytes}, .complete = {keptToTapeBut(9, 9, false)}}, 'X', "ellentmondó olvasások: "},
         {data, {.fitted = {kData}, .complete = {lostItsWay(80)}}, 'O', ""},
+        {data, {.fitted = {kData}, .complete = {lostItsWay(80, true)}}, 'O', ""},
+        {gainedAt80(16), {.fitted = {gainedAt80(16).bytes}, .complete = {keptToRandomData}}, 'X', "ellentmondó olvasások: "},
+        {gainedAt80(17), {.fitted = {gainedAt80(17).bytes}, .complete = {keptToRandomData}}, 'O', ""},
+        {data, {.fitted = {kData}, .complete = {burst}}, 'X', "ellentmondó olvasások: "},
         // (One that parts in a few bits, a misread and not a slip, denies by those on their edges.)
         {data, {.fitted = {kData}, .complete = {misreadOffAtFirst}}, 'X', "ellentmondó olvasások: "},
         {data, {.fitted = {kData}, .complete = {lostItsWay(493)}}, 'O', ""},

@@ -321,30 +321,40 @@ bool slippedAndBack(const SignedReading& reading, const std::vector<std::uint8_t
     return false;
 }
 
-// A reading that parts from the block widely, first at a bit off its
-// edges, may have lost its way there, or the block may have slipped there
-// (see kSlipDenied). Where it kept its way, its bits after that are the
-// block's at one shift, and it still denies by the first bit on its edges
-// that parts from it (a reading that kept to the tape missed its edge just
-// where the default decoder's reading and the best-fit search slipped
-// alike: worn_tape_sim --seed 182160946 --recordings 1). Where every shift
-// of up to two places (a cell gained or lost, or a 0 cell and three 1
-// cells taken for each other) leaves more than kFewDifferentBits of its
-// bits after it against the block, on their edges at kSlipDenied or more,
-// it lost its way there, slipping again and again, and its evidence after
-// that bit measured other places (under an azimuth error of 550 µs and
-// pink noise 20 dB down, readings that slipped at a cell off its edges
-// denied a block that the default decoder and the best-fit search read
-// right by a bit on its edges hundreds of bits later, at up to 217:
-// rescue_sim --azimuth 550 --pink 20 --trials 1 --blocks 10 --seed 1043).
-// Only where at least kSlippedTail of its first `counted` bits follow.
+// A reading that parts from the block widely may have lost its way where
+// it first parts, or the block may have slipped there (see kSlipDenied).
+// Where it kept its way, its bits after that are the block's at one shift,
+// and it denies by the first bit on its edges that parts from it (a reading
+// that kept to the tape missed its edge just where the default decoder's
+// reading and the best-fit search slipped alike: worn_tape_sim --seed
+// 182160946 --recordings 1). Where every shift of up to kMostShift places
+// leaves more than kFewDifferentBits of its bits after it against the
+// block, on their edges at kSlipDenied or more, it lost its way there,
+// slipping again and again, and its evidence after that bit, and at it,
+// measured other places (under an azimuth error of 550 µs and pink noise
+// 20 dB down, readings that slipped there denied a block that the default
+// decoder and the best-fit search read right, by a bit on its edges
+// hundreds of bits later at up to 217, rescue_sim --azimuth 550 --pink 20
+// --trials 1 --blocks 10 --seed 1043, or at the bit where they parted, at
+// 5.7, --seed 4017). Only where at least kSlippedTail of its first
+// `counted` bits follow.
+//
+// The shifts: a cell gained or lost, or a 0 cell and three 1 cells taken
+// for each other, moves the bits after it by one or two places, and a
+// dropout may hold several (the default decoder read a block a byte long
+// in a dropout of 66 ms: worn_tape_sim --seed 10198919 --recordings 1); a
+// reading that misread a burst of bits and read on at its place keeps
+// shift 0. Two bytes' worth covers those; a reading that wandered fits
+// none over the whole of what follows.
+constexpr std::ptrdiff_t kMostShift = 16;
+
 bool keptItsWay(const SignedReading& reading, const std::vector<std::uint8_t>& bytes, std::size_t first,
                 std::size_t counted) {
     const auto bits =
         static_cast<std::ptrdiff_t>(std::min({reading.evidence.size(), 8 * bytes.size(), counted}));
     const auto from = static_cast<std::ptrdiff_t>(first + kSlipBits);
     if (bits - from < static_cast<std::ptrdiff_t>(kSlippedTail)) return true;
-    for (const std::ptrdiff_t shift : {-2, -1, 1, 2}) {
+    for (std::ptrdiff_t shift = -kMostShift; shift <= kMostShift; ++shift) {
         int against = 0;
         for (std::ptrdiff_t i = from; i < bits && against <= kFewDifferentBits; ++i) {
             const std::ptrdiff_t at = i - shift;
@@ -373,7 +383,8 @@ bool deniesBy(const SignedReading& reading, const std::vector<std::uint8_t>& byt
             continue;
         }
         const double bit = std::max(0.0f, bitOf(bytes, i) ? -reading.evidence[i] : reading.evidence[i]);
-        if (bit > 0 && different > kMisreadByteBits) return bit >= kSlipDenied;
+        if (bit > 0 && different > kMisreadByteBits)
+            return bit >= kSlipDenied && keptItsWay(reading, bytes, i, counted);
         against += bit;
     }
     return against >= kDenied;
