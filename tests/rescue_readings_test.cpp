@@ -1187,8 +1187,8 @@ TEST(RescueReadings, LeavesOutAReadingThatLiesWithinAGoodBlock) {
 // first's sure of every bit gave other bytes; both O or J and
 // different, they are X with the first's bytes; a block of the second
 // reading's alone is added only where it is O or J; one that overlaps two
-// pairs with the one it overlaps more, and each block pairs once; in tape
-// order.
+// pairs with the one that begins nearer to it, and each block pairs once;
+// in tape order.
 TEST(RescueReadings, ReadsAgainThroughTheEmphasisAndKeepsTheBetterOfEachBlock) {
     auto block = [](double first, double last, char mark, const Bytes& bytes) {
         return DecidedBlock{
@@ -1233,12 +1233,17 @@ TEST(RescueReadings, ReadsAgainThroughTheEmphasisAndKeepsTheBetterOfEachBlock) {
     std::size_t taken = 99;
     EXPECT_EQ(
         kept(joinReadings(first, second, taken)),
-        "100OD 2000OD 4000OD 6000XDC 8000XM 8500OD 10499JD 11600OD 12400OD 16000XM 16400OD 20000OD 20100OM "
+        "100OD 2000OD 4000OD 6000XDC 8000XM 8500OD 10499JD 11600OD 12400OD 16400OD 17000XM 20000OD 20100OM "
         "22000XM 24000OD ");
     EXPECT_EQ(taken, 9u);  // 100, 8500, 10499, 11600, 12400, 16400, 20000, 20100 and 24000
     EXPECT_EQ(kept(joinReadings(first, {second[1], second[2], second[3]}, taken)),
               "0XM 2000OD 4000OD 6000XDC 8000XM 10000XM 12000XM 16000XM 17000XM 20000XM 22000XM 24000XM ");
     EXPECT_EQ(taken, 0u);
+    // A block whose extent runs on over the next is the one that begins where it does: the name
+    // block is not written twice, nor is the next block lost.
+    EXPECT_EQ(kept(joinReadings({block(30000, 30100, 'O', kData), block(31000, 33000, 'X', kMisread)},
+                                {block(30010, 32500, 'O', kData)}, taken)),
+              "30000OD 31000XM ");
 }
 
 // The ladder's readings of a block its first reading did not decide, rule by

@@ -17,7 +17,8 @@
 bool worthReadingEmphasised(const std::vector<DecidedBlock>& blocks);
 
 // The blocks of both readings of one take, in tape order. Two blocks are
-// the same where their extents overlap by more than half the shorter one's.
+// the same where their extents overlap by more than half the shorter one's;
+// of several such, the one that begins nearest.
 // Of such a pair the first reading's stands, unless it is X and the
 // second's is not, and no reading of the first's sure of every bit gave
 // other bytes than the second's; where both are O or J and give different
