@@ -898,8 +898,8 @@ TEST(RescueReadings, TheDefaultDecodersReadingStandsWhereNothingSpeaksAgainstIt)
         return reading;
     };
     // A data block of random bytes (kData repeats every byte: a reading of it fits many shifts), with
-    // `count` 1 bits gained at bit 80 (a dropout's cells read as more); and a reading of it that missed
-    // its edge there.
+    // `count` 1 bits gained at bit 80 (a dropout's cells read as more), or `count` bits lost there; and
+    // a reading of it that missed its edge there.
     std::mt19937 random(11);
     Bytes randomBytes(64);
     for (std::uint8_t& byte : randomBytes) byte = static_cast<std::uint8_t>(random());
@@ -907,6 +907,11 @@ TEST(RescueReadings, TheDefaultDecodersReadingStandsWhereNothingSpeaksAgainstIt)
     auto gainedAt80 = [&](std::size_t count) {
         Bytes bytes = randomData;
         for (std::size_t k = 0; k < count; ++k) bytes = withBitGained(bytes, 80);
+        return DecodedBlock{.bytes = bytes, .checksumOk = true};
+    };
+    auto lostAt80 = [&](std::size_t count) {
+        Bytes bytes = randomData;
+        for (std::size_t k = 0; k < count; ++k) bytes = withBitLost(bytes, 80);
         return DecodedBlock{.bytes = bytes, .checksumOk = true};
     };
     SignedReading keptToRandomData = signedOf(randomData, 9, 0.5);
@@ -967,7 +972,7 @@ TEST(RescueReadings, TheDefaultDecodersReadingStandsWhereNothingSpeaksAgainstIt)
         // It kept its way: its bits after that one are the block's a place off, but for 8 it is sure
         // of (at 5.545 or more, on their edges); not so with 9 (but with 9 at 5.5, or off their edges).
         // So too two places off (a 0 cell read as three 1 cells, or three 1 cells as a 0), and up to
-        // 16 (a block 16 bits long in a dropout; not 17), and at its place after a burst of misread
+        // 16 (a block 16 bits long or short in a dropout; not 17 long), and at its place after a burst of misread
         // bits (8 of them on their edges); a bit off its edges that does not part counts for nothing.
         // One that lost its way there, its bits after it fitting no such shift, denies nothing
         // (rescue_sim --azimuth 550 --pink 20 --seed 1043), nor one that lost it at a bit on its
@@ -984,6 +989,7 @@ TEST(RescueReadings, TheDefaultDecodersReadingStandsWhereNothingSpeaksAgainstIt)
         {data, {.fitted = {kData}, .complete = {lostItsWay(80, true)}}, 'O', ""},
         {gainedAt80(16), {.fitted = {gainedAt80(16).bytes}, .complete = {keptToRandomData}}, 'X', "ellentmondó olvasások: "},
         {gainedAt80(17), {.fitted = {gainedAt80(17).bytes}, .complete = {keptToRandomData}}, 'O', ""},
+        {lostAt80(16), {.fitted = {lostAt80(16).bytes}, .complete = {keptToRandomData}}, 'X', "ellentmondó olvasások: "},
         {data, {.fitted = {kData}, .complete = {burst}}, 'X', "ellentmondó olvasások: "},
         // (One that parts in a few bits, a misread and not a slip, denies by those on their edges.)
         {data, {.fitted = {kData}, .complete = {misreadOffAtFirst}}, 'X', "ellentmondó olvasások: "},
