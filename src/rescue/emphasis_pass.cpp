@@ -41,10 +41,10 @@ std::vector<DecidedBlock> joinReadings(std::vector<DecidedBlock> first, std::vec
     for (DecidedBlock& other : second) {
         // Of the first reading's blocks it overlaps by enough, the one that
         // begins nearest to where it begins. (A block's start is where its
-        // sync was read; its end may run on: the default decoder's reading of
-        // a 27-byte name block ran on for 1.4 s over the next block, which it
-        // overlapped more, and took that block's place, the name block written
-        // twice and the other lost: worn_tape_sim --seed 12820923 --recordings 1.)
+        // sync was read; its end may run on: the second reading's name block
+        // ran on for 1.4 s over the next block, which it overlapped more, and
+        // took that block's place, the name block written twice and the other
+        // lost: worn_tape_sim --seed 12820923 --recordings 1.)
         std::size_t best = first.size();
         auto apart = [&](std::size_t i) {
             return std::fabs(first[i].decision.firstSample - other.decision.firstSample);

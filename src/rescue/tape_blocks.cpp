@@ -272,7 +272,8 @@ bool sureOtherwise(const Testimony& testimony, const std::vector<std::uint8_t>& 
 // parted at 1.9 and slipped, at up to 1000 a bit after it, where the
 // default decoder, the best-fit search and every other reading gave the
 // block; one that kept to the tape where those two slipped alike parted at
-// 12, its cap).
+// 12, its cap). And only where the reading kept its way from there (see
+// keptItsWay).
 constexpr double kSlipDenied = 5.545;
 
 // A slip trades a 0 cell for three 1 cells, as long, or three 1 cells for a
