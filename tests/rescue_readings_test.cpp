@@ -221,7 +221,8 @@ TEST(RescueReadings, ReadsOnThroughADipOverTheBlocksFirstByte) {
 // off, as a 0 cell read as three 1 cells leaves them. Its sure bits before
 // the second dip then part from the block, and it is read on from the first
 // dip instead, and after the second from there; a byte flipped between the
-// dips or after the second fails. Not where its bits before the first part.
+// dips or after the second fails. Not where its bits before the first part
+// (on their edges).
 TEST(RescueReadings, ReadsOnFromAnEarlierDipWhereTheReadingSlippedThere) {
     Tape tape = abruptDip(50, 1323);
     dip(tape, 20, 441, 20);
@@ -249,6 +250,9 @@ TEST(RescueReadings, ReadsOnFromAnEarlierDipWhereTheReadingSlippedThere) {
     wrongBefore.reading.bits[8 * 10].llr = 50;
     wrongBefore.reading.bits[8 * 10].timingSure = true;
     EXPECT_FALSE(readOnThrough(taken, wrongBefore, block));
+    // (One decided off its edges there measured a place, not its bit.)
+    wrongBefore.reading.bits[8 * 10].timingSure = false;
+    EXPECT_TRUE(readOnThrough(taken, wrongBefore, block));
 }
 
 // Where a dip (34 dB for 2000 samples, 45 ms, from the first sync byte on)
@@ -883,9 +887,10 @@ TEST(RescueReadings, TheDefaultDecodersReadingStandsWhereNothingSpeaksAgainstIt)
     // ...the same off its edges at bit 40 too, where it gives the block.
     SignedReading keptToTapeOffAt40 = keptToTape;
     keptToTapeOffAt40.onEdges[40] = false;
-    // misreadBits(5) read at 9, its first misread bit (87) off its edges.
-    SignedReading misreadOffAtFirst = signedOf(misreadBits(5), 9, 0.5);
-    misreadOffAtFirst.onEdges[87] = false;
+    // misreadBits(5) and misreadBits(12) read at 9, the first misread bit (87) off its edges.
+    SignedReading misreadOffAtFirst = signedOf(misreadBits(5), 9, 0.5),
+                  misread12OffAtFirst = signedOf(misreadBits(12), 9, 0.5);
+    misreadOffAtFirst.onEdges[87] = misread12OffAtFirst.onEdges[87] = false;
     // A reading of kData that lost its way at bit `from`, off its edges (or on them): its bits after
     // it at random.
     auto lostItsWay = [&](std::size_t from, bool onEdges = false) {
@@ -993,6 +998,7 @@ TEST(RescueReadings, TheDefaultDecodersReadingStandsWhereNothingSpeaksAgainstIt)
         {data, {.fitted = {kData}, .complete = {burst}}, 'X', "ellentmondó olvasások: "},
         // (One that parts in a few bits, a misread and not a slip, denies by those on their edges.)
         {data, {.fitted = {kData}, .complete = {misreadOffAtFirst}}, 'X', "ellentmondó olvasások: "},
+        {data, {.fitted = {kData}, .complete = {misread12OffAtFirst}}, 'X', "ellentmondó olvasások: "},
         {data, {.fitted = {kData}, .complete = {lostItsWay(493)}}, 'O', ""},
         {data, {.fitted = {kData}, .complete = {lostItsWay(494)}}, 'X', "ellentmondó olvasások: "},
         // A slip is one event: such a reading holds against the block only the evidence of the bit
