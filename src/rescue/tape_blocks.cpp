@@ -706,15 +706,20 @@ void judgeDefaultReading(const DecodedBlock& plain, const Testimony& testimony, 
         !denies(testimony.complete, plain.bytes, witnessed) &&
         (testimony.signalGone < 0 || (signalHeld && !denies(testimony.partial, plain.bytes, witnessed)));
     const bool fitConfirms = fitted && undenied;
-    // So does a reading that kept its timing and gives the block wherever
-    // its bits say anything (in a dropout of 19 dB over an end block
-    // BA 00 00, seven readings gave BB 80 00, two bits off their edges,
-    // where the default decoder gave the block: worn_tape_sim --seed 896759719).
-    const bool edgesConfirm =
-        undenied &&
-        std::any_of(testimony.complete.begin(), testimony.complete.end(), [&](const SignedReading& reading) {
-            return reading.slipRisk < kHonestSlipRisk && partsOffEdgesOnly(reading, plain.bytes);
-        });
+    // So does a reading that gives the block wherever its bits say anything
+    // (in a dropout of 19 dB over an end block BA 00 00, seven readings gave
+    // BB 80 00, two bits off their edges, where the default decoder gave the
+    // block: worn_tape_sim --seed 896759719), however many wrong bits it
+    // expected: the bits it parts in lay off their edges, where it was unsure
+    // of its timing, and had it slipped, it would part from the block on its
+    // edges after (through Opus at 16 kbit/s two readings on the slots that
+    // expected 2.2 and 2.3 wrong bits parted from a block the default decoder
+    // read right in 4 bits, all off their edges, and nothing else confirmed
+    // it: codec_check.py --recordings 1 --seed 14278618).
+    const bool edgesConfirm = undenied && std::any_of(testimony.complete.begin(), testimony.complete.end(),
+                                                      [&](const SignedReading& reading) {
+                                                          return partsOffEdgesOnly(reading, plain.bytes);
+                                                      });
     // Read on after a loss, the block's bits in the dip are the default
     // decoder's alone: they count only where the signal held there. A
     // reading cut short in the dip says nothing there either: its last bits
