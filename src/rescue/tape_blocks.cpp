@@ -375,17 +375,19 @@ bool deniesBy(const SignedReading& reading, const std::vector<std::uint8_t>& byt
     if (reading.slipRisk < kHonestSlipRisk || reading.onLengths) return false;
     const int different = differentBits(reading, bytes);
     if (witnessed && (different > kFewDifferentBits || slippedAndBack(reading, bytes))) return false;
+    // (Where it kept its way from where it first parts, it kept it from any
+    // later bit too: checked once, there.)
+    const bool slipped = different > kMisreadByteBits;
+    bool parted = false;
     double against = 0;
     for (std::size_t i = 0; i < std::min(counted, reading.evidence.size()) && i / 8 < bytes.size(); ++i) {
-        if (!onEdgesAt(reading, i)) {
-            if (different > kMisreadByteBits && partsAt(reading, bytes, i) &&
-                !keptItsWay(reading, bytes, i, counted))
-                return false;
-            continue;
+        if (slipped && !parted && partsAt(reading, bytes, i)) {
+            if (!keptItsWay(reading, bytes, i, counted)) return false;
+            parted = true;
         }
+        if (!onEdgesAt(reading, i)) continue;
         const double bit = std::max(0.0f, bitOf(bytes, i) ? -reading.evidence[i] : reading.evidence[i]);
-        if (bit > 0 && different > kMisreadByteBits)
-            return bit >= kSlipDenied && keptItsWay(reading, bytes, i, counted);
+        if (bit > 0 && slipped) return bit >= kSlipDenied;
         against += bit;
     }
     return against >= kDenied;
