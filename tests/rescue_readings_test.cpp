@@ -954,6 +954,13 @@ TEST(RescueReadings, TheDefaultDecodersReadingStandsWhereNothingSpeaksAgainstIt)
         return reading;
     };
     const Bytes twoPlacesOff = withBitLost(withBitLost(kData, 80), 80);
+    // kData with a bit lost at the first place past bit 80 where that leaves its checksum holding.
+    Bytes goodSlip = withBitLost(kData, 80);
+    for (std::size_t at = 81; !checksumHolds(goodSlip.data(), static_cast<int>(goodSlip.size()) - 2); ++at)
+        goodSlip = withBitLost(kData, at);
+    EXPECT_NE(goodSlip, kData);
+    EXPECT_FALSE(checksumHolds(slippedBytes.data(), static_cast<int>(slippedBytes.size()) - 2));
+    EXPECT_FALSE(checksumHolds(twoPlacesOff.data(), static_cast<int>(twoPlacesOff.size()) - 2));
     // A reading of kData off its edges a bit after where slippedBytes parts from it.
     SignedReading dataOffWhereSlipped = offWhereItParts(slippedBytes, 1);
     dataOffWhereSlipped.evidence = signedOf(kData, 9).evidence;
@@ -1063,6 +1070,15 @@ TEST(RescueReadings, TheDefaultDecodersReadingStandsWhereNothingSpeaksAgainstIt)
         {data, {.holding = {slippedBytes}, .read = {kData}, .complete = {signedOf(misreadBits(9), 9, 0.1), offWhereItParts(slippedBytes, 0)}}, 'X', "ellentmondó olvasások: "},
         {data, {.holding = {slippedBytes}, .read = {kData}, .complete = {signedOf(kData, 9, 0.5), offWhereItParts(slippedBytes, 0)}}, 'X', "ellentmondó olvasások: "},
         {data, {.holding = {twoPlacesOff}, .read = {kData}, .complete = {signedOf(kData, 9, 0.1), offWhereItParts(twoPlacesOff, 0)}}, 'X', "ellentmondó olvasások: "},
+        // A reading that gives the block but for a slip at a cell off its edges, its own checksum
+        // failing, confirms it: the block it gives is not the tape's (rescue_sim --azimuth 550
+        // --pink 20 --trials 1 --blocks 10 --seed 7034). Not one on its edges there, one whose
+        // checksum holds, one two places off, or where another reading denies the block.
+        {data, {.read = {slippedBytes}, .complete = {offWhereItParts(slippedBytes, 0)}}, 'O', ""},
+        {data, {.read = {slippedBytes}, .complete = {signedOf(slippedBytes, 9, 0.1)}}, 'X', "de egyetlen más olvasás sem adta ugyanezt"},
+        {data, {.read = {goodSlip}, .complete = {offWhereItParts(goodSlip, 0)}}, 'X', "de egyetlen más olvasás sem adta ugyanezt"},
+        {data, {.read = {twoPlacesOff}, .complete = {offWhereItParts(twoPlacesOff, 0)}}, 'X', "de egyetlen más olvasás sem adta ugyanezt"},
+        {data, {.read = {slippedBytes}, .complete = {offWhereItParts(slippedBytes, 0), signedOf(kMisread, 2.9f, 0.5)}}, 'X', "de egyetlen más olvasás sem adta ugyanezt"},
         // Where one decided on the slots is aligned with the block, one decided on lengths (its
         // slip risk its cap's) gives the other no standing; with none, it witnesses the block.
         {data, {.holding = {slippedBytes}, .read = {kData}, .complete = {signedOf(kData, 9, 0.1), slippedOnLengths}}, 'O', ""},

@@ -159,18 +159,18 @@ bool slippedFrom(const std::vector<std::uint8_t>& other, const std::vector<std::
     return false;
 }
 
-// Whether the good block `other` is `bytes` a place off (slippedFrom), and
-// every reading nearer to it than to `bytes` lay off its edges around where
-// they part, where one aligned with `bytes` lay on them: a cell is gained or
-// lost where its timing was unsure, so those readings slipped, and the
-// checksum of `other` held by chance (under an azimuth error of 550 µs five
-// readings and the best-fit search gave a 262-byte block that the default
-// decoder gave, and a sixth, off its edges at bit 1030, gave it a place off
-// from there, its checksum holding: rescue_sim --azimuth 550 --pink 20
-// --trials 1 --blocks 10 --seed 7019).
-bool slippedOffItsEdges(const std::vector<SignedReading>& complete, const std::vector<std::uint8_t>& other,
-                        const std::vector<std::uint8_t>& bytes) {
-    if (!slippedFrom(other, bytes)) return false;
+// How the readings of `other`, where it is `bytes` a place off (slippedFrom),
+// lay around where the two part: a cell is gained or lost where its timing
+// was unsure.
+struct SlipAtCell {
+    bool offEdges = false;   // every reading nearer to `other` than to `bytes` lay off its edges there,
+                             // and one does: those readings slipped there
+    bool keptThere = false;  // a reading aligned with `bytes` lay on its edges there
+};
+
+SlipAtCell slipAtCell(const std::vector<SignedReading>& complete, const std::vector<std::uint8_t>& other,
+                      const std::vector<std::uint8_t>& bytes) {
+    if (!slippedFrom(other, bytes)) return {};
     const std::size_t bits = 8 * bytes.size();
     std::size_t first = 0;
     while (bitOf(other, first) == bitOf(bytes, first)) ++first;
@@ -182,19 +182,47 @@ bool slippedOffItsEdges(const std::vector<SignedReading>& complete, const std::v
         }
         return true;
     };
-    bool slipped = false, kept = false;
+    SlipAtCell slip;
     for (const SignedReading& reading : complete) {
         if (reading.evidence.size() != bits) continue;
         const int fromBytes = differentBits(reading, bytes);
         if (differentBits(reading, other) < fromBytes) {
-            if (onEdgesWhereTheyPart(reading)) return false;
-            slipped = true;
+            if (onEdgesWhereTheyPart(reading)) return {};
+            slip.offEdges = true;
         } else if (fromBytes <= kFewDifferentBits && reading.slipRisk < kHonestSlipRisk &&
                    onEdgesWhereTheyPart(reading)) {
-            kept = true;
+            slip.keptThere = true;
         }
     }
-    return slipped && kept;
+    return slip;
+}
+
+// Whether the good block `other` is `bytes` a place off, its readings
+// slipped off their edges where one aligned with `bytes` kept on them: its
+// checksum held by chance (under an azimuth error of 550 µs five readings
+// and the best-fit search gave a 262-byte block that the default decoder
+// gave, and a sixth, off its edges at bit 1030, gave it a place off from
+// there, its checksum holding: rescue_sim --azimuth 550 --pink 20 --trials 1
+// --blocks 10 --seed 7019).
+bool slippedOffItsEdges(const std::vector<SignedReading>& complete, const std::vector<std::uint8_t>& other,
+                        const std::vector<std::uint8_t>& bytes) {
+    const SlipAtCell slip = slipAtCell(complete, other, bytes);
+    return slip.offEdges && slip.keptThere;
+}
+
+// Whether a complete reading gives `bytes` but for a slip at a cell off its
+// edges, its own block's checksum failing: then the block it gives is not
+// the tape's, and the count of cells there is the other one, which
+// `bytes` has (under an azimuth error of 550 µs six readings on lengths and
+// the best-fit search slipped at bit 1315 of a 262-byte block, each off its
+// edges there, their checksums failing, where the
+// default decoder read the block: rescue_sim --azimuth 550 --pink 20
+// --trials 1 --blocks 10 --seed 7034).
+bool readButForASlip(const Testimony& testimony, const std::vector<std::uint8_t>& bytes) {
+    return std::any_of(testimony.read.begin(), testimony.read.end(), [&](const auto& other) {
+        return other.size() >= 3 && !checksumHolds(other.data(), static_cast<int>(other.size()) - 2) &&
+               slipAtCell(testimony.complete, other, bytes).offEdges;
+    });
 }
 
 // Another good block read contradicts `bytes`. No checksum covers the type
@@ -773,11 +801,15 @@ void judgeDefaultReading(const DecodedBlock& plain, const Testimony& testimony, 
         holds(testimony.readOn, plain.bytes) && signalHeld &&
         !denies(testimony.complete, plain.bytes, witnessed) &&
         !deniesBefore(testimony.partial, testimony.readOnFrom, plain.bytes, witnessed);
+    // So does a reading that gives it but for a slip at a cell off its edges,
+    // its own block failing its checksum (see readButForASlip).
+    const bool slipConfirms = undenied && readButForASlip(testimony, plain.bytes);
     if (!plain.checksumOk) {
         decision.what = "csak a szabványos dekóder olvasta, hibás ellenőrző összeggel";
     } else if (contradicted(testimony, plain.bytes) || sureOtherwise(testimony, plain.bytes, witnessed)) {
         decision.what = kContradicted;
-    } else if (holds(testimony.read, plain.bytes) || fitConfirms || readOnConfirms || edgesConfirm) {
+    } else if (holds(testimony.read, plain.bytes) || fitConfirms || readOnConfirms || edgesConfirm ||
+               slipConfirms) {
         decision.mark = 'O';
         decision.what.clear();
     } else if (fitted && testimony.signalGone < 0) {
