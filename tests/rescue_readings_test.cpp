@@ -954,6 +954,12 @@ TEST(RescueReadings, TheDefaultDecodersReadingStandsWhereNothingSpeaksAgainstIt)
         return reading;
     };
     const Bytes twoPlacesOff = withBitLost(withBitLost(kData, 80), 80);
+    // slippedBytes with `count` bits misread, one in each byte from the 31st on.
+    auto slippedBut = [&](int count) {
+        Bytes bytes = slippedBytes;
+        for (int k = 0; k < count; ++k) bytes[30 + static_cast<std::size_t>(k)] ^= 1;
+        return bytes;
+    };
     // kData with a bit lost at the first place past bit 80 where that leaves its checksum holding.
     Bytes goodSlip = withBitLost(kData, 80);
     for (std::size_t at = 81; !checksumHolds(goodSlip.data(), static_cast<int>(goodSlip.size()) - 2); ++at)
@@ -1055,11 +1061,12 @@ TEST(RescueReadings, TheDefaultDecodersReadingStandsWhereNothingSpeaksAgainstIt)
         // is aligned with the block and none with the other: a slipped reading gave it.
         {data, {.holding = {slippedBytes}, .read = {kData}, .complete = {signedOf(kData, 9, 0.1), slipped}}, 'O', ""},
         {data, {.holding = {slippedBytes}, .read = {kData}, .complete = {signedOf(kData, 9, 0.1), signedOf(slippedBytes, 9, 0.1)}}, 'X', "ellentmondó olvasások: "},
-        // Nor where the readings nearer to the other lay off their edges within 3 bits of where the two
-        // part, and one aligned with the block on them: a cell of unsure timing was gained or lost there
-        // (rescue_sim --azimuth 550 --pink 20 --trials 1 --blocks 10 --seed 7019). Not 4 bits away, nor
-        // where one nearer to the other lay on them, or the block's off them too, or its parted in 9
-        // bits or expected 0.5 wrong bits; nor for a block two places off.
+        // Nor where the readings aligned with the other lay off their edges within 3 bits of where the
+        // two part, and one aligned with the block on them: a cell of unsure timing was gained or lost
+        // there (rescue_sim --azimuth 550 --pink 20 --trials 1 --blocks 10 --seed 7019). Not 4 bits
+        // away, nor where one aligned with the other lay on them (one 9 bits from it is not), or the
+        // block's off them too, or its parted in 9 bits or expected 0.5 wrong bits. So too for a block
+        // two places off, or 17 bits away; not 16, a misread byte.
         {data, {.holding = {slippedBytes}, .read = {kData}, .complete = {signedOf(kData, 9, 0.1), offWhereItParts(slippedBytes, 0)}}, 'O', ""},
         {data, {.holding = {slippedBytes}, .read = {kData}, .complete = {signedOf(misreadBits(8), 9, 0.45), offWhereItParts(slippedBytes, 3)}}, 'O', ""},
         {data, {.holding = {slippedBytes}, .read = {kData}, .complete = {signedOf(kData, 9, 0.1), offWhereItParts(slippedBytes, -3)}}, 'O', ""},
@@ -1069,7 +1076,11 @@ TEST(RescueReadings, TheDefaultDecodersReadingStandsWhereNothingSpeaksAgainstIt)
         {data, {.holding = {slippedBytes}, .read = {kData}, .complete = {dataOffWhereSlipped, offWhereItParts(slippedBytes, 0)}}, 'X', "ellentmondó olvasások: "},
         {data, {.holding = {slippedBytes}, .read = {kData}, .complete = {signedOf(misreadBits(9), 9, 0.1), offWhereItParts(slippedBytes, 0)}}, 'X', "ellentmondó olvasások: "},
         {data, {.holding = {slippedBytes}, .read = {kData}, .complete = {signedOf(kData, 9, 0.5), offWhereItParts(slippedBytes, 0)}}, 'X', "ellentmondó olvasások: "},
-        {data, {.holding = {twoPlacesOff}, .read = {kData}, .complete = {signedOf(kData, 9, 0.1), offWhereItParts(twoPlacesOff, 0)}}, 'X', "ellentmondó olvasások: "},
+        {data, {.holding = {slippedBytes}, .read = {kData}, .complete = {signedOf(kData, 9, 0.1), offWhereItParts(slippedBytes, 0), signedOf(slippedBut(9), 9, 0.1)}}, 'O', ""},
+        {data, {.holding = {slippedBytes}, .read = {kData}, .complete = {signedOf(kData, 9, 0.1), offWhereItParts(slippedBytes, 0), signedOf(slippedBut(8), 9, 0.1)}}, 'X', "ellentmondó olvasások: "},
+        {data, {.holding = {twoPlacesOff}, .read = {kData}, .complete = {signedOf(kData, 9, 0.1), offWhereItParts(twoPlacesOff, 0)}}, 'O', ""},
+        {data, {.holding = {misreadBits(17)}, .read = {kData}, .complete = {signedOf(kData, 9, 0.1), offWhereItParts(misreadBits(17), 0)}}, 'O', ""},
+        {data, {.holding = {misreadBits(16)}, .read = {kData}, .complete = {signedOf(kData, 9, 0.1), offWhereItParts(misreadBits(16), 0)}}, 'X', "ellentmondó olvasások: "},
         // A reading that gives the block but for a slip at a cell off its edges, its own checksum
         // failing, confirms it: the block it gives is not the tape's (rescue_sim --azimuth 550
         // --pink 20 --trials 1 --blocks 10 --seed 7034). Not one on its edges there, one whose
