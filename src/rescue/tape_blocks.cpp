@@ -159,73 +159,9 @@ bool slippedFrom(const std::vector<std::uint8_t>& other, const std::vector<std::
     return false;
 }
 
-// How the readings of `other`, a block as long as `bytes`, lay around where
-// the two part: a cell is gained or lost where its timing was unsure.
-struct SlipAtCell {
-    bool offEdges = false;   // every reading nearer to `other` than to `bytes`, and aligned with it, lay
-                             // off its edges there, and one does: those readings slipped there
-    bool keptThere = false;  // a reading aligned with `bytes` lay on its edges there
-};
-
-SlipAtCell slipAtCell(const std::vector<SignedReading>& complete, const std::vector<std::uint8_t>& other,
-                      const std::vector<std::uint8_t>& bytes) {
-    if (other.size() != bytes.size() || other == bytes) return {};
-    const std::size_t bits = 8 * bytes.size();
-    std::size_t first = 0;
-    while (bitOf(other, first) == bitOf(bytes, first)) ++first;
-    const std::size_t from = first > kSlipBits ? first - kSlipBits : 0,
-                      to = std::min(bits, first + kSlipBits + 1);
-    auto onEdgesWhereTheyPart = [&](const SignedReading& reading) {
-        for (std::size_t i = from; i < to; ++i) {
-            if (!onEdgesAt(reading, i)) return false;
-        }
-        return true;
-    };
-    SlipAtCell slip;
-    for (const SignedReading& reading : complete) {
-        if (reading.evidence.size() != bits) continue;
-        const int fromBytes = differentBits(reading, bytes);
-        if (differentBits(reading, other) < std::min(fromBytes, kFewDifferentBits + 1)) {
-            if (onEdgesWhereTheyPart(reading)) return {};
-            slip.offEdges = true;
-        } else if (fromBytes <= kFewDifferentBits && reading.slipRisk < kHonestSlipRisk &&
-                   onEdgesWhereTheyPart(reading)) {
-            slip.keptThere = true;
-        }
-    }
-    return slip;
-}
-
-// Whether the good block `other` parts from `bytes` as a slip does (in more
-// bits than a misread byte), its readings off their edges where the two
-// part and one aligned with `bytes` on them: its readings slipped, and its
-// checksum held by chance (under an azimuth error of 550 µs five readings
-// and the best-fit search gave a 262-byte block that the default decoder
-// gave, and a sixth, off its edges at bit 1030, gave it a place off from
-// there, its checksum holding: rescue_sim --azimuth 550 --pink 20 --trials 1
-// --blocks 10 --seed 7019; at --seed 7123 a sixth lost its way from a cell
-// off its edges at bit 572, its checksum holding).
-bool slippedOffItsEdges(const std::vector<SignedReading>& complete, const std::vector<std::uint8_t>& other,
-                        const std::vector<std::uint8_t>& bytes) {
-    if (bitsApart(other, bytes) <= kMisreadByteBits) return false;
-    const SlipAtCell slip = slipAtCell(complete, other, bytes);
-    return slip.offEdges && slip.keptThere;
-}
-
-// Whether a complete reading gives `bytes` but for a slip at a cell off its
-// edges, its own block's checksum failing: then the block it gives is not
-// the tape's, and the count of cells there is the other one, which
-// `bytes` has (under an azimuth error of 550 µs six readings on lengths and
-// the best-fit search slipped at bit 1315 of a 262-byte block, each off its
-// edges there, their checksums failing, where the
-// default decoder read the block: rescue_sim --azimuth 550 --pink 20
-// --trials 1 --blocks 10 --seed 7034).
-bool readButForASlip(const Testimony& testimony, const std::vector<std::uint8_t>& bytes) {
-    return std::any_of(testimony.read.begin(), testimony.read.end(), [&](const auto& other) {
-        return other.size() >= 3 && !checksumHolds(other.data(), static_cast<int>(other.size()) - 2) &&
-               slippedFrom(other, bytes) && slipAtCell(testimony.complete, other, bytes).offEdges;
-    });
-}
+// (Below, with the evidence a slip is weighed by.)
+bool slippedWhereUnsure(const std::vector<SignedReading>& complete, const std::vector<std::uint8_t>& other,
+                        const std::vector<std::uint8_t>& bytes);
 
 // Another good block read contradicts `bytes`. No checksum covers the type
 // byte: a good block that differs in it alone is a misread type byte as
@@ -259,8 +195,8 @@ bool readButForASlip(const Testimony& testimony, const std::vector<std::uint8_t>
 // checksum holding, where three readings, the best-fit search and the
 // default decoder gave the block: worn_tape_sim --seed 296760364). Nor one
 // a place off `bytes` where a reading read on through a dip gives `bytes`
-// (see slippedFrom), or where the readings that give it slipped off their
-// edges (see slippedOffItsEdges).
+// (see slippedFrom), or one whose readings slipped where they were unsure
+// (see slippedWhereUnsure).
 bool contradicted(const Testimony& testimony, const std::vector<std::uint8_t>& bytes) {
     const bool sure = holds(testimony.sure, bytes);
     const bool honest = aligned(testimony.complete, bytes, 0);
@@ -276,7 +212,7 @@ bool contradicted(const Testimony& testimony, const std::vector<std::uint8_t>& b
         // A block read on through a dip kept its bits' count there (their
         // time is checked): a place off, the block is of readings that did not.
         if (holds(testimony.readOn, bytes) && slippedFrom(other, bytes)) return false;
-        if (slippedOffItsEdges(testimony.complete, other, bytes)) return false;
+        if (slippedWhereUnsure(testimony.complete, other, bytes)) return false;
         const bool typeOnly =
             other.size() == bytes.size() && std::equal(other.begin() + 1, other.end(), bytes.begin() + 1);
         if (!typeOnly) return true;
@@ -345,6 +281,81 @@ bool sureOtherwise(const Testimony& testimony, const std::vector<std::uint8_t>& 
 // 12, its cap). And only where the reading kept its way from there (see
 // keptItsWay).
 constexpr double kSlipDenied = 5.545;
+
+// How sure the readings of `other`, a block as long as `bytes`, were where
+// the two part: a cell is gained or lost where its timing was unsure, and a
+// reading slips at a bit whose evidence leaves a slip there likelier than a
+// slipped block's checksum holding (see kSlipDenied).
+struct SlipAtCell {
+    bool unsure = false;     // every reading aligned with `other` (and nearer to it than to `bytes`) was
+                             // unsure there, and one is: those readings slipped there
+    bool sureThere = false;  // a reading aligned with `bytes` was sure there
+};
+
+SlipAtCell slipAtCell(const std::vector<SignedReading>& complete, const std::vector<std::uint8_t>& other,
+                      const std::vector<std::uint8_t>& bytes) {
+    if (other.size() != bytes.size() || other == bytes) return {};
+    const std::size_t bits = 8 * bytes.size();
+    std::size_t first = 0;
+    while (bitOf(other, first) == bitOf(bytes, first)) ++first;
+    const std::size_t from = first > kSlipBits ? first - kSlipBits : 0,
+                      to = std::min(bits, first + kSlipBits + 1);
+    // Sure of the bit where the two part, as `block` has it, and on its edges around it.
+    auto sureWhereTheyPart = [&](const SignedReading& reading, const std::vector<std::uint8_t>& block) {
+        const float evidence = bitOf(block, first) ? reading.evidence[first] : -reading.evidence[first];
+        if (evidence < kSlipDenied) return false;
+        for (std::size_t i = from; i < to; ++i) {
+            if (!onEdgesAt(reading, i)) return false;
+        }
+        return true;
+    };
+    SlipAtCell slip;
+    for (const SignedReading& reading : complete) {
+        if (reading.evidence.size() != bits) continue;
+        const int fromBytes = differentBits(reading, bytes);
+        if (differentBits(reading, other) < std::min(fromBytes, kFewDifferentBits + 1)) {
+            if (sureWhereTheyPart(reading, other)) return {};
+            slip.unsure = true;
+        } else if (fromBytes <= kFewDifferentBits && reading.slipRisk < kHonestSlipRisk &&
+                   sureWhereTheyPart(reading, bytes)) {
+            slip.sureThere = true;
+        }
+    }
+    return slip;
+}
+
+// Whether the good block `other` parts from `bytes` as a slip does (in more
+// bits than a misread byte), its readings unsure where the two part and one
+// aligned with `bytes` sure there: its readings slipped, and its checksum
+// held by chance (under an azimuth error of 550 µs five readings and the
+// best-fit search gave a 262-byte block that the default decoder gave, and
+// a sixth, off its edges at bit 1030, gave it a place off from there, its
+// checksum holding: rescue_sim --azimuth 550 --pink 20 --trials 1 --blocks
+// 10 --seed 7019; at --seed 7123 a sixth lost its way from a cell off its
+// edges at bit 572; through Vorbis at 41 kbit/s one lost it at a bit on its
+// edges at 5.5, where five readings gave the block: codec_check.py
+// --recordings 1 --seed 39898530).
+bool slippedWhereUnsure(const std::vector<SignedReading>& complete, const std::vector<std::uint8_t>& other,
+                        const std::vector<std::uint8_t>& bytes) {
+    if (bitsApart(other, bytes) <= kMisreadByteBits) return false;
+    const SlipAtCell slip = slipAtCell(complete, other, bytes);
+    return slip.unsure && slip.sureThere;
+}
+
+// Whether a complete reading gives `bytes` but for a slip where it was
+// unsure, its own block's checksum failing: then the block it gives is not
+// the tape's, and the count of cells there is the other one, which `bytes`
+// has (under an azimuth error of 550 µs six readings on lengths and the
+// best-fit search slipped at bit 1315 of a 262-byte block, each off its
+// edges there, their checksums failing, where the default decoder read the
+// block: rescue_sim --azimuth 550 --pink 20 --trials 1 --blocks 10 --seed
+// 7034).
+bool readButForASlip(const Testimony& testimony, const std::vector<std::uint8_t>& bytes) {
+    return std::any_of(testimony.read.begin(), testimony.read.end(), [&](const auto& other) {
+        return other.size() >= 3 && !checksumHolds(other.data(), static_cast<int>(other.size()) - 2) &&
+               slippedFrom(other, bytes) && slipAtCell(testimony.complete, other, bytes).unsure;
+    });
+}
 
 // A slip trades a 0 cell for three 1 cells, as long, or three 1 cells for a
 // 0: the bits after it lie two places off. A reading that slipped so and
