@@ -814,7 +814,7 @@ void judgeDefaultReading(const DecodedBlock& plain, const Testimony& testimony, 
         holds(testimony.readOn, plain.bytes) && signalHeld &&
         !denies(testimony.complete, plain.bytes, witnessed) &&
         !deniesBefore(testimony.partial, testimony.readOnFrom, plain.bytes, witnessed);
-    // So does a reading that gives it but for a slip at a cell off its edges,
+    // So does a reading that gives it but for a slip where it was unsure,
     // its own block failing its checksum (see readButForASlip).
     const bool slipConfirms = undenied && readButForASlip(testimony, plain.bytes);
     if (!plain.checksumOk) {
