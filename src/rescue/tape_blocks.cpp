@@ -140,11 +140,19 @@ bool givenOffEdgesOnly(const Testimony& testimony, const std::vector<std::uint8_
 constexpr std::size_t kSlippedTail = 64;
 constexpr std::size_t kSlipBits = 3;  // where they part, the bits around the cell gained or lost
 
-bool slippedFrom(const std::vector<std::uint8_t>& other, const std::vector<std::uint8_t>& bytes) {
-    if (other.size() != bytes.size()) return false;
+// The first bit in which two blocks of one length differ (their bit count
+// where none does).
+std::size_t firstBitApart(const std::vector<std::uint8_t>& other, const std::vector<std::uint8_t>& bytes) {
     const std::size_t bits = 8 * bytes.size();
     std::size_t first = 0;
     while (first < bits && bitOf(other, first) == bitOf(bytes, first)) ++first;
+    return first;
+}
+
+bool slippedFrom(const std::vector<std::uint8_t>& other, const std::vector<std::uint8_t>& bytes) {
+    if (other.size() != bytes.size()) return false;
+    const std::size_t bits = 8 * bytes.size();
+    const std::size_t first = firstBitApart(other, bytes);
     for (const std::ptrdiff_t shift : {-1, 1}) {
         std::size_t compared = 0;
         bool same = true;
@@ -296,8 +304,7 @@ SlipAtCell slipAtCell(const std::vector<SignedReading>& complete, const std::vec
                       const std::vector<std::uint8_t>& bytes) {
     if (other.size() != bytes.size() || other == bytes) return {};
     const std::size_t bits = 8 * bytes.size();
-    std::size_t first = 0;
-    while (bitOf(other, first) == bitOf(bytes, first)) ++first;
+    const std::size_t first = firstBitApart(other, bytes);
     const std::size_t from = first > kSlipBits ? first - kSlipBits : 0,
                       to = std::min(bits, first + kSlipBits + 1);
     // Sure of the bit where the two part, as `block` has it, and on its edges around it.
