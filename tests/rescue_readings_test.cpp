@@ -215,6 +215,36 @@ TEST(RescueReadings, ReadsOnThroughADipOverTheBlocksFirstByte) {
     expectBlocks(run.output, {{kNameBlock, 'O'}, {tape.blocks[1], 'O'}, {kEndBlock, 'O'}});
 }
 
+// A dip of 26 dB for 30 ms that takes the hiss (20 dB down) along, as where
+// the tape itself drops out, sinks under the noise floor measured in the
+// silence, and the envelope cannot tell it from a dropout into the floor.
+// Its samples still follow the block's cells there, whichever half its
+// cells begin with: read on after the dip, the block is heard in it (and
+// the default decoder's reading of it stands). Where the signal drops out
+// and leaves the hiss at its level, the samples follow no cells, whatever
+// bits are laid over them; where it sinks 28 dB, about to its hiss, they
+// follow them, but not clearly enough.
+TEST(RescueReadings, HearsTheCellsInADipThatTookItsHissAlong) {
+    const Tape tape = abruptDip(20, 0);
+    Signal along = withHiss(tape.signal, 0.05, 9), floor = tape.signal, weak = tape.signal;
+    for (std::size_t i = tape.at(1, 20); i < tape.at(1, 20) + 1323; ++i)
+        along[i] *= 0.05, floor[i] = 0, weak[i] *= 0.04;
+    floor = withHiss(floor, 0.05, 9);
+    weak = withHiss(weak, 0.05, 9);
+    Signal inverted = along;  // its cells low half first
+    for (double& x : inverted) x = -x;
+    for (const auto& [signal, heardThere] :
+         {std::pair{&along, true}, {&inverted, true}, {&floor, false}, {&weak, false}}) {
+        Recording taken;
+        SearchResult search;
+        const FoundBlock* found = dataBlockFound(*signal, taken, search);
+        ASSERT_NE(found, nullptr);
+        bool heard = !heardThere;
+        EXPECT_TRUE(readOnThrough(taken, *found, tape.blocks[1], nullptr, &heard));
+        EXPECT_EQ(heard, heardThere);
+    }
+}
+
 // A reading that read through a first dip (20 dB, 10 ms, at byte 20) and
 // lost the signal in a second (34 dB, 30 ms, at byte 50) may have slipped in
 // the first: here its bits from there on are made the block's two places
@@ -1126,8 +1156,20 @@ TEST(RescueReadings, TheDefaultDecodersReadingStandsWhereNothingSpeaksAgainstIt)
         {data, {.holding = {kOtherType}, .read = {kData}, .complete = {signedOf(kData, 9, 0.45), signedOf(kOtherType, 9, 0.99)}}, 'O', ""},
         {data, {.holding = {kOtherType}, .read = {kData}, .complete = {signedOf(kData, 9, 0.45), signedOf(kOtherType, 9, 0.45)}}, 'X', "ellentmondó olvasások: "},
         {data, {.holding = {kOtherType}, .read = {kData}, .complete = {signedOf(nearData, 9, 0.45), signedOf(kOtherType, 9, 0.99)}}, 'X', "ellentmondó olvasások: "},
-        // Read on through a dip, the block's bits there are the default decoder's alone.
+        // Read on through a dip, the block's bits there are the default decoder's alone: they
+        // stand where the samples in the dip followed its cells, as where the envelope held.
         {data, {.readOn = {kData}}, 'X', "de egyetlen más olvasás sem adta ugyanezt"},
+        {data, {.readOn = {kData}, .readOnHeard = true}, 'O', ""},
+        {data, {.readOn = {kData}, .complete = {signedOf(kMisread, 2.9f)}, .readOnHeard = true}, 'X', "de egyetlen más olvasás sem adta ugyanezt"},
+        // A reading cut short in the checksum byte (the last 8 of kData's 560 bits) that gives
+        // every bit before it confirms the block, the checksum being the sum of those bytes; not
+        // one bit shorter, with a bit that says nothing, with a misread byte, or where denied.
+        {data, {.partial = {firstBits(signedOf(kData, 9), 552)}}, 'O', ""},
+        {data, {.partial = {firstBits(signedOf(kData, 9), 551)}}, 'X', "de egyetlen más olvasás sem adta ugyanezt"},
+        {data, {.partial = {firstBits(signedOf(kData, 0), 552)}}, 'X', "de egyetlen más olvasás sem adta ugyanezt"},
+        {data, {.partial = {firstBits(signedOf(kMisread, 9), 552)}}, 'X', "de egyetlen más olvasás sem adta ugyanezt"},
+        {data, {.complete = {signedOf(kMisread, 2.9f, 0.5)}, .partial = {firstBits(signedOf(kData, 9), 552)}}, 'X', "de egyetlen más olvasás sem adta ugyanezt"},
+        {data, {.partial = {firstBits(signedOf(kData, 9), 552)}, .signalGone = 88200}, 'X', "de a jel 2.000 másodpercnél kiesett benne"},
         // Nor does one sure of every bit further from the block than a misread byte, its checksum
         // failing: it slipped. Within 16 bits it does, but not beyond 8 where a reading is aligned
         // with the block. Near it, or whole, it does.
@@ -1172,6 +1214,8 @@ TEST(RescueReadings, TheDefaultDecodersReadingStandsWhereNothingSpeaksAgainstIt)
         {data, {.fitted = {kData}, .complete = {signedOf(misreadBits(8), 9, 0.45)}, .partial = {slipped}, .signalGone = 110250}, 'O', ""},
         {data, {.complete = {offWhereParting(kMisread, 0.45)}, .signalGone = 110250}, 'O', ""},
         {data, {.complete = {offWhereParting(kMisread, 0.45)}, .partial = {signedOf(kMisread, 2.9f)}, .signalGone = 110250}, 'X', "kiesett benne"},
+        {data, {.partial = {firstBits(signedOf(kData, 9), 552)}, .signalGone = 110250}, 'O', ""},
+        {data, {.partial = {firstBits(signedOf(kData, 9), 552), signedOf(kMisread, 2.9f)}, .signalGone = 110250}, 'X', "kiesett benne"},
         // So does a reading read on after the signal came back, placed by the block's bits.
         {data, {.readOn = {kData}}, 'O', ""}, {data, {.readOn = {kData}, .signalGone = 110250}, 'O', ""},
         {data, {.readOn = {kData}, .partial = {signedOf(kMisread, 2.9f)}}, 'X', "de egyetlen más olvasás sem adta ugyanezt"},
@@ -1197,6 +1241,17 @@ TEST(RescueReadings, TheDefaultDecodersReadingStandsWhereNothingSpeaksAgainstIt)
         {data, {.holding = {withBitGained(kData, 493)}, .readOn = {kData}}, 'O', ""},
         {data, {.holding = {withBitLost(kData, 493)}, .readOn = {kData}}, 'X', "ellentmondó olvasások: "}};
     // clang-format on
+    // An O on the samples in a dip, or on the checksum, alone says so; not where the envelope held
+    // or a reading gave the block.
+    auto alone = [&](const Testimony& said, bool signalHeld) {
+        BlockDecision decision;
+        judgeDefaultReading(data, said, kRate, decision, signalHeld);
+        return decision.mark == 'O' && decision.standsOnSamples;
+    };
+    EXPECT_TRUE(alone({.readOn = {kData}, .readOnHeard = true}, false));
+    EXPECT_FALSE(alone({.readOn = {kData}, .readOnHeard = true}, true));
+    EXPECT_TRUE(alone({.partial = {firstBits(signedOf(kData, 9), 552)}}, false));
+    EXPECT_FALSE(alone({.read = {kData}, .partial = {firstBits(signedOf(kData, 9), 552)}}, false));
     for (std::size_t i = 0; i < std::size(cases) + std::size(held); ++i) {
         const auto& [block, said, mark, why] = i < std::size(cases) ? cases[i] : held[i - std::size(cases)];
         BlockDecision decision;
@@ -1262,7 +1317,8 @@ TEST(RescueReadings, LeavesOutAReadingThatLiesWithinAGoodBlock) {
 }
 
 // A take is read again through the emphasis where at least two of its
-// blocks, and no fewer than half, are X. The blocks of both readings: of two
+// blocks, and no fewer than half, are X or O on the samples alone (the
+// trackers lost them). The blocks of both readings: of two
 // whose extents overlap by more than half the shorter one's, the first
 // reading's stands unless only the second's is O or J and no reading of the
 // first's sure of every bit gave other bytes; both O or J and
@@ -1281,12 +1337,16 @@ TEST(RescueReadings, ReadsAgainThroughTheEmphasisAndKeepsTheBetterOfEachBlock) {
     };
     auto marked = [&](const std::string& marks) {
         std::vector<DecidedBlock> blocks;
-        for (const char mark : marks) blocks.push_back(block(0, 1, mark, kData));
+        for (const char mark : marks) {
+            blocks.push_back(block(0, 1, mark == 'S' ? 'O' : mark, kData));
+            blocks.back().decision.standsOnSamples = mark == 'S';  // O on the samples alone
+        }
         return blocks;
     };
     // clang-format off
     for (const auto& [marks, again] : {std::pair{"XXOO", true}, {"XXJ", true}, {"XX", true}, {"XOO", false},
-                                       {"XXOOO", false}, {"X", false}, {"", false}})
+                                       {"XXOOO", false}, {"X", false}, {"", false}, {"XSOO", true}, {"SSO", true},
+                                       {"XSOOO", false}})
         EXPECT_EQ(worthReadingEmphasised(marked(marks)), again) << marks;
     // clang-format on
     // Each block kept: its first sample, its mark, D for kData, M for kMisread, and C where contradicted.

@@ -28,8 +28,10 @@ bool surelyOtherwise(const DecidedBlock& block, const std::vector<std::uint8_t>&
 }  // namespace
 
 bool worthReadingEmphasised(const std::vector<DecidedBlock>& blocks) {
-    const auto undecided =
-        std::count_if(blocks.begin(), blocks.end(), [](const auto& b) { return !decided(b); });
+    // A block that stands on the samples alone is one the trackers lost as well.
+    const auto undecided = std::count_if(blocks.begin(), blocks.end(), [](const auto& b) {
+        return !decided(b) || b.decision.standsOnSamples;
+    });
     return undecided >= kLeastUndecided && 2 * undecided >= static_cast<std::ptrdiff_t>(blocks.size());
 }
 

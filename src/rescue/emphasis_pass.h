@@ -13,7 +13,8 @@
 // not read the plain one; elsewhere the plain one reads better.
 
 // Whether the first reading's blocks call for a second: at least two of
-// them are X, and no fewer than it decided O or J.
+// them are X or stand on the samples alone (BlockDecision), and no fewer
+// than it decided otherwise.
 bool worthReadingEmphasised(const std::vector<DecidedBlock>& blocks);
 
 // The blocks of both readings of one take, in tape order. Two blocks are

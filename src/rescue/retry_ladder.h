@@ -44,6 +44,7 @@ struct Testimony {
     double signalGone = -1;  // where a reading first found the signal gone within the block, or -1
     double readOnFrom = -1;  // where a reading read on through a dip stopped seeing the block's bits
                              // (readOnThrough), or -1
+    bool readOnHeard = false;  // ...and the samples in the dip followed the block's cells there
 };
 
 // Where a reading found the signal gone within the block, or -1: where it
@@ -74,6 +75,8 @@ struct BlockDecision {
     double firstSample = 0;               // the block's extent in the recording, from the reading decided on
     double lastSample = 0;
     Testimony testimony;  // what every reading said, for weighing other readings of the block
+    bool standsOnSamples = false;  // O only where the default decoder's block was heard in a dip or
+                                   // completed by its checksum: the trackers' readings lost it
 };
 
 // The ways of reading a block again, in the order they are tried; a block

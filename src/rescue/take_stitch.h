@@ -73,10 +73,14 @@ bool fillFollows(const std::vector<SoftBit>& bits, std::size_t end);
 // the signal held there. Where true, and `unseenFrom` is given, it is set
 // to where the first of them began: `found`'s bits from there on were
 // decided in the dip, or as the signal went, and say nothing of the block.
+// Where true, and `heard` is given, it is set to whether the samples in
+// every dip followed the block's cells there (see kCellsHeard, take_stitch.cpp):
+// the dip held the signal, however far under the noise floor its envelope sank.
 // `found` may be a probe (probeAt, tape_blocks.h) where the trackers read
 // nothing of the block, a dip over its sync: read on from the block's start.
 bool readOnThrough(const Recording& recording, const FoundBlock& found,
-                   const std::vector<std::uint8_t>& bytes, double* unseenFrom = nullptr);
+                   const std::vector<std::uint8_t>& bytes, double* unseenFrom = nullptr,
+                   bool* heard = nullptr);
 
 // Bytes decided from summed evidence form a whole block: of a known kind,
 // as long as its length byte says, its checksum holding.
