@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numeric>
 
 #include "decoder/block_kinds.h"
 #include "rescue/cell_tracker.h"
@@ -273,19 +274,21 @@ std::ptrdiff_t placeReadOn(const Recording& recording, const FoundBlock& found,
 // floor and still hold its cells as clearly as before: the envelope cannot
 // tell it from a dropout into the floor, but the samples can. Where they
 // follow the block's bits there with a correlation of at least kCellsHeard,
-// the median over its stretches of kDipChunkValues envelope values, the dip
-// held the signal. A band-limited square wave follows its own cells at
-// about 0.9, and hiss s times weaker than the signal leaves 0.9 √(s/(1 +
-// s)): the bar is a signal 4 dB over what is left of the hiss, as for an
-// envelope that held (signalHeld, tape_blocks.cpp). Noise alone, whatever
-// bits the default decoder took from it, follows cells laid at even lengths
-// no better than chance: a stretch's correlation deviates by about 0.15, the
-// median of kLeastDipChunks or more by under 0.1. (Through dips of 13 to 55
-// ms and 29 to 39 dB that took along hiss 18 to 30 dB under the signal,
-// where the trackers lost the signal and the default decoder read each
-// block right, the samples after the dip's first 512 followed the cells at
-// 0.88 to 0.94, the first 256, where the filters still rang, at 0.1 to
-// 0.5: weighed alike, those would have pulled a whole dip under the bar.)
+// the median over its stretches of kDipChunkValues envelope values (a click
+// in one says nothing of the others), the dip held the signal. A
+// band-limited square wave follows its own cells at about 0.9, and hiss s
+// times weaker than the signal leaves 0.9 √(s/(1 + s)): the bar is a signal
+// 4 dB over what is left of the hiss, as for an envelope that held
+// (signalHeld, tape_blocks.cpp). Noise alone, whatever bits the default
+// decoder took from it, follows cells laid at even lengths no better than
+// chance: a stretch's correlation deviates by about 0.15, the median of
+// kLeastDipChunks or more by under 0.1.
+// (Through dips of 13 to 23 ms and 22 to 37 dB that took along hiss 16 to 39
+// dB under the signal, where the trackers lost the signal and the default
+// decoder read each block right, the samples filtered afresh followed the
+// cells at 0.88 to 0.93. The conditioned samples followed them at 0.1 to 0.5
+// over the dip's first 256, where the filters still rang, and pulled short
+// dips under the bar.)
 constexpr double kCellsHeard = 0.75;
 constexpr std::int64_t kDipChunkValues = 4;
 constexpr std::int64_t kLeastDipChunks = 3;
@@ -298,7 +301,7 @@ constexpr std::int64_t kLeastDipChunks = 3;
 // to half a 1 cell's half-wave either way (the filters move the edges): the
 // median of its stretches' (see kCellsHeard); 0 where it has fewer than
 // kLeastDipChunks.
-double cellsHeardInDip(const Recording& recording, const FoundBlock& found, double level,
+double cellsHeardInDip(Recording& recording, const FoundBlock& found, double level,
                        const std::vector<std::uint8_t>& bytes, std::size_t first, std::size_t last,
                        double from, double to) {
     const auto size = static_cast<std::int64_t>(recording.envelope.size());
@@ -328,17 +331,30 @@ double cellsHeardInDip(const Recording& recording, const FoundBlock& found, doub
                 static_cast<double>(n) < start + length / 2 ? found.polarity : -found.polarity);
         start += length;
     }
-    // Each stretch of kDipChunkValues weighs alike: the filters' memory of the
-    // loud cells before the fall rings into the dip's first few.
-    const std::int64_t chunk = kDipChunkValues * kEnvelopeStride, chunks = (end - begin) / chunk;
+    // The samples read again and filtered afresh from where the dip begins:
+    // the conditioned ones ring there with the filters' memory of the loud
+    // cells before the fall (at 35 dB down, for 10 ms). The high-pass is left
+    // out (the offset is taken off as the dip's mean); the emphasis is not,
+    // for the reading's timing and polarity are those of the emphasised signal.
+    const std::vector<float> raw = readRawSamples(recording, begin, end - begin);
+    FilterSettings band = recording.filter;
+    band.highPassHz = 0;
+    SignalFilter filter = makeSignalFilter(band, recording.rate);
+    std::vector<float> dip(raw.size());
+    filterSamples(filter, raw.data(), static_cast<std::int64_t>(raw.size()), dip.data());
+    emphasise(dip.data(), static_cast<std::int64_t>(dip.size()), band, recording.rate);
+    const double mean = std::accumulate(dip.begin(), dip.end(), 0.0) / std::max<double>(1, dip.size());
+    const std::int64_t chunk = kDipChunkValues * kEnvelopeStride,
+                       chunks = static_cast<std::int64_t>(dip.size()) / chunk;
+    if (chunks < kLeastDipChunks) return 0;  // the file ended early
     double best = 0;
     std::vector<double> each(static_cast<std::size_t>(chunks));
     for (std::int64_t lag = -shift; lag <= shift; ++lag) {
         for (std::int64_t c = 0; c < chunks; ++c) {
             double both = 0, samples = 0, laid = 0;
-            for (std::int64_t n = begin + c * chunk; n < begin + (c + 1) * chunk; ++n) {
-                const double x = recording.signal[n],
-                             w = cellsAt[static_cast<std::size_t>(n - begin + shift - lag)];
+            for (std::int64_t n = c * chunk; n < (c + 1) * chunk; ++n) {
+                const double x = dip[static_cast<std::size_t>(n)] - mean,
+                             w = cellsAt[static_cast<std::size_t>(n + shift - lag)];
                 both += x * w;
                 samples += x * x;
                 laid += w * w;
@@ -380,8 +396,8 @@ bool cutAtFall(const Recording& recording, double level, ReadOn& more, bool from
     return true;
 }
 
-bool readOnThrough(const Recording& recording, const FoundBlock& found,
-                   const std::vector<std::uint8_t>& bytes, double* unseenFrom, bool* heard) {
+bool readOnThrough(Recording& recording, const FoundBlock& found, const std::vector<std::uint8_t>& bytes,
+                   double* unseenFrom, bool* heard) {
     const BlockReading& reading = found.reading;
     const std::size_t bits = 8 * bytes.size();
     // A probe (where only the default decoder found the block, its sync in

@@ -78,9 +78,8 @@ bool fillFollows(const std::vector<SoftBit>& bits, std::size_t end);
 // the dip held the signal, however far under the noise floor its envelope sank.
 // `found` may be a probe (probeAt, tape_blocks.h) where the trackers read
 // nothing of the block, a dip over its sync: read on from the block's start.
-bool readOnThrough(const Recording& recording, const FoundBlock& found,
-                   const std::vector<std::uint8_t>& bytes, double* unseenFrom = nullptr,
-                   bool* heard = nullptr);
+bool readOnThrough(Recording& recording, const FoundBlock& found, const std::vector<std::uint8_t>& bytes,
+                   double* unseenFrom = nullptr, bool* heard = nullptr);
 
 // Bytes decided from summed evidence form a whole block: of a known kind,
 // as long as its length byte says, its checksum holding.
