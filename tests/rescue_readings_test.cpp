@@ -1227,11 +1227,12 @@ TEST(RescueReadings, TheDefaultDecodersReadingStandsWhereNothingSpeaksAgainstIt)
         {data, {.readOn = {kData}}, 'O', ""}, {data, {.readOn = {kData}, .signalGone = 110250}, 'O', ""},
         {data, {.readOn = {kData}, .partial = {signedOf(kMisread, 2.9f)}}, 'X', "de egyetlen más olvasás sem adta ugyanezt"},
         {data, {.readOn = {kData}, .complete = {signedOf(kMisread, 2.9f)}}, 'X', "de egyetlen más olvasás sem adta ugyanezt"},
-        // A reading cut short denies it only by its bits that began before the dip read on through:
-        // kMisread parts from kData at bits 81, 84, 86 and 87 (here at samples 8100 ... 8700),
-        // 2.9 each, 11.6 in all; three are 8.7. Not where its bits' places are not known.
-        {data, {.readOn = {kData}, .partial = {timed(signedOf(kMisread, 2.9f))}, .readOnFrom = 8700}, 'O', ""},
-        {data, {.readOn = {kData}, .partial = {timed(signedOf(kMisread, 2.9f))}, .readOnFrom = 8701}, 'X', "de egyetlen más olvasás sem adta ugyanezt"},
+        // A reading cut short denies it only by its bits that ended by the dip read on through:
+        // kMisread parts from kData at bits 81, 84, 86 and 87 (here at samples 8100 ... 8700,
+        // each 100 long), 2.9 each, 11.6 in all; three are 8.7. Not where its bits' places are
+        // not known.
+        {data, {.readOn = {kData}, .partial = {timed(signedOf(kMisread, 2.9f))}, .readOnFrom = 8799}, 'O', ""},
+        {data, {.readOn = {kData}, .partial = {timed(signedOf(kMisread, 2.9f))}, .readOnFrom = 8800}, 'X', "de egyetlen más olvasás sem adta ugyanezt"},
         {data, {.readOn = {kData}, .partial = {signedOf(kMisread, 2.9f)}, .readOnFrom = 8700}, 'X', "de egyetlen más olvasás sem adta ugyanezt"},
         // Nor by its last eight bits, decided as it lost the signal or its way: cut short after
         // 95 bits, three of the four count; after 96, all four.

@@ -529,11 +529,15 @@ void join(Testimony& testimony, const Testimony& more) {
 // (rescue_sim --dip 60 0.05 --trials 1 --blocks 10 --seed 838).
 constexpr std::size_t kBitsAtLoss = 8;
 
-// Whether the readings cut short deny `bytes` by their bits that began
-// before `at` (all of a reading whose bits' places are not known; all of
-// each where `at` is -1), but the last kBitsAtLoss bits of one that `at`
-// does not cut. (How many of its bits part from the block, which says
-// whether it slipped, counts them all.)
+// Whether the readings cut short deny `bytes` by their bits that ended by
+// `at` (all of a reading whose bits' places are not known; all of each
+// where `at` is -1), but the last kBitsAtLoss bits of one that `at` does
+// not cut. A bit that began before `at` and ran on past it was decided in
+// part from the dip's first cells, which the reading read on does not
+// vouch for either (a reading's one bit against the block, begun a sample
+// or two before the dip: rescue_sim --dip 54 0.0355 --snr 20 --trials 1
+// --blocks 10 --seed 9663845). (How many of its bits part from the block,
+// which says whether it slipped, counts them all.)
 bool deniesBefore(const std::vector<SignedReading>& readings, double at,
                   const std::vector<std::uint8_t>& bytes, bool witnessed) {
     return std::any_of(readings.begin(), readings.end(), [&](const SignedReading& reading) {
@@ -543,6 +547,8 @@ bool deniesBefore(const std::vector<SignedReading>& readings, double at,
             const std::size_t size = reading.evidence.size();
             return deniesBy(reading, bytes, witnessed, size - std::min(size, kBitsAtLoss));
         }
+        // Its bits are contiguous: the one before ends where the next begins.
+        if (before > 0 && reading.starts[before] > at) --before;
         SignedReading cut = reading;
         cut.evidence.resize(before);
         cut.onEdges.resize(std::min(before, cut.onEdges.size()));
