@@ -548,7 +548,7 @@ bool deniesBefore(const std::vector<SignedReading>& readings, double at,
             return deniesBy(reading, bytes, witnessed, size - std::min(size, kBitsAtLoss));
         }
         // Its bits are contiguous: the one before ends where the next begins.
-        if (before > 0 && reading.starts[before] > at) --before;
+        if (before > 0 && before < reading.starts.size() && reading.starts[before] > at) --before;
         SignedReading cut = reading;
         cut.evidence.resize(before);
         cut.onEdges.resize(std::min(before, cut.onEdges.size()));
