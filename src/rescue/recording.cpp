@@ -125,6 +125,16 @@ std::vector<float> readRawSamples(Recording& recording, std::int64_t first, std:
     return samples;
 }
 
+std::vector<float> conditionAfresh(Recording& recording, const FilterSettings& settings, std::int64_t first,
+                                   std::int64_t count) {
+    const std::vector<float> raw = readRawSamples(recording, first, count);
+    std::vector<float> conditioned(raw.size());
+    SignalFilter filter = makeSignalFilter(settings, recording.rate);
+    filterSamples(filter, raw.data(), static_cast<std::int64_t>(raw.size()), conditioned.data());
+    emphasise(conditioned.data(), static_cast<std::int64_t>(conditioned.size()), settings, recording.rate);
+    return conditioned;
+}
+
 void writeConditionedWav(const Recording& recording) {
     const float* signal = recording.signal.get();
     // The level: the 90th percentile of the RMS of the stretches, so that

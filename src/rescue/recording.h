@@ -51,6 +51,11 @@ void conditionRecording(Recording& recording, const FilterSettings& settings);
 // values of full scale ±1, the mains hum taken off.
 std::vector<float> readRawSamples(Recording& recording, std::int64_t first, std::int64_t count);
 
+// Those raw samples conditioned afresh with `settings`, the filters starting
+// from rest at `first`.
+std::vector<float> conditionAfresh(Recording& recording, const FilterSettings& settings, std::int64_t first,
+                                   std::int64_t count);
+
 // A position in the recording, in samples, as seconds (0 without a rate).
 inline double secondsIn(const Recording& recording, double position) {
     return recording.rate > 0 ? position / recording.rate : 0.0;

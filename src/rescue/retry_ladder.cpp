@@ -166,11 +166,7 @@ bool readAgain(Recording& recording, const BlockReading& first, int polarity, La
         settings.lowPassHz *= step == kNarrowerBand ? 0.6 : 1.6;
         if (step == kWiderBand) settings.highPassHz /= 2;
         offset = std::max<std::int64_t>(0, from - kWarmUpSamples);
-        const std::vector<float> raw = readRawSamples(recording, offset, to - offset);
-        local.resize(raw.size());
-        SignalFilter filter = makeSignalFilter(settings, recording.rate);
-        filterSamples(filter, raw.data(), static_cast<std::int64_t>(raw.size()), local.data());
-        emphasise(local.data(), static_cast<std::int64_t>(local.size()), settings, recording.rate);
+        local = conditionAfresh(recording, settings, offset, to - offset);
         tracker.signal = local.data();
         tracker.count = static_cast<std::int64_t>(local.size());
         tracker.offset = offset;

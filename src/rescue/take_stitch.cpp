@@ -336,13 +336,9 @@ double cellsHeardInDip(Recording& recording, const FoundBlock& found, double lev
     // cells before the fall (at 35 dB down, for 10 ms). The high-pass is left
     // out (the offset is taken off as the dip's mean); the emphasis is not,
     // for the reading's timing and polarity are those of the emphasised signal.
-    const std::vector<float> raw = readRawSamples(recording, begin, end - begin);
     FilterSettings band = recording.filter;
     band.highPassHz = 0;
-    SignalFilter filter = makeSignalFilter(band, recording.rate);
-    std::vector<float> dip(raw.size());
-    filterSamples(filter, raw.data(), static_cast<std::int64_t>(raw.size()), dip.data());
-    emphasise(dip.data(), static_cast<std::int64_t>(dip.size()), band, recording.rate);
+    const std::vector<float> dip = conditionAfresh(recording, band, begin, end - begin);
     const double mean = std::accumulate(dip.begin(), dip.end(), 0.0) / std::max<double>(1, dip.size());
     const std::int64_t chunk = kDipChunkValues * kEnvelopeStride,
                        chunks = static_cast<std::int64_t>(dip.size()) / chunk;
@@ -486,9 +482,11 @@ bool readOnThrough(Recording& recording, const FoundBlock& found, const std::vec
         const std::ptrdiff_t place = placeReadOn(recording, found, known, level, lost, until, bytes, more);
         if (place < 0) return false;
         const double from = known.empty() ? reading.firstSample : known.back().end;
-        leastHeard = std::min(leastHeard, cellsHeardInDip(recording, found, level, bytes, known.size(),
-                                                          static_cast<std::size_t>(place) + kEdgeBits, from,
-                                                          more.bits[kEdgeBits].start));
+        // (The dip's samples are read again from the file: only where asked.)
+        if (heard != nullptr)
+            leastHeard = std::min(leastHeard, cellsHeardInDip(recording, found, level, bytes, known.size(),
+                                                              static_cast<std::size_t>(place) + kEdgeBits,
+                                                              from, more.bits[kEdgeBits].start));
         if (static_cast<std::size_t>(place) + more.bits.size() >= bits) {
             if (!fillFollows(more.bits, bits - static_cast<std::size_t>(place))) return false;
             if (unseenFrom != nullptr) *unseenFrom = dipFrom;

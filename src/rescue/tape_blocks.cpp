@@ -857,16 +857,17 @@ void judgeDefaultReading(const DecodedBlock& plain, const Testimony& testimony, 
     // So does a reading cut short within the checksum byte that gives every
     // byte before it (see givesAllButTheChecksum).
     const bool checksumConfirms = undenied && givesAllButTheChecksum(testimony.partial, plain.bytes);
+    // Those the trackers' readings give; the others stand on the samples alone.
+    const bool trackersConfirm = holds(testimony.read, plain.bytes) || fitConfirms || edgesConfirm ||
+                                 slipConfirms || (readOnConfirms && signalHeld);
     if (!plain.checksumOk) {
         decision.what = "csak a szabványos dekóder olvasta, hibás ellenőrző összeggel";
     } else if (contradicted(testimony, plain.bytes) || sureOtherwise(testimony, plain.bytes, witnessed)) {
         decision.what = kContradicted;
-    } else if (holds(testimony.read, plain.bytes) || fitConfirms || readOnConfirms || edgesConfirm ||
-               slipConfirms || checksumConfirms) {
+    } else if (trackersConfirm || readOnConfirms || checksumConfirms) {
         decision.mark = 'O';
         decision.what.clear();
-        decision.standsOnSamples = !(holds(testimony.read, plain.bytes) || fitConfirms || edgesConfirm ||
-                                     slipConfirms || (readOnConfirms && signalHeld));
+        decision.standsOnSamples = !trackersConfirm;
     } else if (fitted && testimony.signalGone < 0) {
         decision.what = kContradicted;
     } else if (testimony.signalGone >= 0) {
