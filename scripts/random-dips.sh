@@ -14,8 +14,10 @@ for k in $(seq 1 "$count"); do
     gain=$(awk -v d="$depth" 'BEGIN { printf "%.4f", 10 ^ (-d / 20) }')
     out=$("$sim" --work "$work" --trials 1 --blocks 10 --both --quiet --dip "$ms" "$gain" --snr "$snr" \
         --seed "$seed" 2>&1 | tail -2)
-    rescue=$(echo "$out" | head -1 | sed -E 's/.*blocks O ([0-9]+), J ([0-9]+).*/\1 \2/' | awk '{ print $1 + $2 }')
-    plain=$(echo "$out" | tail -1 | sed -E 's/.*blocks O ([0-9]+), J ([0-9]+).*/\1/')
+    # (sed -n, not head: head may close the pipe before echo is done, and
+    # pipefail would end the run.)
+    rescue=$(echo "$out" | sed -n -E '1s/.*blocks O ([0-9]+), J ([0-9]+).*/\1 \2/p' | awk '{ print $1 + $2 }')
+    plain=$(echo "$out" | sed -n -E '$s/.*blocks O ([0-9]+), J ([0-9]+).*/\1/p')
     wrong=$(echo "$out" | grep -o "wrong O/J [0-9]*" | awk '{ s += $3 } END { print s }')
     echo "$seed dip $ms $gain snr $snr: $rescue $plain $wrong"
 done
