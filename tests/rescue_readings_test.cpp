@@ -1304,24 +1304,33 @@ TEST(RescueReadings, TheBestFitSearchReadsNoSilence) {
 
 // Blocks never overlap on a tape: a block whose checksum fails and that lies
 // within one whose checksum holds (a sync read in its bytes) is left out;
-// one whose checksum holds, that starts with the other, runs on past its end
-// or begins there, or that lies within a block whose checksum fails too, stays.
+// one that starts with the other, runs on past its end or begins there, or
+// that lies within a block whose checksum fails too, stays. Of two of the
+// same bytes that overlap by more than half the shorter one, one tape block
+// decided twice, the better marked stays (O, J, X), the first of equals;
+// not where they overlap by half, or differ.
 TEST(RescueReadings, LeavesOutAReadingThatLiesWithinAGoodBlock) {
-    auto block = [](const Bytes& bytes, double first, double last) {
-        return DecidedBlock{.decision = {.bytes = bytes, .firstSample = first, .lastSample = last}};
+    auto block = [](const Bytes& bytes, double first, double last, char mark = 'X') {
+        return DecidedBlock{
+            .decision = {.mark = mark, .bytes = bytes, .firstSample = first, .lastSample = last}};
     };
+    Bytes misreadAgain = kMisread;  // misread elsewhere too, its checksum failing
+    misreadAgain[20] ^= 1;
     // clang-format off
     std::vector<DecidedBlock> blocks = {
         block(kData, 100, 1000), block(kMisread, 101, 400), block(kMisread, 900, 1100),
         block(kData, 1200, 1500), block(kMisread, 1200, 1300), block(kData, 1300, 1400),
         block(kMisread, 1250, 1500), block(kMisread, 1500, 1600),
-        block(kMisread, 2000, 3000), block(kMisread, 2100, 2200), block(kData, 2500, 2600)};
+        block(kMisread, 2000, 3000), block(misreadAgain, 2100, 2200), block(kData, 2500, 2600),
+        block(kData, 4000, 5000, 'J'), block(kData, 4000, 5000, 'J'), block(kData, 4400, 5400, 'O'),
+        block(kData, 6000, 7000, 'J'), block(kData, 6500, 7500, 'J'), block(kOtherGood, 6100, 6900, 'J')};
     // clang-format on
     leaveOutReadingsWithinBlocks(blocks);
-    std::string left;  // each block kept, by its first sample and D for kData, M for kMisread
+    std::string left;  // each block kept: its first sample, D for kData or M for other bytes, its mark
     for (const DecidedBlock& kept : blocks)
-        left += std::to_string(int(kept.decision.firstSample)) + (kept.decision.bytes == kData ? "D " : "M ");
-    EXPECT_EQ(left, "100D 900M 1200D 1200M 1300D 1500M 2000M 2100M 2500D ");
+        left += std::to_string(int(kept.decision.firstSample)) + (kept.decision.bytes == kData ? "D" : "M") +
+                kept.decision.mark + " ";
+    EXPECT_EQ(left, "100DX 900MX 1200DX 1200MX 1500MX 2000MX 2100MX 2500DX 4400DO 6000DJ 6500DJ 6100MJ ");
 }
 
 // A take is read again through the emphasis where at least two of its

@@ -673,6 +673,9 @@ std::vector<TapeBlock> gatherComplete(TapeGathering& gathering, const std::vecto
 
 namespace {
 
+// O before J before X.
+int markRank(char mark) { return mark == 'O' ? 0 : mark == 'J' ? 1 : 2; }
+
 bool holdsAsWritten(const BlockDecision& decision) {
     const auto size = static_cast<int>(decision.bytes.size());
     return size >= 3 && checksumHolds(decision.bytes.data(), size - 2);
@@ -701,6 +704,30 @@ void leaveOutReadingsWithinBlocks(std::vector<DecidedBlock>& blocks) {
             const BlockDecision& block = blocks[order[at]].decision;
             if (holdsAsWritten(block)) goodEnd = std::max(goodEnd, block.lastSample);
         }
+    }
+    // One tape block decided twice (its readings gathered into two, where
+    // they began further apart than a few bytes, and each led to it): of
+    // blocks of the same bytes whose extents overlap by more than half the
+    // shorter one's, the better marked stands, the first of equals.
+    // (Blocks overlap rarely: those still open at a block's start are few.)
+    std::vector<std::size_t> open;
+    for (const std::size_t i : order) {
+        if (within[i]) continue;
+        const BlockDecision& block = blocks[i].decision;
+        std::erase_if(open,
+                      [&](std::size_t j) { return blocks[j].decision.lastSample <= block.firstSample; });
+        for (std::size_t& j : open) {
+            const BlockDecision& other = blocks[j].decision;
+            const double shared = std::min(block.lastSample, other.lastSample) - block.firstSample;
+            const double shorter =
+                std::min(block.lastSample - block.firstSample, other.lastSample - other.firstSample);
+            if (other.bytes != block.bytes || 2 * shared <= shorter) continue;
+            const bool better = markRank(block.mark) < markRank(other.mark);
+            within[better ? j : i] = true;
+            if (better) j = i;
+            break;
+        }
+        if (!within[i] && std::find(open.begin(), open.end(), i) == open.end()) open.push_back(i);
     }
     std::vector<DecidedBlock> kept;
     for (std::size_t i = 0; i < blocks.size(); ++i) {

@@ -88,7 +88,9 @@ DecidedBlock decideTapeBlock(Recording& recording, const TapeBlock& block);
 // Written, it would add its bytes to a program's file beside the block it
 // misread. (One that runs on past the good block's end stays: where the
 // good block's extent comes from a reading at a wrong timing, it may reach
-// into the next block, which must not be lost.)
+// into the next block, which must not be lost.) Of blocks of the same bytes
+// whose extents overlap by more than half the shorter one's, one tape block
+// decided twice, only the better marked (the first of equals) is written.
 void leaveOutReadingsWithinBlocks(std::vector<DecidedBlock>& blocks);
 
 // Whether the signal stayed clearly above the recording's noise over the
