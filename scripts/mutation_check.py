@@ -964,6 +964,12 @@ MUTANTS = [
            survives='The guard keeps the length of the block\'s first cell in bounds; which kind stands before it '
                     'moves that one length by what a filter adds to a 1 after a 0, a fraction of the slack of half a 1 '
                     'cell: the tests\' dip over a block\'s first byte, with no filter on the way, times alike either way.'),
+    Mutant('src/rescue/take_stitch.cpp', 'if (tripleCounts[previous][bit][next] > 0)', 'if (tripleCounts[previous][bit][next] > 1e9)',
+           'the bits in a dip timed by the kinds of the cell and the cell before alone'),
+    Mutant('src/rescue/take_stitch.cpp', 'const int next = bitOf(bytes, i + 1);', 'const int next = bitOf(bytes, i);',
+           'the bits in a dip timed as if each cell were followed by one of its own kind'),
+    Mutant('src/rescue/take_stitch.cpp', 'tripleLengths[previous][bit][read[i + 1].bit] +=', 'tripleLengths[previous][bit][read[i - 1].bit] +=',
+           'the cells around a dip measured by the cell before twice, not by the cell after'),
     Mutant('src/rescue/tape_blocks.cpp', 'reading.at - g.openAt > g.openTolerance', 'reading.at - g.openAt >= g.openTolerance',
            'a reading exactly 32 T after a block\'s first begins another'),
     Mutant('src/rescue/tape_blocks.cpp', 'last || bound - g.openAt > g.openTolerance', 'last || bound - g.openAt >= g.openTolerance',

@@ -416,7 +416,7 @@ TEST(RescueReadings, CutsBitsReadOnAtTheNextFallOfTheEnvelope) {
 // 0.03 RMS, so that no reading starts inside it) the block holds bytes 5F,
 // whose 1 cells follow 0 cells a third of the time. The tape runs 6 % fast
 // from the dip's middle on. The block's bits, dip and first 8 bits read on,
-// fill the time between within 2.4 samples at the lengths by the cell
+// fill the time between within 2.2 samples at the lengths by the cell
 // before each, from before and after the dip (a 0 after a 0, seen on
 // neither side, from the other three); not within half a 1 cell (14.5) at
 // their kind's mean lengths (23.8 off), with the 0 after a 0 at its kind's
@@ -444,6 +444,46 @@ TEST(RescueReadings, TimesTheBitsInADipByTheCellBeforeEach) {
     const FoundBlock* found = dataBlockFound(withHiss(highPassed(stepped, kRate), 0.03, 7), taken, search);
     ASSERT_NE(found, nullptr);
     EXPECT_TRUE(readOnThrough(taken, *found, tape.blocks[1]));
+}
+
+// Where the edge between two cells moves by both, here the rise from a 0
+// cell into a 1 cell coming 8 samples early (a 0 cell before a 1 is
+// measured 8 shorter, a 1 after a 0 8 longer), the bits in a dip are timed
+// by the cells before and after each. Around the dip (34 dB, 1800
+// samples) every 0 of the block is followed by a 1 but in three bytes 01;
+// in it, bytes 000x000x mostly by a 0. Over eight draws of the bytes the
+// block's bits fill the time between within 2.6 samples at the lengths by
+// the kinds of the cell before, the cell and the cell after; at those by
+// the cell before alone up to 33 samples off, more than half a 1 cell
+// (15) in six of them. A 1 bit gained in the dip does not pass (the bits
+// read on after it are 28 to 30 samples off).
+TEST(RescueReadings, TimesTheBitsInADipByTheCellsOnEitherSide) {
+    for (unsigned seed = 1; seed <= 8; ++seed) {
+        std::mt19937 random(seed);
+        Bytes bytes(64);
+        for (std::uint8_t& byte : bytes) byte = static_cast<std::uint8_t>(random() | 0x55);
+        for (std::size_t i = 24; i < 34; ++i) bytes[i] = static_cast<std::uint8_t>(random() & 0x11);
+        bytes[14] = bytes[40] = bytes[50] = 0x01;
+        Tape tape = recording(0.5, dataBlockOf(bytes));
+        Signal& signal = tape.signal;
+        // A rise begins a cell: one into a high half of 14 (a 1) after a cell over 60 long (a 0).
+        for (std::size_t n = 1, rise = 0; n < signal.size(); ++n) {
+            if (!(signal[n] > 0 && signal[n - 1] < 0)) continue;
+            std::size_t high = n;
+            while (high < signal.size() && signal[high] > 0) ++high;
+            if (rise > 0 && n - rise > 60 && high - n < 21)
+                std::fill(signal.begin() + static_cast<std::ptrdiff_t>(n - 8),
+                          signal.begin() + static_cast<std::ptrdiff_t>(n), signal[n]);
+            rise = n;
+        }
+        dip(tape, 25, 1800);
+        Recording taken;
+        SearchResult search;
+        const FoundBlock* found = dataBlockFound(withHiss(signal, 0.01, seed), taken, search);
+        ASSERT_NE(found, nullptr) << seed;
+        EXPECT_TRUE(readOnThrough(taken, *found, tape.blocks[1])) << seed;
+        EXPECT_FALSE(readOnThrough(taken, *found, withBitGained(tape.blocks[1], 8 * 27))) << seed;
+    }
 }
 
 // Readings whose blocks begin within 32 T of the first reading of a block

@@ -29,10 +29,13 @@ constexpr std::size_t kEdgeBits = 8;
 // The bits in a dip, whose cells no reading saw, take the mean lengths of
 // the cells over the kLengthBits sure bits on either side of it (wow moves
 // the speed by up to a percent from one side of a dip to the other), by
-// their kind and the kind of the cell before (the filters move an edge by
-// the half-wave before it: a 1 cell after a 0 is measured longer than one
-// after a 1); the time between the bits on either side must match those
-// lengths within kLengthSlack of a 1 cell.
+// their kind and the kinds of the cells before and after (the filters move
+// the edge between two cells by both their half-waves: a 1 cell after a 0
+// is measured longer than one after a 1, and a 0 cell before a 1 shorter
+// than one before a 0; over a run of cells the moves of the edges within
+// it cancel, and the lengths so kept sum to the time between its first
+// and last edge); the time between the bits on either side must match
+// those lengths within kLengthSlack of a 1 cell.
 constexpr std::size_t kLengthBits = 64;
 constexpr double kLengthSlack = 0.5;
 // Bits read on after a dip and placed by their time alone must agree with
@@ -147,11 +150,17 @@ std::ptrdiff_t placeAfterDip(const std::vector<SoftBit>& known, const std::vecto
     // The first bits read on count only for their time (see `between`).
     if (more.size() <= kEdgeBits) return -1;
     double lengths[2][2] = {}, counts[2][2] = {};  // by the bit before, then the bit
+    // By the bit before, the bit and the bit after (where one was read after it).
+    double tripleLengths[2][2][2] = {}, tripleCounts[2][2][2] = {};
     auto measure = [&](const std::vector<SoftBit>& read, std::size_t from, std::size_t to) {
         for (std::size_t i = std::max<std::size_t>(1, from); i < std::min(to, read.size()); ++i) {
             if (!read[i].timingSure) continue;
-            lengths[read[i - 1].bit][read[i].bit] += read[i].end - read[i].start;
-            counts[read[i - 1].bit][read[i].bit] += 1;
+            const int previous = read[i - 1].bit, bit = read[i].bit;
+            lengths[previous][bit] += read[i].end - read[i].start;
+            counts[previous][bit] += 1;
+            if (i + 1 >= read.size()) continue;
+            tripleLengths[previous][bit][read[i + 1].bit] += read[i].end - read[i].start;
+            tripleCounts[previous][bit][read[i + 1].bit] += 1;
         }
     };
     measure(known, kept - std::min(kept, kLengthBits), kept);
@@ -183,8 +192,18 @@ std::ptrdiff_t placeAfterDip(const std::vector<SoftBit>& known, const std::vecto
                     mean[previous][1 - bit] + mean[1 - previous][bit] - mean[1 - previous][1 - bit];
         }
     }
-    // (Before the block's first bit lies the last of its sync bytes, D3, ending in a 1.)
-    auto length = [&](std::size_t i) { return mean[i > 0 ? bitOf(bytes, i - 1) : 1][bitOf(bytes, i)]; };
+    // (Before the block's first bit lies the last of its sync bytes, D3,
+    // ending in a 1.) A triple of kinds not seen (nor any after the block's
+    // last bit) takes its pair's mean.
+    auto length = [&](std::size_t i) {
+        const int previous = i > 0 ? bitOf(bytes, i - 1) : 1, bit = bitOf(bytes, i);
+        if (i + 1 < bits) {
+            const int next = bitOf(bytes, i + 1);
+            if (tripleCounts[previous][bit][next] > 0)
+                return tripleLengths[previous][bit][next] / tripleCounts[previous][bit][next];
+        }
+        return mean[previous][bit];
+    };
     const double slack = kLengthSlack * kindMean[1];
     // The time up to the first bit read on that counts: the block's bits
     // before it, the first few read on included, must fill it, so that one
