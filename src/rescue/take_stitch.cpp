@@ -156,10 +156,11 @@ std::ptrdiff_t placeAfterDip(const std::vector<SoftBit>& known, const std::vecto
         for (std::size_t i = std::max<std::size_t>(1, from); i < std::min(to, read.size()); ++i) {
             if (!read[i].timingSure) continue;
             const int previous = read[i - 1].bit, bit = read[i].bit;
-            lengths[previous][bit] += read[i].end - read[i].start;
+            const double length = read[i].end - read[i].start;
+            lengths[previous][bit] += length;
             counts[previous][bit] += 1;
             if (i + 1 >= read.size()) continue;
-            tripleLengths[previous][bit][read[i + 1].bit] += read[i].end - read[i].start;
+            tripleLengths[previous][bit][read[i + 1].bit] += length;
             tripleCounts[previous][bit][read[i + 1].bit] += 1;
         }
     };
@@ -362,18 +363,24 @@ double cellsHeardInDip(Recording& recording, const FoundBlock& found, double lev
     const std::int64_t chunk = kDipChunkValues * kEnvelopeStride,
                        chunks = static_cast<std::int64_t>(dip.size()) / chunk;
     if (chunks < kLeastDipChunks) return 0;  // the file ended early
+    // The samples less their offset, and each stretch's energy, whatever the shift.
+    std::vector<double> centred(dip.size());
+    for (std::size_t n = 0; n < dip.size(); ++n) centred[n] = dip[n] - mean;
+    std::vector<double> energy(static_cast<std::size_t>(chunks), 0.0);
+    for (std::size_t n = 0; n < static_cast<std::size_t>(chunks * chunk); ++n)
+        energy[n / static_cast<std::size_t>(chunk)] += centred[n] * centred[n];
     double best = 0;
     std::vector<double> each(static_cast<std::size_t>(chunks));
     for (std::int64_t lag = -shift; lag <= shift; ++lag) {
         for (std::int64_t c = 0; c < chunks; ++c) {
-            double both = 0, samples = 0, laid = 0;
+            double both = 0, laid = 0;
             for (std::int64_t n = c * chunk; n < (c + 1) * chunk; ++n) {
-                const double x = dip[static_cast<std::size_t>(n)] - mean,
+                const double x = centred[static_cast<std::size_t>(n)],
                              w = cellsAt[static_cast<std::size_t>(n + shift - lag)];
                 both += x * w;
-                samples += x * x;
                 laid += w * w;
             }
+            const double samples = energy[static_cast<std::size_t>(c)];
             each[static_cast<std::size_t>(c)] =
                 samples > 0 && laid > 0 ? both / std::sqrt(samples * laid) : 0;
         }
