@@ -252,6 +252,90 @@ TEST(RescueReadings, HearsTheCellsInADipThatTookItsHissAlong) {
     }
 }
 
+// A dip of 20 dB at a block's end, over hiss 26 dB under the signal that
+// it takes along, from the middle of the block's byte 68 of 70 on into the
+// fill after it, or from byte 68 on over 20 cells of fill: no bit of the
+// block follows it to place the bits read on by. The default decoder's time
+// of the block then holds the block's bits in the dip to theirs: at the
+// lengths of the cells before the dip they fill the time to its end, and
+// the samples there follow them, so its block stands. Not where that time
+// is a 1 cell longer or shorter, nor where a bit in the dip is flipped.
+// Where the signal drops out there instead, the samples follow no cells.
+TEST(RescueReadings, HoldsTheBitsInADipAtTheBlocksEndToItsEnd) {
+    const Tape tape = abruptDip(0, 0);
+    const Bytes& block = tape.blocks[1];
+    ASSERT_EQ(block.size(), 70u);
+    const auto length = static_cast<double>(tape.at(1, 70) - tape.at(1, 0));
+    for (const auto& [fromBit, fillCells] : {std::pair{4, 4}, {0, 20}}) {
+        Signal signal = withHiss(tape.signal, 0.05, 9);
+        for (std::size_t i = tape.at(1, 68, fromBit); i < tape.at(1, 70) + 28u * fillCells; ++i)
+            signal[i] *= 0.1;
+        Recording taken;
+        SearchResult search;
+        const FoundBlock* found = dataBlockFound(signal, taken, search);
+        ASSERT_NE(found, nullptr);
+        EXPECT_FALSE(readOnThrough(taken, *found, block)) << fromBit;
+        bool heard = false;
+        EXPECT_TRUE(readOnThrough(taken, *found, block, nullptr, &heard, length)) << fromBit;
+        EXPECT_TRUE(heard) << fromBit;
+        for (const double off : {-28.0, 28.0})
+            EXPECT_FALSE(readOnThrough(taken, *found, block, nullptr, nullptr, length + off))
+                << fromBit << off;
+        Bytes flipped = block;
+        flipped[69] ^= 0x20;
+        EXPECT_FALSE(readOnThrough(taken, *found, flipped, nullptr, nullptr, length)) << fromBit;
+        expectBlocks(decode(dir, signal, kRate).output, {{kNameBlock, 'O'}, {block, 'O'}, {kEndBlock, 'O'}});
+    }
+    // (The bits fit the time all the same.)
+    Signal signal = tape.signal;
+    for (std::size_t i = tape.at(1, 68); i < tape.at(1, 70) + 28u * 20; ++i) signal[i] = 0;
+    signal = withHiss(signal, 0.05, 9);
+    Recording taken;
+    SearchResult search;
+    const FoundBlock* found = dataBlockFound(signal, taken, search);
+    ASSERT_NE(found, nullptr);
+    bool heard = true;
+    EXPECT_TRUE(readOnThrough(taken, *found, block, nullptr, &heard, length));
+    EXPECT_FALSE(heard);
+}
+
+// The rule on cells laid at their lengths: a block of 12 bytes, its cells
+// 28 samples for a 1 and 84 for a 0 from sample 0 on, its first 80 bits
+// read before a dip, and its last 12 and 10 cells of fill read on after
+// it. Their first 8 count for nothing; of the others, each sure bit on its
+// edges must be the block's bit laid there, or a 1 past its end.
+TEST(RescueReadings, HoldsBitsReadOnAfterADipToTheBlockLaidToItsEnd) {
+    const Bytes block = {0x5A, 0xC3, 0x0F, 0x96, 0x3C, 0xA5, 0x81, 0x7E, 0x24, 0xDB, 0x66, 0xB1};
+    std::vector<SoftBit> cells;
+    double at = 0;
+    for (std::size_t i = 0; i < 96 + 10; ++i) {
+        const int bit = i < 96 ? (block[i / 8] >> (7 - i % 8)) & 1 : 1;
+        const double length = bit ? 28 : 84;
+        cells.push_back({.bit = bit, .llr = 20, .start = at, .end = at + length, .timingSure = true});
+        at += length;
+    }
+    const double end = cells[95].end;
+    const std::vector<SoftBit> known(cells.begin(), cells.begin() + 80),
+        more(cells.begin() + 84, cells.end());
+    EXPECT_TRUE(endsInDip(known, more, block, end));
+    EXPECT_TRUE(endsInDip(known, {}, block, end));
+    EXPECT_FALSE(endsInDip({}, more, block, end));
+    for (const double off : {-15.0, 15.0}) EXPECT_FALSE(endsInDip(known, more, block, end + off)) << off;
+    EXPECT_TRUE(endsInDip(known, more, block, end + 13));
+    // A bit read on against the block (bit 93, the 10th read on), or a 0 read
+    // in the fill: unless unsure, or off its edges, or among the first 8.
+    for (const std::size_t k : {9u, 15u, 7u}) {
+        for (const auto& [llr, onEdges, denies] :
+             {std::tuple{20.0f, true, k >= 8}, {4.5f, true, false}, {20.0f, false, false}}) {
+            std::vector<SoftBit> against = more;
+            against[k].bit = 1 - against[k].bit;
+            against[k].llr = llr;
+            against[k].timingSure = onEdges;
+            EXPECT_EQ(endsInDip(known, against, block, end), !denies) << k << " " << llr << onEdges;
+        }
+    }
+}
+
 // A reading that read through a first dip (20 dB, 10 ms, at byte 20) and
 // lost the signal in a second (34 dB, 30 ms, at byte 50) may have slipped in
 // the first: here its bits from there on are made the block's two places

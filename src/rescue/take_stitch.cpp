@@ -137,6 +137,82 @@ std::ptrdiff_t placeOf(const std::vector<SoftBit>& bits, const Evidence& other, 
     return place;
 }
 
+// The lengths of the block's cells in a dip (see kLengthBits), measured
+// over the sure bits on either side of it.
+struct DipLengths {
+    double lengths[2][2] = {}, counts[2][2] = {};  // by the bit before, then the bit
+    // By the bit before, the bit and the bit after (where one was read after it).
+    double tripleLengths[2][2][2] = {}, tripleCounts[2][2][2] = {};
+    double kindMean[2] = {};  // by the bit alone
+    double mean[2][2] = {};   // by the bit before, then the bit, each pair filled in (see settle)
+
+    void measure(const std::vector<SoftBit>& read, std::size_t from, std::size_t to) {
+        for (std::size_t i = std::max<std::size_t>(1, from); i < std::min(to, read.size()); ++i) {
+            if (!read[i].timingSure) continue;
+            const int previous = read[i - 1].bit, bit = read[i].bit;
+            const double length = read[i].end - read[i].start;
+            lengths[previous][bit] += length;
+            counts[previous][bit] += 1;
+            if (i + 1 >= read.size()) continue;
+            tripleLengths[previous][bit][read[i + 1].bit] += length;
+            tripleCounts[previous][bit][read[i + 1].bit] += 1;
+        }
+    }
+
+    // False where a kind of cell was not seen at all. Where a pair of kinds
+    // was not seen, the kind's mean; or where it is the only one, what the
+    // others give: a cell's end edge moves by an amount its own kind sets,
+    // and its start by what the cell before set, so a 0 after a 0 and a 1
+    // after a 1 take as long together as a 1 after a 0 and a 0 after a 1.
+    bool settle() {
+        for (int bit : {0, 1}) {
+            const double count = counts[0][bit] + counts[1][bit];
+            if (count == 0) return false;
+            kindMean[bit] = (lengths[0][bit] + lengths[1][bit]) / count;
+        }
+        int unseen = 0;
+        for (int previous : {0, 1}) {
+            for (int bit : {0, 1}) {
+                unseen += counts[previous][bit] == 0;
+                mean[previous][bit] = counts[previous][bit] > 0
+                                          ? lengths[previous][bit] / counts[previous][bit]
+                                          : kindMean[bit];
+            }
+        }
+        for (int previous : {0, 1}) {
+            for (int bit : {0, 1}) {
+                if (unseen == 1 && counts[previous][bit] == 0)
+                    mean[previous][bit] =
+                        mean[previous][1 - bit] + mean[1 - previous][bit] - mean[1 - previous][1 - bit];
+            }
+        }
+        return true;
+    }
+
+    // The length of the block's bit i. (Before the block's first bit lies
+    // the last of its sync bytes, D3, ending in a 1.) A triple of kinds not
+    // seen (nor any after the block's last bit) takes its pair's mean.
+    double of(const std::vector<std::uint8_t>& bytes, std::size_t i) const {
+        const int previous = i > 0 ? bitOf(bytes, i - 1) : 1, bit = bitOf(bytes, i);
+        if (i + 1 < 8 * bytes.size()) {
+            const int next = bitOf(bytes, i + 1);
+            if (tripleCounts[previous][bit][next] > 0)
+                return tripleLengths[previous][bit][next] / tripleCounts[previous][bit][next];
+        }
+        return mean[previous][bit];
+    }
+
+    // The time of the block's bits [from, to).
+    double of(const std::vector<std::uint8_t>& bytes, std::size_t from, std::size_t to) const {
+        double time = 0;
+        for (std::size_t i = from; i < to; ++i) time += of(bytes, i);
+        return time;
+    }
+
+    // The time they may be off by.
+    double slack() const { return kLengthSlack * kindMean[1]; }
+};
+
 // Where bits read on after a dip lie in the block `bytes`, whose first
 // `kept` bits `known` holds (those read before the dip), the block having
 // begun at `start`: at one place only, every sure bit but the first few
@@ -149,73 +225,15 @@ std::ptrdiff_t placeAfterDip(const std::vector<SoftBit>& known, const std::vecto
     const std::size_t bits = 8 * bytes.size();
     // The first bits read on count only for their time (see `between`).
     if (more.size() <= kEdgeBits) return -1;
-    double lengths[2][2] = {}, counts[2][2] = {};  // by the bit before, then the bit
-    // By the bit before, the bit and the bit after (where one was read after it).
-    double tripleLengths[2][2][2] = {}, tripleCounts[2][2][2] = {};
-    auto measure = [&](const std::vector<SoftBit>& read, std::size_t from, std::size_t to) {
-        for (std::size_t i = std::max<std::size_t>(1, from); i < std::min(to, read.size()); ++i) {
-            if (!read[i].timingSure) continue;
-            const int previous = read[i - 1].bit, bit = read[i].bit;
-            const double length = read[i].end - read[i].start;
-            lengths[previous][bit] += length;
-            counts[previous][bit] += 1;
-            if (i + 1 >= read.size()) continue;
-            tripleLengths[previous][bit][read[i + 1].bit] += length;
-            tripleCounts[previous][bit][read[i + 1].bit] += 1;
-        }
-    };
-    measure(known, kept - std::min(kept, kLengthBits), kept);
-    measure(more, kEdgeBits, kEdgeBits + kLengthBits);
-    double kindMean[2];
-    for (int bit : {0, 1}) {
-        const double count = counts[0][bit] + counts[1][bit];
-        if (count == 0) return -1;
-        kindMean[bit] = (lengths[0][bit] + lengths[1][bit]) / count;
-    }
-    // Where a pair of kinds was not seen, the kind's mean; or where it is
-    // the only one, what the others give: a cell's end edge moves by an
-    // amount its own kind sets, and its start by what the cell before set,
-    // so a 0 after a 0 and a 1 after a 1 take as long together as a 1 after
-    // a 0 and a 0 after a 1.
-    double mean[2][2];
-    int unseen = 0;
-    for (int previous : {0, 1}) {
-        for (int bit : {0, 1}) {
-            unseen += counts[previous][bit] == 0;
-            mean[previous][bit] =
-                counts[previous][bit] > 0 ? lengths[previous][bit] / counts[previous][bit] : kindMean[bit];
-        }
-    }
-    for (int previous : {0, 1}) {
-        for (int bit : {0, 1}) {
-            if (unseen == 1 && counts[previous][bit] == 0)
-                mean[previous][bit] =
-                    mean[previous][1 - bit] + mean[1 - previous][bit] - mean[1 - previous][1 - bit];
-        }
-    }
-    // (Before the block's first bit lies the last of its sync bytes, D3,
-    // ending in a 1.) A triple of kinds not seen (nor any after the block's
-    // last bit) takes its pair's mean.
-    auto length = [&](std::size_t i) {
-        const int previous = i > 0 ? bitOf(bytes, i - 1) : 1, bit = bitOf(bytes, i);
-        if (i + 1 < bits) {
-            const int next = bitOf(bytes, i + 1);
-            if (tripleCounts[previous][bit][next] > 0)
-                return tripleLengths[previous][bit][next] / tripleCounts[previous][bit][next];
-        }
-        return mean[previous][bit];
-    };
-    const double slack = kLengthSlack * kindMean[1];
+    DipLengths lengths;
+    lengths.measure(known, kept - std::min(kept, kLengthBits), kept);
+    lengths.measure(more, kEdgeBits, kEdgeBits + kLengthBits);
+    if (!lengths.settle()) return -1;
+    const double slack = lengths.slack();
     // The time up to the first bit read on that counts: the block's bits
     // before it, the first few read on included, must fill it, so that one
     // of them flipped shows too (a 0 cell is three times a 1).
     const double between = more[kEdgeBits].start - (kept > 0 ? known[kept - 1].end : start);
-    // The time of the block's bits from the dip up to bit `place`.
-    auto timeTo = [&](std::size_t place) {
-        double time = 0;
-        for (std::size_t i = kept; i < place; ++i) time += length(i);
-        return time;
-    };
     // Placed by the block's bits; where too few follow the dip for that (a
     // dip near the block's end) or they fit at more than one place, by
     // their time, and then at least kLeastTimedBits of them must agree.
@@ -226,12 +244,13 @@ std::ptrdiff_t placeAfterDip(const std::vector<SoftBit>& known, const std::vecto
     const bool byTime = place < 0;
     if (byTime) {
         std::size_t timed = kept;
-        for (double time = 0; timed < bits && time + length(timed) <= between + slack; ++timed)
-            time += length(timed);
+        for (double time = 0; timed < bits && time + lengths.of(bytes, timed) <= between + slack; ++timed)
+            time += lengths.of(bytes, timed);
         if (timed < kept + kEdgeBits) return -1;
         place = static_cast<std::ptrdiff_t>(timed - kEdgeBits);
     }
-    if (std::fabs(between - timeTo(static_cast<std::size_t>(place) + kEdgeBits)) > slack) return -1;
+    if (std::fabs(between - lengths.of(bytes, kept, static_cast<std::size_t>(place) + kEdgeBits)) > slack)
+        return -1;
     int agreeing = 0;
     for (std::size_t i = kEdgeBits; i < more.size() && static_cast<std::size_t>(place) + i < bits; ++i) {
         if (more[i].llr < kSureEvidence) continue;
@@ -392,6 +411,31 @@ double cellsHeardInDip(Recording& recording, const FoundBlock& found, double lev
 
 }  // namespace
 
+bool endsInDip(const std::vector<SoftBit>& known, const std::vector<SoftBit>& more,
+               const std::vector<std::uint8_t>& bytes, double end) {
+    const std::size_t bits = 8 * bytes.size(), kept = known.size();
+    if (kept >= bits) return false;
+    DipLengths lengths;  // (none where no bit is known)
+    lengths.measure(known, kept - std::min(kept, kLengthBits), kept);
+    if (!lengths.settle()) return false;
+    const double from = known.back().end, time = lengths.of(bytes, kept, bits);
+    if (end <= from || std::fabs(end - from - time) > lengths.slack()) return false;
+    // The block's bits laid over [from, end), and the bits read on held to them.
+    const double scale = (end - from) / time;
+    std::size_t i = kept;
+    double laidEnd = from + lengths.of(bytes, i) * scale;
+    for (std::size_t j = kEdgeBits; j < more.size(); ++j) {
+        if (more[j].llr < kSureEvidence || !more[j].timingSure) continue;
+        const double middle = (more[j].start + more[j].end) / 2;
+        while (i < bits && laidEnd <= middle) {
+            ++i;
+            if (i < bits) laidEnd += lengths.of(bytes, i) * scale;
+        }
+        if (more[j].bit != (i < bits ? bitOf(bytes, i) : 1)) return false;
+    }
+    return true;
+}
+
 bool fillFollows(const std::vector<SoftBit>& bits, std::size_t end) {
     for (std::size_t i = end; i < std::min(bits.size(), end + kFillBits); ++i) {
         if (bits[i].llr >= kSureEvidence && bits[i].timingSure && bits[i].bit == 0) return false;
@@ -419,7 +463,7 @@ bool cutAtFall(const Recording& recording, double level, ReadOn& more, bool from
 }
 
 bool readOnThrough(Recording& recording, const FoundBlock& found, const std::vector<std::uint8_t>& bytes,
-                   double* unseenFrom, bool* heard) {
+                   double* unseenFrom, bool* heard, double blockLength) {
     const BlockReading& reading = found.reading;
     const std::size_t bits = 8 * bytes.size();
     // A probe (where only the default decoder found the block, its sync in
@@ -506,8 +550,24 @@ bool readOnThrough(Recording& recording, const FoundBlock& found, const std::vec
     for (;;) {
         ReadOn more;
         const std::ptrdiff_t place = placeReadOn(recording, found, known, level, lost, until, bytes, more);
-        if (place < 0) return false;
         const double from = known.empty() ? reading.firstSample : known.back().end;
+        if (place < 0) {
+            // Too few of its bits after the dip to place them by: the block's
+            // end, as the default decoder timed it, holds its bits in the dip
+            // to their time (not a probe's: its start is the default
+            // decoder's, its cells' edges the conditioned signal's).
+            if (blockLength <= 0 || probe) return false;
+            const double end = reading.firstSample + blockLength;
+            ReadOn after = readOnAfterLoss(recording, found, level, lost, until, bits);
+            if (after.lostAt >= 0)
+                after.bits.resize(after.bits.size() - std::min(after.bits.size(), kEdgeBits));
+            if (!endsInDip(known, after.bits, bytes, end)) return false;
+            if (heard != nullptr)
+                *heard = std::min(leastHeard, cellsHeardInDip(recording, found, level, bytes, known.size(),
+                                                              bits, from, end)) >= kCellsHeard;
+            if (unseenFrom != nullptr) *unseenFrom = dipFrom;
+            return true;
+        }
         // (The dip's samples are read again from the file: only where asked.)
         if (heard != nullptr)
             leastHeard = std::min(leastHeard, cellsHeardInDip(recording, found, level, bytes, known.size(),

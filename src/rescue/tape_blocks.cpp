@@ -765,8 +765,8 @@ DecidedBlock decideTapeBlock(Recording& recording, const TapeBlock& block) {
         std::vector<const FoundBlock*> readings = block.found;
         if (readings.empty()) readings.push_back(&probe);
         for (const FoundBlock* found : readings) {
-            if (readOnThrough(recording, *found, plain->bytes, &testimony.readOnFrom,
-                              &testimony.readOnHeard)) {
+            if (readOnThrough(recording, *found, plain->bytes, &testimony.readOnFrom, &testimony.readOnHeard,
+                              static_cast<double>(plain->lastSample - plain->syncPositions[1]))) {
                 testimony.readOn.push_back(plain->bytes);
                 break;
             }
