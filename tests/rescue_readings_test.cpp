@@ -225,13 +225,16 @@ TEST(RescueReadings, ReadsOnThroughADipOverTheBlocksFirstByte) {
 // bits are laid over them; where it sinks 28 dB, about to its hiss, they
 // follow them, but not clearly enough. A dip of 35 dB for 13 ms over an
 // offset is heard too, where the filters still ring with the loud cells
-// before it.
+// before it. So is a dip of 7.5 ms, too short for three stretches of its
+// samples, taken as one; where the signal drops out for as long, it is not.
 TEST(RescueReadings, HearsTheCellsInADipThatTookItsHissAlong) {
     const Tape tape = abruptDip(20, 0);
     Signal along = withHiss(tape.signal, 0.05, 9), floor = tape.signal, weak = tape.signal,
-           brief = withHiss(tape.signal, 0.05, 9);
+           brief = withHiss(tape.signal, 0.05, 9), shortAlong = along, shortFloor = tape.signal;
     for (std::size_t i = tape.at(1, 20); i < tape.at(1, 20) + 1323; ++i)
         along[i] *= 0.05, floor[i] = 0, weak[i] *= 0.04;
+    for (std::size_t i = tape.at(1, 20); i < tape.at(1, 20) + 330; ++i) shortAlong[i] *= 0.05, shortFloor[i] = 0;
+    shortFloor = withHiss(shortFloor, 0.05, 9);
     // 13 ms at 35 dB, where the filters' memory of the loud cells rings over
     // half of it, on an offset of 0.1 from the recorder (the dip keeps it).
     for (std::size_t i = tape.at(1, 20); i < tape.at(1, 20) + 580; ++i) brief[i] *= 0.018;
@@ -240,8 +243,13 @@ TEST(RescueReadings, HearsTheCellsInADipThatTookItsHissAlong) {
     weak = withHiss(weak, 0.05, 9);
     Signal inverted = along;  // its cells low half first
     for (double& x : inverted) x = -x;
-    for (const auto& [signal, heardThere] :
-         {std::pair{&along, true}, {&inverted, true}, {&brief, true}, {&floor, false}, {&weak, false}}) {
+    for (const auto& [signal, heardThere] : {std::pair{&along, true},
+                                             {&inverted, true},
+                                             {&brief, true},
+                                             {&shortAlong, true},
+                                             {&floor, false},
+                                             {&weak, false},
+                                             {&shortFloor, false}}) {
         Recording taken;
         SearchResult search;
         const FoundBlock* found = dataBlockFound(*signal, taken, search);
