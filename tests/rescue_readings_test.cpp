@@ -260,7 +260,7 @@ TEST(RescueReadings, HearsTheCellsInADipThatTookItsHissAlong) {
     }
 }
 
-// A dip of 20 dB at a block's end, over hiss 26 dB under the signal that
+// A dip of 20 dB at a block's end, over hiss 20 dB under the signal that
 // it takes along, from the middle of the block's byte 68 of 70 on into the
 // fill after it, or from byte 68 on over 20 cells of fill: no bit of the
 // block follows it to place the bits read on by. The default decoder's time
