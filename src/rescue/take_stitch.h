@@ -59,9 +59,9 @@ bool fillFollows(const std::vector<SoftBit>& bits, std::size_t end);
 // or over the block's end): its bits from the dip on, at the lengths of the
 // cells before it, must fill the time from the last of `known` (the bits
 // read before it) to `end`, where the block ended as the default decoder
-// timed it (on the reading's time); and every sure bit read on after the dip (`more`, but its first
-// few) must be the block's bit laid at its time there, or fill (a 1) past
-// the end. A bit gained or lost in the dip moves the end by a 1 cell or
+// timed it (on the reading's time); and every sure bit read on after the
+// dip (`more`, but its first few) must be the block's bit laid at its time
+// there, or fill (a 1) past the end. A bit gained or lost in the dip moves the end by a 1 cell or
 // more; the default decoder's timing of the block agrees with a tracker's
 // within a sample where both read it right (rescue_sim --dip 23 0.0224
 // --snr 28 --seed 1971303: 0.2 and 0.1 samples).
