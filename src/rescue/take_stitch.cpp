@@ -290,22 +290,26 @@ std::size_t bitsEndingBy(const std::vector<SoftBit>& bits, double at) {
 // where the one that read the block before the dip lost its way. (Below
 // twice the noise floor, readOnAfterLoss still waits for the signal's
 // return.) Bits read on up to a further loss leave out their last few.
+// Where they have no place, `fromBack` holds those read on from where the
+// signal came back, uncut (see endsInDip).
 std::ptrdiff_t placeReadOn(const Recording& recording, const FoundBlock& found,
                            const std::vector<SoftBit>& known, double level, double lost, double until,
-                           const std::vector<std::uint8_t>& bytes, ReadOn& more) {
+                           const std::vector<std::uint8_t>& bytes, ReadOn& more, ReadOn& fromBack) {
     const std::size_t bits = 8 * bytes.size();
     const double start = found.reading.firstSample;
-    auto place = [&](double from) {
+    auto place = [&](double from, bool back) {
         more = readOnAfterLoss(recording, found, from, lost, until, bits);
         if (more.lostAt >= 0) more.bits.resize(more.bits.size() - std::min(more.bits.size(), kEdgeBits));
         const std::ptrdiff_t at = placeAfterDip(known, more.bits, known.size(), bytes, start);
-        if (at >= 0 || !cutAtFall(recording, level, more, from < level)) return at;
+        if (at >= 0) return at;
+        if (back) fromBack = more;
+        if (!cutAtFall(recording, level, more, from < level)) return at;
         return placeAfterDip(known, more.bits, known.size(), bytes, start);
     };
-    const std::ptrdiff_t after = place(level);
+    const std::ptrdiff_t after = place(level, true);
     if (after >= 0) return after;
     const double dip = medianEnvelope(recording, lost, lost + kSettleSeconds * recording.rate);
-    return dip < kBackShare * level ? place(dip) : -1;
+    return dip < kBackShare * level ? place(dip, false) : -1;
 }
 
 // A dip in which the signal fell with its hiss, as where the tape itself
@@ -558,8 +562,9 @@ bool readOnThrough(Recording& recording, const FoundBlock& found, const std::vec
     // each held to its time.
     double leastHeard = 1;
     for (;;) {
-        ReadOn more;
-        const std::ptrdiff_t place = placeReadOn(recording, found, known, level, lost, until, bytes, more);
+        ReadOn more, fromBack;
+        const std::ptrdiff_t place =
+            placeReadOn(recording, found, known, level, lost, until, bytes, more, fromBack);
         const double from = known.empty() ? reading.firstSample : known.back().end;
         if (place < 0) {
             // Too few of its bits after the dip to place them by: the block's
@@ -568,10 +573,7 @@ bool readOnThrough(Recording& recording, const FoundBlock& found, const std::vec
             // decoder's, its cells' edges the conditioned signal's).
             if (blockLength <= 0 || probe) return false;
             const double end = reading.firstSample + blockLength;
-            ReadOn after = readOnAfterLoss(recording, found, level, lost, until, bits);
-            if (after.lostAt >= 0)
-                after.bits.resize(after.bits.size() - std::min(after.bits.size(), kEdgeBits));
-            if (!endsInDip(known, after.bits, bytes, end)) return false;
+            if (!endsInDip(known, fromBack.bits, bytes, end)) return false;
             if (heard != nullptr)
                 *heard = std::min(leastHeard, cellsHeardInDip(recording, found, level, bytes, known.size(),
                                                               bits, from, end)) >= kCellsHeard;
