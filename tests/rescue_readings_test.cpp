@@ -155,12 +155,14 @@ TEST(RescueReadings, ReadsOnThroughADipWhereTheBlockPlacesTheBitsReadOn) {
     std::fill(cut.signal.begin() + static_cast<std::ptrdiff_t>(cut.at(1, 60)), cut.signal.end(), 0.0);
     dip(twice, 45, 882);
     dip(shallow, 45, 441, 20);
-    for (const auto& [recording, whole, dip, after] : {std::tuple{&tape, true, 20, 60},
-                                                       {&cut, false, 20, 60},
-                                                       {&late, true, 65, 69},
-                                                       {&last, true, 67, 69},
-                                                       {&twice, true, 45, 35},
-                                                       {&shallow, true, 45, 35}}) {
+    BitSpan oneDip;  // the tape's dip's bits
+    // (With the last dip's samples.)
+    for (const auto& [recording, whole, dip, after, samples] : {std::tuple{&tape, true, 20, 60, 1323},
+                                                                {&cut, false, 20, 60, 1323},
+                                                                {&late, true, 65, 69, 882},
+                                                                {&last, true, 67, 69, 882},
+                                                                {&twice, true, 45, 35, 882},
+                                                                {&shallow, true, 45, 35, 441}}) {
         Recording taken;
         SearchResult search;
         const FoundBlock* found = dataBlockFound(recording->signal, taken, search);
@@ -174,10 +176,33 @@ TEST(RescueReadings, ReadsOnThroughADipWhereTheBlockPlacesTheBitsReadOn) {
         // The bits it could not see begin in the byte before the (first) dip: the last few read
         // before it were decided as the signal went.
         const int first = recording == &twice || recording == &shallow ? 20 : dip;
-        double unseenFrom = -1;
-        if (whole && readOnThrough(taken, *found, tape.blocks[1], &unseenFrom)) {
-            EXPECT_GE(unseenFrom, static_cast<double>(recording->at(1, first - 1))) << dip;
-            EXPECT_LT(unseenFrom, static_cast<double>(recording->at(1, first))) << dip;
+        // Each dip's bits run from the last few before it to the 8 read on after it, as the
+        // tracker settled.
+        DipsReadOn dips;
+        if (whole && readOnThrough(taken, *found, tape.blocks[1], 0, &dips)) {
+            EXPECT_GE(dips.unseenFrom, static_cast<double>(recording->at(1, first - 1))) << dip;
+            EXPECT_LT(dips.unseenFrom, static_cast<double>(recording->at(1, first))) << dip;
+            const bool two = recording == &twice || recording == &shallow;
+            ASSERT_EQ(dips.unseen.size(), two ? 2u : 1u) << dip;
+            EXPECT_EQ(dips.unseen[0].first / 8, static_cast<std::size_t>(first - 1)) << dip;
+            auto expectSpan = [&](const BitSpan& span, int at, int length, bool fromInside) {
+                std::size_t back = 0;  // the first bit after the dip
+                while (recording->at(1, static_cast<int>(back / 8), static_cast<int>(back % 8)) <
+                       recording->at(1, at) + static_cast<std::size_t>(length))
+                    ++back;
+                EXPECT_GE(span.last, fromInside ? back - 8 : back + 8) << dip;
+                EXPECT_LE(span.last, fromInside ? back : back + 16) << dip;
+                EXPECT_LE(span.first, 8u * static_cast<std::size_t>(at)) << dip;
+                EXPECT_GE(span.first, 8u * static_cast<std::size_t>(at) - 16) << dip;
+            };
+            // (Not the one read on from inside the dip, which saw its last bits.)
+            expectSpan(dips.unseen.back(), dip, samples, recording == &last);
+            // (Its first dip is the one-dip tape's, read the same way.)
+            if (recording == &tape) oneDip = dips.unseen[0];
+            if (two) {
+                EXPECT_EQ(std::pair(dips.unseen[0].first, dips.unseen[0].last),
+                          std::pair(oneDip.first, oneDip.last));
+            }
         }
         // One that read on through the dip and slipped there, its signal never lost, is read on
         // where the envelope first fell.
@@ -239,7 +264,11 @@ TEST(RescueReadings, HearsTheCellsInADipThatTookItsHissAlong) {
     // half of it, on an offset of 0.1 from the recorder (the dip keeps it).
     for (std::size_t i = tape.at(1, 20); i < tape.at(1, 20) + 580; ++i) brief[i] *= 0.018;
     for (double& x : brief) x += 0.1;
+    // The signal dropping out at byte 20 and dipping with its hiss at byte 45: not heard in both.
+    Signal floorThenAlong = floor;
     floor = withHiss(floor, 0.05, 9);
+    floorThenAlong = withHiss(floorThenAlong, 0.05, 9);
+    for (std::size_t i = tape.at(1, 45); i < tape.at(1, 45) + 1323; ++i) floorThenAlong[i] *= 0.05;
     weak = withHiss(weak, 0.05, 9);
     Signal inverted = along;  // its cells low half first
     for (double& x : inverted) x = -x;
@@ -247,6 +276,7 @@ TEST(RescueReadings, HearsTheCellsInADipThatTookItsHissAlong) {
                                              {&inverted, true},
                                              {&brief, true},
                                              {&shortAlong, true},
+                                             {&floorThenAlong, false},
                                              {&floor, false},
                                              {&weak, false},
                                              {&shortFloor, false}}) {
@@ -254,9 +284,9 @@ TEST(RescueReadings, HearsTheCellsInADipThatTookItsHissAlong) {
         SearchResult search;
         const FoundBlock* found = dataBlockFound(*signal, taken, search);
         ASSERT_NE(found, nullptr);
-        bool heard = !heardThere;
-        EXPECT_TRUE(readOnThrough(taken, *found, tape.blocks[1], nullptr, &heard));
-        EXPECT_EQ(heard, heardThere);
+        DipsReadOn dips{.heard = !heardThere};
+        EXPECT_TRUE(readOnThrough(taken, *found, tape.blocks[1], 0, &dips));
+        EXPECT_EQ(dips.heard, heardThere);
     }
 }
 
@@ -283,15 +313,19 @@ TEST(RescueReadings, HoldsTheBitsInADipAtTheBlocksEndToItsEnd) {
         const FoundBlock* found = dataBlockFound(signal, taken, search);
         ASSERT_NE(found, nullptr);
         EXPECT_FALSE(readOnThrough(taken, *found, block)) << fromBit;
-        bool heard = false;
-        EXPECT_TRUE(readOnThrough(taken, *found, block, nullptr, &heard, length)) << fromBit;
-        EXPECT_TRUE(heard) << fromBit;
+        DipsReadOn dips;
+        EXPECT_TRUE(readOnThrough(taken, *found, block, length, &dips)) << fromBit;
+        EXPECT_TRUE(dips.heard) << fromBit;
+        // The block's bits in the dip: from the last 8 before it on to its end.
+        ASSERT_EQ(dips.unseen.size(), 1u) << fromBit;
+        EXPECT_LE(dips.unseen[0].first, static_cast<std::size_t>(8 * 68 + fromBit) - 8) << fromBit;
+        EXPECT_GE(dips.unseen[0].first, static_cast<std::size_t>(8 * 68 + fromBit) - 10) << fromBit;
+        EXPECT_EQ(dips.unseen[0].last, 560u) << fromBit;
         for (const double off : {-28.0, 28.0})
-            EXPECT_FALSE(readOnThrough(taken, *found, block, nullptr, nullptr, length + off))
-                << fromBit << off;
+            EXPECT_FALSE(readOnThrough(taken, *found, block, length + off)) << fromBit << off;
         Bytes flipped = block;
         flipped[69] ^= 0x20;
-        EXPECT_FALSE(readOnThrough(taken, *found, flipped, nullptr, nullptr, length)) << fromBit;
+        EXPECT_FALSE(readOnThrough(taken, *found, flipped, length)) << fromBit;
         expectBlocks(decode(dir, signal, kRate).output, {{kNameBlock, 'O'}, {block, 'O'}, {kEndBlock, 'O'}});
     }
     // (The bits fit the time all the same.)
@@ -302,9 +336,9 @@ TEST(RescueReadings, HoldsTheBitsInADipAtTheBlocksEndToItsEnd) {
     SearchResult search;
     const FoundBlock* found = dataBlockFound(signal, taken, search);
     ASSERT_NE(found, nullptr);
-    bool heard = true;
-    EXPECT_TRUE(readOnThrough(taken, *found, block, nullptr, &heard, length));
-    EXPECT_FALSE(heard);
+    DipsReadOn dips{.heard = true};
+    EXPECT_TRUE(readOnThrough(taken, *found, block, length, &dips));
+    EXPECT_FALSE(dips.heard);
 }
 
 // The rule on cells laid at their lengths: a block of 12 bytes, its cells
@@ -1300,6 +1334,13 @@ TEST(RescueReadings, TheDefaultDecodersReadingStandsWhereNothingSpeaksAgainstIt)
         {data, {.readOn = {kData}}, 'X', "de egyetlen más olvasás sem adta ugyanezt"},
         {data, {.readOn = {kData}, .readOnHeard = true}, 'O', ""},
         {data, {.readOn = {kData}, .complete = {signedOf(kMisread, 2.9f)}, .readOnHeard = true}, 'X', "de egyetlen más olvasás sem adta ugyanezt"},
+        // There a complete reading's bits in the dip deny nothing, its bits outside it still do
+        // (kMisread parts from kData at bits 81, 84, 86 and 87, each at 12 here, over the bar alone).
+        {data, {.readOn = {kData}, .complete = {signedOf(kMisread, 12)}, .readOnHeard = true, .readOnUnseen = {{81, 88}}}, 'O', ""},
+        {data, {.readOn = {kData}, .complete = {signedOf(kMisread, 12)}, .readOnHeard = true, .readOnUnseen = {{79, 84}, {84, 90}}}, 'O', ""},
+        {data, {.readOn = {kData}, .complete = {signedOf(kMisread, 12)}, .readOnHeard = true, .readOnUnseen = {{82, 88}}}, 'X', "de egyetlen más olvasás sem adta ugyanezt"},
+        {data, {.readOn = {kData}, .complete = {signedOf(kMisread, 12)}, .readOnHeard = true, .readOnUnseen = {{81, 87}}}, 'X', "de egyetlen más olvasás sem adta ugyanezt"},
+        {data, {.readOn = {kData}, .complete = {signedOf(kMisread, 12)}, .readOnHeard = true, .readOnUnseen = {{81, 84}}}, 'X', "de egyetlen más olvasás sem adta ugyanezt"},
         // A reading cut short in the checksum byte (the last 8 of kData's 560 bits) that gives
         // every bit before it confirms the block, the checksum being the sum of those bytes; not
         // one bit shorter, with a bit that says nothing, with a misread byte, or where denied.
@@ -1359,6 +1400,7 @@ TEST(RescueReadings, TheDefaultDecodersReadingStandsWhereNothingSpeaksAgainstIt)
         {data, {.readOn = {kData}}, 'O', ""}, {data, {.readOn = {kData}, .signalGone = 110250}, 'O', ""},
         {data, {.readOn = {kData}, .partial = {signedOf(kMisread, 2.9f)}}, 'X', "de egyetlen más olvasás sem adta ugyanezt"},
         {data, {.readOn = {kData}, .complete = {signedOf(kMisread, 2.9f)}}, 'X', "de egyetlen más olvasás sem adta ugyanezt"},
+        {data, {.readOn = {kData}, .complete = {signedOf(kMisread, 12)}, .readOnUnseen = {{81, 88}}}, 'X', "de egyetlen más olvasás sem adta ugyanezt"},
         // A reading cut short denies it only by its bits that ended by the dip read on through:
         // kMisread parts from kData at bits 81, 84, 86 and 87 (here at samples 8100 ... 8700,
         // each 100 long), 2.9 each, 11.6 in all; three are 8.7. Not where its bits' places are
@@ -1366,10 +1408,10 @@ TEST(RescueReadings, TheDefaultDecodersReadingStandsWhereNothingSpeaksAgainstIt)
         {data, {.readOn = {kData}, .partial = {timed(signedOf(kMisread, 2.9f))}, .readOnFrom = 8799}, 'O', ""},
         {data, {.readOn = {kData}, .partial = {timed(signedOf(kMisread, 2.9f))}, .readOnFrom = 8800}, 'X', "de egyetlen más olvasás sem adta ugyanezt"},
         {data, {.readOn = {kData}, .partial = {signedOf(kMisread, 2.9f)}, .readOnFrom = 8700}, 'X', "de egyetlen más olvasás sem adta ugyanezt"},
-        // Nor by its last eight bits, decided as it lost the signal or its way: cut short after
-        // 95 bits, three of the four count; after 96, all four.
-        {data, {.readOn = {kData}, .partial = {firstBits(signedOf(kMisread, 2.9f), 95)}}, 'O', ""},
-        {data, {.readOn = {kData}, .partial = {firstBits(signedOf(kMisread, 2.9f), 96)}}, 'X', "de egyetlen más olvasás sem adta ugyanezt"},
+        // Nor by its last 16 bits, decided as it lost the signal or its way: cut short after
+        // 103 bits, three of the four count; after 104, all four.
+        {data, {.readOn = {kData}, .partial = {firstBits(signedOf(kMisread, 2.9f), 103)}}, 'O', ""},
+        {data, {.readOn = {kData}, .partial = {firstBits(signedOf(kMisread, 2.9f), 104)}}, 'X', "de egyetlen más olvasás sem adta ugyanezt"},
         // A good block that readings give against it stands against it where the block is theirs
         // with a 0 cell read as three 1 cells, as long (see above); not where it is theirs a place off
         // (a cell gained or lost, whose time shows), from 64 bits on after the 3 where they part:

@@ -29,6 +29,12 @@ inline int bitOf(const std::vector<std::uint8_t>& bytes, std::size_t i) {
     return (bytes[i / 8] >> (7 - i % 8)) & 1;
 }
 
+// Bits [first, last) of a block.
+struct BitSpan {
+    std::size_t first = 0;
+    std::size_t last = 0;
+};
+
 // What the readings of a block said, beyond the decision: for weighing
 // another reading of the same block (the default decoder's) against them.
 struct Testimony {
@@ -41,10 +47,11 @@ struct Testimony {
                                                      // the dip and, read on after it, to its end
     std::vector<SignedReading> complete;             // every complete reading, as signed evidence
     std::vector<SignedReading> partial;              // every reading that ended early, up to where it ended
-    double signalGone = -1;  // where a reading first found the signal gone within the block, or -1
-    double readOnFrom = -1;  // where a reading read on through a dip stopped seeing the block's bits
-                             // (readOnThrough), or -1
+    double signalGone = -1;    // where a reading first found the signal gone within the block, or -1
+    double readOnFrom = -1;    // where a reading read on through a dip stopped seeing the block's bits
+                               // (readOnThrough), or -1
     bool readOnHeard = false;  // ...and the samples in the dip followed the block's cells there
+    std::vector<BitSpan> readOnUnseen;  // ...and the block's bits in each dip
 };
 
 // Where a reading found the signal gone within the block, or -1: where it
@@ -74,7 +81,7 @@ struct BlockDecision {
     int uncertainBits = 0;                // doubtful bits of the first reading
     double firstSample = 0;               // the block's extent in the recording, from the reading decided on
     double lastSample = 0;
-    Testimony testimony;  // what every reading said, for weighing other readings of the block
+    Testimony testimony;           // what every reading said, for weighing other readings of the block
     bool standsOnSamples = false;  // O only where the default decoder's block was heard in a dip or
                                    // completed by its checksum: the trackers' readings lost it
 };

@@ -477,7 +477,7 @@ bool cutAtFall(const Recording& recording, double level, ReadOn& more, bool from
 }
 
 bool readOnThrough(Recording& recording, const FoundBlock& found, const std::vector<std::uint8_t>& bytes,
-                   double* unseenFrom, bool* heard, double blockLength) {
+                   double blockLength, DipsReadOn* dips) {
     const BlockReading& reading = found.reading;
     const std::size_t bits = 8 * bytes.size();
     // A probe (where only the default decoder found the block, its sync in
@@ -561,6 +561,15 @@ bool readOnThrough(Recording& recording, const FoundBlock& found, const std::vec
     // from in turn. Each dip's bits are then the default decoder's alone,
     // each held to its time.
     double leastHeard = 1;
+    std::vector<BitSpan> inDips;
+    // The dip read on through that ends at bit `upTo` (and how well its
+    // samples followed the cells there) closes the record.
+    auto through = [&](std::size_t upTo, double heard) {
+        if (dips == nullptr) return true;
+        inDips.push_back({known.size(), std::min(upTo, bits)});
+        *dips = {dipFrom, std::min(leastHeard, heard) >= kCellsHeard, std::move(inDips)};
+        return true;
+    };
     for (;;) {
         ReadOn more, fromBack;
         const std::ptrdiff_t place =
@@ -574,27 +583,25 @@ bool readOnThrough(Recording& recording, const FoundBlock& found, const std::vec
             if (blockLength <= 0 || probe) return false;
             const double end = reading.firstSample + blockLength;
             if (!endsInDip(known, fromBack.bits, bytes, end)) return false;
-            if (heard != nullptr)
-                *heard = std::min(leastHeard, cellsHeardInDip(recording, found, level, bytes, known.size(),
-                                                              bits, from, end)) >= kCellsHeard;
-            if (unseenFrom != nullptr) *unseenFrom = dipFrom;
-            return true;
+            return through(bits, dips != nullptr ? cellsHeardInDip(recording, found, level, bytes,
+                                                                   known.size(), bits, from, end)
+                                                 : 0);
         }
+        const std::size_t seen = static_cast<std::size_t>(place) + kEdgeBits;
         // (The dip's samples are read again from the file: only where asked.)
-        if (heard != nullptr)
-            leastHeard = std::min(leastHeard, cellsHeardInDip(recording, found, level, bytes, known.size(),
-                                                              static_cast<std::size_t>(place) + kEdgeBits,
-                                                              from, more.bits[kEdgeBits].start));
+        const double heard = dips != nullptr ? cellsHeardInDip(recording, found, level, bytes, known.size(),
+                                                               seen, from, more.bits[kEdgeBits].start)
+                                             : 0;
         if (static_cast<std::size_t>(place) + more.bits.size() >= bits) {
             if (!fillFollows(more.bits, bits - static_cast<std::size_t>(place))) return false;
-            if (unseenFrom != nullptr) *unseenFrom = dipFrom;
-            if (heard != nullptr) *heard = leastHeard >= kCellsHeard;
-            return true;
+            return through(seen, heard);
         }
         if (more.lostAt < 0) return false;
+        leastHeard = std::min(leastHeard, heard);
+        if (dips != nullptr) inDips.push_back({known.size(), seen});
         // The block's bits in the dip stand in for the unseen ones: their
         // values, no timing of their own.
-        for (std::size_t i = known.size(); i < static_cast<std::size_t>(place) + kEdgeBits; ++i) {
+        for (std::size_t i = known.size(); i < seen; ++i) {
             SoftBit unseen;
             unseen.bit = bitOf(bytes, i);
             known.push_back(unseen);

@@ -68,6 +68,16 @@ bool fillFollows(const std::vector<SoftBit>& bits, std::size_t end);
 bool endsInDip(const std::vector<SoftBit>& known, const std::vector<SoftBit>& more,
                const std::vector<std::uint8_t>& bytes, double end);
 
+// What reading a block on through its dips found (readOnThrough).
+struct DipsReadOn {
+    double unseenFrom = -1;       // where the first bit in a dip began: the reading's bits from there on were
+                                  // decided in the dip, or as the signal went, and say nothing of the block
+    bool heard = false;           // the samples in every dip followed the block's cells there (see
+                                  // kCellsHeard, take_stitch.cpp): the dip held the signal, however far
+                                  // under the noise floor its envelope sank
+    std::vector<BitSpan> unseen;  // the block's bits in each dip, which no bit read on saw
+};
+
 // One take alone, the same way: the default decoder's block `bytes`, read
 // through a dip that the take's trackers did not read through. `found`, a
 // reading of the block that lost the signal in the dip or slipped there, is
@@ -83,12 +93,8 @@ bool endsInDip(const std::vector<SoftBit>& known, const std::vector<SoftBit>& mo
 // those first few, fill the time between, and the bits read on past its
 // end begin as fill (fillFollows).
 // Those bits are the default decoder's alone: the caller decides whether
-// the signal held there. Where true, and `unseenFrom` is given, it is set
-// to where the first of them began: `found`'s bits from there on were
-// decided in the dip, or as the signal went, and say nothing of the block.
-// Where true, and `heard` is given, it is set to whether the samples in
-// every dip followed the block's cells there (see kCellsHeard, take_stitch.cpp):
-// the dip held the signal, however far under the noise floor its envelope sank.
+// the signal held there. Where true, and `dips` is given, it is filled in
+// (the dips' samples are read again from the file only then).
 // `found` may be a probe (probeAt, tape_blocks.h) where the trackers read
 // nothing of the block, a dip over its sync: read on from the block's start.
 // Where a dip lies at or over the block's end, too few of its bits follow
@@ -96,7 +102,7 @@ bool endsInDip(const std::vector<SoftBit>& known, const std::vector<SoftBit>& mo
 // from the block's first cell to the end of its last, the block's end holds
 // its bits in the dip to their time instead (see endsInDip).
 bool readOnThrough(Recording& recording, const FoundBlock& found, const std::vector<std::uint8_t>& bytes,
-                   double* unseenFrom = nullptr, bool* heard = nullptr, double blockLength = 0);
+                   double blockLength = 0, DipsReadOn* dips = nullptr);
 
 // Bytes decided from summed evidence form a whole block: of a known kind,
 // as long as its length byte says, its checksum holding.

@@ -522,12 +522,31 @@ void join(Testimony& testimony, const Testimony& more) {
         testimony.signalGone = more.signalGone;
 }
 
+// The readings with no evidence on the bits in `spans`.
+std::vector<SignedReading> withoutBits(std::vector<SignedReading> readings,
+                                       const std::vector<BitSpan>& spans) {
+    for (SignedReading& reading : readings) {
+        for (const BitSpan& span : spans) {
+            for (std::size_t i = span.first; i < std::min(span.last, reading.evidence.size()); ++i)
+                reading.evidence[i] = 0;
+        }
+    }
+    return readings;
+}
+
 // A reading cut short decided its last few bits as it lost the signal, or
 // its way: a tracker anchored on the cells' middles that lost its way in a
 // clean stretch gave one bit of its last eight at 840 against the block
 // that the default decoder and a reading read on after a dip gave
-// (rescue_sim --dip 60 0.05 --trials 1 --blocks 10 --seed 838).
-constexpr std::size_t kBitsAtLoss = 8;
+// (rescue_sim --dip 60 0.05 --trials 1 --blocks 10 --seed 838). A tracker
+// finds itself lost only once 9 of its last 16 bits are weak (trackerLost,
+// cell_tracker.cpp), so it may have gone astray up to 16 bits before its
+// end, and the bits it decided astray need not be weak: one that lost its
+// way half a second before a dip, under hiss 16 dB down, gave bits 9 and
+// 11 before its end at 306 and 3.4 against a block that the default decoder
+// read right (rescue_sim --dip 7 0.0562 --snr 16 --trials 1 --blocks 10
+// --seed 1599418721).
+constexpr std::size_t kBitsAtLoss = 16;
 
 // Whether the readings cut short deny `bytes` by their bits that ended by
 // `at` (all of a reading whose bits' places are not known; all of each
@@ -765,9 +784,13 @@ DecidedBlock decideTapeBlock(Recording& recording, const TapeBlock& block) {
         std::vector<const FoundBlock*> readings = block.found;
         if (readings.empty()) readings.push_back(&probe);
         for (const FoundBlock* found : readings) {
-            if (readOnThrough(recording, *found, plain->bytes, &testimony.readOnFrom, &testimony.readOnHeard,
-                              static_cast<double>(plain->lastSample - plain->syncPositions[1]))) {
+            DipsReadOn dips;
+            if (readOnThrough(recording, *found, plain->bytes,
+                              static_cast<double>(plain->lastSample - plain->syncPositions[1]), &dips)) {
                 testimony.readOn.push_back(plain->bytes);
+                testimony.readOnFrom = dips.unseenFrom;
+                testimony.readOnHeard = dips.heard;
+                testimony.readOnUnseen = std::move(dips.unseen);
                 break;
             }
         }
@@ -874,9 +897,18 @@ void judgeDefaultReading(const DecodedBlock& plain, const Testimony& testimony, 
     // before (in a dropout of 19 dB, four such readings had a bit there at
     // -12 against the block that the default decoder gave right, and
     // read on gave: worn_tape_sim --seed 796785167).
+    // Where the samples in the dip followed the block's cells, the complete
+    // readings' bits in it deny nothing: they were decided on the conditioned
+    // signal, whose filters ring there with the loud cells before the fall
+    // (through a dip of 8 ms and 29 dB, one gave three bits there at 100 to
+    // 1000 against a block that the default decoder read right, and the
+    // samples read afresh followed at 0.92: rescue_sim --dip 8 0.0355 --snr
+    // 30 --trials 1 --blocks 10 --seed 1599418677). Their bits outside it still do.
     const bool readOnConfirms =
         holds(testimony.readOn, plain.bytes) && (signalHeld || testimony.readOnHeard) &&
-        !denies(testimony.complete, plain.bytes, witnessed) &&
+        !denies(testimony.readOnHeard ? withoutBits(testimony.complete, testimony.readOnUnseen)
+                                      : testimony.complete,
+                plain.bytes, witnessed) &&
         !deniesBefore(testimony.partial, testimony.readOnFrom, plain.bytes, witnessed);
     // So does a reading that gives it but for a slip where it was unsure,
     // its own block failing its checksum (see readButForASlip).
