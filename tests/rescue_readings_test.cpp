@@ -297,16 +297,26 @@ TEST(RescueReadings, HearsTheCellsInADipThatTookItsHissAlong) {
 // of the block then holds the block's bits in the dip to theirs: at the
 // lengths of the cells before the dip they fill the time to its end, and
 // the samples there follow them, so its block stands. Not where that time
-// is a 1 cell longer or shorter, nor where a bit in the dip is flipped.
+// is a 1 cell longer or shorter, nor where a bit in the dip is flipped. That
+// decoder times each cell where it began, from the sync's last (a 1): so
+// too where the block's last cell is a 0, as long as three 1 cells.
 // Where the signal drops out there instead, the samples follow no cells.
 TEST(RescueReadings, HoldsTheBitsInADipAtTheBlocksEndToItsEnd) {
-    const Tape tape = abruptDip(0, 0);
-    const Bytes& block = tape.blocks[1];
-    ASSERT_EQ(block.size(), 70u);
-    const auto length = static_cast<double>(tape.at(1, 70) - tape.at(1, 0));
-    for (const auto& [fromBit, fillCells] : {std::pair{4, 4}, {0, 20}}) {
-        Signal signal = withHiss(tape.signal, 0.05, 9);
-        for (std::size_t i = tape.at(1, 68, fromBit); i < tape.at(1, 70) + 28u * fillCells; ++i)
+    const Tape ones = abruptDip(0, 0);
+    ASSERT_EQ(ones.blocks[1].size(), 70u);
+    ASSERT_EQ(ones.blocks[1][69] & 1, 1);
+    // The same with its last data byte one more: its checksum's last bit a 0.
+    Bytes data(ones.blocks[1].begin() + 5, ones.blocks[1].end() - 1);
+    ++data.back();
+    const Tape zero = recording(0.5, dataBlockOf(data));
+    ASSERT_EQ(zero.blocks[1][69] & 1, 0);
+    for (const auto& [tape, fromBit, fillCells] :
+         {std::tuple{&ones, 4, 4}, {&ones, 0, 20}, {&zero, 4, 4}, {&zero, 0, 20}}) {
+        const Bytes& block = tape->blocks[1];
+        // The default decoder's span: from the sync's last cell to the block's last, each where it began.
+        const auto span = static_cast<double>(tape->at(1, 69, 7) - (tape->at(1, 0) - 28));
+        Signal signal = withHiss(tape->signal, 0.05, 9);
+        for (std::size_t i = tape->at(1, 68, fromBit); i < tape->at(1, 70) + 28u * fillCells; ++i)
             signal[i] *= 0.1;
         Recording taken;
         SearchResult search;
@@ -314,7 +324,7 @@ TEST(RescueReadings, HoldsTheBitsInADipAtTheBlocksEndToItsEnd) {
         ASSERT_NE(found, nullptr);
         EXPECT_FALSE(readOnThrough(taken, *found, block)) << fromBit;
         DipsReadOn dips;
-        EXPECT_TRUE(readOnThrough(taken, *found, block, length, &dips)) << fromBit;
+        EXPECT_TRUE(readOnThrough(taken, *found, block, span, &dips)) << fromBit;
         EXPECT_TRUE(dips.heard) << fromBit;
         // The block's bits in the dip: from the last 8 before it on to its end.
         ASSERT_EQ(dips.unseen.size(), 1u) << fromBit;
@@ -322,13 +332,16 @@ TEST(RescueReadings, HoldsTheBitsInADipAtTheBlocksEndToItsEnd) {
         EXPECT_GE(dips.unseen[0].first, static_cast<std::size_t>(8 * 68 + fromBit) - 10) << fromBit;
         EXPECT_EQ(dips.unseen[0].last, 560u) << fromBit;
         for (const double off : {-28.0, 28.0})
-            EXPECT_FALSE(readOnThrough(taken, *found, block, length + off)) << fromBit << off;
+            EXPECT_FALSE(readOnThrough(taken, *found, block, span + off)) << fromBit << off;
         Bytes flipped = block;
         flipped[69] ^= 0x20;
-        EXPECT_FALSE(readOnThrough(taken, *found, flipped, length)) << fromBit;
+        EXPECT_FALSE(readOnThrough(taken, *found, flipped, span)) << fromBit;
         expectBlocks(decode(dir, signal, kRate).output, {{kNameBlock, 'O'}, {block, 'O'}, {kEndBlock, 'O'}});
     }
     // (The bits fit the time all the same.)
+    const Tape& tape = ones;
+    const Bytes& block = tape.blocks[1];
+    const auto span = static_cast<double>(tape.at(1, 69, 7) - (tape.at(1, 0) - 28));
     Signal signal = tape.signal;
     for (std::size_t i = tape.at(1, 68); i < tape.at(1, 70) + 28u * 20; ++i) signal[i] = 0;
     signal = withHiss(signal, 0.05, 9);
@@ -337,7 +350,7 @@ TEST(RescueReadings, HoldsTheBitsInADipAtTheBlocksEndToItsEnd) {
     const FoundBlock* found = dataBlockFound(signal, taken, search);
     ASSERT_NE(found, nullptr);
     DipsReadOn dips{.heard = true};
-    EXPECT_TRUE(readOnThrough(taken, *found, block, length, &dips));
+    EXPECT_TRUE(readOnThrough(taken, *found, block, span, &dips));
     EXPECT_FALSE(dips.heard);
 }
 

@@ -611,20 +611,6 @@ TEST(RescueReport, JoinsAndLeavesOutStretchesWithoutABlock) {
               "Összesen 0 program, 0 blokk: 0 O, 0 J, 0 X\n");
 }
 
-// A block that only the default decoder read to its end, where the trackers'
-// readings lost the signal in a fall of 40 dB, lies on the tape as far as
-// that decoder read it: the report gives its whole extent, to its last cell.
-TEST(RescueDecoder, ABlockTheDefaultDecoderReadLiesWhereItReadIt) {
-    Tape tape{{kNameBlock, kDataBlock, kEndBlock}};
-    const int size = static_cast<int>(kDataBlock.size());
-    for (std::size_t n = tape.at(1, 3); n < tape.at(1, size); ++n) tape.signal[n] *= 0.01;
-    const RunResult run = decode(dir, tape.signal, 44100);
-    const std::vector<std::string> entries =
-        expectReport(run, {"adatblokk  X  "}, "1 program, 3 blokk: 2 O, 0 J, 1 X");
-    const double end = std::stod(entries[0].substr(entries[0].find('-') + 1));
-    EXPECT_NEAR(end, static_cast<double>(tape.at(1, size - 1, 7)) / 44100, 0.001) << entries[0];
-}
-
 // A head's gap at an angle to the track reads the mean of the signal over a
 // delay. Over 640 µs, about a 1 cell, it leaves of a 1 cell after a 0 cell a
 // ripple that does not cross zero where the cell does. With hiss 25 dB

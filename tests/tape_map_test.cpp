@@ -258,3 +258,23 @@ TEST(TapeMap, ARescueRunDrawsEveryBlockAsItsReportHasIt) {
                                               blockKindName(blockKindOf(tape.blocks[i][0])) + "  O");
     }
 }
+
+// A block that the trackers' readings lost in a fall of 40 dB from its
+// fourth byte to its end, and the default decoder read (the samples in the
+// fall follow its cells), lies on the map as far as that decoder read it:
+// to its last cell.
+TEST(TapeMap, ABlockReadThroughAFallToItsEndReachesItsLastCell) {
+    Tape tape{{kNameBlock, kDataBlock, kEndBlock}};
+    const int size = static_cast<int>(kDataBlock.size());
+    for (std::size_t n = tape.at(1, 3); n < tape.at(1, size); ++n) tape.signal[n] *= 0.01;
+    const RunResult run = decode(dir, tape.signal, 44100);
+    expectBlocks(run.output, {{kNameBlock, 'O'}, {kDataBlock, 'O'}, {kEndBlock, 'O'}});
+    const Bytes svg = readFile(dir.path("rec/rec.svg"));
+    std::vector<Element> bars = withClass(elementsOf({svg.begin(), svg.end()}), "block ");
+    std::ranges::sort(bars, {}, &Element::x);
+    ASSERT_EQ(bars.size(), 3u);
+    const std::string& text = bars[1].text;  // its first and last second, kind and mark
+    EXPECT_NEAR(std::stod(text.substr(text.find('-') + 1)), static_cast<double>(tape.at(1, size - 1, 7)) / 44100,
+                0.001)
+        << text;
+}

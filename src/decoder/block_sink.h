@@ -7,8 +7,8 @@
 struct DecodedBlock {
     std::vector<std::uint8_t> bytes;         // type byte to checksum byte
     bool checksumOk = false;
-    std::int64_t syncPositions[2] = {0, 0};  // the cells that completed the second and third sync bytes
-    std::int64_t lastSample = 0;             // the checksum byte's last cell
+    std::int64_t syncPositions[2] = {0, 0};  // where the last cells of the second and third sync bytes began
+    std::int64_t lastSample = 0;             // where the checksum byte's last cell began
     std::int64_t lockPosition = 0;           // where the decoder took the timing it read the block with,
     std::int64_t separator = 0;              // its separator in samples,
     bool highFirst = true;                   // and whether a cell starts with its high half

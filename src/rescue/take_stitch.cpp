@@ -477,7 +477,7 @@ bool cutAtFall(const Recording& recording, double level, ReadOn& more, bool from
 }
 
 bool readOnThrough(Recording& recording, const FoundBlock& found, const std::vector<std::uint8_t>& bytes,
-                   double blockLength, DipsReadOn* dips) {
+                   double plainSpan, DipsReadOn* dips) {
     const BlockReading& reading = found.reading;
     const std::size_t bits = 8 * bytes.size();
     // A probe (where only the default decoder found the block, its sync in
@@ -580,8 +580,12 @@ bool readOnThrough(Recording& recording, const FoundBlock& found, const std::vec
             // end, as the default decoder timed it, holds its bits in the dip
             // to their time (not a probe's: its start is the default
             // decoder's, its cells' edges the conditioned signal's).
-            if (blockLength <= 0 || probe) return false;
-            const double end = reading.firstSample + blockLength;
+            // (Its span runs a 1 cell before the block's first and ends a last
+            // cell short of its end: where that cell is a 0, 1.1 ms early at
+            // 44.1 kHz, which the block's bits cannot fill.)
+            if (plainSpan <= 0 || probe) return false;
+            const double end =
+                reading.firstSample + plainSpan - reading.cells[1] + reading.cells[bitOf(bytes, bits - 1)];
             if (!endsInDip(known, fromBack.bits, bytes, end)) return false;
             return through(bits, dips != nullptr ? cellsHeardInDip(recording, found, level, bytes,
                                                                    known.size(), bits, from, end)

@@ -98,11 +98,12 @@ struct DipsReadOn {
 // `found` may be a probe (probeAt, tape_blocks.h) where the trackers read
 // nothing of the block, a dip over its sync: read on from the block's start.
 // Where a dip lies at or over the block's end, too few of its bits follow
-// it to place them by: given `blockLength`, the default decoder's time
-// from the block's first cell to the end of its last, the block's end holds
-// its bits in the dip to their time instead (see endsInDip).
+// it to place them by: given `plainSpan`, the default decoder's time from
+// the last cell of the block's sync (a 1) to the block's last cell, each
+// where it began (DecodedBlock::syncPositions[1] to lastSample), the
+// block's end holds its bits in the dip to their time instead (see endsInDip).
 bool readOnThrough(Recording& recording, const FoundBlock& found, const std::vector<std::uint8_t>& bytes,
-                   double blockLength = 0, DipsReadOn* dips = nullptr);
+                   double plainSpan = 0, DipsReadOn* dips = nullptr);
 
 // Bytes decided from summed evidence form a whole block: of a known kind,
 // as long as its length byte says, its checksum holding.
