@@ -1354,6 +1354,8 @@ TEST(RescueReadings, TheDefaultDecodersReadingStandsWhereNothingSpeaksAgainstIt)
         {data, {.readOn = {kData}, .complete = {signedOf(kMisread, 12)}, .readOnHeard = true, .readOnUnseen = {{82, 88}}}, 'X', "de egyetlen más olvasás sem adta ugyanezt"},
         {data, {.readOn = {kData}, .complete = {signedOf(kMisread, 12)}, .readOnHeard = true, .readOnUnseen = {{81, 87}}}, 'X', "de egyetlen más olvasás sem adta ugyanezt"},
         {data, {.readOn = {kData}, .complete = {signedOf(kMisread, 12)}, .readOnHeard = true, .readOnUnseen = {{81, 84}}}, 'X', "de egyetlen más olvasás sem adta ugyanezt"},
+        // One that parts from it in 12 bits, 4 of them in the dip, slipped there: its other 8 deny nothing.
+        {data, {.readOn = {kData}, .complete = {signedOf(misreadBits(12), 12)}, .readOnHeard = true, .readOnUnseen = {{80, 112}}}, 'O', ""},
         // A reading cut short in the checksum byte (the last 8 of kData's 560 bits) that gives
         // every bit before it confirms the block, the checksum being the sum of those bytes; not
         // one bit shorter, with a bit that says nothing, with a misread byte, or where denied.
