@@ -356,14 +356,15 @@ TEST(RescueReadings, HoldsTheBitsInADipAtTheBlocksEndToItsEnd) {
 
 // The rule on cells laid at their lengths: a block of 12 bytes, its cells
 // 28 samples for a 1 and 84 for a 0 from sample 0 on, its first 80 bits
-// read before a dip, and its last 12 and 10 cells of fill read on after
+// read before a dip, and its last 12 and 20 cells of fill read on after
 // it. Their first 8 count for nothing; of the others, each sure bit on its
-// edges must be the block's bit laid there, or a 1 past its end.
+// edges must be the block's bit laid there, or a 1 in the first 8 cells
+// past its end.
 TEST(RescueReadings, HoldsBitsReadOnAfterADipToTheBlockLaidToItsEnd) {
     const Bytes block = {0x5A, 0xC3, 0x0F, 0x96, 0x3C, 0xA5, 0x81, 0x7E, 0x24, 0xDB, 0x66, 0xB1};
     std::vector<SoftBit> cells;
     double at = 0;
-    for (std::size_t i = 0; i < 96 + 10; ++i) {
+    for (std::size_t i = 0; i < 96 + 20; ++i) {
         const int bit = i < 96 ? (block[i / 8] >> (7 - i % 8)) & 1 : 1;
         const double length = bit ? 28 : 84;
         cells.push_back({.bit = bit, .llr = 20, .start = at, .end = at + length, .timingSure = true});
@@ -378,10 +379,11 @@ TEST(RescueReadings, HoldsBitsReadOnAfterADipToTheBlockLaidToItsEnd) {
     for (const double off : {-15.0, 15.0}) EXPECT_FALSE(endsInDip(known, more, block, end + off)) << off;
     EXPECT_TRUE(endsInDip(known, more, block, end + 13));
     // A bit read on against the block (bit 93, the 10th read on), or a 0 read
-    // in the fill: unless unsure, or off its edges, or among the first 8.
-    for (const std::size_t k : {9u, 15u, 7u}) {
+    // in the fill (its 4th and 8th cells; not its 9th): unless unsure, or off
+    // its edges, or among the first 8.
+    for (const std::size_t k : {9u, 15u, 19u, 20u, 7u}) {
         for (const auto& [llr, onEdges, denies] :
-             {std::tuple{20.0f, true, k >= 8}, {4.5f, true, false}, {20.0f, false, false}}) {
+             {std::tuple{20.0f, true, k >= 8 && k < 20}, {4.5f, true, false}, {20.0f, false, false}}) {
             std::vector<SoftBit> against = more;
             against[k].bit = 1 - against[k].bit;
             against[k].llr = llr;

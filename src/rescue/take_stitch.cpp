@@ -441,6 +441,11 @@ bool endsInDip(const std::vector<SoftBit>& known, const std::vector<SoftBit>& mo
     for (std::size_t j = kEdgeBits; j < more.size(); ++j) {
         if (more[j].llr < kSureEvidence || !more[j].timingSure) continue;
         const double middle = (more[j].start + more[j].end) / 2;
+        // Past the block, its fill for kFillBits cells (see fillFollows):
+        // bits read on past it may come from the next block's sync (two
+        // 0 bits 0.5 s on, in the fill before the next block: rescue_sim
+        // --dip 31 0.0126 --snr 22 --trials 1 --blocks 10 --seed 74368088).
+        if (middle >= end + static_cast<double>(kFillBits) * lengths.mean[1][1] * scale) break;
         while (i < bits && laidEnd <= middle) {
             ++i;
             if (i < bits) laidEnd += lengths.of(bytes, i) * scale;
