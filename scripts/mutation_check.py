@@ -991,6 +991,8 @@ MUTANTS = [
     Mutant('src/rescue/tape_blocks.cpp', 'static_cast<double>(plain->lastSample - plain->syncPositions[1])',
            'static_cast<double>(plain->lastSample - plain->syncPositions[0])',
            'the default decoder\'s block timed from its second sync byte'),
+    Mutant('src/rescue/take_stitch.cpp', 'if (dips == nullptr || fallWithin(recording, level, from, end).first < 0) return through(bits, 1);', 'if (dips == nullptr) return through(bits, 1);',
+           'a block whose signal went only past its end, its last bits not read on, is not heard there'),
     Mutant('src/rescue/take_stitch.cpp', 'if (middle >= end + static_cast<double>(kFillBits) * lengths.mean[1][1] * scale) break;', '',
            'a dip at a block\'s end: bits read on in the gap after its fill held to the block'),
     Mutant('src/rescue/take_stitch.cpp', 'if (middle >= end + static_cast<double>(kFillBits) * lengths.mean[1][1] * scale) break;', 'if (middle >= end + static_cast<double>(kFillBits + 1) * lengths.mean[1][1] * scale) break;',

@@ -288,6 +288,20 @@ TEST(RescueReadings, HearsTheCellsInADipThatTookItsHissAlong) {
         EXPECT_TRUE(readOnThrough(taken, *found, tape.blocks[1], 0, &dips));
         EXPECT_EQ(dips.heard, heardThere);
     }
+    // Where silence follows 4 cells of the block's fill, the bits read on after the dip lose
+    // the signal past the block's end, and leave its last bits out: they lay at its level.
+    Signal silenced = along;
+    std::fill(silenced.begin() + static_cast<std::ptrdiff_t>(tape.at(1, 70) + 4 * 28), silenced.end(), 0.0);
+    Recording taken;
+    SearchResult search;
+    const FoundBlock* found = dataBlockFound(silenced, taken, search);
+    ASSERT_NE(found, nullptr);
+    DipsReadOn dips;
+    EXPECT_TRUE(readOnThrough(taken, *found, tape.blocks[1],
+                              static_cast<double>(tape.at(1, 69, 7) - (tape.at(1, 0) - 28)), &dips));
+    EXPECT_TRUE(dips.heard);
+    ASSERT_EQ(dips.unseen.size(), 2u);
+    EXPECT_EQ(dips.unseen[1].last, 560u);
 }
 
 // A dip of 20 dB at a block's end, over hiss 20 dB under the signal that

@@ -341,6 +341,21 @@ std::ptrdiff_t placeReadOn(const Recording& recording, const FoundBlock& found,
 // under about 10 ms was unheard, and its block X wherever the envelope
 // sank under the floor.)
 constexpr double kCellsHeard = 0.75;
+
+// The first and last envelope values under [from, to) below half of
+// `level`; -1 for both where none is.
+std::pair<std::int64_t, std::int64_t> fallWithin(const Recording& recording, double level, double from,
+                                                 double to) {
+    const auto size = static_cast<std::int64_t>(recording.envelope.size());
+    std::int64_t low = -1, high = -1;
+    for (std::int64_t k = std::max<std::int64_t>(0, static_cast<std::int64_t>(from) / kEnvelopeStride);
+         k < std::min(size, static_cast<std::int64_t>(to) / kEnvelopeStride); ++k) {
+        if (recording.envelope[static_cast<std::size_t>(k)] >= kBackShare * level) continue;
+        if (low < 0) low = k;
+        high = k;
+    }
+    return {low, high};
+}
 constexpr std::int64_t kDipChunkValues = 4;
 constexpr std::int64_t kLeastDipChunks = 3;
 
@@ -355,14 +370,7 @@ constexpr std::int64_t kLeastDipChunks = 3;
 double cellsHeardInDip(Recording& recording, const FoundBlock& found, double level,
                        const std::vector<std::uint8_t>& bytes, std::size_t first, std::size_t last,
                        double from, double to) {
-    const auto size = static_cast<std::int64_t>(recording.envelope.size());
-    std::int64_t low = -1, high = -1;
-    for (std::int64_t k = std::max<std::int64_t>(0, static_cast<std::int64_t>(from) / kEnvelopeStride);
-         k < std::min(size, static_cast<std::int64_t>(to) / kEnvelopeStride); ++k) {
-        if (recording.envelope[static_cast<std::size_t>(k)] >= kBackShare * level) continue;
-        if (low < 0) low = k;
-        high = k;
-    }
+    const auto [low, high] = fallWithin(recording, level, from, to);
     const std::int64_t span = high - low - 1;
     const std::int64_t values = span < kLeastDipChunks * kDipChunkValues ? span : kDipChunkValues;
     if (low < 0 || span < kDipChunkValues || last <= first) return 0;
@@ -592,9 +600,12 @@ bool readOnThrough(Recording& recording, const FoundBlock& found, const std::vec
             const double end =
                 reading.firstSample + plainSpan - reading.cells[1] + reading.cells[bitOf(bytes, bits - 1)];
             if (!endsInDip(known, fromBack.bits, bytes, end)) return false;
-            return through(bits, dips != nullptr ? cellsHeardInDip(recording, found, level, bytes,
-                                                                   known.size(), bits, from, end)
-                                                 : 0);
+            // (Where the envelope held to the block's end, the signal went
+            // only after it, as where silence follows a few cells of its
+            // fill: its last bits lay at its level, not in a dip.)
+            if (dips == nullptr || fallWithin(recording, level, from, end).first < 0) return through(bits, 1);
+            return through(bits,
+                           cellsHeardInDip(recording, found, level, bytes, known.size(), bits, from, end));
         }
         const std::size_t seen = static_cast<std::size_t>(place) + kEdgeBits;
         // (The dip's samples are read again from the file: only where asked.)
