@@ -986,7 +986,7 @@ MUTANTS = [
     Mutant('src/rescue/take_stitch.cpp', 'if (plainSpan <= 0 || probe) return false;', 'if (plainSpan <= 0) return false;',
            'a probe\'s bits in a dip held to the default decoder\'s end of the block',
            survives='it takes a dip over the block\'s sync and a second one at its end, not built: a probe has no bits of its own, so before a first dip is read on nothing is known and the lengths cannot be measured; the guard keeps the offset between the default decoder\'s times and the conditioned signal\'s (33 to 46 samples on rescue_sim --seed 1971303) out of a check whose slack is 14 to 18'),
-    Mutant('src/rescue/take_stitch.cpp', 'return through(bits, dips != nullptr ? cellsHeardInDip(', 'return through(bits, dips != nullptr ? 1 + 0 * cellsHeardInDip(',
+    Mutant('src/rescue/take_stitch.cpp', '                           cellsHeardInDip(recording, found, level, bytes, known.size(), bits, from, end));', '                           1 + 0 * cellsHeardInDip(recording, found, level, bytes, known.size(), bits, from, end));',
            'a dip at a block\'s end heard whatever its samples follow'),
     Mutant('src/rescue/tape_blocks.cpp', 'static_cast<double>(plain->lastSample - plain->syncPositions[1])',
            'static_cast<double>(plain->lastSample - plain->syncPositions[0])',
