@@ -341,6 +341,8 @@ std::ptrdiff_t placeReadOn(const Recording& recording, const FoundBlock& found,
 // under about 10 ms was unheard, and its block X wherever the envelope
 // sank under the floor.)
 constexpr double kCellsHeard = 0.75;
+constexpr std::int64_t kDipChunkValues = 4;
+constexpr std::int64_t kLeastDipChunks = 3;
 
 // The first and last envelope values under [from, to) below half of
 // `level`; -1 for both where none is.
@@ -356,8 +358,6 @@ std::pair<std::int64_t, std::int64_t> fallWithin(const Recording& recording, dou
     }
     return {low, high};
 }
-constexpr std::int64_t kDipChunkValues = 4;
-constexpr std::int64_t kLeastDipChunks = 3;
 
 // The correlation of the samples where the envelope under [from, to) fell
 // below half of `level` (but its first and last value, where the fall
@@ -450,9 +450,9 @@ bool endsInDip(const std::vector<SoftBit>& known, const std::vector<SoftBit>& mo
         if (more[j].llr < kSureEvidence || !more[j].timingSure) continue;
         const double middle = (more[j].start + more[j].end) / 2;
         // Past the block, its fill for kFillBits cells (see fillFollows):
-        // bits read on past it may come from the next block's sync (two
-        // 0 bits 0.5 s on, in the fill before the next block: rescue_sim
-        // --dip 31 0.0126 --snr 22 --trials 1 --blocks 10 --seed 74368088).
+        // bits read on further may come from the next block's sync (a sure
+        // 0 half a second on failed a block: rescue_sim --dip 31 0.0126
+        // --snr 22 --trials 1 --blocks 10 --seed 74368088).
         if (middle >= end + static_cast<double>(kFillBits) * lengths.mean[1][1] * scale) break;
         while (i < bits && laidEnd <= middle) {
             ++i;
