@@ -455,7 +455,7 @@ TEST(RescueReadings, ReadsOnFromAnEarlierDipWhereTheReadingSlippedThere) {
 // start, where the default decoder found it, and after the second dip,
 // under the same checks: a byte flipped in either dip, between them or
 // after them fails, as does a 1 bit gained in the first. The default
-// decoder's block then stands.
+// decoder's block then stands. So too where the dip takes the sync alone.
 TEST(RescueReadings, ReadsOnFromTheBlocksStartWhereADipTookItsSync) {
     Tape tape = abruptDip(50, 882);
     const std::size_t from = tape.at(1, -3);
@@ -480,6 +480,22 @@ TEST(RescueReadings, ReadsOnFromTheBlocksStartWhereADipTookItsSync) {
     EXPECT_FALSE(readOnThrough(taken, probe, withBitGained(tape.blocks[1], 12)));
     const RunResult run = decode(dir, tape.signal, kRate);
     expectBlocks(run.output, {{kNameBlock, 'O'}, {tape.blocks[1], 'O'}, {kEndBlock, 'O'}});
+    // So too where the dip ends a cell before the block's first, taking its sync alone.
+    Tape syncOnly = abruptDip(20, 0);
+    for (std::size_t i = syncOnly.at(1, -3); i < syncOnly.at(1, 0) - 28; ++i)
+        syncOnly.signal[i] *= std::pow(10.0, -34 / 20.0);
+    Recording quiet;
+    conditioned(syncOnly.signal, quiet);
+    const std::vector<DecodedBlock> quietPlain =
+        collectDecodedBlocks(dir.path("rec.wav").c_str(), kChannelOption);
+    const auto quietRead = std::ranges::find(quietPlain, syncOnly.blocks[1], &DecodedBlock::bytes);
+    ASSERT_NE(quietRead, quietPlain.end());
+    const FoundBlock quietProbe{probeAt(*quietRead), 1, 0, {}, std::nullopt};
+    for (const auto& [byte, gives] : {std::pair{-1, true}, {1, false}, {40, false}}) {
+        Bytes bytes = syncOnly.blocks[1];
+        if (byte >= 0) bytes[static_cast<std::size_t>(byte)] ^= 0x10;
+        EXPECT_EQ(readOnThrough(quiet, quietProbe, bytes), gives) << byte;
+    }
 }
 
 // After a block's last byte comes fill, 0xFF. A reading that took four 0

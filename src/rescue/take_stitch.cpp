@@ -515,8 +515,10 @@ bool readOnThrough(Recording& recording, const FoundBlock& found, const std::vec
     double lost = reading.lastSample;
     if (!signalLost) {
         const std::int64_t k = firstFall(recording, level, first, last);
-        if (k < 0) return false;
-        lost = static_cast<double>(k * kEnvelopeStride);
+        // (A probe's dip may have taken only the sync: then the block is
+        // read on from its start, the signal there at its level.)
+        if (k < 0 && !probe) return false;
+        lost = k < 0 ? reading.firstSample : static_cast<double>(k * kEnvelopeStride);
     }
     // The reading's bits before the loss but the last few, decided as the
     // signal went.
