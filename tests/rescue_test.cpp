@@ -322,6 +322,23 @@ TEST(RescueTracker, ACellWithoutItsEndEdgeHasNoEvidenceOnLengths) {
     EXPECT_GT(missed, 0);
 }
 
+// A tracker anchored on the edges in the cells' middles ends each cell half
+// a cell after its middle edge, and keeps to the cells through a long block
+// under hiss. (Where it reflected the cell's start about that edge, each
+// start's error came back into the next with its sign turned, undamped, and
+// the noise walked it off the cells within about a hundred bits.)
+TEST(RescueTracker, AnchoredOnTheMiddlesKeepsToTheCells) {
+    std::mt19937 random(5);
+    Bytes bytes(200);
+    for (std::uint8_t& byte : bytes) byte = static_cast<std::uint8_t>(random());
+    const Tape tape{
+        .blocks = {kNameBlock, withChecksum(concat({{0xF1, 0, 0x20, 0x43, 200}, bytes})), kEndBlock}};
+    CellTracker middles;
+    middles.settings.anchorOnMiddle = true;
+    for (const unsigned seed : {3u, 4u, 5u})
+        EXPECT_EQ(blocksRead(withHiss(tape.signal, 0.1, seed), 0, 44100, middles), tape.blocks) << seed;
+}
+
 // A tracker starts at the first edge of its cells' direction that passes
 // the trigger's threshold, placed where the samples cross zero by their
 // values: a sample over zero but under the threshold belongs to that edge.
@@ -496,7 +513,9 @@ TEST(RescueDecoder, ReadsOneChannelOfSeveral) {
 // first byte) is not, and within a program its stretch is looked at again
 // only where the gap since the last block is longer than 1.5 s: at 1.44 s
 // the block is lost, at 1.56 s found. A block with three edges in a row
-// missed is read to its end; with four in a row the signal counts as lost
+// missed is read to its end, and read sure by the ladder's tracker anchored
+// on the cells' middles, whose edges are in place there; with four in a row
+// the signal counts as lost
 // at the end of the third: the end block, whose record, cut short, still
 // ends the image. The recording is quiet, so that the default decoder, which
 // reads the block lost at 1.44 s, reads nothing.
@@ -517,13 +536,11 @@ TEST(RescueDecoder, SyncsAndLosesTheSignalByItsEdges) {
     const RunResult run = rescuedQuiet(tape.signal);
     // clang-format off
     expectBlocks(run.output, {{kNameBlock, 'O'}, {threeMissed, 'O'}, {kDataBlock, 'O'}, {kDataBlock, 'O'},
-                              {lostAt156, 'O'}, {kDataBlock, 'O'}, {{}, 'X'}, {{0xB1, 0x00, 0x00}, 'X'}});
+                              {lostAt156, 'O'}, {kDataBlock, 'O'}, {threeInARow, 'O'}, {{0xB1, 0x00, 0x00}, 'X'}});
     // clang-format on
-    const std::vector<std::string> entries =
-        expectReport(run, {"adatblokk  X  az ellenőrző összeg stimmel, de az olvasás nem elég biztos",
-                           "záróblokk  X  jelkiesés "});
-    EXPECT_TRUE(holds(entries[1], " másodpercnél, 2 byte hiányzik"));
-    EXPECT_NEAR(numbersAfter(entries[1], "jelkiesés ").at(0),
+    const std::vector<std::string> entries = expectReport(run, {"záróblokk  X  jelkiesés "});
+    EXPECT_TRUE(holds(entries[0], " másodpercnél, 2 byte hiányzik"));
+    EXPECT_NEAR(numbersAfter(entries[0], "jelkiesés ").at(0),
                 static_cast<double>(tape.at(8, 1) + 18 * tape.T) / 44100, 0.0005);
     const Bytes image = readFile(dir.path("rec/01_AB.ptp"));
     ASSERT_GT(image.size(), 6u);

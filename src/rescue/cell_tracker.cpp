@@ -419,8 +419,11 @@ bool nextBit(CellTracker& t, SoftBit& out) {
     if (t.settings.decideOnLength) {
         edge = cellEnd;
     } else if (t.settings.anchorOnMiddle) {
+        // The cell ends half a cell after its middle edge. (Reflecting its
+        // start about that edge would hand each start's error on to the next
+        // with its sign turned, undamped: noise would walk the tracker off.)
         const double middle = edgeNear(t, t.start + length / 2, window / 2, -t.polarity, level);
-        if (middle >= 0) edge = t.start + 2 * (middle - t.start);
+        if (middle >= 0) edge = middle + length / 2;
     } else {
         edge = edgeNear(t, next, window, t.polarity, level);
     }
