@@ -215,6 +215,48 @@ TEST(RescueReadings, ReadsOnThroughADipWhereTheBlockPlacesTheBitsReadOn) {
     }
 }
 
+// A 0 cell and three 1 cells are as long, so the time of the bits in a dip
+// cannot tell a block from one two places off after a 0 read there as 111.
+// The dip's samples can, where they follow the cells: laid over the dip,
+// the two blocks' cells differ in a third of those samples, and the samples
+// there follow the cells on the tape. Each block is told from the other
+// only on the tape that holds it; not by a dip where the two do not part
+// first, nor where the one given is three places off after it.
+TEST(RescueReadings, TellsTwoBlocksApartByTheSamplesInTheDip) {
+    const Tape tape = abruptDip();
+    const Bytes& bytes = tape.blocks[1];
+    std::size_t at = 8 * 21;  // a 0 bit in the dip
+    while (bitOf(bytes, at) != 0) ++at;
+    Bytes threeOnes = withBitGained(withBitGained(bytes, at), at);
+    threeOnes[(at + 2) / 8] |= static_cast<std::uint8_t>(0x80 >> (at + 2) % 8);
+    Tape other = recording(0.5, threeOnes);
+    dip(other, 20, 1323);
+    Recording taken;
+    SearchResult search;
+    const FoundBlock* found = dataBlockFound(tape.signal, taken, search);
+    ASSERT_NE(found, nullptr);
+    DipsReadOn dips;
+    ASSERT_TRUE(readOnThrough(taken, *found, bytes, 0, &dips));
+    ASSERT_TRUE(dips.heard);
+    EXPECT_TRUE(dipTellsApart(taken, *found, dips, bytes, threeOnes));
+    Bytes before = threeOnes, threeOff = withBitGained(threeOnes, at);
+    before[5] ^= 0x10;
+    EXPECT_FALSE(dipTellsApart(taken, *found, dips, bytes, before));
+    EXPECT_FALSE(dipTellsApart(taken, *found, dips, bytes, threeOff));
+    DipsReadOn unheard = dips;
+    unheard.heard = false;
+    EXPECT_FALSE(dipTellsApart(taken, *found, unheard, bytes, threeOnes));
+    // The tape that holds the other block, its dip where the first one's
+    // was: the block is not told from it there (the dip read on as the
+    // first tape's), the other one is, read on there.
+    const FoundBlock first = *found;
+    found = dataBlockFound(other.signal, taken, search);
+    ASSERT_NE(found, nullptr);
+    EXPECT_FALSE(dipTellsApart(taken, first, dips, bytes, threeOnes));
+    ASSERT_TRUE(readOnThrough(taken, *found, threeOnes, 0, &dips));
+    EXPECT_TRUE(dipTellsApart(taken, *found, dips, threeOnes, bytes));
+}
+
 // Where the dip takes the block's first byte, its reading keeps no bit of
 // the block from before it (3 bits, decided as the signal went): the bits
 // read on are timed from the block's start, at the lengths read on, under
@@ -1110,6 +1152,8 @@ TEST(RescueReadings, TheDefaultDecodersReadingStandsWhereNothingSpeaksAgainstIt)
     const DecodedBlock slippedRead{.bytes = slippedBytes, .checksumOk = true};
     // ...or took the 0 cell there for three 1 cells, as long.
     const DecodedBlock threeOnesRead{.bytes = zeroAsThreeOnes(kData, 80), .checksumOk = true};
+    // ...and that block with its checksum made to hold.
+    const Bytes threeOnesGood = withChecksum(Bytes(threeOnesRead.bytes.begin(), threeOnesRead.bytes.end() - 1));
     SignedReading keptToTape = signedOf(kData, 9, 0.5);
     keptToTape.onEdges[80] = false;
     // ...the same with `count` of its bits from bit 200 on flipped, every tenth, at the evidence given.
@@ -1464,6 +1508,12 @@ TEST(RescueReadings, TheDefaultDecodersReadingStandsWhereNothingSpeaksAgainstIt)
         // (a cell gained or lost, whose time shows), from 64 bits on after the 3 where they part:
         // bit 493 (a 0) gained as a 1 leaves 64, lost 63.
         {data, {.holding = {zeroAsThreeOnes(kData, 80)}, .readOn = {kData}}, 'X', "ellentmondó olvasások: "},
+        // ...but not where the samples in the dip tell the two apart (dipTellsApart), as readings sure
+        // of every bit give it or not; nor do they against a block not read on.
+        {data, {.holding = {zeroAsThreeOnes(kData, 80)}, .readOn = {kData}, .toldApart = {zeroAsThreeOnes(kData, 80)}}, 'O', ""},
+        {data, {.sure = {threeOnesGood}, .readOn = {kData}}, 'X', "ellentmondó olvasások: "},
+        {data, {.sure = {threeOnesGood}, .readOn = {kData}, .toldApart = {threeOnesGood}}, 'O', ""},
+        {data, {.holding = {zeroAsThreeOnes(kData, 80)}, .fitted = {kData}, .toldApart = {zeroAsThreeOnes(kData, 80)}}, 'X', "ellentmondó olvasások: "},
         {data, {.holding = {withBitGained(kData, 80)}, .readOn = {kData}}, 'O', ""},
         {data, {.holding = {withBitGained(kData, 80)}, .fitted = {kData}}, 'X', "ellentmondó olvasások: "},
         {data, {.holding = {withBitLost(kData, 80)}, .readOn = {kData}}, 'O', ""},

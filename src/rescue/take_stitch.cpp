@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <numeric>
 
 #include "decoder/block_kinds.h"
@@ -359,39 +360,24 @@ std::pair<std::int64_t, std::int64_t> fallWithin(const Recording& recording, dou
     return {low, high};
 }
 
-// The correlation of the samples where the envelope under [from, to) fell
-// below half of `level` (but its first and last value, where the fall
-// began or ended within them) with the block's bits [first, last) laid over
-// [from, to) at the reading's lengths of 0 and 1 cells, each cell its high
-// half then its low half by the tracker's polarity, at the best shift of up
-// to half a 1 cell's half-wave either way (the filters move the edges): the
-// median of its stretches' (see kCellsHeard); 0 where it is shorter than
-// one.
-double cellsHeardInDip(Recording& recording, const FoundBlock& found, double level,
-                       const std::vector<std::uint8_t>& bytes, std::size_t first, std::size_t last,
-                       double from, double to) {
+// A dip's samples: where the envelope under [from, to) fell below half of
+// `level` (but its first and last value, where the fall began or ended
+// within them), read again and filtered afresh.
+struct DipSamples {
+    std::int64_t begin = 0;       // where the first lies in the recording
+    std::int64_t end = 0;         // ...and where the dip's stretch ends (the file may end first)
+    std::int64_t values = 0;      // envelope values a stretch (see kCellsHeard); 0: the dip is too short
+    std::vector<double> centred;  // the samples less their mean
+};
+
+DipSamples dipSamples(Recording& recording, double level, double from, double to) {
     const auto [low, high] = fallWithin(recording, level, from, to);
     const std::int64_t span = high - low - 1;
-    const std::int64_t values = span < kLeastDipChunks * kDipChunkValues ? span : kDipChunkValues;
-    if (low < 0 || span < kDipChunkValues || last <= first) return 0;
-    const double* cells = found.reading.cells;
-    double total = 0;
-    for (std::size_t i = first; i < last; ++i) total += cells[bitOf(bytes, i)];
-    const double scale = (to - from) / total;
-    const auto shift = static_cast<std::int64_t>(std::ceil(found.reading.half / 2));
-    const std::int64_t begin = (low + 1) * kEnvelopeStride,
-                       end = std::min(high * kEnvelopeStride, recording.count);
-    // The cells' halves over [begin - shift, end + shift).
-    std::vector<float> cellsAt(static_cast<std::size_t>(end - begin + 2 * shift), 0.0f);
-    double start = from;
-    for (std::size_t i = first; i < last; ++i) {
-        const double length = cells[bitOf(bytes, i)] * scale;
-        for (auto n = std::max(begin - shift, static_cast<std::int64_t>(std::ceil(start)));
-             n < std::min(end + shift, static_cast<std::int64_t>(std::ceil(start + length))); ++n)
-            cellsAt[static_cast<std::size_t>(n - begin + shift)] = static_cast<float>(
-                static_cast<double>(n) < start + length / 2 ? found.polarity : -found.polarity);
-        start += length;
-    }
+    if (low < 0 || span < kDipChunkValues) return {};
+    DipSamples dip;
+    dip.values = span < kLeastDipChunks * kDipChunkValues ? span : kDipChunkValues;
+    dip.begin = (low + 1) * kEnvelopeStride;
+    dip.end = std::min(high * kEnvelopeStride, recording.count);
     // The samples read again and filtered afresh from where the dip begins:
     // the conditioned ones ring there with the filters' memory of the loud
     // cells before the fall (at 35 dB down, for 10 ms). The high-pass is left
@@ -399,14 +385,55 @@ double cellsHeardInDip(Recording& recording, const FoundBlock& found, double lev
     // for the reading's timing and polarity are those of the emphasised signal.
     FilterSettings band = recording.filter;
     band.highPassHz = 0;
-    const std::vector<float> dip = conditionAfresh(recording, band, begin, end - begin);
-    const double mean = std::accumulate(dip.begin(), dip.end(), 0.0) / std::max<double>(1, dip.size());
-    const std::int64_t chunk = values * kEnvelopeStride,
-                       chunks = static_cast<std::int64_t>(dip.size()) / chunk;
+    const std::vector<float> samples = conditionAfresh(recording, band, dip.begin, dip.end - dip.begin);
+    const double mean =
+        std::accumulate(samples.begin(), samples.end(), 0.0) / std::max<double>(1, samples.size());
+    dip.centred.resize(samples.size());
+    for (std::size_t n = 0; n < samples.size(); ++n) dip.centred[n] = samples[n] - mean;
+    return dip;
+}
+
+// The block's bits [first, last) laid over [from, to) at the reading's
+// lengths of 0 and 1 cells, scaled to fill it, each cell its high half then
+// its low half by the tracker's polarity (+1 or -1; 0 outside): over the
+// dip's samples, widened by `shift` either way.
+std::vector<float> laidCells(const FoundBlock& found, const std::vector<std::uint8_t>& bytes,
+                             std::size_t first, std::size_t last, double from, double to,
+                             const DipSamples& dip, std::int64_t shift) {
+    const double* cells = found.reading.cells;
+    double total = 0;
+    for (std::size_t i = first; i < last; ++i) total += cells[bitOf(bytes, i)];
+    const double scale = (to - from) / total;
+    std::vector<float> cellsAt(static_cast<std::size_t>(dip.end - dip.begin + 2 * shift), 0.0f);
+    double start = from;
+    for (std::size_t i = first; i < last; ++i) {
+        const double length = cells[bitOf(bytes, i)] * scale;
+        for (auto n = std::max(dip.begin - shift, static_cast<std::int64_t>(std::ceil(start)));
+             n < std::min(dip.end + shift, static_cast<std::int64_t>(std::ceil(start + length))); ++n)
+            cellsAt[static_cast<std::size_t>(n - dip.begin + shift)] = static_cast<float>(
+                static_cast<double>(n) < start + length / 2 ? found.polarity : -found.polarity);
+        start += length;
+    }
+    return cellsAt;
+}
+
+// The correlation of a dip's samples with the block's bits [first, last)
+// laid over [from, to) (laidCells), at the best shift of up to half a 1
+// cell's half-wave either way (the filters move the edges): the median of
+// its stretches' (see kCellsHeard); 0 where it is shorter than one.
+double cellsHeardInDip(Recording& recording, const FoundBlock& found, double level,
+                       const std::vector<std::uint8_t>& bytes, std::size_t first, std::size_t last,
+                       double from, double to) {
+    if (last <= first) return 0;
+    const DipSamples dip = dipSamples(recording, level, from, to);
+    if (dip.values == 0) return 0;
+    const auto shift = static_cast<std::int64_t>(std::ceil(found.reading.half / 2));
+    const std::vector<float> cellsAt = laidCells(found, bytes, first, last, from, to, dip, shift);
+    const std::vector<double>& centred = dip.centred;
+    const std::int64_t chunk = dip.values * kEnvelopeStride,
+                       chunks = static_cast<std::int64_t>(centred.size()) / chunk;
     if (chunks < 1) return 0;  // the file ended early
-    // The samples less their offset, and each stretch's energy, whatever the shift.
-    std::vector<double> centred(dip.size());
-    for (std::size_t n = 0; n < dip.size(); ++n) centred[n] = dip[n] - mean;
+    // Each stretch's energy, whatever the shift.
     std::vector<double> energy(static_cast<std::size_t>(chunks), 0.0);
     for (std::size_t n = 0; n < static_cast<std::size_t>(chunks * chunk); ++n)
         energy[n / static_cast<std::size_t>(chunk)] += centred[n] * centred[n];
@@ -579,10 +606,13 @@ bool readOnThrough(Recording& recording, const FoundBlock& found, const std::vec
     std::vector<BitSpan> inDips;
     // The dip read on through that ends at bit `upTo` (and how well its
     // samples followed the cells there) closes the record.
-    auto through = [&](std::size_t upTo, double heard) {
+    std::vector<SampleSpan> dipTimes;
+    auto through = [&](std::size_t upTo, double heard, double from, double to) {
         if (dips == nullptr) return true;
         inDips.push_back({known.size(), std::min(upTo, bits)});
-        *dips = {dipFrom, std::min(leastHeard, heard) >= kCellsHeard, std::move(inDips)};
+        dipTimes.push_back({from, to});
+        *dips = {dipFrom, std::min(leastHeard, heard) >= kCellsHeard, std::move(inDips), std::move(dipTimes),
+                 level};
         return true;
     };
     for (;;) {
@@ -605,9 +635,11 @@ bool readOnThrough(Recording& recording, const FoundBlock& found, const std::vec
             // (Where the envelope held to the block's end, the signal went
             // only after it, as where silence follows a few cells of its
             // fill: its last bits lay at its level, not in a dip.)
-            if (dips == nullptr || fallWithin(recording, level, from, end).first < 0) return through(bits, 1);
+            if (dips == nullptr || fallWithin(recording, level, from, end).first < 0)
+                return through(bits, 1, from, end);
             return through(bits,
-                           cellsHeardInDip(recording, found, level, bytes, known.size(), bits, from, end));
+                           cellsHeardInDip(recording, found, level, bytes, known.size(), bits, from, end),
+                           from, end);
         }
         const std::size_t seen = static_cast<std::size_t>(place) + kEdgeBits;
         // (The dip's samples are read again from the file: only where asked.)
@@ -616,11 +648,14 @@ bool readOnThrough(Recording& recording, const FoundBlock& found, const std::vec
                                              : 0;
         if (static_cast<std::size_t>(place) + more.bits.size() >= bits) {
             if (!fillFollows(more.bits, bits - static_cast<std::size_t>(place))) return false;
-            return through(seen, heard);
+            return through(seen, heard, from, more.bits[kEdgeBits].start);
         }
         if (more.lostAt < 0) return false;
         leastHeard = std::min(leastHeard, heard);
-        if (dips != nullptr) inDips.push_back({known.size(), seen});
+        if (dips != nullptr) {
+            inDips.push_back({known.size(), seen});
+            dipTimes.push_back({from, more.bits[kEdgeBits].start});
+        }
         // The block's bits in the dip stand in for the unseen ones: their
         // values, no timing of their own.
         for (std::size_t i = known.size(); i < seen; ++i) {
@@ -632,6 +667,69 @@ bool readOnThrough(Recording& recording, const FoundBlock& found, const std::vec
                      more.bits.end());
         lost = more.lostAt;
     }
+}
+
+bool dipTellsApart(Recording& recording, const FoundBlock& found, const DipsReadOn& dips,
+                   const std::vector<std::uint8_t>& bytes, const std::vector<std::uint8_t>& other) {
+    if (!dips.heard || other.size() != bytes.size() || other == bytes) return false;
+    const std::size_t bits = 8 * bytes.size();
+    std::size_t first = 0;
+    while (bitOf(other, first) == bitOf(bytes, first)) ++first;
+    for (std::size_t d = 0; d < dips.unseen.size() && d < dips.times.size(); ++d) {
+        const BitSpan span = dips.unseen[d];
+        if (first < span.first || first >= span.last) continue;
+        // The place `other` gives the bits after the dip at: its bits in the
+        // dip end there.
+        auto after = [&](std::ptrdiff_t shift) {
+            for (std::size_t i = span.last; i < bits; ++i) {
+                const std::ptrdiff_t at = static_cast<std::ptrdiff_t>(i) + shift;
+                if (at >= 0 && at < static_cast<std::ptrdiff_t>(bits) &&
+                    bitOf(other, static_cast<std::size_t>(at)) != bitOf(bytes, i))
+                    return false;
+            }
+            return true;
+        };
+        std::ptrdiff_t shift = 0;
+        while (shift <= 2 && !after(shift)) shift = shift > 0 ? -shift : 1 - shift;
+        const std::ptrdiff_t otherLast = static_cast<std::ptrdiff_t>(span.last) + shift;
+        if (shift > 2 || otherLast <= static_cast<std::ptrdiff_t>(span.first) ||
+            otherLast > static_cast<std::ptrdiff_t>(bits))
+            return false;
+        const SampleSpan time = dips.times[d];
+        const DipSamples dip = dipSamples(recording, dips.level, time.from, time.to);
+        if (dip.values == 0) return false;
+        const auto reach = static_cast<std::int64_t>(std::ceil(found.reading.half / 2));
+        const std::vector<float> mine =
+            laidCells(found, bytes, span.first, span.last, time.from, time.to, dip, reach);
+        const std::vector<float> theirs = laidCells(
+            found, other, span.first, static_cast<std::size_t>(otherLast), time.from, time.to, dip, reach);
+        const auto samples = static_cast<std::int64_t>(dip.centred.size());
+        // The shift at which the samples follow the block best over the dip
+        // (see cellsHeardInDip)...
+        std::int64_t bestLag = 0;
+        double best = -std::numeric_limits<double>::infinity();
+        for (std::int64_t lag = -reach; lag <= reach; ++lag) {
+            double both = 0;
+            for (std::int64_t n = 0; n < samples; ++n)
+                both += dip.centred[static_cast<std::size_t>(n)] *
+                        mine[static_cast<std::size_t>(n + reach - lag)];
+            if (both > best) best = both, bestLag = lag;
+        }
+        // ...and there, where the two blocks' cells differ, how the samples follow the block's.
+        double both = 0, energy = 0, laid = 0;
+        for (std::int64_t n = 0; n < samples; ++n) {
+            const auto k = static_cast<std::size_t>(n + reach - bestLag);
+            if (mine[k] == 0 || theirs[k] == 0 || mine[k] == theirs[k]) continue;
+            const double x = dip.centred[static_cast<std::size_t>(n)];
+            both += x * mine[k];
+            energy += x * x;
+            laid += 1;
+        }
+        // (Fewer samples than a 1 cell's tell nothing.)
+        if (laid < found.reading.cells[1] || energy <= 0) return false;
+        return both / std::sqrt(energy * laid) >= kCellsHeard / 2;
+    }
+    return false;
 }
 
 bool wholeBlock(const std::vector<std::uint8_t>& bytes) {

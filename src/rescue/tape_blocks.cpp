@@ -210,7 +210,9 @@ bool contradicted(const Testimony& testimony, const std::vector<std::uint8_t>& b
     const bool honest = aligned(testimony.complete, bytes, 0);
     const bool witnessed = aligned(testimony.complete, bytes);
     const bool onSlots = aligned(testimony.complete, bytes, kFewDifferentBits, true);
+    const bool told = holds(testimony.readOn, bytes);  // (blocks are told apart from the one read on)
     return std::any_of(testimony.holding.begin(), testimony.holding.end(), [&](const auto& other) {
+        if (told && holds(testimony.toldApart, other)) return false;
         const int apart = bitsApart(other, bytes);
         if (witnessed && apart > kFewDifferentBits &&
             !aligned(testimony.complete, other, kFewDifferentBits, onSlots))
@@ -253,6 +255,7 @@ bool sureOtherwise(const Testimony& testimony, const std::vector<std::uint8_t>& 
     const bool sureAndWhole = holds(testimony.sure, bytes) && wholeBlock(bytes);
     return std::any_of(testimony.sure.begin(), testimony.sure.end(), [&](const auto& other) {
         if (other == bytes || (sureAndWhole && !wholeBlock(other))) return false;
+        if (holds(testimony.readOn, bytes) && holds(testimony.toldApart, other)) return false;
         if (!wholeBlock(other) && bitsApart(other, bytes) > kMisreadByteBits) return false;
         return !(witnessed && bitsApart(other, bytes) > kFewDifferentBits && !wholeBlock(other));
     });
@@ -778,6 +781,13 @@ DecidedBlock decideTapeBlock(Recording& recording, const TapeBlock& block) {
             DipsReadOn dips;
             if (readOnThrough(recording, *found, plain->bytes,
                               static_cast<double>(plain->lastSample - plain->syncPositions[1]), &dips)) {
+                for (const auto* others : {&testimony.holding, &testimony.sure}) {
+                    for (const std::vector<std::uint8_t>& other : *others) {
+                        if (!holds(testimony.toldApart, other) &&
+                            dipTellsApart(recording, *found, dips, plain->bytes, other))
+                            testimony.toldApart.push_back(other);
+                    }
+                }
                 testimony.readOn.push_back(plain->bytes);
                 testimony.readOnFrom = dips.unseenFrom;
                 testimony.readOnHeard = dips.heard;
