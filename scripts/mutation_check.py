@@ -1495,9 +1495,15 @@ MUTANTS = [
     Mutant('src/rescue/take_stitch.cpp', '>= kCellsHeard / 2;', '>= kCellsHeard / 1.5;',
            'told apart: only where the samples follow the cells a little more closely'),
     Mutant('src/rescue/take_stitch.cpp', 'if (laid < found.reading.cells[1] || energy <= 0) return false;',
-           'if (energy <= 0) return false;', 'told apart: by however few samples where the cells differ'),
+           'if (energy <= 0) return false;', 'told apart: by however few samples where the cells differ',
+           survives='the tests\' two blocks differ in a dip in a third of a 0 cell (a 0 against three 1 cells: '
+           '34 samples at T = 14), above the guard\'s 1 cell (28): it keeps a correlation of a handful of samples, '
+           'where a dip cut by the file\'s end or a fall at its edge leaves so few, from deciding'),
     Mutant('src/rescue/take_stitch.cpp', 'if (both > best) best = both, bestLag = lag;', 'if (both > best) best = both;',
-           'told apart: the cells laid at no shift, whatever the filters moved'),
+           'told apart: the cells laid at no shift, whatever the filters moved',
+           survives='the tests\' tapes are ideal square waves read through the conditioning alone, whose edges '
+           'lie where the cells are laid; the shift matters where a head or a codec moved them, as in the dips of '
+           'rescue_sim, whose tapes no test carries'),
     Mutant('src/rescue/tape_blocks.cpp', '        if (told && holds(testimony.toldApart, other)) return false;\n', '',
            'told apart: a good block the dip told apart still contradicts the one read on'),
     Mutant('src/rescue/tape_blocks.cpp', 'if (told && holds(testimony.toldApart, other))', 'if (holds(testimony.toldApart, other))',

@@ -221,7 +221,9 @@ TEST(RescueReadings, ReadsOnThroughADipWhereTheBlockPlacesTheBitsReadOn) {
 // the two blocks' cells differ in a third of those samples, and the samples
 // there follow the cells on the tape. Each block is told from the other
 // only on the tape that holds it; not by a dip where the two do not part
-// first, nor where the one given is three places off after it.
+// first, nor where the one given is three places off after it; nor where
+// hiss leaves the samples there following the block's cells by less than
+// half as closely as a heard dip's.
 TEST(RescueReadings, TellsTwoBlocksApartByTheSamplesInTheDip) {
     const Tape tape = abruptDip();
     const Bytes& bytes = tape.blocks[1];
@@ -246,6 +248,18 @@ TEST(RescueReadings, TellsTwoBlocksApartByTheSamplesInTheDip) {
     DipsReadOn unheard = dips;
     unheard.heard = false;
     EXPECT_FALSE(dipTellsApart(taken, *found, unheard, bytes, threeOnes));
+    // The bar, half a heard dip's: with hiss in the dip (its place read on as the clean tape's), the
+    // samples where the two blocks' cells differ follow the block's at 0.43 (this hiss and seed):
+    // told apart; at 0.32, not.
+    for (const auto& [rms, seed, told] : {std::tuple{0.035, 1u, true}, {0.03, 6u, false}}) {
+        Signal hissed = tape.signal;
+        const Signal hiss = withHiss(tape.signal, rms, seed);
+        const auto from = static_cast<std::ptrdiff_t>(tape.at(1, 20));
+        std::copy(hiss.begin() + from, hiss.begin() + from + 1323, hissed.begin() + from);
+        Recording noisy;
+        conditioned(hissed, noisy);
+        EXPECT_EQ(dipTellsApart(noisy, *found, dips, bytes, threeOnes), told) << rms;
+    }
     // The tape that holds the other block, its dip where the first one's
     // was: the block is not told from it there (the dip read on as the
     // first tape's), the other one is, read on there.

@@ -204,7 +204,8 @@ bool slippedWhereUnsure(const std::vector<SignedReading>& complete, const std::v
 // default decoder gave the block: worn_tape_sim --seed 296760364). Nor one
 // a place off `bytes` where a reading read on through a dip gives `bytes`
 // (see slippedFrom), or one whose readings slipped where they were unsure
-// (see slippedWhereUnsure).
+// (see slippedWhereUnsure), or one that the samples of a dip the block was
+// read on through tell from it (see dipTellsApart, take_stitch.h).
 bool contradicted(const Testimony& testimony, const std::vector<std::uint8_t>& bytes) {
     const bool sure = holds(testimony.sure, bytes);
     const bool honest = aligned(testimony.complete, bytes, 0);
@@ -250,7 +251,8 @@ bool contradicted(const Testimony& testimony, const std::vector<std::uint8_t>& b
 // one is not (in a dip of 26 dB at a block's end, four readings sure of
 // every bit read its last bit at evidence 17 to 23, against the level they
 // had before the dip, where a fifth, the default decoder and its search
-// gave the block).
+// gave the block). Nor one that the samples of a dip the block was read on
+// through tell from it (see dipTellsApart, take_stitch.h).
 bool sureOtherwise(const Testimony& testimony, const std::vector<std::uint8_t>& bytes, bool witnessed) {
     const bool sureAndWhole = holds(testimony.sure, bytes) && wholeBlock(bytes);
     return std::any_of(testimony.sure.begin(), testimony.sure.end(), [&](const auto& other) {
@@ -781,10 +783,14 @@ DecidedBlock decideTapeBlock(Recording& recording, const TapeBlock& block) {
             DipsReadOn dips;
             if (readOnThrough(recording, *found, plain->bytes,
                               static_cast<double>(plain->lastSample - plain->syncPositions[1]), &dips)) {
+                // Other readings' blocks that the dips' samples tell from it
+                // (each weighed once: the dip's samples are read again for it).
+                std::vector<std::vector<std::uint8_t>> weighed;
                 for (const auto* others : {&testimony.holding, &testimony.sure}) {
                     for (const std::vector<std::uint8_t>& other : *others) {
-                        if (!holds(testimony.toldApart, other) &&
-                            dipTellsApart(recording, *found, dips, plain->bytes, other))
+                        if (holds(weighed, other)) continue;
+                        weighed.push_back(other);
+                        if (dipTellsApart(recording, *found, dips, plain->bytes, other))
                             testimony.toldApart.push_back(other);
                     }
                 }
