@@ -76,6 +76,14 @@ Bytes withBitGained(Bytes bytes, std::size_t at) {
     return bytes;
 }
 
+// The block with its 0 bit `at` read as three 1 bits, those after it two
+// places late (a 0 cell and three 1 cells are as long).
+Bytes zeroAsThreeOnes(const Bytes& bytes, std::size_t at) {
+    Bytes read = withBitGained(withBitGained(bytes, at), at);
+    read[(at + 2) / 8] |= static_cast<std::uint8_t>(0x80 >> (at + 2) % 8);
+    return read;
+}
+
 // The signal, written as dir/rec.wav, conditioned as the rescue decoder
 // conditions a take for its search.
 void conditioned(const Signal& signal, Recording& taken) {
@@ -229,8 +237,7 @@ TEST(RescueReadings, TellsTwoBlocksApartByTheSamplesInTheDip) {
     const Bytes& bytes = tape.blocks[1];
     std::size_t at = 8 * 21;  // a 0 bit in the dip
     while (bitOf(bytes, at) != 0) ++at;
-    Bytes threeOnes = withBitGained(withBitGained(bytes, at), at);
-    threeOnes[(at + 2) / 8] |= static_cast<std::uint8_t>(0x80 >> (at + 2) % 8);
+    const Bytes threeOnes = zeroAsThreeOnes(bytes, at);
     Tape other = recording(0.5, threeOnes);
     dip(other, 20, 1323);
     Recording taken;
@@ -1117,12 +1124,6 @@ TEST(RescueReadings, TheDefaultDecodersReadingStandsWhereNothingSpeaksAgainstIt)
             bytes[i / 8] = static_cast<std::uint8_t>((bytes[i / 8] & ~(0x80 >> i % 8)) | bit << (7 - i % 8));
         }
         return bytes;
-    };
-    // The block with its 0 bit `at` read as three 1 bits, those after it two places late.
-    auto zeroAsThreeOnes = [](const Bytes& bytes, std::size_t at) {
-        Bytes read = withBitGained(withBitGained(bytes, at), at);
-        read[(at + 2) / 8] |= static_cast<std::uint8_t>(0x80 >> (at + 2) % 8);
-        return read;
     };
     // The reading cut short after its first `count` bits.
     auto firstBits = [](SignedReading reading, std::size_t count) {
