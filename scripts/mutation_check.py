@@ -1482,6 +1482,9 @@ MUTANTS = [
            'read on through a dip and placed by their time, bits need not agree on a byte\'s worth'),
     Mutant('src/rescue/take_stitch.cpp', 'time + lengths.of(bytes, timed) <= between + slack;', 'time + lengths.of(bytes, timed) < between;',
            'read on through a dip, bits placed by their time a place early where they come a little early'),
+    Mutant('src/rescue/take_stitch.cpp', 'std::ceil(reading.firstSample / kEnvelopeStride)',
+           'std::floor(reading.firstSample / kEnvelopeStride)',
+           'a reading is read on from a fall in the block\'s first envelope value, which also holds what came before it'),
     # two blocks told apart by the samples in a dip
     Mutant('src/rescue/take_stitch.cpp', 'if (!dips.heard || other.size() != bytes.size() || other == bytes) return false;',
            'if (other.size() != bytes.size() || other == bytes) return false;',

@@ -278,6 +278,33 @@ TEST(RescueReadings, TellsTwoBlocksApartByTheSamplesInTheDip) {
     EXPECT_TRUE(dipTellsApart(taken, *found, dips, threeOnes, bytes));
 }
 
+// A dip of 20 dB over the block's sync that ends just within its first
+// cell (the trackers still read the sync) leaves the block's first envelope
+// value low: it holds the dip's end. A reading that slipped in a dip later
+// in the block, its signal never lost, is read on from there, not from the
+// block's start, which held its level: the bits it could not see begin at
+// that dip, and the dip is heard (through a dip over the sync and one near
+// the block's end, with wow, complete readings denied a block the default
+// decoder read right by their bits in the second: rescue_sim --dip 30 0.03
+// --snr 28 --wow 0.8 0.01 --trials 20 --blocks 10 --seed 13364).
+TEST(RescueReadings, ReadsOnFromADipInTheBlockNotOneThatEndedAsItBegan) {
+    Tape tape = abruptDip();
+    const std::size_t end = (tape.at(1, 0) / kEnvelopeStride + 1) * kEnvelopeStride;
+    for (std::size_t i = tape.at(1, -3); i < end; ++i) tape.signal[i] *= 0.1;
+    Recording taken;
+    SearchResult search;
+    const FoundBlock* found = dataBlockFound(tape.signal, taken, search);
+    ASSERT_NE(found, nullptr);
+    ASSERT_LT(found->reading.firstSample, static_cast<double>(end));
+    // (As one that read on through the dip and slipped there, its signal never lost.)
+    FoundBlock slipped = *found;
+    slipped.reading.end = ReadEnd::complete;
+    DipsReadOn dips;
+    ASSERT_TRUE(readOnThrough(taken, slipped, tape.blocks[1], 0, &dips));
+    EXPECT_GT(dips.unseenFrom, static_cast<double>(tape.at(1, 18)));
+    EXPECT_TRUE(dips.heard);
+}
+
 // Where the dip takes the block's first byte, its reading keeps no bit of
 // the block from before it (3 bits, decided as the signal went): the bits
 // read on are timed from the block's start, at the lengths read on, under

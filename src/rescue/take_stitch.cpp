@@ -533,7 +533,10 @@ bool readOnThrough(Recording& recording, const FoundBlock& found, const std::vec
     const double level = medianEnvelope(recording, reading.firstSample, reading.lastSample);
     const bool signalLost = reading.end == ReadEnd::signalLost;
     if (level <= 0 && !signalLost) return false;
-    const auto first = static_cast<std::int64_t>(reading.firstSample) / kEnvelopeStride;
+    // (From the first envelope value wholly within the block: the one before
+    // also holds what came before it, as a dip over the sync that ends
+    // where the block begins.)
+    const auto first = static_cast<std::int64_t>(std::ceil(reading.firstSample / kEnvelopeStride));
     const auto last = std::min(static_cast<std::int64_t>(reading.lastSample) / kEnvelopeStride,
                                static_cast<std::int64_t>(recording.envelope.size()));
     auto low = [&](std::int64_t k) {
