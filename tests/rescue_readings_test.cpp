@@ -247,6 +247,7 @@ TEST(RescueReadings, TellsTwoBlocksApartByTheSamplesInTheDip) {
     DipsReadOn dips;
     ASSERT_TRUE(readOnThrough(taken, *found, bytes, 0, &dips));
     ASSERT_TRUE(dips.heard);
+    EXPECT_FALSE(dips.toEnd);  // (read on after the dip)
     EXPECT_TRUE(dipTellsApart(taken, *found, dips, bytes, threeOnes));
     Bytes before = threeOnes, threeOff = withBitGained(threeOnes, at);
     before[5] ^= 0x10;
@@ -430,6 +431,7 @@ TEST(RescueReadings, HoldsTheBitsInADipAtTheBlocksEndToItsEnd) {
         DipsReadOn dips;
         EXPECT_TRUE(readOnThrough(taken, *found, block, span, &dips)) << fromBit;
         EXPECT_TRUE(dips.heard) << fromBit;
+        EXPECT_TRUE(dips.toEnd) << fromBit;
         // The block's bits in the dip: from the last 8 before it on to its end.
         ASSERT_EQ(dips.unseen.size(), 1u) << fromBit;
         EXPECT_LE(dips.unseen[0].first, static_cast<std::size_t>(8 * 68 + fromBit) - 8) << fromBit;
@@ -1534,6 +1536,12 @@ TEST(RescueReadings, TheDefaultDecodersReadingStandsWhereNothingSpeaksAgainstIt)
         {data, {.readOn = {kData}, .partial = {signedOf(kMisread, 2.9f)}}, 'X', "de egyetlen más olvasás sem adta ugyanezt"},
         {data, {.readOn = {kData}, .complete = {signedOf(kMisread, 2.9f)}}, 'X', "de egyetlen más olvasás sem adta ugyanezt"},
         {data, {.readOn = {kData}, .complete = {signedOf(kMisread, 12)}, .readOnUnseen = {{81, 88}}}, 'X', "de egyetlen más olvasás sem adta ugyanezt"},
+        // A reading that parts from it in more than a few bits, not as a slip (13 bits, one a byte),
+        // says nothing where the block read on is its witness; not where the dip read on through ran
+        // to its end unheard, held only to the default decoder's timing; where heard, it is.
+        {data, {.readOn = {kData}, .complete = {signedOf(misreadBits(13), 12, 2.5)}}, 'O', ""},
+        {data, {.readOn = {kData}, .complete = {signedOf(misreadBits(13), 12, 2.5)}, .readOnToEnd = true}, 'X', "de egyetlen más olvasás sem adta ugyanezt"},
+        {data, {.readOn = {kData}, .complete = {signedOf(misreadBits(13), 12, 2.5)}, .readOnHeard = true, .readOnToEnd = true}, 'O', ""},
         // A reading cut short denies it only by its bits that ended by the dip read on through:
         // kMisread parts from kData at bits 81, 84, 86 and 87 (here at samples 8100 ... 8700,
         // each 100 long), 2.9 each, 11.6 in all; three are 8.7. Not where its bits' places are

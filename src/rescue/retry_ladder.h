@@ -51,7 +51,8 @@ struct Testimony {
     double readOnFrom = -1;    // where a reading read on through a dip stopped seeing the block's bits
                                // (readOnThrough), or -1
     bool readOnHeard = false;  // ...and the samples in the dip followed the block's cells there
-    std::vector<BitSpan> readOnUnseen;                 // ...and the block's bits in each dip
+    std::vector<BitSpan> readOnUnseen;  // ...and the block's bits in each dip
+    bool readOnToEnd = false;           // ...and its last dip ran to the block's end (DipsReadOn::toEnd)
     std::vector<std::vector<std::uint8_t>> toldApart;  // other readings' blocks that the samples of such a
                                                        // dip tell from the default decoder's (dipTellsApart)
 };

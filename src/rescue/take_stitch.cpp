@@ -610,12 +610,16 @@ bool readOnThrough(Recording& recording, const FoundBlock& found, const std::vec
     // The dip read on through that ends at bit `upTo` (and how well its
     // samples followed the cells there) closes the record.
     std::vector<SampleSpan> dipTimes;
-    auto through = [&](std::size_t upTo, double heard, double from, double to) {
+    auto through = [&](std::size_t upTo, double heard, double from, double to, bool toEnd) {
         if (dips == nullptr) return true;
         inDips.push_back({known.size(), std::min(upTo, bits)});
         dipTimes.push_back({from, to});
-        *dips = {dipFrom, std::min(leastHeard, heard) >= kCellsHeard, std::move(inDips), std::move(dipTimes),
-                 level};
+        *dips = {dipFrom,
+                 std::min(leastHeard, heard) >= kCellsHeard,
+                 std::move(inDips),
+                 std::move(dipTimes),
+                 level,
+                 toEnd};
         return true;
     };
     for (;;) {
@@ -639,10 +643,10 @@ bool readOnThrough(Recording& recording, const FoundBlock& found, const std::vec
             // only after it, as where silence follows a few cells of its
             // fill: its last bits lay at its level, not in a dip.)
             if (dips == nullptr || fallWithin(recording, level, from, end).first < 0)
-                return through(bits, 1, from, end);
+                return through(bits, 1, from, end, true);
             return through(bits,
                            cellsHeardInDip(recording, found, level, bytes, known.size(), bits, from, end),
-                           from, end);
+                           from, end, true);
         }
         const std::size_t seen = static_cast<std::size_t>(place) + kEdgeBits;
         // (The dip's samples are read again from the file: only where asked.)
@@ -651,7 +655,7 @@ bool readOnThrough(Recording& recording, const FoundBlock& found, const std::vec
                                              : 0;
         if (static_cast<std::size_t>(place) + more.bits.size() >= bits) {
             if (!fillFollows(more.bits, bits - static_cast<std::size_t>(place))) return false;
-            return through(seen, heard, from, more.bits[kEdgeBits].start);
+            return through(seen, heard, from, more.bits[kEdgeBits].start, false);
         }
         if (more.lostAt < 0) return false;
         leastHeard = std::min(leastHeard, heard);

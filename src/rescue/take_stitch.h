@@ -79,6 +79,8 @@ struct DipsReadOn {
     std::vector<SampleSpan> times;  // where each dip's bits lay: from the end of the last bit before it to
                                     // the first bit read on after it (or the block's end)
     double level = 0;               // the envelope of the block's reading, which the dips fell from
+    bool toEnd = false;  // the last dip ran to the block's end, its bits held to the default decoder's
+                         // timing of it (endsInDip): no bit read on after it saw the block
 };
 
 // Whether the samples of a dip that `bytes` was read on through tell it

@@ -798,6 +798,7 @@ DecidedBlock decideTapeBlock(Recording& recording, const TapeBlock& block) {
                 testimony.readOnFrom = dips.unseenFrom;
                 testimony.readOnHeard = dips.heard;
                 testimony.readOnUnseen = std::move(dips.unseen);
+                testimony.readOnToEnd = dips.toEnd;
                 break;
             }
         }
@@ -877,7 +878,18 @@ void judgeDefaultReading(const DecodedBlock& plain, const Testimony& testimony, 
     // The best-fit search confirms where no complete reading denies it and the
     // signal was never gone, or only sank in a dip that no reading cut short denies.
     const bool fitted = holds(testimony.fitted, plain.bytes);
-    const bool witnessed = aligned(testimony.complete, plain.bytes) || holds(testimony.readOn, plain.bytes);
+    // A reading read on through a dip witnesses the block where it read the
+    // block's bits after the dip, or the dip's samples followed its cells;
+    // not where the dip ran to the block's end unheard, its bits held only
+    // to the default decoder's own timing of them (a dropout of 25 dB took an
+    // end block's last two bytes, B2 00 00: the default decoder read the fill
+    // after them as B2 FF FF, its check holding on any two equal bytes; read
+    // on, the block fitted that timing, and five readings that gave 00 00
+    // there, 13 bits against it at up to 24, counted as slipped:
+    // worn_tape_sim --seed 1766528224 --recordings 1).
+    const bool witnessed =
+        aligned(testimony.complete, plain.bytes) ||
+        (holds(testimony.readOn, plain.bytes) && (!testimony.readOnToEnd || testimony.readOnHeard));
     const bool undenied =
         !denies(testimony.complete, plain.bytes, witnessed) &&
         (testimony.signalGone < 0 || (signalHeld && !denies(testimony.partial, plain.bytes, witnessed)));
