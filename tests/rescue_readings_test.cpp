@@ -228,8 +228,9 @@ TEST(RescueReadings, ReadsOnThroughADipWhereTheBlockPlacesTheBitsReadOn) {
 // The dip's samples can, where they follow the cells: laid over the dip,
 // the two blocks' cells differ in a third of those samples, and the samples
 // there follow the cells on the tape. Each block is told from the other
-// only on the tape that holds it; not by a dip where the two do not part
-// first, nor where the one given is three places off after it; nor where
+// only on the tape that holds it, and from one three places off after the
+// dip too; not by a dip where the two do not part first, nor where the
+// other gives the block's bits after it at no place; nor where
 // hiss leaves the samples there following the block's cells by less than
 // half as closely as a heard dip's.
 TEST(RescueReadings, TellsTwoBlocksApartByTheSamplesInTheDip) {
@@ -249,10 +250,12 @@ TEST(RescueReadings, TellsTwoBlocksApartByTheSamplesInTheDip) {
     ASSERT_TRUE(dips.heard);
     EXPECT_FALSE(dips.toEnd);  // (read on after the dip)
     EXPECT_TRUE(dipTellsApart(taken, *found, dips, bytes, threeOnes));
-    Bytes before = threeOnes, threeOff = withBitGained(threeOnes, at);
+    Bytes before = threeOnes, nowhere = threeOnes, threeOff = withBitGained(threeOnes, at);
     before[5] ^= 0x10;
+    nowhere[40] ^= 0x10;  // (after the dip, and at no place the block's bits there)
+    EXPECT_TRUE(dipTellsApart(taken, *found, dips, bytes, threeOff));
     EXPECT_FALSE(dipTellsApart(taken, *found, dips, bytes, before));
-    EXPECT_FALSE(dipTellsApart(taken, *found, dips, bytes, threeOff));
+    EXPECT_FALSE(dipTellsApart(taken, *found, dips, bytes, nowhere));
     DipsReadOn unheard = dips;
     unheard.heard = false;
     EXPECT_FALSE(dipTellsApart(taken, *found, unheard, bytes, threeOnes));

@@ -85,9 +85,10 @@ struct DipsReadOn {
 
 // Whether the samples of a dip that `bytes` was read on through tell it
 // from another block `other` of its length that parts from it first in
-// that dip, and after it gives its bits (up to two places off: a 0 cell
-// and three 1 cells are as long, and the time of the bits in a dip does not
-// tell them apart). Both blocks' bits are laid over the dip's time; where
+// that dip, and after it gives its bits at one place (a 0 cell and three 1
+// cells are as long, so the time of the bits in a dip does not tell a block
+// two places off; up to kMostPlacesOff, take_stitch.cpp). Both blocks' bits
+// are laid over the dip's time; where
 // their cells differ (a third of a 0 cell's samples against three 1
 // cells'), the samples follow those of `bytes` with a correlation of at
 // least half of kCellsHeard (take_stitch.cpp): midway between following
