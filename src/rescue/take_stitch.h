@@ -88,13 +88,12 @@ struct DipsReadOn {
 // that dip, and after it gives its bits at one place (a 0 cell and three 1
 // cells are as long, so the time of the bits in a dip does not tell a block
 // two places off; up to kMostPlacesOff, take_stitch.cpp). Both blocks' bits
-// are laid over the dip's time; where
-// their cells differ (a third of a 0 cell's samples against three 1
-// cells'), the samples follow those of `bytes` with a correlation of at
-// least half of kCellsHeard (take_stitch.cpp): midway between following
-// cells as a heard dip does and following none, for the samples that
-// follow one block's cells there follow the other's as far the other way.
-// Only where every dip was heard. (Other readings' good blocks, their
+// are laid over the dip's time; where their cells differ (a third of a 0
+// cell's samples against three 1 cells'), the samples follow those of
+// `bytes` with a correlation of at least half of kCellsHeard
+// (take_stitch.cpp): midway between following cells as a heard dip does
+// and following none, for the samples that follow one block's cells there
+// follow the other's as far the other way. Only where every dip was heard. (Other readings' good blocks, their
 // checksums holding by chance, two places off or with two bits of a type
 // byte, failed the default decoder's right block on five tapes of two draws
 // of random dips, where the samples followed it at 0.60 to 0.90 and the
