@@ -93,12 +93,13 @@ struct DipsReadOn {
 // `bytes` with a correlation of at least half of kCellsHeard
 // (take_stitch.cpp): midway between following cells as a heard dip does
 // and following none, for the samples that follow one block's cells there
-// follow the other's as far the other way. Only where every dip was heard. (Other readings' good blocks, their
-// checksums holding by chance, two places off or with two bits of a type
-// byte, failed the default decoder's right block on five tapes of two draws
-// of random dips, where the samples followed it at 0.60 to 0.90 and the
-// other block as far below 0: rescue_sim --dip 15 0.0141 --snr 34 --trials
-// 1 --blocks 10 --seed 572765439, and seeds 21245735 to 21245881.)
+// follow the other's as far the other way. Only where every dip was heard.
+// (Other readings' good blocks, their checksums holding by chance, two
+// places off or with two bits of a type byte, failed the default decoder's
+// right block on five tapes of two draws of random dips, where the samples
+// followed it at 0.60 to 0.90 and the other block as far below 0:
+// rescue_sim --dip 15 0.0141 --snr 34 --trials 1 --blocks 10 --seed
+// 572765439, and seeds 21245735 to 21245881.)
 bool dipTellsApart(Recording& recording, const FoundBlock& found, const DipsReadOn& dips,
                    const std::vector<std::uint8_t>& bytes, const std::vector<std::uint8_t>& other);
 
