@@ -1523,12 +1523,12 @@ MUTANTS = [
            survives='the tests\' tapes are ideal square waves read through the conditioning alone, whose edges '
            'lie where the cells are laid; the shift matters where a head or a codec moved them, as in the dips of '
            'rescue_sim, whose tapes no test carries'),
-    Mutant('src/rescue/tape_blocks.cpp', '        if (told && holds(testimony.toldApart, other)) return false;\n', '',
+    Mutant('src/rescue/tape_blocks.cpp', '        if (toldFrom(testimony, bytes, other)) return false;\n        const int apart', '        const int apart',
            'told apart: a good block the dip told apart still contradicts the one read on'),
-    Mutant('src/rescue/tape_blocks.cpp', 'if (told && holds(testimony.toldApart, other))', 'if (holds(testimony.toldApart, other))',
+    Mutant('src/rescue/tape_blocks.cpp', 'return holds(testimony.readOn, bytes) && holds(testimony.toldApart, other);', 'return holds(testimony.toldApart, other);',
            'told apart: a block told from the one read on no longer contradicts any other'),
     Mutant('src/rescue/tape_blocks.cpp',
-           '        if (holds(testimony.readOn, bytes) && holds(testimony.toldApart, other)) return false;\n', '',
+           '        if (toldFrom(testimony, bytes, other)) return false;\n        if (!wholeBlock(other)', '        if (!wholeBlock(other)',
            'told apart: a block the dip told apart still counts where a reading sure of every bit gives it'),
     # the ladder's testimony
     Mutant('src/rescue/retry_ladder.cpp', 'const bool probe = first.end == ReadEnd::notRead;', 'const bool probe = false;',

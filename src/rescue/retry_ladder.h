@@ -29,6 +29,16 @@ inline int bitOf(const std::vector<std::uint8_t>& bytes, std::size_t i) {
     return (bytes[i / 8] >> (7 - i % 8)) & 1;
 }
 
+// The first bit in which two blocks of one length differ (their bit count
+// where none does).
+inline std::size_t firstBitApart(const std::vector<std::uint8_t>& other,
+                                 const std::vector<std::uint8_t>& bytes) {
+    const std::size_t bits = 8 * bytes.size();
+    std::size_t first = 0;
+    while (first < bits && bitOf(other, first) == bitOf(bytes, first)) ++first;
+    return first;
+}
+
 // Bits [first, last) of a block.
 struct BitSpan {
     std::size_t first = 0;

@@ -417,6 +417,12 @@ std::vector<float> laidCells(const FoundBlock& found, const std::vector<std::uin
     return cellsAt;
 }
 
+// How far the filters may have moved the cells' edges, either way: half
+// a 1 cell's half-wave.
+std::int64_t edgeReach(const FoundBlock& found) {
+    return static_cast<std::int64_t>(std::ceil(found.reading.half / 2));
+}
+
 // The correlation of a dip's samples with the block's bits [first, last)
 // laid over [from, to) (laidCells), at the best shift of up to half a 1
 // cell's half-wave either way (the filters move the edges): the median of
@@ -427,7 +433,7 @@ double cellsHeardInDip(Recording& recording, const FoundBlock& found, double lev
     if (last <= first) return 0;
     const DipSamples dip = dipSamples(recording, level, from, to);
     if (dip.values == 0) return 0;
-    const auto shift = static_cast<std::int64_t>(std::ceil(found.reading.half / 2));
+    const std::int64_t shift = edgeReach(found);
     const std::vector<float> cellsAt = laidCells(found, bytes, first, last, from, to, dip, shift);
     const std::vector<double>& centred = dip.centred;
     const std::int64_t chunk = dip.values * kEnvelopeStride,
@@ -688,8 +694,7 @@ bool dipTellsApart(Recording& recording, const FoundBlock& found, const DipsRead
                    const std::vector<std::uint8_t>& bytes, const std::vector<std::uint8_t>& other) {
     if (!dips.heard || other.size() != bytes.size() || other == bytes) return false;
     const std::size_t bits = 8 * bytes.size();
-    std::size_t first = 0;
-    while (bitOf(other, first) == bitOf(bytes, first)) ++first;
+    const std::size_t first = firstBitApart(other, bytes);
     for (std::size_t d = 0; d < dips.unseen.size() && d < dips.times.size(); ++d) {
         const BitSpan span = dips.unseen[d];
         if (first < span.first || first >= span.last) continue;
@@ -713,7 +718,7 @@ bool dipTellsApart(Recording& recording, const FoundBlock& found, const DipsRead
         const SampleSpan time = dips.times[d];
         const DipSamples dip = dipSamples(recording, dips.level, time.from, time.to);
         if (dip.values == 0) return false;
-        const auto reach = static_cast<std::int64_t>(std::ceil(found.reading.half / 2));
+        const std::int64_t reach = edgeReach(found);
         const std::vector<float> mine =
             laidCells(found, bytes, span.first, span.last, time.from, time.to, dip, reach);
         const std::vector<float> theirs = laidCells(

@@ -140,15 +140,6 @@ bool givenOffEdgesOnly(const Testimony& testimony, const std::vector<std::uint8_
 constexpr std::size_t kSlippedTail = 64;
 constexpr std::size_t kSlipBits = 3;  // where they part, the bits around the cell gained or lost
 
-// The first bit in which two blocks of one length differ (their bit count
-// where none does).
-std::size_t firstBitApart(const std::vector<std::uint8_t>& other, const std::vector<std::uint8_t>& bytes) {
-    const std::size_t bits = 8 * bytes.size();
-    std::size_t first = 0;
-    while (first < bits && bitOf(other, first) == bitOf(bytes, first)) ++first;
-    return first;
-}
-
 bool slippedFrom(const std::vector<std::uint8_t>& other, const std::vector<std::uint8_t>& bytes) {
     if (other.size() != bytes.size()) return false;
     const std::size_t bits = 8 * bytes.size();
@@ -206,14 +197,20 @@ bool slippedWhereUnsure(const std::vector<SignedReading>& complete, const std::v
 // (see slippedFrom), or one whose readings slipped where they were unsure
 // (see slippedWhereUnsure), or one that the samples of a dip the block was
 // read on through tell from it (see dipTellsApart, take_stitch.h).
+// Whether the samples of a dip that `bytes` was read on through told
+// `other` from it (dipTellsApart, take_stitch.h).
+bool toldFrom(const Testimony& testimony, const std::vector<std::uint8_t>& bytes,
+              const std::vector<std::uint8_t>& other) {
+    return holds(testimony.readOn, bytes) && holds(testimony.toldApart, other);
+}
+
 bool contradicted(const Testimony& testimony, const std::vector<std::uint8_t>& bytes) {
     const bool sure = holds(testimony.sure, bytes);
     const bool honest = aligned(testimony.complete, bytes, 0);
     const bool witnessed = aligned(testimony.complete, bytes);
     const bool onSlots = aligned(testimony.complete, bytes, kFewDifferentBits, true);
-    const bool told = holds(testimony.readOn, bytes);  // (blocks are told apart from the one read on)
     return std::any_of(testimony.holding.begin(), testimony.holding.end(), [&](const auto& other) {
-        if (told && holds(testimony.toldApart, other)) return false;
+        if (toldFrom(testimony, bytes, other)) return false;
         const int apart = bitsApart(other, bytes);
         if (witnessed && apart > kFewDifferentBits &&
             !aligned(testimony.complete, other, kFewDifferentBits, onSlots))
@@ -257,7 +254,7 @@ bool sureOtherwise(const Testimony& testimony, const std::vector<std::uint8_t>& 
     const bool sureAndWhole = holds(testimony.sure, bytes) && wholeBlock(bytes);
     return std::any_of(testimony.sure.begin(), testimony.sure.end(), [&](const auto& other) {
         if (other == bytes || (sureAndWhole && !wholeBlock(other))) return false;
-        if (holds(testimony.readOn, bytes) && holds(testimony.toldApart, other)) return false;
+        if (toldFrom(testimony, bytes, other)) return false;
         if (!wholeBlock(other) && bitsApart(other, bytes) > kMisreadByteBits) return false;
         return !(witnessed && bitsApart(other, bytes) > kFewDifferentBits && !wholeBlock(other));
     });
