@@ -591,6 +591,39 @@ TEST(RescueReadings, ReadsOnFromTheBlocksStartWhereADipTookItsSync) {
         if (byte >= 0) bytes[static_cast<std::size_t>(byte)] ^= 0x10;
         EXPECT_EQ(readOnThrough(quiet, quietProbe, bytes), gives) << byte;
     }
+    // And where a second dip runs from byte 68 into the fill: the bits read
+    // on from the block's start hold its bits in that dip to its end as the
+    // default decoder timed it (the span from its sync's last cell to its
+    // last cell, each where it began), not a 1 cell off, nor with a 0 cell
+    // for a 1 there; and the samples there follow the block's cells. (Hiss
+    // from byte 30 on, taken along by the second dip: in the first, the
+    // default decoder would lose the sync under it.)
+    Tape twoDips = abruptDip(0, 0);
+    for (std::size_t i = twoDips.at(1, -3); i < twoDips.at(1, -3) + 2000; ++i)
+        twoDips.signal[i] *= std::pow(10.0, -34 / 20.0);
+    Signal hissed = twoDips.signal;
+    const Signal hiss = withHiss(twoDips.signal, 0.05, 9);
+    std::copy(hiss.begin() + static_cast<std::ptrdiff_t>(twoDips.at(1, 30)), hiss.end(),
+              hissed.begin() + static_cast<std::ptrdiff_t>(twoDips.at(1, 30)));
+    for (std::size_t i = twoDips.at(1, 68); i < twoDips.at(1, 70) + 28u * 4; ++i) hissed[i] *= 0.02;
+    Recording both;
+    conditioned(hissed, both);
+    const std::vector<DecodedBlock> bothPlain = collectDecodedBlocks(dir.path("rec.wav").c_str(), kChannelOption);
+    const Bytes& block = twoDips.blocks[1];
+    const auto bothRead = std::ranges::find(bothPlain, block, &DecodedBlock::bytes);
+    ASSERT_NE(bothRead, bothPlain.end());
+    const FoundBlock bothProbe{probeAt(*bothRead), 1, 0, {}, std::nullopt};
+    const auto span = static_cast<double>(bothRead->lastSample - bothRead->syncPositions[1]);
+    DipsReadOn dips;
+    EXPECT_TRUE(readOnThrough(both, bothProbe, block, span, &dips));
+    EXPECT_TRUE(dips.toEnd);
+    EXPECT_TRUE(dips.heard);
+    EXPECT_FALSE(readOnThrough(both, bothProbe, block));
+    for (const double off : {-28.0, 28.0}) EXPECT_FALSE(readOnThrough(both, bothProbe, block, span + off)) << off;
+    Bytes flipped = block;
+    flipped[69] ^= 0x20;
+    EXPECT_FALSE(readOnThrough(both, bothProbe, flipped, span));
+    expectBlocks(decode(dir, hissed, kRate).output, {{kNameBlock, 'O'}, {block, 'O'}, {kEndBlock, 'O'}});
 }
 
 // After a block's last byte comes fill, 0xFF. A reading that took four 0
