@@ -282,6 +282,51 @@ TEST(RescueReadings, TellsTwoBlocksApartByTheSamplesInTheDip) {
     EXPECT_TRUE(dipTellsApart(taken, *found, dips, threeOnes, bytes));
 }
 
+// Where the readings that give the default decoder's block erased their
+// bits in the dip (none of them aligned with it: each erased bit adds one
+// to its slip risk), and another reading gave the other block, its
+// checksum holding, the block is read on through the dip all the same, and
+// the samples there tell it from the other: it stands, on the tape that
+// holds it, and not on the one that holds the other (where the default
+// decoder read the block, its checksum holding by chance).
+TEST(RescueReadings, ReadsOnThroughADipWhereReadingsThatErasedItGiveTheBlockAndAnotherStandsAgainstIt) {
+    const Tape tape = abruptDip();
+    const Bytes& bytes = tape.blocks[1];
+    std::size_t at = 8 * 21;  // a 0 bit in the dip
+    while (bitOf(bytes, at) != 0) ++at;
+    const Bytes threeOnes = zeroAsThreeOnes(bytes, at);
+    Tape other = recording(0.5, threeOnes);
+    dip(other, 20, 1323);
+    for (const auto& [signal, mark] : {std::pair{&tape.signal, 'O'}, {&other.signal, 'X'}}) {
+        Recording taken;
+        SearchResult search;
+        const FoundBlock* found = dataBlockFound(*signal, taken, search);
+        ASSERT_NE(found, nullptr);
+        const std::vector<DecodedBlock> plain =
+            collectDecodedBlocks(dir.path("rec.wav").c_str(), kChannelOption);
+        // (On the other tape, the default decoder's block read as this block, its checksum holding by chance.)
+        const auto read = std::ranges::find(plain, mark == 'O' ? bytes : threeOnes, &DecodedBlock::bytes);
+        ASSERT_NE(read, plain.end());
+        DecodedBlock block = *read;
+        block.bytes = bytes;
+        // The block at 9 a bit, its bits from 8 before the dip to 8 after it erased.
+        SignedReading erased{.onEdges = std::vector<bool>(8 * bytes.size(), true)};
+        for (std::size_t i = 0; i < 8 * bytes.size(); ++i)
+            erased.evidence.push_back(i >= 8 * 19 && i < 8 * 25 ? 0.0f : bitOf(bytes, i) ? 9.0f : -9.0f);
+        erased.slipRisk = 48;
+        SignedReading slipped{.onEdges = std::vector<bool>(8 * bytes.size(), true), .slipRisk = 0.6};
+        for (std::size_t i = 0; i < 8 * bytes.size(); ++i) slipped.evidence.push_back(bitOf(threeOnes, i) ? 9.0f : -9.0f);
+        FoundBlock gave = *found;
+        gave.early = BlockDecision{.bytes = bytes,
+                                   .testimony = {.holding = {bytes, threeOnes},
+                                                 .read = {bytes, threeOnes},
+                                                 .complete = {erased, erased, slipped}}};
+        const DecidedBlock decided = decideTapeBlock(taken, {.found = {&gave}, .plain = {&block}});
+        EXPECT_EQ(decided.decision.mark, mark) << decided.decision.what;
+        EXPECT_EQ(decided.decision.bytes, bytes);
+    }
+}
+
 // A dip of 20 dB over the block's sync that ends just within its first
 // cell (the trackers still read the sync) leaves the block's first envelope
 // value low: it holds the dip's end. A reading that slipped in a dip later
