@@ -641,11 +641,15 @@ bool readOnThrough(Recording& recording, const FoundBlock& found, const std::vec
             // 1.1 ms early at 44.1 kHz, which the block's bits cannot fill.)
             // A probe's start, and so that end, is the default decoder's
             // timing; the bits read on after a dip over its sync are the
-            // conditioned signal's, whose edges lie within a sample of it
-            // (0.8 samples where a block lost its sync and its last 36 ms
-            // to two dips, and the default decoder read it right:
-            // rescue_sim --dip 41 0.02 --snr 20 --trials 1 --blocks 10
-            // --seed 615641990).
+            // conditioned signal's, whose cells, at the probe's polarity, lie
+            // 2.6 to 4.7 samples from the default decoder's at T = 14.6
+            // (rescue_sim's tapes at 44.1 kHz): a sixth of a 1 cell, where
+            // the slack is over half of one and a cell gained or lost moves
+            // the end by a whole one. (A block whose sync and last 36 ms two
+            // dips took, read right by the default decoder, ended 0.8
+            // samples from its bits' time: rescue_sim --dip 41 0.02 --snr 20
+            // --trials 1 --blocks 10 --seed 615641990.) Before a dip has been
+            // read on, no bit is known and endsInDip cannot measure lengths.
             if (plainSpan <= 0) return false;
             const double end =
                 reading.firstSample + plainSpan - reading.cells[1] + reading.cells[bitOf(bytes, bits - 1)];
