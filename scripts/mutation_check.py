@@ -1505,9 +1505,8 @@ MUTANTS = [
     Mutant('src/rescue/tape_blocks.cpp', 'if (unread) join(testimony, decideBlock(recording, probe.reading, probe.polarity).testimony);',
            'join(testimony, decideBlock(recording, probe.reading, probe.polarity).testimony);',
            'a disputed block read again as the default decoder found it, as one no reading gives',
-           survives='the probe\'s readings add to those that already give the block; where the trackers read it as the '
-           'default decoder found it, they read it as before, and the decision stands as it was: the guard saves a '
-           'ladder\'s work, and the rescue runs\' lines were the same without it (a cost, not a rule)'),
+           survives='the probe\'s readings only add to readings that already give the block, where the trackers read '
+           'it as the default decoder found it: the guard saves a ladder\'s work (a cost, not a rule)'),
     # two blocks told apart by the samples in a dip
     Mutant('src/rescue/take_stitch.cpp', 'if (!dips.heard || other.size() != bytes.size() || other == bytes) return false;',
            'if (other.size() != bytes.size() || other == bytes) return false;',
