@@ -282,6 +282,98 @@ TEST(RescueReadings, TellsTwoBlocksApartByTheSamplesInTheDip) {
     EXPECT_TRUE(dipTellsApart(taken, *found, dips, threeOnes, bytes));
 }
 
+// A reading that erased its bits where it slipped in a heard dip, reading the block two
+// places off after it (a 0 cell there read as three 1 cells) slipped
+// there, where the dip's samples tell the block from every block so
+// slipped that the reading could have read (those that slipped before the
+// dip part from its bits there): from the dip on, its bits deny nothing.
+// Not where the samples follow the slipped block, or the dip was not
+// heard; nor for a reading that gives the block's bits after the dip at
+// its place, or at no place two off.
+TEST(RescueReadings, AReadingThatSlippedTwoPlacesInAHeardDipDeniesNothingAfterIt) {
+    const Tape tape = abruptDip();
+    const Bytes& bytes = tape.blocks[1];
+    std::size_t at = 8 * 21;  // a 0 bit in the dip
+    while (bitOf(bytes, at) != 0) ++at;
+    const Bytes threeOnes = zeroAsThreeOnes(bytes, at);
+    // A complete reading of `read` at 9 a bit, its bits around that one erased.
+    auto readingOf = [&](const Bytes& read) {
+        SignedReading reading{.onEdges = std::vector<bool>(8 * read.size(), true), .slipRisk = 8};
+        for (std::size_t i = 0; i < 8 * read.size(); ++i)
+            reading.evidence.push_back(i + 3 >= at && i < at + 5 ? 0.0f : bitOf(read, i) ? 9.0f : -9.0f);
+        return reading;
+    };
+    Bytes misread = bytes;
+    misread[40] ^= 0x10;
+    Recording taken;
+    SearchResult search;
+    const FoundBlock* found = dataBlockFound(tape.signal, taken, search);
+    ASSERT_NE(found, nullptr);
+    DipsReadOn dips;
+    ASSERT_TRUE(readOnThrough(taken, *found, bytes, 0, &dips));
+    ASSERT_TRUE(dips.heard);
+    ASSERT_EQ(dips.unseen.size(), 1u);
+    EXPECT_EQ(slippedInDip(taken, *found, dips, bytes, readingOf(threeOnes)), dips.unseen[0].first);
+    EXPECT_EQ(slippedInDip(taken, *found, dips, bytes, readingOf(misread)), SIZE_MAX);
+    EXPECT_EQ(slippedInDip(taken, *found, dips, bytes, readingOf(withBitGained(bytes, at))), SIZE_MAX);
+    DipsReadOn unheard = dips;
+    unheard.heard = false;
+    EXPECT_EQ(slippedInDip(taken, *found, unheard, bytes, readingOf(threeOnes)), SIZE_MAX);
+    // The tape that holds the slipped block, its dip read on as the first tape's.
+    Tape other = recording(0.5, threeOnes);
+    dip(other, 20, 1323);
+    const FoundBlock first = *found;
+    Recording otherTaken;
+    conditioned(other.signal, otherTaken);
+    EXPECT_EQ(slippedInDip(otherTaken, first, dips, bytes, readingOf(threeOnes)), SIZE_MAX);
+
+    // A block whose bytes are 55 from the dip's second on (two places off,
+    // the same bits) but its last two: the reading that slipped at its first
+    // 0 bit there, its bits around it erased, parts from it in those alone,
+    // on their edges, and would deny it. The block is read on through the
+    // dip (no reading gives it) and stands.
+    Bytes data(bytes.begin() + 5, bytes.end() - 1);
+    std::fill(data.begin() + 16, data.end() - 1, 0x55);  // from block byte 21 on
+    // (Its last byte, and its 15th for the checksum, such that the block two
+    // places off from its first 0 bit there, 168, parts from it in two bits
+    // after the dip: more, as a slip and a way back, deny nothing anyway.)
+    auto partsAfterDip = [](const Bytes& block) {
+        const Bytes off = zeroAsThreeOnes(block, 168);
+        int parts = 0;
+        for (std::size_t i = 200; i < 8 * block.size(); ++i) parts += bitOf(off, i) != bitOf(block, i);
+        return parts;
+    };
+    for (int tried = 0; tried < 65536 && partsAfterDip(dataBlockOf(data)) != 2; ++tried) {
+        data.back() = static_cast<std::uint8_t>(tried);
+        data[14] = static_cast<std::uint8_t>(tried >> 8);
+    }
+    ASSERT_EQ(partsAfterDip(dataBlockOf(data)), 2);
+    Tape periodic = recording(0.5, dataBlockOf(data));
+    dip(periodic, 20, 1323);
+    const Bytes& block = periodic.blocks[1];
+    std::size_t zero = 8 * 21;
+    while (bitOf(block, zero) != 0) ++zero;
+    at = zero;
+    Recording periodicTaken;
+    SearchResult periodicSearch;
+    const FoundBlock* periodicFound = dataBlockFound(periodic.signal, periodicTaken, periodicSearch);
+    ASSERT_NE(periodicFound, nullptr);
+    const std::vector<DecodedBlock> plain = collectDecodedBlocks(dir.path("rec.wav").c_str(), kChannelOption);
+    const auto read = std::ranges::find(plain, block, &DecodedBlock::bytes);
+    ASSERT_NE(read, plain.end());
+    const Bytes slipped = zeroAsThreeOnes(block, zero);
+    FoundBlock gave = *periodicFound;
+    gave.early = BlockDecision{.bytes = slipped, .testimony = {.read = {slipped}, .complete = {readingOf(slipped)}}};
+    // (The default decoder's timing of the block moved past the program's
+    // end, so that the trackers, reading the block again where it says,
+    // read none of it: here they would read it right through the dip.)
+    DecodedBlock late = *read;
+    for (auto* moved : {&late.syncPositions[0], &late.syncPositions[1], &late.lastSample, &late.lockPosition})
+        *moved += 150000;
+    const DecidedBlock decided = decideTapeBlock(periodicTaken, {.found = {&gave}, .plain = {&late}});
+    EXPECT_EQ(decided.decision.mark, 'O') << decided.decision.what;
+}
+
 // Where the readings that give the default decoder's block erased their
 // bits in the dip (none of them aligned with it: each erased bit adds one
 // to its slip risk), and another reading gave the other block, its
@@ -1235,6 +1327,11 @@ TEST(RescueReadings, TheDefaultDecodersReadingStandsWhereNothingSpeaksAgainstIt)
         }
         return bytes;
     };
+    // The reading, slipped in a heard dip from bit `at` on.
+    auto slippedInDipAt = [](SignedReading reading, std::size_t at) {
+        reading.slippedInDip = at;
+        return reading;
+    };
     // The reading cut short after its first `count` bits.
     auto firstBits = [](SignedReading reading, std::size_t count) {
         reading.evidence.resize(count);
@@ -1555,6 +1652,9 @@ TEST(RescueReadings, TheDefaultDecodersReadingStandsWhereNothingSpeaksAgainstIt)
         {data, {.readOn = {kData}, .complete = {signedOf(kMisread, 12)}, .readOnHeard = true, .readOnUnseen = {{82, 88}}}, 'X', "de egyetlen más olvasás sem adta ugyanezt"},
         {data, {.readOn = {kData}, .complete = {signedOf(kMisread, 12)}, .readOnHeard = true, .readOnUnseen = {{81, 87}}}, 'X', "de egyetlen más olvasás sem adta ugyanezt"},
         {data, {.readOn = {kData}, .complete = {signedOf(kMisread, 12)}, .readOnHeard = true, .readOnUnseen = {{81, 84}}}, 'X', "de egyetlen más olvasás sem adta ugyanezt"},
+        // Nor its bits from where the dip's samples told that it slipped two places there (slippedInDip).
+        {data, {.readOn = {kData}, .complete = {slippedInDipAt(signedOf(kMisread, 12), 84)}, .readOnHeard = true, .readOnUnseen = {{79, 82}}}, 'O', ""},
+        {data, {.readOn = {kData}, .complete = {slippedInDipAt(signedOf(kMisread, 12), 85)}, .readOnHeard = true, .readOnUnseen = {{79, 82}}}, 'X', "de egyetlen más olvasás sem adta ugyanezt"},
         // One that parts from it in 12 bits, 4 of them in the dip, slipped there: its other 8 deny nothing.
         {data, {.readOn = {kData}, .complete = {signedOf(misreadBits(12), 12)}, .readOnHeard = true, .readOnUnseen = {{80, 112}}}, 'O', ""},
         // A reading cut short in the checksum byte (the last 8 of kData's 560 bits) that gives

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -21,6 +22,8 @@ struct SignedReading {
     std::vector<double> starts;   // per bit of a reading cut short: where its cell began, in samples
                                   // (empty: not known; not kept for complete readings, of which a
                                   // take holds thousands)
+    std::size_t slippedInDip = SIZE_MAX;  // the first bit of a heard dip the block was read on through
+                                          // where it slipped two places (slippedInDip, take_stitch.h)
 };
 
 // Bit i of a block, the most significant bit of each byte first (as its

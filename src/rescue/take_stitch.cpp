@@ -761,6 +761,70 @@ bool dipTellsApart(Recording& recording, const FoundBlock& found, const DipsRead
     return false;
 }
 
+namespace {
+
+// `bytes` two places off from bit `at` on, its length kept: with `shift` 2,
+// its 0 bit there read as three 1 bits, the last two lost; with -2, its
+// three 1 bits there read as one 0 bit, fill (1s) after its end.
+std::vector<std::uint8_t> twoPlacesOff(const std::vector<std::uint8_t>& bytes, std::size_t at,
+                                       std::ptrdiff_t shift) {
+    const std::size_t bits = 8 * bytes.size();
+    std::vector<std::uint8_t> other(bytes.size(), 0);
+    for (std::size_t i = 0; i < bits; ++i) {
+        int bit = bitOf(bytes, i);
+        if (i >= at && shift > 0) bit = i < at + 3 ? 1 : bitOf(bytes, i - 2);
+        if (i >= at && shift < 0) bit = i == at ? 0 : i + 2 < bits ? bitOf(bytes, i + 2) : 1;
+        if (bit != 0) other[i / 8] = static_cast<std::uint8_t>(other[i / 8] | (0x80 >> (i % 8)));
+    }
+    return other;
+}
+
+}  // namespace
+
+std::size_t slippedInDip(Recording& recording, const FoundBlock& found, const DipsReadOn& dips,
+                         const std::vector<std::uint8_t>& bytes, const SignedReading& reading) {
+    const std::size_t bits = 8 * bytes.size();
+    if (!dips.heard || reading.evidence.size() != bits) return SIZE_MAX;
+    // How many of the reading's bits from `from` on, on their edges, part
+    // from the bits of `block` `shift` places back.
+    auto partingAt = [&](const std::vector<std::uint8_t>& block, std::size_t from, std::ptrdiff_t shift) {
+        int count = 0;
+        for (std::size_t i = from; i < bits; ++i) {
+            const std::ptrdiff_t at = static_cast<std::ptrdiff_t>(i) - shift;
+            const float evidence = reading.evidence[i];
+            if (at < 0 || at >= static_cast<std::ptrdiff_t>(bits) || evidence == 0 ||
+                (i < reading.onEdges.size() && !reading.onEdges[i]))
+                continue;
+            count += (evidence > 0) != (bitOf(block, static_cast<std::size_t>(at)) == 1);
+        }
+        return count;
+    };
+    auto parting = [&](std::size_t from, std::ptrdiff_t shift) { return partingAt(bytes, from, shift); };
+    auto partingFrom = [&](const std::vector<std::uint8_t>& other, std::size_t from) {
+        return partingAt(other, from, 0);
+    };
+    for (const BitSpan& span : dips.unseen) {
+        if (span.last >= bits || parting(span.last, 0) == 0) continue;
+        for (const std::ptrdiff_t shift : {std::ptrdiff_t{2}, std::ptrdiff_t{-2}}) {
+            if (parting(span.last, shift) != 0) continue;
+            int slips = 0;
+            bool told = true;
+            for (std::size_t at = span.first; told && at < span.last; ++at) {
+                const bool fits = shift > 0 ? bitOf(bytes, at) == 0
+                                            : at + 2 < bits && bitOf(bytes, at) == 1 && bitOf(bytes, at + 1) == 1 &&
+                                                  bitOf(bytes, at + 2) == 1;
+                if (!fits) continue;
+                const std::vector<std::uint8_t> other = twoPlacesOff(bytes, at, shift);
+                if (partingFrom(other, span.first) != 0) continue;  // not what the reading read
+                ++slips;
+                told = dipTellsApart(recording, found, dips, bytes, other);
+            }
+            if (told && slips > 0) return span.first;
+        }
+    }
+    return SIZE_MAX;
+}
+
 bool wholeBlock(const std::vector<std::uint8_t>& bytes) {
     if (bytes.empty()) return false;
     const BlockKind kind = blockKindOf(bytes[0]);

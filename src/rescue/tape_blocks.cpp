@@ -508,10 +508,14 @@ bool deniesBy(const SignedReading& reading, const std::vector<std::uint8_t>& byt
     return against >= kDenied;
 }
 
+// With `mute`, the bits of a heard dip read on through say nothing, nor
+// those of a reading from where it slipped in such a dip.
 bool denies(const std::vector<SignedReading>& readings, const std::vector<std::uint8_t>& bytes,
             bool witnessed, const std::vector<BitSpan>& mute = {}) {
     return std::any_of(readings.begin(), readings.end(), [&](const SignedReading& reading) {
-        return deniesBy(reading, bytes, witnessed, reading.evidence.size(), mute);
+        const std::size_t size = reading.evidence.size();
+        return deniesBy(reading, bytes, witnessed, mute.empty() ? size : std::min(size, reading.slippedInDip),
+                        mute);
     });
 }
 
@@ -805,6 +809,9 @@ DecidedBlock decideTapeBlock(Recording& recording, const TapeBlock& block) {
                             testimony.toldApart.push_back(other);
                     }
                 }
+                // Complete readings that slipped two places in a heard dip.
+                for (SignedReading& reading : testimony.complete)
+                    reading.slippedInDip = slippedInDip(recording, *found, dips, plain->bytes, reading);
                 testimony.readOn.push_back(plain->bytes);
                 testimony.readOnFrom = dips.unseenFrom;
                 testimony.readOnHeard = dips.heard;
