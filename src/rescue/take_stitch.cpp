@@ -784,29 +784,22 @@ std::vector<std::uint8_t> twoPlacesOff(const std::vector<std::uint8_t>& bytes, s
 std::size_t slippedInDip(Recording& recording, const FoundBlock& found, const DipsReadOn& dips,
                          const std::vector<std::uint8_t>& bytes, const SignedReading& reading) {
     const std::size_t bits = 8 * bytes.size();
-    if (!dips.heard || reading.evidence.size() != bits) return SIZE_MAX;
-    // How many of the reading's bits from `from` on, on their edges, part
-    // from the bits of `block` `shift` places back.
-    auto partingAt = [&](const std::vector<std::uint8_t>& block, std::size_t from, std::ptrdiff_t shift) {
-        int count = 0;
+    if (reading.evidence.size() != bits) return SIZE_MAX;
+    // Whether the reading's bits from `from` on, on their edges, are all
+    // those of `block`: one it could have read.
+    auto couldRead = [&](const std::vector<std::uint8_t>& block, std::size_t from) {
         for (std::size_t i = from; i < bits; ++i) {
-            const std::ptrdiff_t at = static_cast<std::ptrdiff_t>(i) - shift;
             const float evidence = reading.evidence[i];
-            if (at < 0 || at >= static_cast<std::ptrdiff_t>(bits) || evidence == 0 ||
-                (i < reading.onEdges.size() && !reading.onEdges[i]))
-                continue;
-            count += (evidence > 0) != (bitOf(block, static_cast<std::size_t>(at)) == 1);
+            const bool onEdges = i >= reading.onEdges.size() || reading.onEdges[i];
+            if (evidence != 0 && onEdges && (evidence > 0) != (bitOf(block, i) == 1)) return false;
         }
-        return count;
+        return true;
     };
-    auto parting = [&](std::size_t from, std::ptrdiff_t shift) { return partingAt(bytes, from, shift); };
-    auto partingFrom = [&](const std::vector<std::uint8_t>& other, std::size_t from) {
-        return partingAt(other, from, 0);
-    };
+    // Each block so slipped in the dip that the reading could have read
+    // (after the dip, `bytes` two places off) must be told from `bytes`
+    // (dipTellsApart: only in a heard dip), and one at least there be.
     for (const BitSpan& span : dips.unseen) {
-        if (span.last >= bits || parting(span.last, 0) == 0) continue;
         for (const std::ptrdiff_t shift : {std::ptrdiff_t{2}, std::ptrdiff_t{-2}}) {
-            if (parting(span.last, shift) != 0) continue;
             int slips = 0;
             bool told = true;
             for (std::size_t at = span.first; told && at < span.last; ++at) {
@@ -815,7 +808,7 @@ std::size_t slippedInDip(Recording& recording, const FoundBlock& found, const Di
                                                   bitOf(bytes, at + 2) == 1;
                 if (!fits) continue;
                 const std::vector<std::uint8_t> other = twoPlacesOff(bytes, at, shift);
-                if (partingFrom(other, span.first) != 0) continue;  // not what the reading read
+                if (!couldRead(other, span.first)) continue;
                 ++slips;
                 told = dipTellsApart(recording, found, dips, bytes, other);
             }
