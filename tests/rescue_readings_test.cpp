@@ -314,6 +314,13 @@ TEST(RescueReadings, AReadingThatSlippedTwoPlacesInAHeardDipDeniesNothingAfterIt
     ASSERT_TRUE(dips.heard);
     ASSERT_EQ(dips.unseen.size(), 1u);
     EXPECT_EQ(slippedInDip(taken, *found, dips, bytes, readingOf(threeOnes)), dips.unseen[0].first);
+    // (Its bits where it slipped, the block's own there but off their edges, measured a place, not a bit.)
+    SignedReading offEdges = readingOf(threeOnes);
+    for (std::size_t i = at; i < at + 3; ++i) {
+        offEdges.evidence[i] = bitOf(bytes, i) ? 9.0f : -9.0f;
+        offEdges.onEdges[i] = false;
+    }
+    EXPECT_EQ(slippedInDip(taken, *found, dips, bytes, offEdges), dips.unseen[0].first);
     EXPECT_EQ(slippedInDip(taken, *found, dips, bytes, readingOf(misread)), SIZE_MAX);
     EXPECT_EQ(slippedInDip(taken, *found, dips, bytes, readingOf(withBitGained(bytes, at))), SIZE_MAX);
     DipsReadOn unheard = dips;

@@ -530,15 +530,26 @@ bool readOnThrough(Recording& recording, const FoundBlock& found, const std::vec
     // a dip that the trackers lost) has no bits: its dip lies at the block's start.
     const bool probe = reading.end == ReadEnd::notRead;
     if ((reading.bits.empty() && !probe) || reading.bits.size() > bits) return false;
+    // The block's level: the envelope's median over the reading, or over the
+    // block as the default decoder timed it, where given, whichever is
+    // higher: a reading that lost the signal in a dip at the block's start
+    // spans little more than the dip (a 43 ms dip 29 samples in left one
+    // whose median was the dip's, and a second dip under the bits read on
+    // never fell below half of it: rescue_sim --dip 46 0.0141 --snr 29
+    // --trials 1 --blocks 10 --seed 190260425), and a dip may cover most of
+    // a short block (56 ms of a 97 ms name block: --dip 56 0.0158 --snr 17
+    // --seed 190260378).
+    const double level = std::max(
+        medianEnvelope(recording, reading.firstSample, reading.lastSample),
+        plainSpan > 0 ? medianEnvelope(recording, reading.firstSample, reading.firstSample + plainSpan) : 0.0);
+    const bool signalLost = reading.end == ReadEnd::signalLost;
+    if (level <= 0 && !signalLost) return false;
     // Where the signal went: for a reading that read on through a dip and
     // slipped there, where the envelope first fell to half the block's
     // level; for one that lost the signal, where it lost it, or where the
     // last such fall before the loss began, where that lies before the last
     // few bits before the loss (a tracker may read on into a dip, or past
     // it, for a while before it finds the signal lost).
-    const double level = medianEnvelope(recording, reading.firstSample, reading.lastSample);
-    const bool signalLost = reading.end == ReadEnd::signalLost;
-    if (level <= 0 && !signalLost) return false;
     // (From the first envelope value wholly within the block: the one before
     // also holds what came before it, as a dip over the sync that ends
     // where the block begins.)
