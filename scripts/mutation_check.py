@@ -1507,6 +1507,16 @@ MUTANTS = [
            'a disputed block read again as the default decoder found it, as one no reading gives',
            survives='the probe\'s readings only add to readings that already give the block, where the trackers read '
            'it as the default decoder found it: the guard saves a ladder\'s work (a cost, not a rule)'),
+    # the block's level a read-on falls from
+    Mutant('src/rescue/take_stitch.cpp', '    return std::max(medianEnvelope(recording, reading.firstSample, reading.lastSample),',
+           '    return std::min(medianEnvelope(recording, reading.firstSample, reading.lastSample),',
+           'block level: the lower of the reading\'s and the block\'s medians'),
+    Mutant('src/rescue/take_stitch.cpp', 'plainSpan > 0 ? medianEnvelope(recording, reading.firstSample, reading.firstSample + plainSpan)',
+           'plainSpan < 0 ? medianEnvelope(recording, reading.firstSample, reading.firstSample + plainSpan)',
+           'block level: the reading\'s alone, where it lost the signal in a dip at its start'),
+    Mutant('src/rescue/take_stitch.cpp', '    return std::max(medianEnvelope(recording, reading.firstSample, reading.lastSample),',
+           '    return std::max(0.0 * medianEnvelope(recording, reading.firstSample, reading.lastSample),',
+           'block level: the block\'s alone, where a dip covers most of it'),
     # a reading that slipped two places in a heard dip
     Mutant('src/rescue/take_stitch.cpp', 'if (!couldRead(other, span.first)) continue;', '',
            'slipped in a dip: every slip there weighed, whatever the reading read'),

@@ -99,7 +99,7 @@ const FoundBlock* dataBlockFound(const Signal& signal, Recording& taken, SearchR
     conditioned(signal, taken);
     search = searchBlocks(taken);
     const auto found = std::ranges::find_if(
-        search.blocks, [](const FoundBlock& f) { return f.reading.bytes.at(0) == 0xF1; });
+        search.blocks, [](const FoundBlock& f) { return !f.reading.bytes.empty() && f.reading.bytes[0] == 0xF1; });
     return found != search.blocks.end() ? &*found : nullptr;
 }
 
@@ -768,6 +768,40 @@ TEST(RescueReadings, ReadsOnFromTheBlocksStartWhereADipTookItsSync) {
     flipped[69] ^= 0x20;
     EXPECT_FALSE(readOnThrough(both, bothProbe, flipped, span));
     expectBlocks(decode(dir, hissed, kRate).output, {{kNameBlock, 'O'}, {block, 'O'}, {kEndBlock, 'O'}});
+}
+
+// A reading that lost the signal in a dip just after the block's sync
+// spans little more than the dip: the block's level is the envelope's over
+// the block as the default decoder timed it, as on the same tape without
+// the dip; not the dip's. Where a dip covers most of a block, its reading's
+// stretch before the dip gives the level. (Hiss 29 dB down, taken along.)
+TEST(RescueReadings, TakesTheBlocksLevelOverItWhereItsReadingLostTheSignalAtOnce) {
+    const Tape tape = abruptDip(0, 0);
+    const Signal clean = withHiss(tape.signal, 0.5 * std::pow(10.0, -29 / 20.0), 5);
+    const auto span = static_cast<double>(tape.at(1, 69, 7) - (tape.at(1, 0) - 28));
+    Recording whole;
+    conditioned(clean, whole);
+    const BlockReading block{.firstSample = static_cast<double>(tape.at(1, 0)),
+                             .lastSample = static_cast<double>(tape.at(1, 69, 7))};
+    const double level = blockLevel(whole, block, 0);
+    ASSERT_GT(level, 0);
+    EXPECT_NEAR(blockLevel(whole, block, span), level, 0.01 * level);
+    Signal dipped = clean;
+    for (std::size_t i = tape.at(1, 0) + 30; i < tape.at(1, 0) + 1930; ++i) dipped[i] *= std::pow(10.0, -34 / 20.0);
+    Recording taken;
+    conditioned(dipped, taken);
+    const BlockReading lost{.firstSample = static_cast<double>(tape.at(1, 0)),
+                            .lastSample = static_cast<double>(tape.at(1, 0) + 600)};
+    EXPECT_NEAR(blockLevel(taken, lost, span), level, 0.05 * level);
+    EXPECT_LT(blockLevel(taken, lost, 0), 0.1 * level);
+    // The dip over all of the block but its first 600 samples: the reading's level.
+    Signal most = clean;
+    for (std::size_t i = tape.at(1, 0) + 600; i < tape.at(1, 70); ++i) most[i] *= 0.02;
+    Recording mostly;
+    conditioned(most, mostly);
+    const BlockReading before{.firstSample = static_cast<double>(tape.at(1, 0)),
+                              .lastSample = static_cast<double>(tape.at(1, 0) + 500)};
+    EXPECT_NEAR(blockLevel(mostly, before, span), level, 0.1 * level);
 }
 
 // After a block's last byte comes fill, 0xFF. A reading that took four 0

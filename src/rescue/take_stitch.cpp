@@ -522,6 +522,12 @@ bool cutAtFall(const Recording& recording, double level, ReadOn& more, bool from
     return true;
 }
 
+double blockLevel(const Recording& recording, const BlockReading& reading, double plainSpan) {
+    return std::max(medianEnvelope(recording, reading.firstSample, reading.lastSample),
+                    plainSpan > 0 ? medianEnvelope(recording, reading.firstSample, reading.firstSample + plainSpan)
+                                  : 0.0);
+}
+
 bool readOnThrough(Recording& recording, const FoundBlock& found, const std::vector<std::uint8_t>& bytes,
                    double plainSpan, DipsReadOn* dips) {
     const BlockReading& reading = found.reading;
@@ -530,18 +536,7 @@ bool readOnThrough(Recording& recording, const FoundBlock& found, const std::vec
     // a dip that the trackers lost) has no bits: its dip lies at the block's start.
     const bool probe = reading.end == ReadEnd::notRead;
     if ((reading.bits.empty() && !probe) || reading.bits.size() > bits) return false;
-    // The block's level: the envelope's median over the reading, or over the
-    // block as the default decoder timed it, where given, whichever is
-    // higher: a reading that lost the signal in a dip at the block's start
-    // spans little more than the dip (a 43 ms dip 29 samples in left one
-    // whose median was the dip's, and a second dip under the bits read on
-    // never fell below half of it: rescue_sim --dip 46 0.0141 --snr 29
-    // --trials 1 --blocks 10 --seed 190260425), and a dip may cover most of
-    // a short block (56 ms of a 97 ms name block: --dip 56 0.0158 --snr 17
-    // --seed 190260378).
-    const double level = std::max(
-        medianEnvelope(recording, reading.firstSample, reading.lastSample),
-        plainSpan > 0 ? medianEnvelope(recording, reading.firstSample, reading.firstSample + plainSpan) : 0.0);
+    const double level = blockLevel(recording, reading, plainSpan);
     const bool signalLost = reading.end == ReadEnd::signalLost;
     if (level <= 0 && !signalLost) return false;
     // Where the signal went: for a reading that read on through a dip and

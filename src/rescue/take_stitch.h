@@ -144,6 +144,18 @@ std::size_t slippedInDip(Recording& recording, const FoundBlock& found, const Di
 bool readOnThrough(Recording& recording, const FoundBlock& found, const std::vector<std::uint8_t>& bytes,
                    double plainSpan = 0, DipsReadOn* dips = nullptr);
 
+// The level of the block a reading read (that readOnThrough reads on from):
+// the envelope's median over the reading, or over the block as the default
+// decoder timed it (`plainSpan` from the reading's start, where given),
+// whichever is higher. A reading that lost the signal in a dip at the
+// block's start spans little more than the dip (a 43 ms dip 29 samples in
+// left one whose median was the dip's, and a second dip under the bits read
+// on never fell below half of it: rescue_sim --dip 46 0.0141 --snr 29
+// --trials 1 --blocks 10 --seed 190260425), and a dip may cover most of a
+// short block (56 ms of a 97 ms name block: --dip 56 0.0158 --snr 17
+// --seed 190260378).
+double blockLevel(const Recording& recording, const BlockReading& reading, double plainSpan);
+
 // Bytes decided from summed evidence form a whole block: of a known kind,
 // as long as its length byte says, its checksum holding.
 bool wholeBlock(const std::vector<std::uint8_t>& bytes);
