@@ -84,6 +84,27 @@ Bytes zeroAsThreeOnes(const Bytes& bytes, std::size_t at) {
     return read;
 }
 
+// abruptDip's tape; the first 0 bit of its data block from byte 21 on, in
+// the dip; that block with the bit read as three 1 bits, two places off
+// after it; and a tape of that block, its dip where the first one's is.
+struct SlipInDip {
+    Tape tape = abruptDip();
+    std::size_t at = firstZero(tape.blocks[1]);
+    Bytes threeOnes = zeroAsThreeOnes(tape.blocks[1], at);
+    Tape other = dippedTape(threeOnes);
+
+    static std::size_t firstZero(const Bytes& bytes) {
+        std::size_t bit = 8 * 21;
+        while (bitOf(bytes, bit) != 0) ++bit;
+        return bit;
+    }
+    static Tape dippedTape(const Bytes& block) {
+        Tape dipped = recording(0.5, block);
+        dip(dipped, 20, 1323);
+        return dipped;
+    }
+};
+
 // The signal, written as dir/rec.wav, conditioned as the rescue decoder
 // conditions a take for its search.
 void conditioned(const Signal& signal, Recording& taken) {
@@ -234,13 +255,10 @@ TEST(RescueReadings, ReadsOnThroughADipWhereTheBlockPlacesTheBitsReadOn) {
 // hiss leaves the samples there following the block's cells by less than
 // half as closely as a heard dip's.
 TEST(RescueReadings, TellsTwoBlocksApartByTheSamplesInTheDip) {
-    const Tape tape = abruptDip();
-    const Bytes& bytes = tape.blocks[1];
-    std::size_t at = 8 * 21;  // a 0 bit in the dip
-    while (bitOf(bytes, at) != 0) ++at;
-    const Bytes threeOnes = zeroAsThreeOnes(bytes, at);
-    Tape other = recording(0.5, threeOnes);
-    dip(other, 20, 1323);
+    const SlipInDip slip;
+    const Tape &tape = slip.tape, &other = slip.other;
+    const Bytes &bytes = tape.blocks[1], &threeOnes = slip.threeOnes;
+    const std::size_t at = slip.at;
     Recording taken;
     SearchResult search;
     const FoundBlock* found = dataBlockFound(tape.signal, taken, search);
@@ -291,11 +309,10 @@ TEST(RescueReadings, TellsTwoBlocksApartByTheSamplesInTheDip) {
 // heard; nor for a reading that gives the block's bits after the dip at
 // its place, or at no place two off.
 TEST(RescueReadings, AReadingThatSlippedTwoPlacesInAHeardDipDeniesNothingAfterIt) {
-    const Tape tape = abruptDip();
-    const Bytes& bytes = tape.blocks[1];
-    std::size_t at = 8 * 21;  // a 0 bit in the dip
-    while (bitOf(bytes, at) != 0) ++at;
-    const Bytes threeOnes = zeroAsThreeOnes(bytes, at);
+    const SlipInDip slip;
+    const Tape& tape = slip.tape;
+    const Bytes &bytes = tape.blocks[1], &threeOnes = slip.threeOnes;
+    std::size_t at = slip.at;
     // A complete reading of `read` at 9 a bit, its bits around that one erased.
     auto readingOf = [&](const Bytes& read) {
         SignedReading reading{.onEdges = std::vector<bool>(8 * read.size(), true), .slipRisk = 8};
@@ -327,11 +344,9 @@ TEST(RescueReadings, AReadingThatSlippedTwoPlacesInAHeardDipDeniesNothingAfterIt
     unheard.heard = false;
     EXPECT_EQ(slippedInDip(taken, *found, unheard, bytes, readingOf(threeOnes)), SIZE_MAX);
     // The tape that holds the slipped block, its dip read on as the first tape's.
-    Tape other = recording(0.5, threeOnes);
-    dip(other, 20, 1323);
     const FoundBlock first = *found;
     Recording otherTaken;
-    conditioned(other.signal, otherTaken);
+    conditioned(slip.other.signal, otherTaken);
     EXPECT_EQ(slippedInDip(otherTaken, first, dips, bytes, readingOf(threeOnes)), SIZE_MAX);
 
     // A block whose bytes are 55 from the dip's second on (two places off,
@@ -389,13 +404,9 @@ TEST(RescueReadings, AReadingThatSlippedTwoPlacesInAHeardDipDeniesNothingAfterIt
 // holds it, and not on the one that holds the other (where the default
 // decoder read the block, its checksum holding by chance).
 TEST(RescueReadings, ReadsOnThroughADipWhereReadingsThatErasedItGiveTheBlockAndAnotherStandsAgainstIt) {
-    const Tape tape = abruptDip();
-    const Bytes& bytes = tape.blocks[1];
-    std::size_t at = 8 * 21;  // a 0 bit in the dip
-    while (bitOf(bytes, at) != 0) ++at;
-    const Bytes threeOnes = zeroAsThreeOnes(bytes, at);
-    Tape other = recording(0.5, threeOnes);
-    dip(other, 20, 1323);
+    const SlipInDip slip;
+    const Tape &tape = slip.tape, &other = slip.other;
+    const Bytes &bytes = tape.blocks[1], &threeOnes = slip.threeOnes;
     for (const auto& [signal, mark] : {std::pair{&tape.signal, 'O'}, {&other.signal, 'X'}}) {
         Recording taken;
         SearchResult search;
