@@ -1507,6 +1507,9 @@ MUTANTS = [
            'a disputed block read again as the default decoder found it, as one no reading gives',
            survives='the probe\'s readings only add to readings that already give the block, where the trackers read '
            'it as the default decoder found it: the guard saves a ladder\'s work (a cost, not a rule)'),
+    Mutant('src/rescue/take_stitch.cpp', 'const std::int64_t k = probe ? -1 : firstFall(recording, level, first, last);',
+           'const std::int64_t k = firstFall(recording, level, first, last);',
+           'a probe read on from the first fall in its block, not from its start'),
     # the block's level a read-on falls from
     Mutant('src/rescue/take_stitch.cpp', '    return std::max(medianEnvelope(recording, reading.firstSample, reading.lastSample),',
            '    return std::min(medianEnvelope(recording, reading.firstSample, reading.lastSample),',

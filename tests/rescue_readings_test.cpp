@@ -730,8 +730,10 @@ TEST(RescueReadings, ReadsOnFromTheBlocksStartWhereADipTookItsSync) {
     EXPECT_FALSE(readOnThrough(taken, probe, withBitGained(tape.blocks[1], 12)));
     const RunResult run = decode(dir, tape.signal, kRate);
     expectBlocks(run.output, {{kNameBlock, 'O'}, {tape.blocks[1], 'O'}, {kEndBlock, 'O'}});
-    // So too where the dip ends a cell before the block's first, taking its sync alone.
-    Tape syncOnly = abruptDip(20, 0);
+    // So too where the dip ends a cell before the block's first, taking its
+    // sync alone, and a second dip lies at byte 40: the block is read on
+    // from its start, and again after that dip, not from that dip alone.
+    Tape syncOnly = abruptDip(40);
     for (std::size_t i = syncOnly.at(1, -3); i < syncOnly.at(1, 0) - 28; ++i)
         syncOnly.signal[i] *= std::pow(10.0, -34 / 20.0);
     Recording quiet;
@@ -741,11 +743,17 @@ TEST(RescueReadings, ReadsOnFromTheBlocksStartWhereADipTookItsSync) {
     const auto quietRead = std::ranges::find(quietPlain, syncOnly.blocks[1], &DecodedBlock::bytes);
     ASSERT_NE(quietRead, quietPlain.end());
     const FoundBlock quietProbe{probeAt(*quietRead), 1, 0, {}, std::nullopt};
-    for (const auto& [byte, gives] : {std::pair{-1, true}, {1, false}, {40, false}}) {
+    for (const auto& [byte, gives] : {std::pair{-1, true}, {1, false}, {41, false}, {60, false}}) {
         Bytes bytes = syncOnly.blocks[1];
         if (byte >= 0) bytes[static_cast<std::size_t>(byte)] ^= 0x10;
         EXPECT_EQ(readOnThrough(quiet, quietProbe, bytes), gives) << byte;
     }
+    DipsReadOn syncOnlyDips;
+    ASSERT_TRUE(readOnThrough(quiet, quietProbe, syncOnly.blocks[1], 0, &syncOnlyDips));
+    ASSERT_EQ(syncOnlyDips.unseen.size(), 2u);
+    EXPECT_LT(syncOnlyDips.unseen[0].last, 16u);
+    EXPECT_LE(syncOnlyDips.unseen[1].first, 8u * 40);
+    EXPECT_GT(syncOnlyDips.unseen[1].last, 8u * 41);
     // And where a second dip runs from byte 68 into the fill: the bits read
     // on from the block's start hold its bits in that dip to its end as the
     // default decoder timed it (the span from its sync's last cell to its
