@@ -119,8 +119,9 @@ void conditioned(const Signal& signal, Recording& taken) {
 const FoundBlock* dataBlockFound(const Signal& signal, Recording& taken, SearchResult& search) {
     conditioned(signal, taken);
     search = searchBlocks(taken);
-    const auto found = std::ranges::find_if(
-        search.blocks, [](const FoundBlock& f) { return !f.reading.bytes.empty() && f.reading.bytes[0] == 0xF1; });
+    const auto found = std::ranges::find_if(search.blocks, [](const FoundBlock& f) {
+        return !f.reading.bytes.empty() && f.reading.bytes[0] == 0xF1;
+    });
     return found != search.blocks.end() ? &*found : nullptr;
 }
 
@@ -385,7 +386,8 @@ TEST(RescueReadings, AReadingThatSlippedTwoPlacesInAHeardDipDeniesNothingAfterIt
     ASSERT_NE(read, plain.end());
     const Bytes slipped = zeroAsThreeOnes(block, zero);
     FoundBlock gave = *periodicFound;
-    gave.early = BlockDecision{.bytes = slipped, .testimony = {.read = {slipped}, .complete = {readingOf(slipped)}}};
+    gave.early =
+        BlockDecision{.bytes = slipped, .testimony = {.read = {slipped}, .complete = {readingOf(slipped)}}};
     // (The default decoder's timing of the block moved past the program's
     // end, so that the trackers, reading the block again where it says,
     // read none of it: here they would read it right through the dip.)
@@ -414,7 +416,8 @@ TEST(RescueReadings, ReadsOnThroughADipWhereReadingsThatErasedItGiveTheBlockAndA
         ASSERT_NE(found, nullptr);
         const std::vector<DecodedBlock> plain =
             collectDecodedBlocks(dir.path("rec.wav").c_str(), kChannelOption);
-        // (On the other tape, the default decoder's block read as this block, its checksum holding by chance.)
+        // (On the other tape, the default decoder's block read as this block, its checksum holding by
+        // chance.)
         const auto read = std::ranges::find(plain, mark == 'O' ? bytes : threeOnes, &DecodedBlock::bytes);
         ASSERT_NE(read, plain.end());
         DecodedBlock block = *read;
@@ -425,7 +428,8 @@ TEST(RescueReadings, ReadsOnThroughADipWhereReadingsThatErasedItGiveTheBlockAndA
             erased.evidence.push_back(i >= 8 * 19 && i < 8 * 25 ? 0.0f : bitOf(bytes, i) ? 9.0f : -9.0f);
         erased.slipRisk = 48;
         SignedReading slipped{.onEdges = std::vector<bool>(8 * bytes.size(), true), .slipRisk = 0.6};
-        for (std::size_t i = 0; i < 8 * bytes.size(); ++i) slipped.evidence.push_back(bitOf(threeOnes, i) ? 9.0f : -9.0f);
+        for (std::size_t i = 0; i < 8 * bytes.size(); ++i)
+            slipped.evidence.push_back(bitOf(threeOnes, i) ? 9.0f : -9.0f);
         FoundBlock gave = *found;
         gave.early = BlockDecision{.bytes = bytes,
                                    .testimony = {.holding = {bytes, threeOnes},
@@ -507,7 +511,8 @@ TEST(RescueReadings, HearsTheCellsInADipThatTookItsHissAlong) {
            brief = withHiss(tape.signal, 0.05, 9), shortAlong = along, shortFloor = tape.signal;
     for (std::size_t i = tape.at(1, 20); i < tape.at(1, 20) + 1323; ++i)
         along[i] *= 0.05, floor[i] = 0, weak[i] *= 0.04;
-    for (std::size_t i = tape.at(1, 20); i < tape.at(1, 20) + 330; ++i) shortAlong[i] *= 0.05, shortFloor[i] = 0;
+    for (std::size_t i = tape.at(1, 20); i < tape.at(1, 20) + 330; ++i)
+        shortAlong[i] *= 0.05, shortFloor[i] = 0;
     shortFloor = withHiss(shortFloor, 0.05, 9);
     // 13 ms at 35 dB, where the filters' memory of the loud cells rings over
     // half of it, on an offset of 0.1 from the recorder (the dip keeps it).
@@ -771,7 +776,8 @@ TEST(RescueReadings, ReadsOnFromTheBlocksStartWhereADipTookItsSync) {
     for (std::size_t i = twoDips.at(1, 68); i < twoDips.at(1, 70) + 28u * 4; ++i) hissed[i] *= 0.02;
     Recording both;
     conditioned(hissed, both);
-    const std::vector<DecodedBlock> bothPlain = collectDecodedBlocks(dir.path("rec.wav").c_str(), kChannelOption);
+    const std::vector<DecodedBlock> bothPlain =
+        collectDecodedBlocks(dir.path("rec.wav").c_str(), kChannelOption);
     const Bytes& block = twoDips.blocks[1];
     const auto bothRead = std::ranges::find(bothPlain, block, &DecodedBlock::bytes);
     ASSERT_NE(bothRead, bothPlain.end());
@@ -782,7 +788,8 @@ TEST(RescueReadings, ReadsOnFromTheBlocksStartWhereADipTookItsSync) {
     EXPECT_TRUE(dips.toEnd);
     EXPECT_TRUE(dips.heard);
     EXPECT_FALSE(readOnThrough(both, bothProbe, block));
-    for (const double off : {-28.0, 28.0}) EXPECT_FALSE(readOnThrough(both, bothProbe, block, span + off)) << off;
+    for (const double off : {-28.0, 28.0})
+        EXPECT_FALSE(readOnThrough(both, bothProbe, block, span + off)) << off;
     Bytes flipped = block;
     flipped[69] ^= 0x20;
     EXPECT_FALSE(readOnThrough(both, bothProbe, flipped, span));
@@ -806,7 +813,8 @@ TEST(RescueReadings, TakesTheBlocksLevelOverItWhereItsReadingLostTheSignalAtOnce
     ASSERT_GT(level, 0);
     EXPECT_NEAR(blockLevel(whole, block, span), level, 0.01 * level);
     Signal dipped = clean;
-    for (std::size_t i = tape.at(1, 0) + 30; i < tape.at(1, 0) + 1930; ++i) dipped[i] *= std::pow(10.0, -34 / 20.0);
+    for (std::size_t i = tape.at(1, 0) + 30; i < tape.at(1, 0) + 1930; ++i)
+        dipped[i] *= std::pow(10.0, -34 / 20.0);
     Recording taken;
     conditioned(dipped, taken);
     const BlockReading lost{.firstSample = static_cast<double>(tape.at(1, 0)),
@@ -1239,8 +1247,9 @@ TEST(RescueReadings, TheReadingsOfABlockTestifyAndTheFirstGoodOneDecides) {
     // Another good block read after one sure of every bit contradicts it, but
     // not where it differs in the type byte alone (no checksum covers it) and
     // was not read sure of every bit (here: one bit in a dropout).
-    for (const auto& [other, silent, mark] :
-         {std::tuple{Bytes{0xB5, 5, 5}, 5u, 'O'}, {Bytes{0xB5, 5, 5}, 24u, 'X'}, {Bytes{0xB1, 0, 0}, 5u, 'X'}}) {
+    for (const auto& [other, silent, mark] : {std::tuple{Bytes{0xB5, 5, 5}, 5u, 'O'},
+                                              {Bytes{0xB5, 5, 5}, 24u, 'X'},
+                                              {Bytes{0xB1, 0, 0}, 5u, 'X'}}) {
         FoundBlock first = read(complete, 1), second = read(complete, 2, 20, silent);
         second.reading.bytes = other;
         EXPECT_EQ(decideTapeBlock(taken, {1000, {&first, &second}, {}}).decision.mark, mark) << int(other[0]);
@@ -1435,7 +1444,8 @@ TEST(RescueReadings, TheDefaultDecodersReadingStandsWhereNothingSpeaksAgainstIt)
     // ...or took the 0 cell there for three 1 cells, as long.
     const DecodedBlock threeOnesRead{.bytes = zeroAsThreeOnes(kData, 80), .checksumOk = true};
     // ...and that block with its checksum made to hold.
-    const Bytes threeOnesGood = withChecksum(Bytes(threeOnesRead.bytes.begin(), threeOnesRead.bytes.end() - 1));
+    const Bytes threeOnesGood =
+        withChecksum(Bytes(threeOnesRead.bytes.begin(), threeOnesRead.bytes.end() - 1));
     SignedReading keptToTape = signedOf(kData, 9, 0.5);
     keptToTape.onEdges[80] = false;
     // ...the same with `count` of its bits from bit 200 on flipped, every tenth, at the evidence given.

@@ -524,8 +524,9 @@ bool cutAtFall(const Recording& recording, double level, ReadOn& more, bool from
 
 double blockLevel(const Recording& recording, const BlockReading& reading, double plainSpan) {
     return std::max(medianEnvelope(recording, reading.firstSample, reading.lastSample),
-                    plainSpan > 0 ? medianEnvelope(recording, reading.firstSample, reading.firstSample + plainSpan)
-                                  : 0.0);
+                    plainSpan > 0
+                        ? medianEnvelope(recording, reading.firstSample, reading.firstSample + plainSpan)
+                        : 0.0);
 }
 
 bool readOnThrough(Recording& recording, const FoundBlock& found, const std::vector<std::uint8_t>& bytes,
@@ -816,8 +817,8 @@ std::size_t slippedInDip(Recording& recording, const FoundBlock& found, const Di
             bool told = true;
             for (std::size_t at = span.first; told && at < span.last; ++at) {
                 const bool fits = shift > 0 ? bitOf(bytes, at) == 0
-                                            : at + 2 < bits && bitOf(bytes, at) == 1 && bitOf(bytes, at + 1) == 1 &&
-                                                  bitOf(bytes, at + 2) == 1;
+                                            : at + 2 < bits && bitOf(bytes, at) == 1 &&
+                                                  bitOf(bytes, at + 1) == 1 && bitOf(bytes, at + 2) == 1;
                 if (!fits) continue;
                 const std::vector<std::uint8_t> other = twoPlacesOff(bytes, at, shift);
                 if (!couldRead(other, span.first)) continue;

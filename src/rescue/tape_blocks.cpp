@@ -781,10 +781,9 @@ DecidedBlock decideTapeBlock(Recording& recording, const TapeBlock& block) {
     // anything, and two that slipped there, their checksum holding by chance,
     // contradicted it: rescue_sim --dip 8 0.0316 --snr 22 --trials 1 --blocks
     // 10 --seed 840710237.)
-    const bool disputed = plainGood && !unread && !aligned(testimony.complete, plain->bytes) &&
-                          std::ranges::any_of(testimony.holding, [&](const auto& other) {
-                              return other != plain->bytes;
-                          });
+    const bool disputed =
+        plainGood && !unread && !aligned(testimony.complete, plain->bytes) &&
+        std::ranges::any_of(testimony.holding, [&](const auto& other) { return other != plain->bytes; });
     if (unread || disputed) {
         FoundBlock probe{probeAt(*plain), plain->highFirst ? 1 : -1, 0, {}, std::nullopt};
         if (unread) join(testimony, decideBlock(recording, probe.reading, probe.polarity).testimony);
