@@ -1510,6 +1510,9 @@ MUTANTS = [
     Mutant('src/rescue/take_stitch.cpp', 'const std::int64_t k = probe ? -1 : firstFall(recording, level, first, last);',
            'const std::int64_t k = firstFall(recording, level, first, last);',
            'a probe read on from the first fall in its block, not from its start'),
+    Mutant('src/rescue/take_stitch.cpp', '            : fallWithin(recording, level, from, to).first < 0\n',
+           '            : fallWithin(recording, level, from, to).first < -1\n',
+           'a stretch read on through where the envelope never fell taken for a dip unheard'),
     # the block's level a read-on falls from
     Mutant('src/rescue/take_stitch.cpp', '    return std::max(medianEnvelope(recording, reading.firstSample, reading.lastSample),',
            '    return std::min(medianEnvelope(recording, reading.firstSample, reading.lastSample),',

@@ -737,7 +737,8 @@ TEST(RescueReadings, ReadsOnFromTheBlocksStartWhereADipTookItsSync) {
     expectBlocks(run.output, {{kNameBlock, 'O'}, {tape.blocks[1], 'O'}, {kEndBlock, 'O'}});
     // So too where the dip ends a cell before the block's first, taking its
     // sync alone, and a second dip lies at byte 40: the block is read on
-    // from its start, and again after that dip, not from that dip alone.
+    // from its start, where the signal held (no dip, unheard), and again
+    // after that dip, not from that dip alone.
     Tape syncOnly = abruptDip(40);
     for (std::size_t i = syncOnly.at(1, -3); i < syncOnly.at(1, 0) - 28; ++i)
         syncOnly.signal[i] *= std::pow(10.0, -34 / 20.0);
@@ -756,6 +757,7 @@ TEST(RescueReadings, ReadsOnFromTheBlocksStartWhereADipTookItsSync) {
     DipsReadOn syncOnlyDips;
     ASSERT_TRUE(readOnThrough(quiet, quietProbe, syncOnly.blocks[1], 0, &syncOnlyDips));
     ASSERT_EQ(syncOnlyDips.unseen.size(), 2u);
+    EXPECT_TRUE(syncOnlyDips.heard);  // (the block's start held: no dip)
     EXPECT_LT(syncOnlyDips.unseen[0].last, 16u);
     EXPECT_LE(syncOnlyDips.unseen[1].first, 8u * 40);
     EXPECT_GT(syncOnlyDips.unseen[1].last, 8u * 41);
