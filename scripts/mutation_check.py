@@ -1513,6 +1513,11 @@ MUTANTS = [
     Mutant('src/rescue/take_stitch.cpp', '            : fallWithin(recording, level, from, to).first < 0\n',
            '            : fallWithin(recording, level, from, to).first < -1\n',
            'a stretch read on through where the envelope never fell taken for a dip unheard'),
+    Mutant('src/rescue/take_stitch.cpp', '        cut.reading.bits.resize(bits);\n', '',
+           'a reading that took its block longer read on over all its bits, past the block'),
+    Mutant('src/rescue/take_stitch.cpp', '    if (reading.bits.empty() && !probe) return false;',
+           '    if ((reading.bits.empty() && !probe) || given.reading.bits.size() > bits) return false;',
+           'a reading that took its block longer is not read on'),
     # the block's level a read-on falls from
     Mutant('src/rescue/take_stitch.cpp', '    return std::max(medianEnvelope(recording, reading.firstSample, reading.lastSample),',
            '    return std::min(medianEnvelope(recording, reading.firstSample, reading.lastSample),',

@@ -441,6 +441,39 @@ TEST(RescueReadings, ReadsOnThroughADipWhereReadingsThatErasedItGiveTheBlockAndA
     }
 }
 
+// A reading that took the block for a longer one (a dip over its length
+// byte) reads on past it, into the fill: it is read on through the dip
+// over the block's bits alone. (Here the tape's reading without its dip,
+// 80 bits of fill added, laid over the tape with it.)
+TEST(RescueReadings, ReadsOnAReadingThatTookTheBlockLongerOverTheBlockAlone) {
+    const SlipInDip slip;
+    const Bytes& bytes = slip.tape.blocks[1];
+    Recording clean;
+    SearchResult cleanSearch;
+    const FoundBlock* whole = dataBlockFound(recording(0.5, bytes).signal, clean, cleanSearch);
+    ASSERT_NE(whole, nullptr);
+    ASSERT_EQ(whole->reading.bits.size(), 8 * bytes.size());
+    FoundBlock longer{whole->reading, whole->polarity, whole->run, whole->lock, std::nullopt};
+    for (int k = 0; k < 80; ++k) {
+        SoftBit fill = longer.reading.bits.back();
+        fill.start = fill.end;
+        fill.end += whole->reading.cells[1];
+        fill.bit = 1;
+        longer.reading.bits.push_back(fill);
+    }
+    longer.reading.lastSample = longer.reading.bits.back().end;
+    Recording taken;
+    conditioned(slip.tape.signal, taken);
+    DipsReadOn dips;
+    ASSERT_TRUE(readOnThrough(taken, longer, bytes, 0, &dips));
+    EXPECT_TRUE(dips.heard);
+    ASSERT_EQ(dips.unseen.size(), 1u);
+    EXPECT_LE(dips.unseen[0].first, 8u * 20);
+    Bytes flipped = bytes;
+    flipped[40] ^= 0x10;  // (after the dip)
+    EXPECT_FALSE(readOnThrough(taken, longer, flipped));
+}
+
 // A dip of 20 dB over the block's sync that ends just within its first
 // cell (the trackers still read the sync) leaves the block's first envelope
 // value low: it holds the dip's end. A reading that slipped in a dip later
