@@ -1326,7 +1326,7 @@ MUTANTS = [
            'read on through a dip, a reading cut short denies it by the 16th bit from its end'),
     Mutant('src/rescue/tape_blocks.cpp', '        if (readings.empty()) readings.push_back(&probe);\n', '',
            'a block whose sync a dip took, that the trackers read nothing of, is not read on from its start'),
-    Mutant('src/rescue/take_stitch.cpp', 'if ((reading.bits.empty() && !probe) ||', 'if (reading.bits.empty() ||',
+    Mutant('src/rescue/take_stitch.cpp', '    if (reading.bits.empty() && !probe) return false;', '    if (reading.bits.empty()) return false;',
            'read on through a dip, a probe with no bits of its own is never read on'),
     Mutant('src/rescue/tape_blocks.cpp', '                testimony.readOnFrom = dips.unseenFrom;\n', '',
            'read on through a dip, the readings cut short are not cut where it began', survives='only a recording whose readings cut short deny the block by their bits decided in the dip shows it (worn_tape_sim --seed 796785167); the rule itself is pinned on testimony given'),
