@@ -1514,7 +1514,11 @@ MUTANTS = [
            '            : fallWithin(recording, level, from, to).first < -1\n',
            'a stretch read on through where the envelope never fell taken for a dip unheard'),
     Mutant('src/rescue/take_stitch.cpp', '        cut.reading.bits.resize(bits);\n', '',
-           'a reading that took its block longer read on over all its bits, past the block'),
+           'a reading that took its block longer read on over all its bits, past the block',
+           survives='the cut keeps the read-on to the block: where the first fall of the envelope lay past the '
+           'block, the bits kept before it would run past the block\'s and be compared beyond its end; on the '
+           'tests\' tapes the reading\'s median level then falls into the silence after the block, or the fill '
+           'holds it and no fall follows, and nothing is read on either way (tried: 80 to 2000 bits of fill)'),
     Mutant('src/rescue/take_stitch.cpp', '    if (reading.bits.empty() && !probe) return false;',
            '    if ((reading.bits.empty() && !probe) || given.reading.bits.size() > bits) return false;',
            'a reading that took its block longer is not read on'),
