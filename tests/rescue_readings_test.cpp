@@ -125,6 +125,14 @@ const FoundBlock* dataBlockFound(const Signal& signal, Recording& taken, SearchR
     return found != search.blocks.end() ? &*found : nullptr;
 }
 
+// That reading, read on through its dips as `bytes` (filling `dips`);
+// null where there is none or it is not read on.
+const FoundBlock* readOnAtOnce(const Signal& signal, const Bytes& bytes, Recording& taken,
+                               SearchResult& search, DipsReadOn& dips) {
+    const FoundBlock* found = dataBlockFound(signal, taken, search);
+    return found != nullptr && readOnThrough(taken, *found, bytes, 0, &dips) ? found : nullptr;
+}
+
 }  // namespace
 
 // A 40 ms dip of 30 dB, with slopes of 5 ms, inside the data block of a
@@ -262,10 +270,9 @@ TEST(RescueReadings, TellsTwoBlocksApartByTheSamplesInTheDip) {
     const std::size_t at = slip.at;
     Recording taken;
     SearchResult search;
-    const FoundBlock* found = dataBlockFound(tape.signal, taken, search);
-    ASSERT_NE(found, nullptr);
     DipsReadOn dips;
-    ASSERT_TRUE(readOnThrough(taken, *found, bytes, 0, &dips));
+    const FoundBlock* found = readOnAtOnce(tape.signal, bytes, taken, search, dips);
+    ASSERT_NE(found, nullptr);
     ASSERT_TRUE(dips.heard);
     EXPECT_FALSE(dips.toEnd);  // (read on after the dip)
     EXPECT_TRUE(dipTellsApart(taken, *found, dips, bytes, threeOnes));
@@ -325,10 +332,9 @@ TEST(RescueReadings, AReadingThatSlippedTwoPlacesInAHeardDipDeniesNothingAfterIt
     misread[40] ^= 0x10;
     Recording taken;
     SearchResult search;
-    const FoundBlock* found = dataBlockFound(tape.signal, taken, search);
-    ASSERT_NE(found, nullptr);
     DipsReadOn dips;
-    ASSERT_TRUE(readOnThrough(taken, *found, bytes, 0, &dips));
+    const FoundBlock* found = readOnAtOnce(tape.signal, bytes, taken, search, dips);
+    ASSERT_NE(found, nullptr);
     ASSERT_TRUE(dips.heard);
     ASSERT_EQ(dips.unseen.size(), 1u);
     EXPECT_EQ(slippedInDip(taken, *found, dips, bytes, readingOf(threeOnes)), dips.unseen[0].first);
