@@ -537,6 +537,7 @@ bool readOnThrough(Recording& recording, const FoundBlock& given, const std::vec
     // and the block the default decoder read right was X, rescue_sim --dip
     // 6 0.0562 --snr 22 --trials 1 --blocks 10 --seed 347032996) read on
     // past it: only its bits over the block say anything of it.
+    if (bits == 0) return false;
     FoundBlock cut;
     if (given.reading.bits.size() > bits) {
         cut = FoundBlock{given.reading, given.polarity, given.run, given.lock, std::nullopt};
