@@ -308,9 +308,9 @@ TEST(RescueReadings, TellsTwoBlocksApartByTheSamplesInTheDip) {
     EXPECT_TRUE(dipTellsApart(taken, *found, dips, threeOnes, bytes));
 }
 
-// A reading that erased its bits where it slipped in a heard dip, reading the block two
-// places off after it (a 0 cell there read as three 1 cells) slipped
-// there, where the dip's samples tell the block from every block so
+// A reading that erased its bits where it slipped in a heard dip, reading
+// the block two places off after it (a 0 cell there read as three 1 cells),
+// slipped there, where the dip's samples tell the block from every block so
 // slipped that the reading could have read (those that slipped before the
 // dip part from its bits there): from the dip on, its bits deny nothing.
 // Not where the samples follow the slipped block, or the dip was not
@@ -380,8 +380,7 @@ TEST(RescueReadings, AReadingThatSlippedTwoPlacesInAHeardDipDeniesNothingAfterIt
     Tape periodic = recording(0.5, dataBlockOf(data));
     dip(periodic, 20, 1323);
     const Bytes& block = periodic.blocks[1];
-    std::size_t zero = 8 * 21;
-    while (bitOf(block, zero) != 0) ++zero;
+    const std::size_t zero = SlipInDip::firstZero(block);
     at = zero;
     Recording periodicTaken;
     SearchResult periodicSearch;
