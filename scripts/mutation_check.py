@@ -993,13 +993,13 @@ MUTANTS = [
            'a block whose sync alone a dip took is not read on from its start'),
     Mutant('src/rescue/take_stitch.cpp', 'lost = k < 0 ? reading.firstSample : static_cast<double>(k * kEnvelopeStride);', 'lost = k < 0 ? reading.lastSample : static_cast<double>(k * kEnvelopeStride);',
            'a block whose sync alone a dip took is read on from its end'),
-    Mutant('src/rescue/take_stitch.cpp', '                           cellsHeardInDip(recording, found, level, bytes, known.size(), bits, from, end),\n', '                           1 + 0 * cellsHeardInDip(recording, found, level, bytes, known.size(), bits, from, end),\n',
+    Mutant('src/rescue/take_stitch.cpp', 'return through(bits, heardIn(bits, from, end), from, end, true);', 'return through(bits, 1, from, end, true);',
            'a dip at a block\'s end heard whatever its samples follow'),
     Mutant('src/rescue/tape_blocks.cpp', 'static_cast<double>(plain->lastSample - plain->syncPositions[1])',
            'static_cast<double>(plain->lastSample - plain->syncPositions[0])',
            'the default decoder\'s block timed from its second sync byte'),
-    Mutant('src/rescue/take_stitch.cpp', 'if (dips == nullptr || fallWithin(recording, level, from, end).first < 0)', 'if (dips == nullptr)',
-           'a block whose signal went only past its end, its last bits not read on, is not heard there'),
+    Mutant('src/rescue/take_stitch.cpp', '        if (fallWithin(recording, level, from, to).first < 0) return 1.0;\n', '',
+           'a stretch where the envelope never fell (a block whose signal went only past its end, a probe\'s first stretch) weighed as a dip'),
     Mutant('src/rescue/take_stitch.cpp', 'if (middle >= end + static_cast<double>(kFillBits) * lengths.mean[1][1] * scale) break;', '',
            'a dip at a block\'s end: bits read on in the gap after its fill held to the block'),
     Mutant('src/rescue/take_stitch.cpp', 'if (middle >= end + static_cast<double>(kFillBits) * lengths.mean[1][1] * scale) break;', 'if (middle >= end + static_cast<double>(kFillBits + 1) * lengths.mean[1][1] * scale) break;',
@@ -1494,7 +1494,7 @@ MUTANTS = [
            'judge\'s table and on the record readOnThrough fills (toEnd); a whole run needs a recording whose default '
            'decoder reads the fill after a dropout as an end block\'s last bytes, as worn_tape_sim --seed 1766528224 '
            '--recordings 1 does (86 s at 48 kHz), which the suite does not carry'),
-    Mutant('src/rescue/take_stitch.cpp', '                           from, end, true);', '                           from, end, false);',
+    Mutant('src/rescue/take_stitch.cpp', 'return through(bits, heardIn(bits, from, end), from, end, true);', 'return through(bits, heardIn(bits, from, end), from, end, false);',
            'a dip at the block\'s end, its samples weighed, taken for one with bits read on after it'),
     # a probe's bits read on held to the block's end; a disputed block read on
     Mutant('src/rescue/take_stitch.cpp', '            if (plainSpan <= 0) return false;\n            const double end =',
@@ -1510,9 +1510,6 @@ MUTANTS = [
     Mutant('src/rescue/take_stitch.cpp', 'const std::int64_t k = probe ? -1 : firstFall(recording, level, first, last);',
            'const std::int64_t k = firstFall(recording, level, first, last);',
            'a probe read on from the first fall in its block, not from its start'),
-    Mutant('src/rescue/take_stitch.cpp', '            : fallWithin(recording, level, from, to).first < 0\n',
-           '            : fallWithin(recording, level, from, to).first < -1\n',
-           'a stretch read on through where the envelope never fell taken for a dip unheard'),
     Mutant('src/rescue/take_stitch.cpp', '        cut.reading.bits.resize(bits);\n', '',
            'a reading that took its block longer read on over all its bits, past the block',
            survives='the cut keeps the read-on to the block: where the first fall of the envelope lay past the '

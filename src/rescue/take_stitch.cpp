@@ -532,19 +532,20 @@ double blockLevel(const Recording& recording, const BlockReading& reading, doubl
 bool readOnThrough(Recording& recording, const FoundBlock& given, const std::vector<std::uint8_t>& bytes,
                    double plainSpan, DipsReadOn* dips) {
     const std::size_t bits = 8 * bytes.size();
+    if (bits == 0) return false;
     // A reading that took another length for the block (a dip over its
     // length byte: readings of an 8-byte name block that read 198 bytes,
     // and the block the default decoder read right was X, rescue_sim --dip
     // 6 0.0562 --snr 22 --trials 1 --blocks 10 --seed 347032996) read on
     // past it: only its bits over the block say anything of it.
-    if (bits == 0) return false;
+    const bool longer = given.reading.bits.size() > bits;
     FoundBlock cut;
-    if (given.reading.bits.size() > bits) {
+    if (longer) {
         cut = FoundBlock{given.reading, given.polarity, given.run, given.lock, std::nullopt};
         cut.reading.bits.resize(bits);
         cut.reading.lastSample = cut.reading.bits.back().end;
     }
-    const FoundBlock& found = given.reading.bits.size() > bits ? cut : given;
+    const FoundBlock& found = longer ? cut : given;
     const BlockReading& reading = found.reading;
     // A probe (where only the default decoder found the block, its sync in
     // a dip that the trackers lost) has no bits: its dip lies at the block's start.
@@ -642,6 +643,19 @@ bool readOnThrough(Recording& recording, const FoundBlock& given, const std::vec
     // The dip read on through that ends at bit `upTo` (and how well its
     // samples followed the cells there) closes the record.
     std::vector<SampleSpan> dipTimes;
+    // How well the samples of [from, to) followed the block's bits from the
+    // last known one to `upTo` (read again from the file: only where asked).
+    // Where the envelope never fell there, the signal held: 1. So at the
+    // block's end, where silence follows a few cells of its fill (its last
+    // bits lay at its level, not in a dip), and at a probe's first stretch,
+    // where its dip took only the sync (taken for a dip, unheard, it failed
+    // a block the default decoder read right: rescue_sim --dip 13 0.0126
+    // --snr 17 --trials 1 --blocks 10 --seed 347033033).
+    auto heardIn = [&](std::size_t upTo, double from, double to) {
+        if (dips == nullptr) return 0.0;
+        if (fallWithin(recording, level, from, to).first < 0) return 1.0;
+        return cellsHeardInDip(recording, found, level, bytes, known.size(), upTo, from, to);
+    };
     auto through = [&](std::size_t upTo, double heard, double from, double to, bool toEnd) {
         if (dips == nullptr) return true;
         inDips.push_back({known.size(), std::min(upTo, bits)});
@@ -680,28 +694,11 @@ bool readOnThrough(Recording& recording, const FoundBlock& given, const std::vec
             const double end =
                 reading.firstSample + plainSpan - reading.cells[1] + reading.cells[bitOf(bytes, bits - 1)];
             if (!endsInDip(known, fromBack.bits, bytes, end)) return false;
-            // (Where the envelope held to the block's end, the signal went
-            // only after it, as where silence follows a few cells of its
-            // fill: its last bits lay at its level, not in a dip.)
-            if (dips == nullptr || fallWithin(recording, level, from, end).first < 0)
-                return through(bits, 1, from, end, true);
-            return through(bits,
-                           cellsHeardInDip(recording, found, level, bytes, known.size(), bits, from, end),
-                           from, end, true);
+            return through(bits, heardIn(bits, from, end), from, end, true);
         }
         const std::size_t seen = static_cast<std::size_t>(place) + kEdgeBits;
-        // (The dip's samples are read again from the file: only where asked.
-        // Where the envelope never fell there, the signal held: a probe's
-        // first stretch, where its dip took only the sync, is no dip. Taken
-        // for one, unheard, it failed a block the default decoder read
-        // right: rescue_sim --dip 13 0.0126 --snr 17 --trials 1 --blocks 10
-        // --seed 347033033.)
         const double to = more.bits[kEdgeBits].start;
-        const double heard =
-            dips == nullptr ? 0
-            : fallWithin(recording, level, from, to).first < 0
-                ? 1
-                : cellsHeardInDip(recording, found, level, bytes, known.size(), seen, from, to);
+        const double heard = heardIn(seen, from, to);
         if (static_cast<std::size_t>(place) + more.bits.size() >= bits) {
             if (!fillFollows(more.bits, bits - static_cast<std::size_t>(place))) return false;
             return through(seen, heard, from, to, false);
