@@ -1543,7 +1543,8 @@ MUTANTS = [
            'slipped in a dip: a 0 cell read as two 1 cells, a place off'),
     Mutant('src/rescue/tape_blocks.cpp', 'deniesBy(reading, bytes, witnessed, mute.empty() ? size : std::min(size, reading.slippedInDip),',
            'deniesBy(reading, bytes, witnessed, size,', 'slipped in a dip: its bits after the dip still deny the block read on'),
-    Mutant('src/rescue/tape_blocks.cpp', '                    reading.slippedInDip = slippedInDip(recording, *found, dips, plain->bytes, reading);\n', '',
+    Mutant('src/rescue/tape_blocks.cpp', '                    reading.slippedInDip =\n                        slippedInDip(recording, *found, dips, plain->bytes, reading, &slips);\n',
+           '                    reading.slippedInDip = SIZE_MAX;\n',
            'slipped in a dip: no reading found so'),
     # two blocks told apart by the samples in a dip
     Mutant('src/rescue/take_stitch.cpp', 'if (!dips.heard || other.size() != bytes.size() || other == bytes) return false;',

@@ -813,9 +813,19 @@ std::vector<std::uint8_t> twoPlacesOff(const std::vector<std::uint8_t>& bytes, s
 }  // namespace
 
 std::size_t slippedInDip(Recording& recording, const FoundBlock& found, const DipsReadOn& dips,
-                         const std::vector<std::uint8_t>& bytes, const SignedReading& reading) {
+                         const std::vector<std::uint8_t>& bytes, const SignedReading& reading,
+                         DipVerdicts* weighed) {
     const std::size_t bits = 8 * bytes.size();
     if (reading.evidence.size() != bits) return SIZE_MAX;
+    auto toldApart = [&](const std::vector<std::uint8_t>& other) {
+        if (weighed != nullptr) {
+            for (const auto& [block, told] : *weighed)
+                if (block == other) return told;
+        }
+        const bool told = dipTellsApart(recording, found, dips, bytes, other);
+        if (weighed != nullptr) weighed->emplace_back(other, told);
+        return told;
+    };
     // Whether the reading's bits from `from` on, on their edges, are all
     // those of `block`: one it could have read.
     auto couldRead = [&](const std::vector<std::uint8_t>& block, std::size_t from) {
@@ -841,7 +851,7 @@ std::size_t slippedInDip(Recording& recording, const FoundBlock& found, const Di
                 const std::vector<std::uint8_t> other = twoPlacesOff(bytes, at, shift);
                 if (!couldRead(other, span.first)) continue;
                 ++slips;
-                told = dipTellsApart(recording, found, dips, bytes, other);
+                told = toldApart(other);
             }
             if (told && slips > 0) return span.first;
         }

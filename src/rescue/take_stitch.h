@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "rescue/take.h"
@@ -114,8 +115,13 @@ bool dipTellsApart(Recording& recording, const FoundBlock& found, const DipsRead
 // decoder read it right and its reading read on through the heard dip gave
 // it: rescue_sim --dip 8 0.0562 --snr 16 --trials 1 --blocks 10 --seed
 // 204310327.)
+// `weighed`, where given, keeps each slipped block's verdict for the next
+// reading of the same block through the same dips: the readings of a block
+// slip alike, and each verdict reads the dip's samples from the file.
+using DipVerdicts = std::vector<std::pair<std::vector<std::uint8_t>, bool>>;
 std::size_t slippedInDip(Recording& recording, const FoundBlock& found, const DipsReadOn& dips,
-                         const std::vector<std::uint8_t>& bytes, const SignedReading& reading);
+                         const std::vector<std::uint8_t>& bytes, const SignedReading& reading,
+                         DipVerdicts* weighed = nullptr);
 
 // One take alone, the same way: the default decoder's block `bytes`, read
 // through a dip that the take's trackers did not read through. `found`, a

@@ -809,8 +809,10 @@ DecidedBlock decideTapeBlock(Recording& recording, const TapeBlock& block) {
                     }
                 }
                 // Complete readings that slipped two places in a heard dip.
+                DipVerdicts slips;
                 for (SignedReading& reading : testimony.complete)
-                    reading.slippedInDip = slippedInDip(recording, *found, dips, plain->bytes, reading);
+                    reading.slippedInDip =
+                        slippedInDip(recording, *found, dips, plain->bytes, reading, &slips);
                 testimony.readOn.push_back(plain->bytes);
                 testimony.readOnFrom = dips.unseenFrom;
                 testimony.readOnHeard = dips.heard;
