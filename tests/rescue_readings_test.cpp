@@ -506,6 +506,38 @@ TEST(RescueReadings, ReadsOnFromADipInTheBlockNotOneThatEndedAsItBegan) {
     EXPECT_TRUE(dips.heard);
 }
 
+// Where the envelope falls below half the block's level for a stride or
+// two near the block's start (as the cells alone can make it do where the
+// head's response takes most of the 1 cells' fundamental), a reading that
+// slipped in a dip later in the block (20 dB for 10 ms at byte 20) is read
+// on from that dip, the one before the first bit it parts from the block
+// in, sure of it: its own bits before it are kept.
+TEST(RescueReadings, ReadsOnAReadingThatSlippedFromTheDipBeforeWhereItParts) {
+    Tape tape = abruptDip(50, 1323);
+    dip(tape, 20, 441, 20);
+    for (const int byte : {2, 3, 4}) {
+        const std::size_t from = (tape.at(1, byte) / kEnvelopeStride + 1) * kEnvelopeStride;
+        for (std::size_t i = from; i < from + 2 * kEnvelopeStride; ++i) tape.signal[i] *= 0.1;
+    }
+    Recording taken;
+    SearchResult search;
+    const FoundBlock* found = dataBlockFound(tape.signal, taken, search);
+    ASSERT_NE(found, nullptr);
+    const Bytes& block = tape.blocks[1];
+    FoundBlock slipped = *found;
+    slipped.reading.end = ReadEnd::complete;
+    for (std::size_t i = 8 * 21; i < slipped.reading.bits.size(); ++i) {
+        slipped.reading.bits[i].bit = bitOf(block, i - 2);
+        slipped.reading.bits[i].llr = 50;
+        slipped.reading.bits[i].timingSure = true;
+    }
+    DipsReadOn dips;
+    ASSERT_TRUE(readOnThrough(taken, slipped, block, 0, &dips));
+    // (From the last bits decided as the signal went, before the dip's start.)
+    EXPECT_GT(dips.unseenFrom, static_cast<double>(tape.at(1, 18)));
+    EXPECT_LT(dips.unseenFrom, static_cast<double>(tape.at(1, 20)));
+}
+
 // Where the dip takes the block's first byte, its reading keeps no bit of
 // the block from before it (3 bits, decided as the signal went): the bits
 // read on are timed from the block's start, at the lengths read on, under

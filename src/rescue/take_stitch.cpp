@@ -601,13 +601,12 @@ bool readOnThrough(Recording& recording, const FoundBlock& given, const std::vec
     // The reading's sure bits before the dip must be the block's; not those
     // whose cells lay off their edges, which measured a place and not a bit
     // (a reading that slipped there parts from the block on its edges after).
-    auto agrees = [&](std::size_t count) {
-        for (std::size_t i = 0; i < count; ++i) {
-            const SoftBit& bit = reading.bits[i];
-            if (bit.llr >= kSureEvidence && bit.timingSure && bit.bit != bitOf(bytes, i)) return false;
-        }
-        return true;
-    };
+    std::size_t parts = 0;  // the first of them that parts from the block (their count where none does)
+    for (; parts < reading.bits.size(); ++parts) {
+        const SoftBit& bit = reading.bits[parts];
+        if (bit.llr >= kSureEvidence && bit.timingSure && bit.bit != bitOf(bytes, parts)) break;
+    }
+    auto agrees = [&](std::size_t count) { return count <= parts; };
     // One that lost the signal in a later dip may have slipped in an earlier
     // one that it read through: it is read on from the first dip instead,
     // and after each one from there (in a 40 ms dip of 26 dB under noise 30
@@ -623,103 +622,124 @@ bool readOnThrough(Recording& recording, const FoundBlock& given, const std::vec
         lost = fell;
         kept = atFall;
     }
-    // The lengths of the cells on either side of the dip: the block's bits
-    // in it, which no reading of the take's saw, must fill the time between
-    // at them (from the block's start, where no bit before the dip is kept).
-    // (A bit gained or lost in the dip, as the default decoder's reading may
-    // have, moves the bits after it by a 1 cell or more; the bits read on
-    // would still fit its bits after it.)
-    const double until = lost + static_cast<double>(bits - kept + 16) * reading.cells[0];
-    std::vector<SoftBit> known(reading.bits.begin(),
-                               reading.bits.begin() + static_cast<std::ptrdiff_t>(kept));
-    const double dipFrom = kept < reading.bits.size() ? reading.bits[kept].start : lost;
-    // Read on to the block's end, dip after dip: where the bits read on
-    // lose the signal again before it, they take the place of the reading's
-    // (but their last few, decided as the signal went) and are read on
-    // from in turn. Each dip's bits are then the default decoder's alone,
-    // each held to its time.
-    double leastHeard = 1;
-    std::vector<BitSpan> inDips;
-    // The dip read on through that ends at bit `upTo` (and how well its
-    // samples followed the cells there) closes the record.
-    std::vector<SampleSpan> dipTimes;
-    // How well the samples of [from, to) followed the block's bits from the
-    // last known one to `upTo` (read again from the file: only where asked).
-    // Where the envelope never fell there, the signal held: 1. So at the
-    // block's end, where silence follows a few cells of its fill (its last
-    // bits lay at its level, not in a dip), and at a probe's first stretch,
-    // where its dip took only the sync (taken for a dip, unheard, it failed
-    // a block the default decoder read right: rescue_sim --dip 13 0.0126
-    // --snr 17 --trials 1 --blocks 10 --seed 347033033).
-    auto heardIn = [&](std::size_t upTo, double from, double to) {
-        if (dips == nullptr) return 0.0;
-        if (fallWithin(recording, level, from, to).first < 0) return 1.0;
-        return cellsHeardInDip(recording, found, level, bytes, known.size(), upTo, from, to);
+    // Reads on from the loss at `lossAt`, the reading's first `keptBits` bits known.
+    auto readOnFrom = [&](double lossAt, std::size_t keptBits) -> bool {
+        // The lengths of the cells on either side of the dip: the block's bits
+        // in it, which no reading of the take's saw, must fill the time between
+        // at them (from the block's start, where no bit before the dip is kept).
+        // (A bit gained or lost in the dip, as the default decoder's reading may
+        // have, moves the bits after it by a 1 cell or more; the bits read on
+        // would still fit its bits after it.)
+        const double until = lossAt + static_cast<double>(bits - keptBits + 16) * reading.cells[0];
+        std::vector<SoftBit> known(reading.bits.begin(),
+                                   reading.bits.begin() + static_cast<std::ptrdiff_t>(keptBits));
+        const double dipFrom = keptBits < reading.bits.size() ? reading.bits[keptBits].start : lossAt;
+        // Read on to the block's end, dip after dip: where the bits read on
+        // lose the signal again before it, they take the place of the reading's
+        // (but their last few, decided as the signal went) and are read on
+        // from in turn. Each dip's bits are then the default decoder's alone,
+        // each held to its time.
+        double leastHeard = 1;
+        std::vector<BitSpan> inDips;
+        // The dip read on through that ends at bit `upTo` (and how well its
+        // samples followed the cells there) closes the record.
+        std::vector<SampleSpan> dipTimes;
+        // How well the samples of [from, to) followed the block's bits from the
+        // last known one to `upTo` (read again from the file: only where asked).
+        // Where the envelope never fell there, the signal held: 1. So at the
+        // block's end, where silence follows a few cells of its fill (its last
+        // bits lay at its level, not in a dip), and at a probe's first stretch,
+        // where its dip took only the sync (taken for a dip, unheard, it failed
+        // a block the default decoder read right: rescue_sim --dip 13 0.0126
+        // --snr 17 --trials 1 --blocks 10 --seed 347033033).
+        auto heardIn = [&](std::size_t upTo, double from, double to) {
+            if (dips == nullptr) return 0.0;
+            if (fallWithin(recording, level, from, to).first < 0) return 1.0;
+            return cellsHeardInDip(recording, found, level, bytes, known.size(), upTo, from, to);
+        };
+        auto through = [&](std::size_t upTo, double heard, double from, double to, bool toEnd) {
+            if (dips == nullptr) return true;
+            inDips.push_back({known.size(), std::min(upTo, bits)});
+            dipTimes.push_back({from, to});
+            *dips = {dipFrom,
+                     std::min(leastHeard, heard) >= kCellsHeard,
+                     std::move(inDips),
+                     std::move(dipTimes),
+                     level,
+                     toEnd};
+            return true;
+        };
+        for (;;) {
+            ReadOn more, fromBack;
+            const std::ptrdiff_t place =
+                placeReadOn(recording, found, known, level, lossAt, until, bytes, more, fromBack);
+            const double from = known.empty() ? reading.firstSample : known.back().end;
+            if (place < 0) {
+                // Too few of its bits after the dip to place them by: the block's
+                // end, as the default decoder timed it, holds its bits in the dip
+                // to their time. (Its span runs a 1 cell before the block's first
+                // and ends a last cell short of its end: where that cell is a 0,
+                // 1.1 ms early at 44.1 kHz, which the block's bits cannot fill.)
+                // A probe's start, and so that end, is the default decoder's
+                // timing; the bits read on after a dip over its sync are the
+                // conditioned signal's, whose cells, at the probe's polarity, lie
+                // 2.6 to 4.7 samples from the default decoder's at T = 14.6
+                // (rescue_sim's tapes at 44.1 kHz): a sixth of a 1 cell, where
+                // the slack is over half of one and a cell gained or lost moves
+                // the end by a whole one. (A block whose sync and last 36 ms two
+                // dips took, read right by the default decoder, ended 0.8
+                // samples from its bits' time: rescue_sim --dip 41 0.02 --snr 20
+                // --trials 1 --blocks 10 --seed 615641990.) Before a dip has been
+                // read on, no bit is known and endsInDip cannot measure lengths.
+                if (plainSpan <= 0) return false;
+                const double end = reading.firstSample + plainSpan - reading.cells[1] +
+                                   reading.cells[bitOf(bytes, bits - 1)];
+                if (!endsInDip(known, fromBack.bits, bytes, end)) return false;
+                return through(bits, heardIn(bits, from, end), from, end, true);
+            }
+            const std::size_t seen = static_cast<std::size_t>(place) + kEdgeBits;
+            const double to = more.bits[kEdgeBits].start;
+            const double heard = heardIn(seen, from, to);
+            if (static_cast<std::size_t>(place) + more.bits.size() >= bits) {
+                if (!fillFollows(more.bits, bits - static_cast<std::size_t>(place))) return false;
+                return through(seen, heard, from, to, false);
+            }
+            if (more.lostAt < 0) return false;
+            leastHeard = std::min(leastHeard, heard);
+            if (dips != nullptr) {
+                inDips.push_back({known.size(), seen});
+                dipTimes.push_back({from, more.bits[kEdgeBits].start});
+            }
+            // The block's bits in the dip stand in for the unseen ones: their
+            // values, no timing of their own.
+            for (std::size_t i = known.size(); i < seen; ++i) {
+                SoftBit unseen;
+                unseen.bit = bitOf(bytes, i);
+                known.push_back(unseen);
+            }
+            known.insert(known.end(), more.bits.begin() + static_cast<std::ptrdiff_t>(kEdgeBits),
+                         more.bits.end());
+            lossAt = more.lostAt;
+        }
     };
-    auto through = [&](std::size_t upTo, double heard, double from, double to, bool toEnd) {
-        if (dips == nullptr) return true;
-        inDips.push_back({known.size(), std::min(upTo, bits)});
-        dipTimes.push_back({from, to});
-        *dips = {dipFrom,
-                 std::min(leastHeard, heard) >= kCellsHeard,
-                 std::move(inDips),
-                 std::move(dipTimes),
-                 level,
-                 toEnd};
-        return true;
-    };
-    for (;;) {
-        ReadOn more, fromBack;
-        const std::ptrdiff_t place =
-            placeReadOn(recording, found, known, level, lost, until, bytes, more, fromBack);
-        const double from = known.empty() ? reading.firstSample : known.back().end;
-        if (place < 0) {
-            // Too few of its bits after the dip to place them by: the block's
-            // end, as the default decoder timed it, holds its bits in the dip
-            // to their time. (Its span runs a 1 cell before the block's first
-            // and ends a last cell short of its end: where that cell is a 0,
-            // 1.1 ms early at 44.1 kHz, which the block's bits cannot fill.)
-            // A probe's start, and so that end, is the default decoder's
-            // timing; the bits read on after a dip over its sync are the
-            // conditioned signal's, whose cells, at the probe's polarity, lie
-            // 2.6 to 4.7 samples from the default decoder's at T = 14.6
-            // (rescue_sim's tapes at 44.1 kHz): a sixth of a 1 cell, where
-            // the slack is over half of one and a cell gained or lost moves
-            // the end by a whole one. (A block whose sync and last 36 ms two
-            // dips took, read right by the default decoder, ended 0.8
-            // samples from its bits' time: rescue_sim --dip 41 0.02 --snr 20
-            // --trials 1 --blocks 10 --seed 615641990.) Before a dip has been
-            // read on, no bit is known and endsInDip cannot measure lengths.
-            if (plainSpan <= 0) return false;
-            const double end =
-                reading.firstSample + plainSpan - reading.cells[1] + reading.cells[bitOf(bytes, bits - 1)];
-            if (!endsInDip(known, fromBack.bits, bytes, end)) return false;
-            return through(bits, heardIn(bits, from, end), from, end, true);
-        }
-        const std::size_t seen = static_cast<std::size_t>(place) + kEdgeBits;
-        const double to = more.bits[kEdgeBits].start;
-        const double heard = heardIn(seen, from, to);
-        if (static_cast<std::size_t>(place) + more.bits.size() >= bits) {
-            if (!fillFollows(more.bits, bits - static_cast<std::size_t>(place))) return false;
-            return through(seen, heard, from, to, false);
-        }
-        if (more.lostAt < 0) return false;
-        leastHeard = std::min(leastHeard, heard);
-        if (dips != nullptr) {
-            inDips.push_back({known.size(), seen});
-            dipTimes.push_back({from, more.bits[kEdgeBits].start});
-        }
-        // The block's bits in the dip stand in for the unseen ones: their
-        // values, no timing of their own.
-        for (std::size_t i = known.size(); i < seen; ++i) {
-            SoftBit unseen;
-            unseen.bit = bitOf(bytes, i);
-            known.push_back(unseen);
-        }
-        known.insert(known.end(), more.bits.begin() + static_cast<std::ptrdiff_t>(kEdgeBits),
-                     more.bits.end());
-        lost = more.lostAt;
+    // A reading that slipped (read through its dips) slipped in the dip
+    // before the first bit it parts from the block in, sure of it: it is
+    // read on from there first, its own bits before kept, and from its first
+    // fall in the block where that fails. (The envelope fell below half the
+    // block's level for one stride at a block's start, where six readings
+    // slipped in a dropout 17,000 samples on; read on from that stride, the
+    // bits after it had no place, and the block the default decoder read
+    // right was X: worn_tape_sim --seed 764018121 --recordings 1.)
+    if (!signalLost && !probe && parts < reading.bits.size()) {
+        std::int64_t k =
+            std::min(last - 1, static_cast<std::int64_t>(reading.bits[parts].start) / kEnvelopeStride);
+        while (k >= first && !low(k)) --k;
+        while (k > first && low(k - 1)) --k;
+        const auto fell = static_cast<double>(k * kEnvelopeStride);
+        const std::size_t atFall = bitsEndingBy(reading.bits, fell);
+        if (k >= first && fell > lost && readOnFrom(fell, atFall - std::min(atFall, kEdgeBits))) return true;
     }
+    return readOnFrom(lost, kept);
 }
 
 // How many places off another block may give the block's bits after a dip

@@ -126,7 +126,9 @@ std::size_t slippedInDip(Recording& recording, const FoundBlock& found, const Di
 // One take alone, the same way: the default decoder's block `bytes`, read
 // through a dip that the take's trackers did not read through. `found`, a
 // reading of the block that lost the signal in the dip or slipped there, is
-// read on from where the signal came back (where that leaves too few bits,
+// read on from where the signal came back (one that slipped, from the dip
+// before the first bit it parts from the block in, sure of it, or where that
+// fails from the first fall in the block; where that leaves too few bits,
 // from inside the dip, where its level stayed clear of the noise) and
 // placed by the block's own bits (or, too few to place so, by their time),
 // and read on again after each further dip in which those bits are lost.
