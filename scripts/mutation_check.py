@@ -1486,8 +1486,7 @@ MUTANTS = [
                     'slack of 14.5 (2.4 with it), but no longer tells the timing by kind alone from the rule: the fault '
                     '"timed by their kind alone" then survives'),
     Mutant('src/rescue/take_stitch.cpp', '        while (k > first && low(k - 1)) --k;\n        const double fell = static_cast<double>(k * kEnvelopeStride);\n        const std::size_t atFall = k >= first', '        const double fell = static_cast<double>(k * kEnvelopeStride);\n        const std::size_t atFall = k >= first',
-           'read on through a dip, a reading that lost the signal is read on from the end of the envelope\'s fall, not its start',
-           survives=READ_ON_FROM_FIRST_DIP + '; the end of the fall lies a stride or two after its start, within the 8 bits left out before a loss'),
+           'read on through a dip, a reading that lost the signal is read on from the end of the envelope\'s fall, not its start'),
     Mutant('src/rescue/take_stitch.cpp', '        std::int64_t k = last - 1;\n        while (k >= first && !low(k)) --k;\n        while (k > first && low(k - 1)) --k;',
            '        std::int64_t k = first;\n        while (k < last && !low(k)) ++k;',
            'read on through a dip, a reading that lost the signal is read on from the first fall of the envelope in the block',
