@@ -1702,9 +1702,10 @@ TEST(RescueReadings, TheDefaultDecodersReadingStandsWhereNothingSpeaksAgainstIt)
         {data, {.fitted = {kData}, .complete = {partingAt(5.5f, 1000, 1.2)}}, 'O', ""},
         {data, {.fitted = {kData}, .complete = {partingAt(5.6f, 1000, 1.2)}}, 'X', "ellentmondó olvasások: "},
         {data, {.fitted = {kData}, .complete = {partingAt(0.5f, 1000, 1.2)}}, 'O', ""},
-        // So does one two places off from there to its end that parts first at a cell off its edges,
-        // its own block failing its checksum (worn_tape_sim --seed 764018121 --recordings 1); not on
-        // its edges there, nor a place off (see keptToTape for one whose own block holds).
+        // One two places off from there to its end that parts first at a cell off its edges, its own
+        // block failing its checksum, denies nothing (worn_tape_sim --seed 764018121 --recordings 1);
+        // one on its edges there does, and so does one a place off (see keptToTape for one whose own
+        // block holds).
         {data, {.fitted = {kData}, .complete = {offWhereItParts(twoPlacesOff, 0, 0.6)}}, 'O', ""},
         {data, {.fitted = {kData}, .complete = {signedOf(twoPlacesOff, 9, 0.6)}}, 'X', "ellentmondó olvasások: "},
         {data, {.fitted = {kData}, .complete = {offWhereItParts(slippedBytes, 0, 0.6)}}, 'X', "ellentmondó olvasások: "},
