@@ -988,6 +988,28 @@ TEST(RescueReadings, CutsBitsReadOnAtTheNextFallOfTheEnvelope) {
     EXPECT_EQ(cut(89, 10, true), (std::tuple{false, std::size_t{190}, -1.0}));
 }
 
+// Bits read on (bits 10 to 91, 32 samples each) that lost the signal again
+// at sample 100 × 32, in a fall of the envelope from value 60 on, keep
+// those that ended by its start: 50. Not where the fall began after their
+// last bit (at 95), nor where the envelope had come back by the loss (a
+// fall from 60 to 79, that the tracker read through).
+TEST(RescueReadings, CutsBitsReadOnThatLostTheSignalAgainWhereTheEnvelopeFell) {
+    auto cut = [](std::size_t fallFrom, std::size_t fallTo) {
+        Recording recording;
+        recording.envelope.assign(200, 1.0f);
+        for (std::size_t k = fallFrom; k < fallTo; ++k) recording.envelope[k] = 0.1f;
+        ReadOn more{.lostAt = 3200};
+        for (std::size_t i = 10; i < 92; ++i)
+            more.bits.push_back(
+                {.start = 32.0 * static_cast<double>(i), .end = 32.0 * static_cast<double>(i + 1)});
+        cutAtFallBeforeLoss(recording, 1.0, more);
+        return more.bits.size();
+    };
+    EXPECT_EQ(cut(60, 110), 50u);
+    EXPECT_EQ(cut(95, 145), 82u);
+    EXPECT_EQ(cut(60, 80), 82u);
+}
+
 // Through a 1 kHz high-pass a 1 cell after a 0 is longer than one after a 1.
 // Before a dip of four bytes FF FF 1F FF (34 dB, 850 samples, under hiss
 // 0.03 RMS, so that no reading starts inside it) the block holds bytes 5F,

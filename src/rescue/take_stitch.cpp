@@ -300,7 +300,10 @@ std::ptrdiff_t placeReadOn(const Recording& recording, const FoundBlock& found,
     const double start = found.reading.firstSample;
     auto place = [&](double from, bool back) {
         more = readOnAfterLoss(recording, found, from, lost, until, bits);
-        if (more.lostAt >= 0) more.bits.resize(more.bits.size() - std::min(more.bits.size(), kEdgeBits));
+        if (more.lostAt >= 0) {
+            more.bits.resize(more.bits.size() - std::min(more.bits.size(), kEdgeBits));
+            cutAtFallBeforeLoss(recording, level, more);
+        }
         const std::ptrdiff_t at = placeAfterDip(known, more.bits, known.size(), bytes, start);
         if (at >= 0) return at;
         if (back) fromBack = more;
@@ -501,6 +504,21 @@ bool fillFollows(const std::vector<SoftBit>& bits, std::size_t end) {
         if (bits[i].llr >= kSureEvidence && bits[i].timingSure && bits[i].bit == 0) return false;
     }
     return true;
+}
+
+void cutAtFallBeforeLoss(const Recording& recording, double level, ReadOn& more) {
+    if (more.bits.empty()) return;
+    const auto first = static_cast<std::int64_t>(std::ceil(more.bits.front().start / kEnvelopeStride));
+    std::int64_t k = std::min(static_cast<std::int64_t>(more.lostAt) / kEnvelopeStride,
+                              static_cast<std::int64_t>(recording.envelope.size())) -
+                     1;
+    auto low = [&](std::int64_t at) {
+        return recording.envelope[static_cast<std::size_t>(at)] < kBackShare * level;
+    };
+    if (k < first || !low(k)) return;
+    while (k > first && low(k - 1)) --k;
+    more.bits.resize(
+        std::min(more.bits.size(), bitsEndingBy(more.bits, static_cast<double>(k * kEnvelopeStride))));
 }
 
 bool cutAtFall(const Recording& recording, double level, ReadOn& more, bool fromInsideDip) {
