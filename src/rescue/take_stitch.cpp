@@ -276,6 +276,20 @@ std::int64_t firstFall(const Recording& recording, double level, std::int64_t fi
     return -1;
 }
 
+// Whether envelope value `k` lies below kBackShare of `level`.
+bool lowAt(const Recording& recording, double level, std::int64_t k) {
+    return recording.envelope[static_cast<std::size_t>(k)] < kBackShare * level;
+}
+
+// Where the envelope's last fall below kBackShare of `level` at or before
+// value `k` began, no earlier than `first`; below `first` where it lay high
+// over [first, k].
+std::int64_t fallStartBefore(const Recording& recording, double level, std::int64_t first, std::int64_t k) {
+    while (k >= first && !lowAt(recording, level, k)) --k;
+    while (k > first && lowAt(recording, level, k - 1)) --k;
+    return k;
+}
+
 // How many of the bits, from the first, end by `at`.
 std::size_t bitsEndingBy(const std::vector<SoftBit>& bits, double at) {
     std::size_t count = 0;
@@ -509,14 +523,11 @@ bool fillFollows(const std::vector<SoftBit>& bits, std::size_t end) {
 void cutAtFallBeforeLoss(const Recording& recording, double level, ReadOn& more) {
     if (more.bits.empty()) return;
     const auto first = static_cast<std::int64_t>(std::ceil(more.bits.front().start / kEnvelopeStride));
-    std::int64_t k = std::min(static_cast<std::int64_t>(more.lostAt) / kEnvelopeStride,
-                              static_cast<std::int64_t>(recording.envelope.size())) -
-                     1;
-    auto low = [&](std::int64_t at) {
-        return recording.envelope[static_cast<std::size_t>(at)] < kBackShare * level;
-    };
-    if (k < first || !low(k)) return;
-    while (k > first && low(k - 1)) --k;
+    const std::int64_t atLoss = std::min(static_cast<std::int64_t>(more.lostAt) / kEnvelopeStride,
+                                         static_cast<std::int64_t>(recording.envelope.size())) -
+                                1;
+    if (atLoss < first || !lowAt(recording, level, atLoss)) return;
+    const std::int64_t k = fallStartBefore(recording, level, first, atLoss);
     more.bits.resize(
         std::min(more.bits.size(), bitsEndingBy(more.bits, static_cast<double>(k * kEnvelopeStride))));
 }
@@ -584,9 +595,6 @@ bool readOnThrough(Recording& recording, const FoundBlock& given, const std::vec
     const auto first = static_cast<std::int64_t>(std::ceil(reading.firstSample / kEnvelopeStride));
     const auto last = std::min(static_cast<std::int64_t>(reading.lastSample) / kEnvelopeStride,
                                static_cast<std::int64_t>(recording.envelope.size()));
-    auto low = [&](std::int64_t k) {
-        return recording.envelope[static_cast<std::size_t>(k)] < kBackShare * level;
-    };
     double lost = reading.lastSample;
     if (!signalLost) {
         // (A probe has no bits: the dip over its sync may have taken only
@@ -606,9 +614,7 @@ bool readOnThrough(Recording& recording, const FoundBlock& given, const std::vec
     const std::size_t atLoss = bitsEndingBy(reading.bits, lost);
     std::size_t kept = atLoss - std::min(atLoss, kEdgeBits);
     if (signalLost && level > 0) {
-        std::int64_t k = last - 1;
-        while (k >= first && !low(k)) --k;
-        while (k > first && low(k - 1)) --k;
+        const std::int64_t k = fallStartBefore(recording, level, first, last - 1);
         const double fell = static_cast<double>(k * kEnvelopeStride);
         const std::size_t atFall = k >= first ? bitsEndingBy(reading.bits, fell) : kept;
         if (atFall < kept) {
@@ -749,10 +755,9 @@ bool readOnThrough(Recording& recording, const FoundBlock& given, const std::vec
     // bits after it had no place, and the block the default decoder read
     // right was X: worn_tape_sim --seed 764018121 --recordings 1.)
     if (!signalLost && !probe && parts < reading.bits.size()) {
-        std::int64_t k =
-            std::min(last - 1, static_cast<std::int64_t>(reading.bits[parts].start) / kEnvelopeStride);
-        while (k >= first && !low(k)) --k;
-        while (k > first && low(k - 1)) --k;
+        const std::int64_t k = fallStartBefore(
+            recording, level, first,
+            std::min(last - 1, static_cast<std::int64_t>(reading.bits[parts].start) / kEnvelopeStride));
         const auto fell = static_cast<double>(k * kEnvelopeStride);
         const std::size_t atFall = bitsEndingBy(reading.bits, fell);
         if (k >= first && fell > lost && readOnFrom(fell, atFall - std::min(atFall, kEdgeBits))) return true;
